@@ -1,0 +1,139 @@
+#include "CommandLine.h"
+
+#include "document/Zoom.h"
+#include "edit/VolumeChange.h"
+
+#include <charconv>
+
+namespace velmora::cli {
+
+namespace {
+
+bool ParseInteger(const std::string& text, std::int64_t& value)
+{
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    const auto [end, error] = std::from_chars(first, last, value);
+    return error == std::errc() && end == last && !text.empty();
+}
+
+} // namespace
+
+const char* UsageText()
+{
+    return "usage: velmora-cli INPUT [STEP ...]\n"
+           "\n"
+           "Opens INPUT (.wav, .mp3 or .wma) as the editor does, runs the steps in\n"
+           "order on the working copy, then discards the working copy.\n"
+           "\n"
+           "steps:\n"
+           "  --zoom R          frames per column R x 1000, R in 10, 8, 6, 4, 2, 1\n"
+           "  --markers S:F     start and finish markers at columns S and F\n"
+           "  --select-all      markers on the whole file\n"
+           "  --delete          remove the frames between the markers\n"
+           "  --cut-out         keep only the frames between the markers\n"
+           "  --volume P        scale them by P percent (250 200 150 100 75 50 25)\n"
+           "  --mute            silence them\n"
+           "  --fade-in         fade them in\n"
+           "  --fade-out        fade them out\n"
+           "  --info            print the document as Name=value lines\n"
+           "  --peaks           print the column peaks: index upper lower\n"
+           "  --save OUTPUT     write the edited audio to OUTPUT\n"
+           "\n"
+           "exit status: 0 success, 1 refused (the reason on stderr), 2 usage error\n";
+}
+
+std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args,
+                                            std::string& error)
+{
+    CommandLine line;
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        line.Help = true;
+        return line;
+    }
+    if (args.empty()) {
+        error = "missing INPUT";
+        return std::nullopt;
+    }
+    line.Input = args[0];
+
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto needValue = [&](const char* what) -> const std::string* {
+            if (i + 1 >= args.size()) {
+                error = arg + " needs " + what;
+                return nullptr;
+            }
+            return &args[++i];
+        };
+        using K = Step::Kind;
+        if (arg == "--help" || arg == "-h") {
+            line.Help = true;
+        } else if (arg == "--select-all") {
+            line.Steps.emplace_back(K::SelectAll);
+        } else if (arg == "--delete") {
+            line.Steps.emplace_back(K::Delete);
+        } else if (arg == "--cut-out") {
+            line.Steps.emplace_back(K::CutOut);
+        } else if (arg == "--mute") {
+            line.Steps.emplace_back(K::Mute);
+        } else if (arg == "--fade-in") {
+            line.Steps.emplace_back(K::FadeIn);
+        } else if (arg == "--fade-out") {
+            line.Steps.emplace_back(K::FadeOut);
+        } else if (arg == "--info") {
+            line.Steps.emplace_back(K::Info);
+        } else if (arg == "--peaks") {
+            line.Steps.emplace_back(K::Peaks);
+        } else if (arg == "--zoom") {
+            const std::string* value = needValue("a ratio");
+            std::int64_t ratio = 0;
+            if (value == nullptr)
+                return std::nullopt;
+            if (!ParseInteger(*value, ratio) || ratio < 1 || ratio > 10 ||
+                !IsZoomStep(static_cast<std::int32_t>(ratio * 1000))) {
+                error = "--zoom takes one of 10, 8, 6, 4, 2, 1";
+                return std::nullopt;
+            }
+            line.Steps.emplace_back(K::Zoom, ratio * 1000);
+        } else if (arg == "--markers") {
+            const std::string* value = needValue("S:F");
+            if (value == nullptr)
+                return std::nullopt;
+            const std::size_t colon = value->find(':');
+            std::int64_t start = 0;
+            std::int64_t finish = 0;
+            if (colon == std::string::npos || !ParseInteger(value->substr(0, colon), start) ||
+                !ParseInteger(value->substr(colon + 1), finish) || start < 0 || finish < 0 ||
+                start > 0xFFFFFFFFLL || finish > 0xFFFFFFFFLL) {
+                error = "--markers takes two column numbers as S:F";
+                return std::nullopt;
+            }
+            line.Steps.emplace_back(K::Markers, start, finish);
+        } else if (arg == "--volume") {
+            const std::string* value = needValue("a percentage");
+            std::int64_t percent = 0;
+            if (value == nullptr)
+                return std::nullopt;
+            if (!ParseInteger(*value, percent) || percent < 25 || percent > 250 ||
+                !GainForPercent(static_cast<int>(percent))) {
+                error = "--volume takes one of 250, 200, 150, 100, 75, 50, 25";
+                return std::nullopt;
+            }
+            line.Steps.emplace_back(K::Volume, percent);
+        } else if (arg == "--save") {
+            const std::string* value = needValue("an output file");
+            if (value == nullptr)
+                return std::nullopt;
+            Step step(K::Save);
+            step.Path = *value;
+            line.Steps.push_back(step);
+        } else {
+            error = "unknown step " + arg;
+            return std::nullopt;
+        }
+    }
+    return line;
+}
+
+} // namespace velmora::cli

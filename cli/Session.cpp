@@ -1,0 +1,175 @@
+#include "Session.h"
+
+#include "TerminalDialogs.h"
+#include "TerminalProgress.h"
+
+#include "document/OpenSequence.h"
+#include "document/Units.h"
+#include "document/Zoom.h"
+#include "edit/DeleteCutOut.h"
+#include "edit/Fades.h"
+#include "edit/VolumeChange.h"
+#include "export/SaveBody.h"
+#include "import/OpenBody.h"
+
+#include <cstdio>
+
+namespace velmora::cli {
+
+namespace {
+
+void Print(const std::string& text)
+{
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+} // namespace
+
+Session::Session(const std::string& tempFolder, TerminalDialogs& dialogs) : dialogs_(dialogs)
+{
+    doc_.TempFolder = tempFolder;
+}
+
+Session::Status Session::Refuse(const std::string& message)
+{
+    dialogs_.ShowMessage(message, {}, UserDialogs::Icon::None);
+    return Status::Refused;
+}
+
+Session::Status Session::Open(const std::string& input)
+{
+    doc_.SourceFile = input;
+    if (!IsOpenableExtension(input))
+        return Refuse("Can not open the file.");
+    TerminalProgress decoding("Decoding");
+    TerminalProgress loading("Loading");
+    if (RunOpenBody(doc_, decoding, loading, dialogs_) != OpenEnd::Loaded)
+        return Status::Refused;
+    FinishOpen(doc_);
+    return Status::Ok;
+}
+
+Session::Status Session::Run(const Step& step)
+{
+    using K = Step::Kind;
+    switch (step.What) {
+    case K::Zoom: {
+        TerminalProgress bar("Reloading");
+        ApplyZoomChange(doc_, static_cast<std::int32_t>(step.Value), bar, dialogs_);
+        return Status::Ok;
+    }
+    case K::Markers: {
+        const auto start = static_cast<std::uint32_t>(step.Value);
+        const auto finish = static_cast<std::uint32_t>(step.Value2);
+        if (start > finish || finish >= doc_.ColumnCount)
+            return Refuse("The markers must be columns S <= F < " +
+                          std::to_string(doc_.ColumnCount) + ".");
+        doc_.SelStart = start;
+        doc_.SelFinish = finish;
+        return Status::Ok;
+    }
+    case K::SelectAll:
+        doc_.SelStart = 0;
+        doc_.SelFinish = doc_.ColumnCount - 1;
+        return Status::Ok;
+    case K::Delete: {
+        TerminalProgress processing("Processing");
+        TerminalProgress reloading("Reloading");
+        if (RunDeleteBody(doc_, processing, reloading, dialogs_) != EditEnd::Done)
+            return Status::Refused;
+        SetMarkersAfterDelete(doc_);
+        doc_.Modified = true;
+        return Status::Ok;
+    }
+    case K::CutOut: {
+        TerminalProgress processing("Processing");
+        TerminalProgress reloading("Reloading");
+        if (RunCutOutBody(doc_, processing, reloading, dialogs_) != EditEnd::Done)
+            return Status::Refused;
+        SetMarkersAfterCutOut(doc_);
+        doc_.Modified = true;
+        return Status::Ok;
+    }
+    case K::Volume:
+    case K::Mute: {
+        const bool mute = (step.What == K::Mute);
+        const float gain = mute ? 1.0f : *GainForPercent(static_cast<int>(step.Value));
+        TerminalProgress processing("Processing");
+        TerminalProgress reloading("Reloading");
+        if (RunVolumeBody(doc_, gain, mute, processing, reloading, dialogs_) != EditEnd::Done)
+            return Status::Refused;
+        doc_.Modified = true;
+        return Status::Ok;
+    }
+    case K::FadeIn:
+    case K::FadeOut: {
+        TerminalProgress processing("Processing");
+        TerminalProgress reloading("Reloading");
+        const EditEnd end = (step.What == K::FadeIn)
+                                ? RunFadeInBody(doc_, processing, reloading, dialogs_)
+                                : RunFadeOutBody(doc_, processing, reloading, dialogs_);
+        if (end != EditEnd::Done)
+            return Status::Refused;
+        doc_.Modified = true;
+        return Status::Ok;
+    }
+    case K::Info:
+        return Info();
+    case K::Peaks:
+        return Peaks();
+    case K::Save: {
+        TerminalProgress bar("Saving");
+        if (RunSaveBody(doc_, step.Path, bar, dialogs_) != SaveEnd::Saved)
+            return Status::Refused;
+        doc_.Modified = false;
+        return Status::Ok;
+    }
+    }
+    return Status::Ok;
+}
+
+Session::Status Session::Info()
+{
+    std::string out;
+    auto line = [&out](const char* name, const std::string& value) {
+        out += name;
+        out += '=';
+        out += value;
+        out += '\n';
+    };
+    line("Channels", std::to_string(doc_.Channels));
+    line("SampleRate", std::to_string(doc_.SampleRate));
+    line("BitsPerSample", std::to_string(doc_.BitsPerSample));
+    line("DataOffset", std::to_string(doc_.DataOffset));
+    line("DataSize", std::to_string(doc_.DataSize));
+    line("DataEnd", std::to_string(doc_.DataEnd));
+    line("FrameSize", std::to_string(doc_.FrameSize));
+    line("TotalFrames", std::to_string(doc_.TotalFrames));
+    line("DurationSeconds", std::to_string(doc_.DurationSeconds));
+    line("Duration", SecondsToTimeText(static_cast<std::int32_t>(doc_.DurationSeconds)));
+    line("FramesPerColumn", std::to_string(doc_.FramesPerColumn));
+    line("ColumnCount", std::to_string(doc_.ColumnCount));
+    line("SelStart", std::to_string(doc_.SelStart));
+    line("SelFinish", std::to_string(doc_.SelFinish));
+    line("SourceBitrate", std::to_string(doc_.SourceBitrate));
+    Print(out);
+    return Status::Ok;
+}
+
+Session::Status Session::Peaks()
+{
+    std::string out;
+    out.reserve(static_cast<std::size_t>(doc_.ColumnCount) * 16);
+    for (std::uint32_t i = 0; i < doc_.ColumnCount; ++i) {
+        out += std::to_string(i);
+        out += ' ';
+        out += std::to_string(doc_.PeakUpper[i]);
+        out += ' ';
+        out += std::to_string(doc_.PeakLower[i]);
+        out += '\n';
+    }
+    Print(out);
+    return Status::Ok;
+}
+
+} // namespace velmora::cli

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "CommandLine.h"
+
+#include "document/Document.h"
+
+#include <string>
+
+namespace velmora::cli {
+
+class TerminalDialogs;
+
+// One velmora-cli run: a document opened from INPUT in the program's
+// private folder, the steps applied to it in order.
+class Session {
+public:
+    enum class Status { Ok = 0, Refused = 1 };
+
+    Session(const std::string& tempFolder, TerminalDialogs& dialogs);
+
+    // Opens input as the Open command does: the extension check, the open
+    // body into the working file, the loading step at 10000 frames per
+    // column, markers on the whole file.
+    Status Open(const std::string& input);
+
+    // Runs one step; Refused after a message on stderr.
+    Status Run(const Step& step);
+
+private:
+    Status Refuse(const std::string& message);
+    Status Info();
+    Status Peaks();
+
+    Document doc_;
+    TerminalDialogs& dialogs_;
+};
+
+} // namespace velmora::cli

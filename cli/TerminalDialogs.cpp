@@ -1,0 +1,29 @@
+#include "TerminalDialogs.h"
+
+#include <cstdio>
+
+namespace velmora::cli {
+
+void TerminalDialogs::ShowMessage(const std::string& text, const std::string&, Icon)
+{
+    std::fprintf(stderr, "%s\n", text.c_str());
+    shown_ = true;
+}
+
+UserDialogs::Answer TerminalDialogs::AskYesNoCancel(const std::string&, const std::string&, Icon)
+{
+    return Answer::Cancel;
+}
+
+std::optional<std::string> TerminalDialogs::ChooseFileToOpen(const std::string&)
+{
+    return std::nullopt;
+}
+
+std::optional<UserDialogs::SaveChoice> TerminalDialogs::ChooseFileToSave(const std::string&,
+                                                                         const std::string&)
+{
+    return std::nullopt;
+}
+
+} // namespace velmora::cli

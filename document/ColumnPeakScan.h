@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace velmora {
+
+class File;
+class Progress;
+struct Document;
+
+// The column peak scan: rebuilds the per-column peaks from the working
+// file's samples.
+//
+// Only every 100th sample frame is looked at: column i covers frames
+// i * FramesPerColumn .. (i + 1) * FramesPerColumn - 1 and is judged from
+// frames i * FramesPerColumn + 100 * k for k = 0 .. FramesPerColumn / 100 - 1
+// (a last, partial column gets the same number of looks).  A frame that does
+// not lie wholly inside the payload (before DataEnd) adds nothing.  Peaks
+// are magnitudes (|b - 128| for 8-bit, |s| for 16-bit) scaled to 0..100 by
+// truncating division: 8-bit 127 gives 99 and 128 gives 100, 16-bit 32767
+// gives 99 and 32768 gives 100.  Mono files get PeakLower equal to
+// PeakUpper; two-channel files take the first sample of a frame for upper
+// and the second for lower.
+//
+// Reads go through a bounded block buffer, not one call per frame.  Reads
+// doc's FramesPerColumn, FrameSize, BitsPerSample, Channels, ColumnCount,
+// DataOffset and DataEnd; writes only upper, lower (at least ColumnCount
+// entries each) and bar, which reaches exactly 100 after the last column.
+void ScanColumnPeaks(File& file, const Document& doc, std::vector<std::int16_t>& upper,
+                     std::vector<std::int16_t>& lower, Progress& bar);
+
+} // namespace velmora

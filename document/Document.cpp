@@ -1,0 +1,25 @@
+#include "Document.h"
+
+namespace velmora {
+
+std::uint32_t ColumnCountFor(std::uint32_t totalFrames, std::int32_t framesPerColumn)
+{
+    if (framesPerColumn <= 0)
+        return 0;
+    const auto perColumn = static_cast<std::uint32_t>(framesPerColumn);
+    return totalFrames / perColumn + ((totalFrames % perColumn) != 0 ? 1 : 0);
+}
+
+void ResetToNoDocument(Document& doc)
+{
+    doc.DocumentOpen = false;
+    doc.WorkFile.clear();
+    doc.SourceFile.clear();
+    doc.FramesPerColumn = DefaultFramesPerColumn;
+    doc.Modified = false;
+    doc.SelStart = 0;
+    doc.SelFinish = 0;
+    doc.Stream = 0;
+}
+
+} // namespace velmora

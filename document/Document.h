@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+// Command and transport state.
+enum PlayStates : std::int32_t {
+    psNoDocument = 0,
+    psStopped = 1,
+    psPlaying = 2,
+    psPaused = 3,
+};
+
+// The frame counts of the six zoom steps, coarsest first.
+inline constexpr std::int32_t ZoomSteps[] = {10000, 8000, 6000, 4000, 2000, 1000};
+inline constexpr std::int32_t DefaultFramesPerColumn = 10000;
+
+// The one document the editor holds: the working file and what is known
+// about it.  The main window owns one; the terminal front end owns one; the
+// workers read and write it.  Units are in every comment: "bytes" are bytes
+// of the working file unless said otherwise, "frames" are sample frames
+// (one sample per channel), "columns" are pixel columns of the waveform.
+struct Document {
+    bool DocumentOpen = false;
+
+    std::string WorkFile;       // TempFolder + "AudioTemp.wav"; empty when none
+    std::string SourceFile;     // the file the user opened; the target of Save
+    std::string TempFolder;     // the program's private folder, ending in '/'
+    std::string ProgramFolder;  // folder of the executable, ending in '/'
+
+    std::int32_t Channels = 0;         // 1 is mono; any other count is handled as two
+    std::int32_t SampleRate = 0;       // frames per second (Hz)
+    std::int32_t BitsPerSample = 0;    // 8 or 16
+    std::uint32_t DataSize = 0;        // bytes of samples
+    std::uint32_t DataOffset = 0;      // byte offset of the first sample
+    std::uint32_t DataEnd = 0;         // DataOffset + DataSize, bytes
+    std::uint32_t DurationSeconds = 0; // whole seconds of the payload
+    std::int32_t FrameSize = 0;        // bytes per frame: 1, 2 or 4
+    std::uint32_t TotalFrames = 0;     // DataSize / FrameSize, frames
+
+    std::int32_t FramesPerColumn = DefaultFramesPerColumn; // the zoom, frames per column
+    std::uint32_t ColumnCount = 0;     // ceil(TotalFrames / FramesPerColumn), columns
+    std::uint32_t SelStart = 0;        // start marker, a column
+    std::uint32_t SelFinish = 0;       // finish marker, a column
+
+    // Per column, 0..100: the first channel's peak (pixels above the
+    // midline) and the second channel's (pixels below; equal for mono).
+    std::vector<std::int16_t> PeakUpper;
+    std::vector<std::int16_t> PeakLower;
+
+    std::uint32_t Stream = 0;          // playback stream handle; 0 when none
+    std::int32_t StreamLength = 0;     // length of Stream in its own bytes
+
+    bool Modified = false;
+    std::int32_t PlayState = psNoDocument;
+    std::int32_t SourceBitrate = 0;    // kbit/s of an MP3 or WMA source; 0 for WAV
+    bool OpenAtStart = false;
+};
+
+// Sets the members the loading step derives from TotalFrames and the zoom:
+// ColumnCount = TotalFrames / FramesPerColumn, rounded up.
+std::uint32_t ColumnCountFor(std::uint32_t totalFrames, std::int32_t framesPerColumn);
+
+// The "no document" state of the members that Close resets.
+void ResetToNoDocument(Document& doc);
+
+} // namespace velmora

@@ -1,0 +1,16 @@
+#pragma once
+
+namespace velmora {
+
+// How an edit body ended.
+enum class EditEnd {
+    Done,        // the working file was rewritten (or had nothing to change) and rescanned
+    NotOpened,   // "Cannot open the temporary file." was shown; nothing changed
+    Refused,     // the edit does not apply to this selection; a message was shown, nothing changed
+};
+
+// Block size of the in-place rewrites: bounded memory whatever the file
+// size, few system calls per second of audio.
+inline constexpr unsigned EditBlockBytes = 1u << 20;
+
+} // namespace velmora

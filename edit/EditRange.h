@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+namespace velmora {
+
+struct Document;
+
+// The edit range: the frames from SelStart * FramesPerColumn up to, not
+// including, SelFinish * FramesPerColumn.  The finish marker's own column
+// lies outside it.
+struct EditRange {
+    std::uint64_t StartByte = 0;  // S: byte offset of the first frame in the working file
+    std::uint64_t EndByte = 0;    // E: byte offset just past the last frame
+    std::uint32_t Frames = 0;     // N: frames in the range (0 or a multiple of 1000)
+};
+
+EditRange EditRangeOf(const Document& doc);
+
+// After Delete or Cut Out changed the working file's length to newLength
+// bytes: DataEnd, DataSize, DurationSeconds, TotalFrames and ColumnCount in
+// that order, then new zero-filled peak arrays of ColumnCount entries.
+void RecomputeAfterLengthChange(Document& doc, std::uint32_t newLength);
+
+} // namespace velmora

@@ -1,0 +1,58 @@
+#include "VolumeChange.h"
+
+#include "EditRange.h"
+#include "SampleRewrite.h"
+
+#include "document/ColumnPeakScan.h"
+#include "platform/UserDialogs.h"
+
+#include <string>
+
+namespace velmora {
+
+std::optional<float> GainForPercent(int percent)
+{
+    for (const VolumeItem& item : VolumeItems) {
+        if (std::to_string(percent) + "%" == item.Text)
+            return item.Gain;
+    }
+    return std::nullopt;
+}
+
+EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing,
+                      Progress& reloading, UserDialogs& dialogs)
+{
+    if (gain == 1.0f && !mute)
+        return EditEnd::Done;
+
+    const EditRange range = EditRangeOf(doc);
+    File file = File::Open(doc.WorkFile, File::Mode::ReadWrite);
+    if (!file) {
+        dialogs.ShowMessage("Cannot open the temporary file.");
+        return EditEnd::NotOpened;
+    }
+    if (mute) {
+        SilenceRange(file, doc, range, processing);
+    } else {
+        const double factor = gain;
+        if (doc.BitsPerSample == 8) {
+            RewriteRangeSamples(
+                file, doc, range,
+                [factor](std::uint32_t, std::int32_t x) {
+                    return Clamp8(static_cast<std::int64_t>(x * factor));
+                },
+                processing);
+        } else {
+            RewriteRangeSamples(
+                file, doc, range,
+                [factor](std::uint32_t, std::int32_t x) {
+                    return Clamp16(static_cast<std::int64_t>(x * factor));
+                },
+                processing);
+        }
+    }
+    ScanColumnPeaks(file, doc, doc.PeakUpper, doc.PeakLower, reloading);
+    return EditEnd::Done;
+}
+
+} // namespace velmora

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "EditBody.h"
+
+#include <optional>
+
+namespace velmora {
+
+class Progress;
+class UserDialogs;
+struct Document;
+
+// The volume list, in its order: the item texts and the gain each gives.
+struct VolumeItem {
+    const char* Text;
+    float Gain;
+};
+inline constexpr VolumeItem VolumeItems[] = {
+    {"250%", 2.5f}, {"200%", 2.0f}, {"150%", 1.5f}, {"100%", 1.0f},
+    {"75%", 0.75f}, {"50%", 0.5f},  {"25%", 0.25f},
+};
+inline constexpr int DefaultVolumeItem = 3;  // "100%"
+
+// The gain of a percentage that is in the list (250, 200, ... 25).
+std::optional<float> GainForPercent(int percent);
+
+// Volume: every sample of the edit range becomes trunc(x * gain) (computed
+// in double precision), clamped; with mute every sample becomes silence and
+// nothing is read.  A gain of 1 without mute changes nothing: the file is
+// not opened and the peaks are not rescanned.  Otherwise the peaks are
+// rescanned into the existing arrays.
+EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing,
+                      Progress& reloading, UserDialogs& dialogs);
+
+} // namespace velmora

@@ -1,0 +1,160 @@
+#include "File.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmora {
+
+File::~File()
+{
+    Close();
+}
+
+File::File(File&& other) noexcept : fd_(other.fd_), error_(other.error_)
+{
+    other.fd_ = -1;
+}
+
+File& File::operator=(File&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        fd_ = other.fd_;
+        error_ = other.error_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+File File::Open(const std::string& path, Mode mode)
+{
+    int flags = O_CLOEXEC;
+    switch (mode) {
+    case Mode::Read: flags |= O_RDONLY; break;
+    case Mode::ReadWrite: flags |= O_RDWR; break;
+    case Mode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case Mode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+    }
+    // Never follow a planted link when creating a file.
+    if (mode == Mode::Create || mode == Mode::CreateNew)
+        flags |= O_NOFOLLOW;
+
+    File file;
+    // Open without truncating first, so that a file another holder has
+    // locked is not emptied before the lock test below.
+    const int openFlags = flags & ~O_TRUNC;
+    const int fd = ::open(path.c_str(), openFlags, 0644);
+    if (fd < 0) {
+        file.error_ = errno;
+        return file;
+    }
+    const int lock = (mode == Mode::Read) ? LOCK_SH : LOCK_EX;
+    if (::flock(fd, lock | LOCK_NB) != 0) {
+        file.error_ = errno;
+        ::close(fd);
+        return file;
+    }
+    if ((flags & O_TRUNC) && ::ftruncate(fd, 0) != 0) {
+        file.error_ = errno;
+        ::close(fd);
+        return file;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        file.error_ = EISDIR;
+        ::close(fd);
+        return file;
+    }
+    file.fd_ = fd;
+    return file;
+}
+
+std::size_t File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size)
+{
+    if (fd_ < 0)
+        return 0;
+    auto* out = static_cast<unsigned char*>(buffer);
+    std::size_t total = 0;
+    while (total < size) {
+        const ssize_t n = ::pread(fd_, out + total, size - total,
+                                  static_cast<off_t>(offset + total));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            error_ = errno;
+            break;
+        }
+        if (n == 0)
+            break;
+        total += static_cast<std::size_t>(n);
+    }
+    return total;
+}
+
+bool File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t size)
+{
+    if (fd_ < 0)
+        return false;
+    const auto* in = static_cast<const unsigned char*>(buffer);
+    std::size_t total = 0;
+    while (total < size) {
+        const ssize_t n = ::pwrite(fd_, in + total, size - total,
+                                   static_cast<off_t>(offset + total));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            error_ = errno;
+            return false;
+        }
+        total += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::uint64_t File::Size() const
+{
+    struct stat info {};
+    if (fd_ < 0 || ::fstat(fd_, &info) != 0)
+        return 0;
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+bool File::Truncate(std::uint64_t length)
+{
+    if (fd_ < 0)
+        return false;
+    if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) {
+        error_ = errno;
+        return false;
+    }
+    return true;
+}
+
+bool File::Sync()
+{
+    if (fd_ < 0)
+        return false;
+    if (::fsync(fd_) != 0) {
+        error_ = errno;
+        return false;
+    }
+    return true;
+}
+
+bool File::Close()
+{
+    if (fd_ < 0)
+        return true;
+    const int result = ::close(fd_);
+    fd_ = -1;
+    if (result != 0) {
+        error_ = errno;
+        return false;
+    }
+    return true;
+}
+
+} // namespace velmora

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace velmora {
+
+// An open file, closed when the object goes.  All I/O is positional
+// (byte offsets from the start of the file), so there is no hidden file
+// position to keep track of.
+//
+// Files opened by this program hold an advisory lock for their lifetime:
+// shared for reading, exclusive for writing.  That mirrors the sharing
+// rules the editor relies on: the working file cannot be rewritten while
+// another part of the program (or a second instance) still has it open.
+class File {
+public:
+    enum class Mode {
+        Read,          // existing file, read only, shared lock
+        ReadWrite,     // existing file, read and write, exclusive lock
+        Create,        // create or truncate, read and write, exclusive lock
+        CreateNew,     // create, fail if it exists, exclusive lock
+    };
+
+    File() = default;
+    ~File();
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // Opens path; IsOpen() tells whether it worked and LastError() why not.
+    static File Open(const std::string& path, Mode mode);
+
+    bool IsOpen() const { return fd_ >= 0; }
+    explicit operator bool() const { return IsOpen(); }
+    int LastError() const { return error_; }
+
+    // Reads up to size bytes at offset; returns the bytes read, fewer only
+    // at the end of the file (0 at or past it) or on an error.
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size);
+
+    // Writes all size bytes at offset; false on any error (disk full, ...).
+    bool WriteAt(std::uint64_t offset, const void* buffer, std::size_t size);
+
+    // Length of the file in bytes, or 0 when it cannot be queried.
+    std::uint64_t Size() const;
+
+    // Sets the file's length in bytes.
+    bool Truncate(std::uint64_t length);
+
+    // Flushes the file's data to the disk.
+    bool Sync();
+
+    // Closes now; false when closing reported an error.
+    bool Close();
+
+private:
+    explicit File(int fd) : fd_(fd) {}
+    int fd_ = -1;
+    int error_ = 0;
+};
+
+} // namespace velmora

@@ -1,0 +1,54 @@
+#include "PathText.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace velmora {
+
+namespace {
+char LowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+} // namespace
+
+std::string ExtensionOf(std::string_view path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t nameStart = (slash == std::string_view::npos) ? 0 : slash + 1;
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string_view::npos || dot < nameStart)
+        return {};
+    return std::string(path.substr(dot));
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool HasExtension(std::string_view path, std::string_view extension)
+{
+    return EqualsIgnoringCase(ExtensionOf(path), extension);
+}
+
+bool FileExists(const std::string& path)
+{
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
+bool RemoveFileIfExists(const std::string& path)
+{
+    std::error_code error;
+    std::filesystem::remove(path, error);
+    return !std::filesystem::exists(std::filesystem::symlink_status(path, error));
+}
+
+} // namespace velmora

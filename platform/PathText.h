@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+// The extension of a path: the text from the last dot of its file name on,
+// dot included, or empty when the file name has no dot.
+std::string ExtensionOf(std::string_view path);
+
+// True when the extension of path equals extension (".mp3" ...) ignoring
+// ASCII case.
+bool HasExtension(std::string_view path, std::string_view extension);
+
+// ASCII case-insensitive equality.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
+// True when a file (not a folder) exists at path.
+bool FileExists(const std::string& path);
+
+// Removes the file at path if there is one; true when none is left.
+bool RemoveFileIfExists(const std::string& path);
+
+} // namespace velmora
