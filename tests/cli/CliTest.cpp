@@ -1,0 +1,216 @@
+// velmora-cli end to end: the interface (steps, exit codes, messages), the
+// printed document, byte-exact results of edits on real files made by sox,
+// and the private working folder.
+
+#include "support/Process.h"
+#include "support/TempDir.h"
+#include "support/WaveBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+namespace velmora {
+namespace {
+
+using test::WaveBuilder;
+
+class CliTest : public testing::Test {
+protected:
+    test::ProcessResult Cli(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), VELMORA_CLI_PATH);
+        // The working folder goes below a folder of the test's own, so that
+        // the test can see it is gone afterwards.
+        return test::RunProcess(args, {{"TMPDIR", tmp.Path()}});
+    }
+
+    std::map<std::string, std::string> Info(const std::string& out)
+    {
+        std::map<std::string, std::string> fields;
+        std::istringstream lines(out);
+        std::string line;
+        while (std::getline(lines, line)) {
+            const auto eq = line.find('=');
+            if (eq != std::string::npos)
+                fields[line.substr(0, eq)] = line.substr(eq + 1);
+        }
+        return fields;
+    }
+
+    bool TmpIsEmpty() const { return std::filesystem::is_empty(tmp.Path()); }
+
+    test::TempDir dir;
+    test::TempDir tmp;
+};
+
+TEST_F(CliTest, HelpAndUsageErrors)
+{
+    const auto help = Cli({"--help"});
+    EXPECT_EQ(help.ExitCode, 0);
+    EXPECT_NE(help.Out.find("velmora-cli INPUT [STEP ...]"), std::string::npos);
+
+    const std::string input = WaveBuilder().Samples(std::vector<unsigned char>(400, 0)).WriteTo(dir / "in.wav");
+    const std::vector<std::vector<std::string>> usageErrors = {
+        {},
+        {input, "--zoom", "3"},
+        {input, "--zoom"},
+        {input, "--volume", "33"},
+        {input, "--volume", "4294967546"},
+        {input, "--markers", "3"},
+        {input, "--markers", "-1:4"},
+        {input, "--frobnicate"},
+    };
+    for (const auto& args : usageErrors) {
+        const auto r = Cli(args);
+        EXPECT_EQ(r.ExitCode, 2) << testing::PrintToString(args);
+        EXPECT_NE(r.Err.find("usage:"), std::string::npos);
+    }
+}
+
+TEST_F(CliTest, RefusalsExitWithOneAndTheMessage)
+{
+    const struct {
+        std::string Name;
+        std::vector<unsigned char> Bytes;
+        std::string Message;
+    } cases[] = {
+        {"song.txt", WaveBuilder().Samples(std::vector<unsigned char>(400, 0)).Bytes(), "Can not open the file."},
+        {"a.wav", WaveBuilder().Format(3, 2, 44100, 32).Samples(std::vector<unsigned char>(400, 0)).Bytes(),
+         "Cannot handle compressed Wave file."},
+        {"b.wav", WaveBuilder().Format(1, 2, 44100, 24).Samples(std::vector<unsigned char>(400, 0)).Bytes(),
+         "Not PCM formats!"},
+        {"c.wav", WaveBuilder().ChunkFirst("JUNK", std::vector<unsigned char>(4, 0)).Bytes(),
+         "This is not a valid Wave file."},
+        {"d.wav", WaveBuilder().NoDataChunk().Bytes(), "No audio data found in the file."},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir / c.Name;
+        test::WriteWholeFile(path, c.Bytes);
+        const auto r = Cli({path, "--info"});
+        EXPECT_EQ(r.ExitCode, 1) << c.Name;
+        EXPECT_EQ(r.Err, c.Message + "\n") << c.Name;
+        EXPECT_TRUE(r.Out.empty()) << c.Name;
+    }
+    const auto missing = Cli({dir / "missing.wav"});
+    EXPECT_EQ(missing.ExitCode, 1);
+    EXPECT_EQ(missing.Err, "Cannot open the file.\n");
+    EXPECT_TRUE(TmpIsEmpty());
+}
+
+TEST_F(CliTest, InfoOfAFileMadeBySox)
+{
+    const std::string input = dir / "tone.WAV";
+    ASSERT_TRUE(test::Shell("sox -n -r 22050 -c 1 -b 8 '" + input + "' synth 25 sine 440"));
+    const auto r = Cli({input, "--info"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    auto info = Info(r.Out);
+    EXPECT_EQ(info["Channels"], "1");
+    EXPECT_EQ(info["SampleRate"], "22050");
+    EXPECT_EQ(info["BitsPerSample"], "8");
+    EXPECT_EQ(info["FrameSize"], "1");
+    EXPECT_EQ(info["TotalFrames"], "551250");
+    EXPECT_EQ(info["DurationSeconds"], "25");
+    EXPECT_EQ(info["Duration"], "00:00:25");
+    EXPECT_EQ(info["FramesPerColumn"], "10000");
+    EXPECT_EQ(info["ColumnCount"], "56");
+    EXPECT_EQ(info["SelStart"], "0");
+    EXPECT_EQ(info["SelFinish"], "55");
+    EXPECT_EQ(info["SourceBitrate"], "0");
+    EXPECT_EQ(std::stoul(info["DataEnd"]), std::stoul(info["DataOffset"]) + 551250);
+    EXPECT_EQ(r.Err, "");
+    EXPECT_TRUE(TmpIsEmpty());
+}
+
+TEST_F(CliTest, ZoomPeaksAndMarkers)
+{
+    const std::string input = WaveBuilder().Format(1, 1, 8000, 16)
+                                  .Samples(test::Pcm16(test::Sine16(25000, 1, 8000, 100, 0.5)))
+                                  .WriteTo(dir / "in.wav");
+    auto r = Cli({input, "--zoom", "1", "--peaks"});
+    ASSERT_EQ(r.ExitCode, 0);
+    EXPECT_EQ(std::count(r.Out.begin(), r.Out.end(), '\n'), 25);
+    // Frame 100 of every column is a crest of 16384: 16384 * 100 / 32768 = 50.
+    EXPECT_EQ(r.Out.substr(0, 9), "0 50 50\n1");
+
+    r = Cli({input, "--markers", "0:3", "--info"});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_NE(r.Err.find("3"), std::string::npos);
+
+    r = Cli({input, "--markers", "2:1"});
+    EXPECT_EQ(r.ExitCode, 1);
+
+    r = Cli({input, "--zoom", "2", "--markers", "4:9", "--zoom", "2", "--info", "--zoom", "4", "--info"});
+    ASSERT_EQ(r.ExitCode, 0);
+    // The zoom that is already set changes nothing; another resets the markers.
+    EXPECT_NE(r.Out.find("SelStart=4\nSelFinish=9\n"), std::string::npos);
+    EXPECT_NE(r.Out.find("FramesPerColumn=4000\nColumnCount=7\nSelStart=0\nSelFinish=6\n"), std::string::npos);
+}
+
+TEST_F(CliTest, EditsAndSaveGiveTheExpectedFile)
+{
+    const std::uint32_t frames = 65000;
+    const std::string input = WaveBuilder().Format(1, 2, 44100, 16)
+                                  .Samples(test::Pcm16(test::FrameTagged16(frames, 2)))
+                                  .ChunkAfterData("LIST", std::vector<unsigned char>(20, 'x'))
+                                  .WriteTo(dir / "in.wav");
+    const std::string output = dir / "out.wav";
+    const auto r = Cli({input, "--zoom", "1", "--markers", "10:20", "--delete", "--info", "--markers", "0:5",
+                        "--fade-in", "--select-all", "--cut-out", "--info", "--save", output});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_NE(r.Out.find("TotalFrames=55000\nDurationSeconds=1\nDuration=00:00:01\nFramesPerColumn=1000\n"
+                         "ColumnCount=55\nSelStart=10\nSelFinish=11\n"),
+              std::string::npos);
+    EXPECT_NE(r.Out.find("TotalFrames=54000\n"), std::string::npos);
+
+    const auto out = test::ReadWholeFile(output);
+    ASSERT_EQ(out.size(), 44u + 54000u * 4);
+    EXPECT_EQ(test::U32At(out, 4), out.size() - 8);
+    EXPECT_EQ(test::U32At(out, 40), out.size() - 44);
+    auto sample = [&](std::uint32_t frame, int channel) { return test::S16At(out, 44 + frame * 4 + 2 * channel); };
+    // The fade over frames 0..4999 (L = 50): frame 60 got 1 %.
+    EXPECT_EQ(sample(60, 1), static_cast<std::int16_t>(test::Tag16(60, 1) * 1 / 100));
+    EXPECT_EQ(sample(4999, 0), static_cast<std::int16_t>(test::Tag16(4999, 0) * 99 / 100));
+    EXPECT_EQ(sample(5000, 0), test::Tag16(5000, 0));
+    // Frames 10000..19999 were deleted: frame 10000 is the old 20000.
+    EXPECT_EQ(sample(10000, 0), test::Tag16(20000, 0));
+    EXPECT_EQ(sample(53999, 1), test::Tag16(63999, 1));
+    EXPECT_TRUE(TmpIsEmpty());
+}
+
+TEST_F(CliTest, SaveWithoutEditsIsAByteCopyAndVolumeMatchesItsArithmetic)
+{
+    const std::string input = dir / "in.wav";
+    ASSERT_TRUE(test::Shell("sox -n -r 44100 -c 2 -b 16 '" + input + "' synth 3 sine 300 sine 500"));
+    const std::string copy = dir / "copy.wav";
+    ASSERT_EQ(Cli({input, "--save", copy}).ExitCode, 0);
+    EXPECT_EQ(test::ReadWholeFile(copy), test::ReadWholeFile(input));
+
+    const std::string louder = dir / "louder.wav";
+    ASSERT_EQ(Cli({input, "--select-all", "--volume", "250", "--save", louder}).ExitCode, 0);
+    const auto a = test::ReadWholeFile(input);
+    const auto b = test::ReadWholeFile(louder);
+    ASSERT_EQ(a.size(), b.size());
+    const std::size_t offset = a.size() - 3 * 44100 * 4;
+    for (std::size_t i = offset; i + 1 < a.size(); i += 2) {
+        const std::size_t frame = (i - offset) / 4;
+        const int x = test::S16At(a, i);
+        const int expected = frame < 130000 ? std::clamp(static_cast<int>(x * 2.5), -32767, 32767) : x;
+        ASSERT_EQ(test::S16At(b, i), expected) << "byte " << i;
+    }
+}
+
+TEST_F(CliTest, CutOutOfAnEmptySelectionIsRefused)
+{
+    const std::string input = WaveBuilder().Samples(std::vector<unsigned char>(4 * 30000, 1)).WriteTo(dir / "in.wav");
+    const auto r = Cli({input, "--markers", "1:1", "--cut-out", "--info"});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Err, "The selection is empty.\n");
+    EXPECT_TRUE(r.Out.empty());
+}
+
+} // namespace
+} // namespace velmora

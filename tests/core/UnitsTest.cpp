@@ -1,0 +1,70 @@
+// Time text and the conversions between columns, stream bytes and seconds.
+
+#include "document/Units.h"
+#include "document/Zoom.h"
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+TEST(SecondsToTimeText, FieldsHaveAtLeastTwoDigits)
+{
+    const std::pair<std::int32_t, const char*> cases[] = {
+        {0, "00:00:00"},       {5, "00:00:05"},     {59, "00:00:59"},   {60, "00:01:00"},
+        {200, "00:03:20"},     {3599, "00:59:59"},  {3725, "01:02:05"}, {36000, "10:00:00"},
+        {360000, "100:00:00"}, {-5, "00:00:00"},
+    };
+    for (const auto& [seconds, text] : cases)
+        EXPECT_EQ(SecondsToTimeText(seconds), text) << seconds;
+}
+
+TEST(Units, ColumnsAndStreamBytes)
+{
+    // 100 columns over a 1000-byte stream.
+    EXPECT_EQ(ColumnToStreamByte(37, 1000, 100), 370);
+    EXPECT_EQ(StreamByteToColumn(379, 100, 1000), 37u);
+    EXPECT_EQ(StreamByteToColumn(380, 100, 1000), 38u);
+    EXPECT_EQ(StreamByteToColumn(0, 100, 1000), 0u);
+    // Truncation, not rounding.
+    EXPECT_EQ(ColumnToStreamByte(1, 1000, 3), 333);
+    EXPECT_EQ(ColumnToStreamByte(2, 1000, 3), 666);
+    // A two-hour document at 1:1 stays exact in extended precision.
+    EXPECT_EQ(ColumnToStreamByte(317519, 1270080000, 317520), 1270076000);
+    // Nothing divides by zero.
+    EXPECT_EQ(ColumnToStreamByte(5, 1000, 0), 0);
+    EXPECT_EQ(StreamByteToColumn(5, 100, 0), 0u);
+}
+
+TEST(Units, ColumnToWorkFileByte)
+{
+    EXPECT_EQ(ColumnToWorkFileByte(10, 10000, 4, 44), 400044u);
+    EXPECT_EQ(ColumnToWorkFileByte(0, 1000, 1, 46), 46u);
+}
+
+TEST(Units, RulerStepAccumulatesInSinglePrecision)
+{
+    const float step = TenSecondsInColumns(44100, 10000);
+    float x = 0;
+    std::vector<int> ticks;
+    for (int i = 0; i < 6; ++i) {
+        ticks.push_back(static_cast<int>(x));
+        x += step;
+    }
+    EXPECT_EQ(ticks, (std::vector<int>{0, 44, 88, 132, 176, 220}));
+}
+
+TEST(Zoom, StepsInAndOut)
+{
+    EXPECT_EQ(ZoomInStep(10000), 8000);
+    EXPECT_EQ(ZoomInStep(2000), 1000);
+    EXPECT_EQ(ZoomInStep(1000), 1000);
+    EXPECT_EQ(ZoomOutStep(1000), 2000);
+    EXPECT_EQ(ZoomOutStep(8000), 10000);
+    EXPECT_EQ(ZoomOutStep(10000), 10000);
+    EXPECT_TRUE(IsZoomStep(6000));
+    EXPECT_FALSE(IsZoomStep(5000));
+}
+
+} // namespace
+} // namespace velmora

@@ -1,0 +1,67 @@
+#include "Process.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace velmora::test {
+
+namespace {
+
+std::string Slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+} // namespace
+
+ProcessResult RunProcess(const std::vector<std::string>& argv,
+                         const std::vector<std::pair<std::string, std::string>>& env)
+{
+    char outName[] = "/tmp/velmora-test-out-XXXXXX";
+    char errName[] = "/tmp/velmora-test-err-XXXXXX";
+    const int outFd = ::mkstemp(outName);
+    const int errFd = ::mkstemp(errName);
+
+    ProcessResult result;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(outFd, STDOUT_FILENO);
+        ::dup2(errFd, STDERR_FILENO);
+        const int nullFd = ::open("/dev/null", O_RDONLY);
+        ::dup2(nullFd, STDIN_FILENO);
+        for (const auto& [name, value] : env)
+            ::setenv(name.c_str(), value.c_str(), 1);
+        std::vector<char*> args;
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execvp(args[0], args.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (WIFEXITED(status))
+        result.ExitCode = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        result.ExitCode = 128 + WTERMSIG(status);
+    ::close(outFd);
+    ::close(errFd);
+    result.Out = Slurp(outName);
+    result.Err = Slurp(errName);
+    ::unlink(outName);
+    ::unlink(errName);
+    return result;
+}
+
+bool Shell(const std::string& command)
+{
+    return std::system(command.c_str()) == 0;
+}
+
+} // namespace velmora::test

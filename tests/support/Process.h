@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace velmora::test {
+
+struct ProcessResult {
+    int ExitCode = -1;  // 128 + signal when killed by a signal
+    std::string Out;
+    std::string Err;
+};
+
+// Runs a program and waits for it, capturing its output.  env entries are
+// added to (or replace) the test's own environment.
+ProcessResult RunProcess(const std::vector<std::string>& argv,
+                         const std::vector<std::pair<std::string, std::string>>& env = {});
+
+// Runs a shell command line; true when it exits with 0.
+bool Shell(const std::string& command);
+
+} // namespace velmora::test
