@@ -22,7 +22,13 @@ class ForwardReader {
 public:
     static constexpr std::size_t WindowBytes = 1 << 20;
 
-    ForwardReader(File& file, std::uint64_t limit) : file_(file), limit_(limit), window_(WindowBytes) {}
+    // start is where the first read will be; the window is no larger than
+    // what lies between it and the limit.
+    ForwardReader(File& file, std::uint64_t start, std::uint64_t limit)
+        : file_(file), limit_(limit),
+          window_(static_cast<std::size_t>(std::min<std::uint64_t>(WindowBytes, limit > start ? limit - start : 0)))
+    {
+    }
 
     // The size bytes at offset, or nullptr when they do not lie wholly
     // before the limit.
@@ -66,7 +72,7 @@ void ScanColumnPeaks(File& file, const Document& doc, std::vector<std::int16_t>&
     const std::int32_t fullScale = eightBit ? 128 : 32768;
     const std::size_t bytesPerLook = static_cast<std::size_t>(frameSize);
 
-    ForwardReader reader(file, doc.DataEnd);
+    ForwardReader reader(file, doc.DataOffset, doc.DataEnd);
     for (std::uint32_t column = 0; column < columns; ++column) {
         std::int32_t up = 0;
         std::int32_t low = 0;

@@ -29,7 +29,7 @@ std::uint64_t MoveDown(File& file, std::uint64_t writeTo, std::uint64_t readFrom
         meter.Report(total, total);
         return readFrom + total;
     }
-    std::vector<unsigned char> block(EditBlockBytes);
+    std::vector<unsigned char> block(static_cast<std::size_t>(std::min<std::uint64_t>(EditBlockBytes, total)));
     std::uint64_t moved = 0;
     while (readFrom < readLimit) {
         const auto wanted = static_cast<std::size_t>(

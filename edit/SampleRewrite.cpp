@@ -8,7 +8,7 @@ void SilenceRange(File& file, const Document& doc, const EditRange& range, Progr
     const auto frameSize = static_cast<std::uint64_t>(doc.FrameSize);
     const std::uint64_t totalBytes = static_cast<std::uint64_t>(range.Frames) * frameSize;
     const unsigned char silence = (doc.BitsPerSample == 8) ? 128 : 0;
-    std::vector<unsigned char> block(RewriteBlockBytes(doc.FrameSize), silence);
+    std::vector<unsigned char> block(RewriteBlockBytes(doc.FrameSize, totalBytes), silence);
     std::uint64_t done = 0;
     while (done < totalBytes) {
         const auto bytes =

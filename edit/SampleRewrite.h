@@ -25,11 +25,13 @@ inline std::int32_t Clamp8(std::int64_t v)
     return v > 127 ? 127 : (v < -128 ? -128 : static_cast<std::int32_t>(v));
 }
 
-// Bytes of a rewrite block: whole frames, at most EditBlockBytes.
-inline std::size_t RewriteBlockBytes(std::int32_t frameSize)
+// Bytes of a rewrite block: whole frames, at most EditBlockBytes and no
+// more than the range needs.
+inline std::size_t RewriteBlockBytes(std::int32_t frameSize, std::uint64_t rangeBytes)
 {
     const auto size = static_cast<std::size_t>(frameSize);
-    return (EditBlockBytes / size) * size;
+    const std::size_t block = (EditBlockBytes / size) * size;
+    return static_cast<std::size_t>(std::min<std::uint64_t>(block, rangeBytes));
 }
 
 // Rewrites the samples of an edit range in place, block by block.
@@ -51,7 +53,7 @@ void RewriteRangeSamples(File& file, const Document& doc, const EditRange& range
     const std::size_t samplesPerFrame = (doc.Channels == 1) ? 1 : 2;
     const std::uint64_t totalBytes = static_cast<std::uint64_t>(range.Frames) * frameSize;
 
-    std::vector<unsigned char> block(RewriteBlockBytes(doc.FrameSize));
+    std::vector<unsigned char> block(RewriteBlockBytes(doc.FrameSize, totalBytes));
     std::uint64_t done = 0;
     while (done < totalBytes) {
         const auto wanted =
