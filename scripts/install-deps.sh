@@ -21,4 +21,4 @@ apt-get install -y --no-install-recommends \
     libmp3lame-dev libsdl2-dev \
     libgtest-dev libgmock-dev \
     ffmpeg lame sox libsox-fmt-mp3 xvfb xauth x11-apps imagemagick \
-    time hyperfine
+    time hyperfine bc

@@ -1,0 +1,33 @@
+# Shared helpers of the benchmark scripts (sourced, not run).
+
+# Seconds since the epoch, with nanoseconds.
+now() { date +%s.%N; }
+
+# time_runs N COMMAND...: runs the command N times (output discarded) and
+# prints the median wall time in seconds.
+time_runs() {
+    runs=$1
+    shift
+    i=0
+    times=""
+    while [ "$i" -lt "$runs" ]; do
+        start=$(now)
+        "$@" >/dev/null 2>&1 || { echo "benchmark command failed: $*" >&2; exit 1; }
+        end=$(now)
+        times="$times $(echo "$end - $start" | bc -l)"
+        i=$((i + 1))
+    done
+    echo "$times" | tr ' ' '\n' | grep -v '^$' | sort -g | awk '{a[NR]=$1} END {
+        m = (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2; printf "%.3f\n", m }'
+}
+
+# peak_rss_mb COMMAND...: the command's peak resident memory in MB.
+peak_rss_mb() {
+    /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1 | awk '{printf "%.1f", $1 / 1024}'
+}
+
+# ratio A B: A / B with two decimals.
+ratio() { echo "$1 / $2" | bc -l | awk '{printf "%.2f", $1}'; }
+
+# minus A B
+minus() { echo "$1 - $2" | bc -l | awk '{printf "%.3f", $1}'; }
