@@ -1,10 +1,14 @@
 #include "OpenBody.h"
 
+#include "WorkFileFormat.h"
+
 #include "platform/File.h"
+#include "platform/audio/Bass.h"
 #include "platform/PathText.h"
 #include "platform/ProgressMeter.h"
 #include "platform/UserDialogs.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace velmora {
@@ -12,6 +16,90 @@ namespace velmora {
 namespace {
 
 constexpr std::size_t WaveCopyBlockBytes = 10240;
+constexpr DWORD DecodeBlockBytes = 10000;
+// The largest payload whose sizes still fit the header's 32-bit fields.
+constexpr std::uint64_t MaxPayloadBytes = 0xFFFFFFFFull - WorkFileHeaderBytes;
+
+enum class SourceKind { Mp3, Wma };
+
+std::int32_t SourceBitrateOf(HSTREAM stream, bool wma)
+{
+    const QWORD length = BASS_ChannelGetLength(stream, BASS_POS_BYTE);
+    const double seconds = (length == 0 || length == static_cast<QWORD>(-1))
+                               ? 0.0
+                               : BASS_ChannelBytes2Seconds(stream, length);
+    return SourceBitrateFrom(BASS_StreamGetFilePosition(stream, BASS_FILEPOS_END), seconds, wma);
+}
+
+// Frees a decoding stream when it goes out of scope.
+struct StreamGuard {
+    HSTREAM Handle;
+    ~StreamGuard() { BASS_StreamFree(Handle); }
+};
+
+OpenBodyResult DecodeSource(const std::string& sourceFile, const std::string& workFile, SourceKind kind,
+                            Progress& decoding, UserDialogs& dialogs)
+{
+    const HSTREAM stream = kind == SourceKind::Mp3
+                               ? BASS_StreamCreateFile(0, sourceFile.c_str(), 0, 0, BASS_STREAM_DECODE)
+                               : BASS_WMA_StreamCreateFile(0, sourceFile.c_str(), 0, 0, BASS_STREAM_DECODE);
+    if (stream == 0) {
+        dialogs.ShowMessage("Can not creat the decode stream.");
+        return {};
+    }
+    StreamGuard guard{stream};
+    const std::int32_t bitrate = SourceBitrateOf(stream, kind == SourceKind::Wma);
+
+    BASS_CHANNELINFO info;
+    BASS_ChannelGetInfo(stream, &info);
+    const std::int32_t channels = info.chans == 1 ? 1 : 2;
+    const std::int32_t bits = (info.flags & BASS_SAMPLE_8BITS) ? 8 : 16;
+    const std::uint32_t rate = info.freq & 0xFFFF;
+
+    const char* cannotCreate = kind == SourceKind::Mp3 ? "Can not creat the temporary file."
+                                                       : "Cannot creat the temporary file.";
+    File work = File::Open(workFile, File::Mode::CreateNew);
+    if (!work || !WriteWorkFileHeader(work, channels, rate, bits)) {
+        dialogs.ShowMessage(cannotCreate);
+        return {};
+    }
+
+    ProgressMeter meter(decoding);
+    std::vector<unsigned char> block(DecodeBlockBytes);
+    std::uint64_t written = 0;
+    bool cancelled = false;
+    const char* failure = nullptr;
+    while (BASS_ChannelIsActive(stream) != BASS_ACTIVE_STOPPED) {
+        if (meter.StopRequested()) {
+            cancelled = true;
+            break;
+        }
+        const DWORD got = BASS_ChannelGetData(stream, block.data(), DecodeBlockBytes);
+        if (got != static_cast<DWORD>(-1) && got > 0) {
+            if (written + got > MaxPayloadBytes) {
+                failure = "The decoded audio is too long for a working file.";
+                break;
+            }
+            if (!work.WriteAt(WorkFileHeaderBytes + written, block.data(), got)) {
+                failure = cannotCreate;
+                break;
+            }
+            written += got;
+        }
+        const double position = static_cast<double>(BASS_ChannelGetPosition(stream, BASS_POS_BYTE));
+        const double length = static_cast<double>(BASS_ChannelGetLength(stream, BASS_POS_BYTE));
+        meter.Report(length > 0 ? std::min(100, static_cast<int>(position * 100.0 / length)) : 0);
+    }
+    PatchDecodedSizes(work);
+    work.Close();
+    if (failure != nullptr) {
+        dialogs.ShowMessage(failure);
+        return {};
+    }
+    if (cancelled)
+        return {OpenBodyEnd::Cancelled, bitrate};
+    return {OpenBodyEnd::Produced, bitrate};
+}
 
 OpenBodyResult CopyWaveSource(const std::string& sourceFile, const std::string& workFile,
                               Progress& decoding, UserDialogs& dialogs)
@@ -51,6 +139,20 @@ OpenBodyResult CopyWaveSource(const std::string& sourceFile, const std::string& 
 
 } // namespace
 
+std::int32_t SourceBitrateFrom(std::uint64_t fileBytes, double seconds, bool wma)
+{
+    std::int32_t bitrate = 0;
+    if (seconds >= 1.0) {
+        const auto whole = static_cast<std::uint64_t>(seconds);
+        bitrate = static_cast<std::int32_t>(fileBytes / (whole * 125));
+    } else if (seconds > 0.0) {
+        bitrate = static_cast<std::int32_t>(static_cast<double>(fileBytes) / (seconds * 125.0));
+    }
+    if (wma && bitrate % 2 == 1)
+        bitrate -= 1;
+    return bitrate;
+}
+
 bool IsOpenableExtension(const std::string& path)
 {
     return HasExtension(path, ".mp3") || HasExtension(path, ".wma") || HasExtension(path, ".wav");
@@ -60,6 +162,10 @@ OpenBodyResult ProduceWorkFile(const std::string& sourceFile, const std::string&
                                Progress& decoding, UserDialogs& dialogs)
 {
     RemoveFileIfExists(workFile);
+    if (HasExtension(sourceFile, ".mp3"))
+        return DecodeSource(sourceFile, workFile, SourceKind::Mp3, decoding, dialogs);
+    if (HasExtension(sourceFile, ".wma"))
+        return DecodeSource(sourceFile, workFile, SourceKind::Wma, decoding, dialogs);
     return CopyWaveSource(sourceFile, workFile, decoding, dialogs);
 }
 

@@ -15,6 +15,12 @@ class UserDialogs;
 // True when path ends in ".mp3", ".wma" or ".wav", ignoring case.
 bool IsOpenableExtension(const std::string& path);
 
+// The bit rate of a compressed source in kbit/s: fileBytes / (seconds x 125)
+// with the seconds truncated to whole ones; a source shorter than one
+// second uses its fractional length, an empty one gives 0.  WMA rates are
+// even: an odd result loses 1.
+std::int32_t SourceBitrateFrom(std::uint64_t fileBytes, double seconds, bool wma);
+
 enum class OpenBodyEnd {
     Produced,   // the working file is complete; load it next
     Failed,     // a message was shown; nothing is to be loaded

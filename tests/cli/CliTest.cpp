@@ -203,6 +203,41 @@ TEST_F(CliTest, SaveWithoutEditsIsAByteCopyAndVolumeMatchesItsArithmetic)
     }
 }
 
+TEST_F(CliTest, OpensMp3AndWmaByDecodingThem)
+{
+    const std::string wav = dir / "src.wav";
+    ASSERT_TRUE(test::Shell("sox -n -r 44100 -c 2 -b 16 '" + wav + "' synth 12 sine 440"));
+    const std::string mp3 = dir / "song.mp3";
+    const std::string wma = dir / "song.wma";
+    ASSERT_TRUE(test::Shell("lame --quiet -b 128 '" + wav + "' '" + mp3 + "'"));
+    ASSERT_TRUE(test::Shell("ffmpeg -v error -i '" + wav + "' -c:a wmav2 -b:a 96k '" + wma + "'"));
+
+    auto r = Cli({mp3, "--info"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    auto info = Info(r.Out);
+    EXPECT_EQ(info["Channels"], "2");
+    EXPECT_EQ(info["SampleRate"], "44100");
+    EXPECT_EQ(info["TotalFrames"], std::to_string(12 * 44100));
+    EXPECT_EQ(info["Duration"], "00:00:12");
+    EXPECT_EQ(info["SourceBitrate"], "128");
+
+    r = Cli({wma, "--info"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    info = Info(r.Out);
+    EXPECT_EQ(info["DataOffset"], "44");
+    EXPECT_EQ(std::stoi(info["SourceBitrate"]) % 2, 0);
+    // File bytes over seconds: the ASF container adds its overhead to the 96k.
+    EXPECT_GE(std::stoi(info["SourceBitrate"]), 96);
+    EXPECT_LE(std::stoi(info["SourceBitrate"]), 120);
+
+    const std::string fake = dir / "fake.mp3";
+    test::WriteWholeFile(fake, {'n', 'o', 't'});
+    r = Cli({fake, "--info"});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Err, "Can not creat the decode stream.\n");
+    EXPECT_TRUE(TmpIsEmpty());
+}
+
 TEST_F(CliTest, CutOutOfAnEmptySelectionIsRefused)
 {
     const std::string input = WaveBuilder().Samples(std::vector<unsigned char>(4 * 30000, 1)).WriteTo(dir / "in.wav");

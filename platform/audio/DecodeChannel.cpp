@@ -1,0 +1,196 @@
+#include "DecodeChannel.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
+#include <libavutil/opt.h>
+}
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace velmora {
+
+namespace {
+
+constexpr std::uint32_t LargestRate16 = 65535;
+constexpr std::uint32_t RateForHighSources = 48000;
+
+} // namespace
+
+std::unique_ptr<DecodeChannel> DecodeChannel::Open(const std::string& path)
+{
+    av_log_set_level(AV_LOG_QUIET);
+    std::unique_ptr<DecodeChannel> channel(new DecodeChannel);
+    if (!channel->Setup(path))
+        return nullptr;
+    return channel;
+}
+
+DecodeChannel::~DecodeChannel() = default;
+
+bool DecodeChannel::Setup(const std::string& path)
+{
+    std::error_code error;
+    fileSize_ = std::filesystem::file_size(path, error);
+    if (error)
+        return false;
+
+    AVFormatContext* rawFormat = nullptr;
+    if (avformat_open_input(&rawFormat, path.c_str(), nullptr, nullptr) < 0)
+        return false;
+    format_.reset(rawFormat);
+    if (avformat_find_stream_info(format_.get(), nullptr) < 0)
+        return false;
+
+    const AVCodec* decoder = nullptr;
+    streamIndex_ = av_find_best_stream(format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+    if (streamIndex_ < 0 || decoder == nullptr)
+        return false;
+    AVStream* stream = format_->streams[streamIndex_];
+
+    codec_.reset(avcodec_alloc_context3(decoder));
+    if (!codec_ || avcodec_parameters_to_context(codec_.get(), stream->codecpar) < 0)
+        return false;
+    codec_->pkt_timebase = stream->time_base;
+    if (avcodec_open2(codec_.get(), decoder, nullptr) < 0)
+        return false;
+    if (codec_->sample_rate <= 0 || codec_->ch_layout.nb_channels <= 0)
+        return false;
+
+    const AVSampleFormat in = codec_->sample_fmt;
+    outFormat_ = (in == AV_SAMPLE_FMT_U8 || in == AV_SAMPLE_FMT_U8P) ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
+    outChannels_ = codec_->ch_layout.nb_channels == 1 ? 1 : 2;
+    const auto inRate = static_cast<std::uint32_t>(codec_->sample_rate);
+    outRate_ = inRate > LargestRate16 ? RateForHighSources : inRate;
+    bytesPerFrame_ = outChannels_ * av_get_bytes_per_sample(outFormat_);
+    if (!SetupResampler())
+        return false;
+
+    // The length estimate: the stream's duration less the part FFmpeg
+    // skips at its start (the encoder delay of a tagged MP3).
+    std::int64_t frames = 0;
+    if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
+        frames = av_rescale_q(stream->duration, stream->time_base, AVRational{1, static_cast<int>(outRate_)});
+        if (stream->start_time != AV_NOPTS_VALUE && stream->start_time > 0)
+            frames -= av_rescale_q(stream->start_time, stream->time_base, AVRational{1, static_cast<int>(outRate_)});
+    } else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0) {
+        frames = av_rescale(format_->duration, outRate_, AV_TIME_BASE);
+    }
+    estimatedBytes_ = static_cast<std::uint64_t>(std::max<std::int64_t>(frames, 0)) *
+                      static_cast<std::uint64_t>(bytesPerFrame_);
+
+    frame_.reset(av_frame_alloc());
+    packet_.reset(av_packet_alloc());
+    return frame_ && packet_;
+}
+
+bool DecodeChannel::SetupResampler()
+{
+    AVChannelLayout inLayout{};
+    if (codec_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+        av_channel_layout_default(&inLayout, codec_->ch_layout.nb_channels);
+    else
+        av_channel_layout_copy(&inLayout, &codec_->ch_layout);
+    AVChannelLayout outLayout{};
+    av_channel_layout_default(&outLayout, outChannels_);
+
+    SwrContext* raw = nullptr;
+    const int result = swr_alloc_set_opts2(&raw, &outLayout, outFormat_, static_cast<int>(outRate_), &inLayout,
+                                           codec_->sample_fmt, codec_->sample_rate, 0, nullptr);
+    resampler_.reset(raw);
+    const int inChannels = inLayout.nb_channels;
+    av_channel_layout_uninit(&inLayout);
+    av_channel_layout_uninit(&outLayout);
+    if (result < 0 || !resampler_)
+        return false;
+    if (swr_init(resampler_.get()) >= 0)
+        return true;
+
+    // Layouts the mixer has no rule for: even channels to the left, odd
+    // ones to the right, in equal parts.
+    std::vector<double> matrix(static_cast<std::size_t>(2 * inChannels), 0.0);
+    const double share = 2.0 / inChannels;
+    for (int c = 0; c < inChannels; ++c)
+        matrix[static_cast<std::size_t>((c % 2) * inChannels + c)] = share;
+    if (swr_set_matrix(resampler_.get(), matrix.data(), inChannels) < 0)
+        return false;
+    return swr_init(resampler_.get()) >= 0;
+}
+
+void DecodeChannel::Convert(const AVFrame* frame)
+{
+    const int room = swr_get_out_samples(resampler_.get(), frame ? frame->nb_samples : 0);
+    if (room <= 0)
+        return;
+    const std::size_t oldSize = pending_.size();
+    pending_.resize(oldSize + static_cast<std::size_t>(room) * static_cast<std::size_t>(bytesPerFrame_));
+    std::uint8_t* out = pending_.data() + oldSize;
+    const int converted =
+        swr_convert(resampler_.get(), &out, room, frame ? const_cast<const std::uint8_t**>(frame->extended_data) : nullptr,
+                    frame ? frame->nb_samples : 0);
+    const std::size_t kept = converted > 0 ? static_cast<std::size_t>(converted) * static_cast<std::size_t>(bytesPerFrame_) : 0;
+    pending_.resize(oldSize + kept);
+    produced_ += kept;
+}
+
+void DecodeChannel::Drain()
+{
+    while (avcodec_receive_frame(codec_.get(), frame_.get()) == 0) {
+        Convert(frame_.get());
+        av_frame_unref(frame_.get());
+    }
+}
+
+void DecodeChannel::DecodeMore()
+{
+    const std::size_t before = pending_.size();
+    while (!finished_ && pending_.size() == before) {
+        if (!inputEnded_) {
+            const int read = av_read_frame(format_.get(), packet_.get());
+            if (read < 0) {
+                inputEnded_ = true;
+                avcodec_send_packet(codec_.get(), nullptr);
+                Drain();
+                Convert(nullptr);  // what the resampler still holds
+                finished_ = true;
+                break;
+            }
+            if (packet_->stream_index == streamIndex_) {
+                // A damaged packet is skipped, as the ffmpeg tool does.
+                if (avcodec_send_packet(codec_.get(), packet_.get()) == 0)
+                    Drain();
+            }
+            av_packet_unref(packet_.get());
+        }
+    }
+}
+
+std::uint32_t DecodeChannel::Read(void* buffer, std::uint32_t length)
+{
+    const std::size_t wanted = (length / static_cast<std::uint32_t>(bytesPerFrame_)) * static_cast<std::size_t>(bytesPerFrame_);
+    while (pending_.size() - pendingStart_ < wanted && !finished_)
+        DecodeMore();
+    const std::size_t available = pending_.size() - pendingStart_;
+    if (available == 0 && finished_)
+        return static_cast<std::uint32_t>(-1);
+    const std::size_t count = std::min(available, wanted);
+    std::memcpy(buffer, pending_.data() + pendingStart_, count);
+    pendingStart_ += count;
+    delivered_ += count;
+    // Drop what has been handed out once it is a good part of the buffer.
+    if (pendingStart_ > (1u << 16) && pendingStart_ * 2 > pending_.size()) {
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(pendingStart_));
+        pendingStart_ = 0;
+    }
+    return static_cast<std::uint32_t>(count);
+}
+
+std::uint64_t DecodeChannel::Length() const
+{
+    return finished_ ? produced_ : estimatedBytes_;
+}
+
+} // namespace velmora

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <SDL2/SDL.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace velmora {
+
+class PlaybackChannel;
+
+// The default output device through SDL2: 16-bit stereo at the rate asked
+// for.  Its callback mixes the rings of the playing channels and does no
+// file I/O; a feeder thread of its own keeps those rings filled, so the main
+// thread never waits for audio.
+class OutputDevice {
+public:
+    // nullptr when no output device can be opened.
+    static std::unique_ptr<OutputDevice> Open(int rate);
+    ~OutputDevice();
+    OutputDevice(const OutputDevice&) = delete;
+    OutputDevice& operator=(const OutputDevice&) = delete;
+
+    int Rate() const { return rate_; }
+    // Frames the device holds between the callback and the ear.
+    int LatencyFrames() const { return bufferFrames_; }
+    int BufferFrames() const { return bufferFrames_; }
+
+    void Add(const std::shared_ptr<PlaybackChannel>& channel);
+    void Remove(const PlaybackChannel* channel);
+
+    // Shuts the callback out (and lets it in again); short sections only.
+    void LockCallback() { SDL_LockAudioDevice(device_); }
+    void UnlockCallback() { SDL_UnlockAudioDevice(device_); }
+
+    // Asks the feeder to look at the channels now.
+    void Wake();
+
+private:
+    OutputDevice() = default;
+    static void SDLCALL Callback(void* self, Uint8* stream, int length);
+    void FeederLoop(std::stop_token stop);
+
+    SDL_AudioDeviceID device_ = 0;
+    int rate_ = 0;
+    int bufferFrames_ = 0;
+    std::vector<std::int32_t> mix_;
+
+    std::mutex listMutex_;
+    std::vector<std::shared_ptr<PlaybackChannel>> channels_;  // callback reads under the device lock
+    std::condition_variable_any wake_;
+    std::jthread feeder_;
+};
+
+} // namespace velmora

@@ -1,0 +1,298 @@
+#include "PlaybackChannel.h"
+
+#include "OutputDevice.h"
+
+#include "platform/ByteOrder.h"
+#include "platform/RiffWave.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+}
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace velmora {
+
+namespace {
+
+constexpr std::size_t FeedFrames = 2048;      // source frames read per step
+constexpr double RingSeconds = 0.5;           // audio queued ahead of the callback
+constexpr double LevelWindowSeconds = 0.02;   // the level's look-back
+
+} // namespace
+
+PlaybackChannel::PlaybackChannel(OutputDevice& device)
+    : device_(device), ring_(static_cast<std::size_t>(device.Rate() * RingSeconds) * 2)
+{
+}
+
+PlaybackChannel::~PlaybackChannel() = default;
+
+std::shared_ptr<PlaybackChannel> PlaybackChannel::Open(const std::string& path, OutputDevice& device)
+{
+    std::shared_ptr<PlaybackChannel> channel(new PlaybackChannel(device));
+    if (!channel->Setup(path))
+        return nullptr;
+    return channel;
+}
+
+bool PlaybackChannel::Setup(const std::string& path)
+{
+    file_ = File::Open(path, File::Mode::Read);
+    analysisFile_ = File::Open(path, File::Mode::Read);
+    if (!file_ || !analysisFile_)
+        return false;
+    const RiffWaveLayout layout = ScanRiffWave(file_);
+    if (!layout.FormatAtStart || layout.FormatTag != 1 || !layout.DataFound || layout.Channels == 0 ||
+        layout.SampleRate == 0 || (layout.BitsPerSample != 8 && layout.BitsPerSample != 16))
+        return false;
+    fileSize_ = file_.Size();
+    channels_ = layout.Channels;
+    rate_ = layout.SampleRate;
+    bits_ = layout.BitsPerSample;
+    blockAlign_ = channels_ * (bits_ / 8);
+    dataOffset_ = layout.DataOffset;
+    totalFrames_ = layout.DataSize / blockAlign_;
+    callbackScratch_.resize(static_cast<std::size_t>(device_.BufferFrames()) * 2 * 4);
+    std::lock_guard lock(mutex_);
+    return ResetResampler();
+}
+
+bool PlaybackChannel::ResetResampler()
+{
+    AVChannelLayout in{};
+    av_channel_layout_default(&in, static_cast<int>(channels_));
+    AVChannelLayout out = AV_CHANNEL_LAYOUT_STEREO;
+    SwrContext* raw = nullptr;
+    const AVSampleFormat inFormat = bits_ == 8 ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
+    const int result = swr_alloc_set_opts2(&raw, &out, AV_SAMPLE_FMT_S16, device_.Rate(), &in, inFormat,
+                                           static_cast<int>(rate_), 0, nullptr);
+    resampler_.reset(raw);
+    av_channel_layout_uninit(&in);
+    if (result < 0 || !resampler_)
+        return false;
+    const int inChannels = static_cast<int>(channels_);
+    if (inChannels == 1) {
+        // Mono goes to both speakers at full level.
+        const double matrix[2] = {1.0, 1.0};
+        swr_set_matrix(resampler_.get(), matrix, 1);
+    }
+    if (swr_init(resampler_.get()) >= 0)
+        return true;
+    std::vector<double> matrix(static_cast<std::size_t>(2 * inChannels), 0.0);
+    for (int c = 0; c < inChannels; ++c)
+        matrix[static_cast<std::size_t>((c % 2) * inChannels + c)] = 2.0 / inChannels;
+    swr_set_matrix(resampler_.get(), matrix.data(), inChannels);
+    return swr_init(resampler_.get()) >= 0;
+}
+
+std::uint64_t PlaybackChannel::HeardFrame() const
+{
+    const std::uint64_t consumed = consumed_.load(std::memory_order_acquire);
+    const auto latency = static_cast<std::uint64_t>(device_.LatencyFrames());
+    const std::uint64_t heard = consumed > latency ? consumed - latency : 0;
+    const std::uint64_t frames = segmentStart_ + heard * rate_ / static_cast<std::uint64_t>(device_.Rate());
+    return std::min(frames, totalFrames_);
+}
+
+void PlaybackChannel::StartSegment(std::uint64_t frame)
+{
+    device_.LockCallback();
+    ring_.Clear();
+    consumed_.store(0, std::memory_order_release);
+    feederDone_.store(false, std::memory_order_release);
+    segmentStart_ = frame;
+    readFrame_ = frame;
+    device_.UnlockCallback();
+    swr_init(resampler_.get());  // forget what the converter held
+}
+
+void PlaybackChannel::Play(bool restart)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_)
+            return;
+        const State state = state_.load();
+        if (restart)
+            StartSegment(0);
+        else if (state == State::Stopped)
+            StartSegment(HeardFrame());
+        state_.store(State::Playing);
+    }
+    device_.Wake();
+}
+
+void PlaybackChannel::Pause()
+{
+    if (state_.load() == State::Playing)
+        state_.store(State::Paused);
+}
+
+void PlaybackChannel::Stop()
+{
+    std::lock_guard lock(mutex_);
+    const std::uint64_t at = HeardFrame();
+    state_.store(State::Stopped);
+    StartSegment(at);
+}
+
+bool PlaybackChannel::SetPosition(std::uint64_t byte)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_)
+            return false;
+        StartSegment(std::min(byte / blockAlign_, totalFrames_));
+    }
+    device_.Wake();
+    return true;
+}
+
+std::uint64_t PlaybackChannel::Position()
+{
+    std::lock_guard lock(mutex_);
+    return HeardFrame() * blockAlign_;
+}
+
+std::uint64_t PlaybackChannel::Length() const
+{
+    return totalFrames_ * blockAlign_;
+}
+
+PlaybackChannel::State PlaybackChannel::Activity()
+{
+    std::lock_guard lock(mutex_);
+    if (state_.load() == State::Playing && feederDone_.load() && ring_.Available() == 0 &&
+        HeardFrame() >= totalFrames_)
+        state_.store(State::Stopped);  // played to the end; the position stays there
+    return state_.load();
+}
+
+void PlaybackChannel::Close()
+{
+    std::lock_guard lock(mutex_);
+    state_.store(State::Stopped);
+    closed_ = true;
+    file_.Close();
+    analysisFile_.Close();
+}
+
+bool PlaybackChannel::Feed()
+{
+    std::lock_guard lock(mutex_);
+    if (closed_ || state_.load() != State::Playing || feederDone_.load())
+        return false;
+
+    const std::uint64_t left = totalFrames_ - std::min(readFrame_, totalFrames_);
+    const auto inFrames = static_cast<int>(std::min<std::uint64_t>(FeedFrames, left));
+    const int room = swr_get_out_samples(resampler_.get(), inFrames);
+    if (room < 0 || ring_.Free() < static_cast<std::size_t>(room) * 2)
+        return false;
+
+    feedConverted_.resize(static_cast<std::size_t>(room) * 2);
+    auto* out = reinterpret_cast<std::uint8_t*>(feedConverted_.data());
+    int converted = 0;
+    std::size_t got = 0;
+    if (inFrames > 0) {
+        feedBytes_.resize(static_cast<std::size_t>(inFrames) * blockAlign_);
+        got = file_.ReadAt(dataOffset_ + readFrame_ * blockAlign_, feedBytes_.data(), feedBytes_.size());
+        const auto framesRead = static_cast<int>(got / blockAlign_);
+        const std::uint8_t* in = feedBytes_.data();
+        converted = swr_convert(resampler_.get(), &out, room, &in, framesRead);
+        readFrame_ += static_cast<std::uint64_t>(framesRead);
+        if (framesRead < inFrames)
+            readFrame_ = totalFrames_;  // the file ended early
+    } else {
+        // Everything is read: take what the converter still holds.
+        converted = swr_convert(resampler_.get(), &out, room, nullptr, 0);
+        feederDone_.store(true, std::memory_order_release);
+    }
+    if (converted > 0)
+        ring_.Push(feedConverted_.data(), static_cast<std::size_t>(converted) * 2);
+    return converted > 0 || inFrames > 0;
+}
+
+void PlaybackChannel::MixInto(std::int32_t* mix, std::size_t frames)
+{
+    if (state_.load(std::memory_order_acquire) != State::Playing)
+        return;
+    if (callbackScratch_.size() < frames * 2)
+        return;  // never happens: sized for the device's buffer
+    const std::size_t got = ring_.Pop(callbackScratch_.data(), frames * 2) / 2;
+    for (std::size_t i = 0; i < got * 2; ++i)
+        mix[i] += callbackScratch_[i];
+    std::uint64_t taken = got;
+    // Past the end, the silence that follows counts as heard, so that the
+    // position reaches the end once the last frames have left the device.
+    if (got < frames && feederDone_.load(std::memory_order_acquire))
+        taken = frames;
+    consumed_.fetch_add(taken, std::memory_order_acq_rel);
+}
+
+std::size_t PlaybackChannel::ReadFrames(std::uint64_t first, std::size_t count, std::vector<std::uint8_t>& bytes)
+{
+    bytes.assign(count * blockAlign_, bits_ == 8 ? 128 : 0);
+    if (first >= totalFrames_)
+        return 0;
+    const auto frames = static_cast<std::size_t>(std::min<std::uint64_t>(count, totalFrames_ - first));
+    return analysisFile_.ReadAt(dataOffset_ + first * blockAlign_, bytes.data(), frames * blockAlign_) / blockAlign_;
+}
+
+void PlaybackChannel::Spectrum(float* magnitudes)
+{
+    std::uint64_t heard;
+    {
+        std::lock_guard lock(mutex_);
+        heard = HeardFrame();
+    }
+    constexpr int size = SpectrumAnalyzer::Size;
+    const std::uint64_t first = heard > size / 2 ? heard - size / 2 : 0;
+    std::vector<std::uint8_t> bytes;
+    ReadFrames(first, size, bytes);
+    float samples[size];
+    const std::uint32_t perFrame = channels_;
+    for (int n = 0; n < size; ++n) {
+        float sum = 0;
+        for (std::uint32_t c = 0; c < perFrame; ++c) {
+            const std::size_t at = static_cast<std::size_t>(n) * blockAlign_ + c * (bits_ / 8);
+            sum += bits_ == 8 ? (static_cast<float>(bytes[at]) - 128.0f) / 128.0f
+                              : static_cast<float>(GetS16LE(&bytes[at])) / 32768.0f;
+        }
+        samples[n] = sum / static_cast<float>(perFrame);
+    }
+    analyzer_.Analyze(samples, magnitudes);
+}
+
+std::uint32_t PlaybackChannel::Level()
+{
+    std::uint64_t heard;
+    {
+        std::lock_guard lock(mutex_);
+        if (state_.load() != State::Playing)
+            return 0;
+        heard = HeardFrame();
+    }
+    const auto window = static_cast<std::uint64_t>(std::ceil(rate_ * LevelWindowSeconds));
+    const std::uint64_t first = heard > window ? heard - window : 0;
+    std::vector<std::uint8_t> bytes;
+    const std::size_t frames = ReadFrames(first, static_cast<std::size_t>(heard - first), bytes);
+    std::uint32_t peak[2] = {0, 0};
+    for (std::size_t f = 0; f < frames; ++f) {
+        for (std::uint32_t c = 0; c < std::min<std::uint32_t>(channels_, 2); ++c) {
+            const std::size_t at = f * blockAlign_ + c * (bits_ / 8);
+            const std::uint32_t magnitude = bits_ == 8
+                                                ? static_cast<std::uint32_t>(std::abs(bytes[at] - 128)) * 256
+                                                : static_cast<std::uint32_t>(std::abs(static_cast<int>(GetS16LE(&bytes[at]))));
+            peak[c] = std::max(peak[c], magnitude);
+        }
+    }
+    if (channels_ == 1)
+        peak[1] = peak[0];
+    return peak[0] | (peak[1] << 16);
+}
+
+} // namespace velmora

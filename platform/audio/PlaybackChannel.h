@@ -1,0 +1,102 @@
+#pragma once
+
+#include "FfmpegHandles.h"
+#include "SampleRing.h"
+#include "SpectrumAnalyzer.h"
+
+#include "platform/File.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+class OutputDevice;
+
+// A playback stream on a PCM WAV file (8 or 16-bit, any channel count and
+// rate).  Its positions are bytes of the file's own payload, in whole
+// frames of the file (channels x bytes per sample).
+//
+// Three threads meet here: the main thread drives the transport and asks
+// for the position, spectrum and level; the output device's feeder thread
+// reads the file ahead, converts it to the device's format and fills a
+// ring; the device callback takes from the ring.  The main thread and the
+// feeder share the channel's mutex; changes that reset the ring also shut
+// the callback out through the device's lock.
+class PlaybackChannel {
+public:
+    enum class State { Stopped, Playing, Paused };
+
+    static std::shared_ptr<PlaybackChannel> Open(const std::string& path, OutputDevice& device);
+    ~PlaybackChannel();
+
+    // Main thread.
+    void Play(bool restart);
+    void Pause();
+    void Stop();
+    bool SetPosition(std::uint64_t byte);
+    std::uint64_t Position();            // bytes: the frame being heard now
+    std::uint64_t Length() const;        // bytes: the payload in whole frames
+    State Activity();                    // Stopped also after playing to the end
+    void Spectrum(float* magnitudes);    // 512 values
+    std::uint32_t Level();               // left | right << 16, 0..32768 each
+    std::uint32_t Rate() const { return rate_; }
+    std::uint32_t Channels() const { return channels_; }
+    bool EightBit() const { return bits_ == 8; }
+    std::uint32_t BytesPerFrame() const { return blockAlign_; }
+    std::uint64_t FileSize() const { return fileSize_; }
+    void Close();  // closes the file at once
+
+    // Feeder thread: converts and queues more audio when there is room;
+    // true when it queued something.
+    bool Feed();
+
+    // Device callback: adds up to frames stereo frames to mix.
+    void MixInto(std::int32_t* mix, std::size_t frames);
+
+private:
+    explicit PlaybackChannel(OutputDevice& device);
+    bool Setup(const std::string& path);
+    bool ResetResampler();
+    // The frame being heard, from the frames the callback has taken.
+    std::uint64_t HeardFrame() const;
+    // Starts a new stretch of playback at frame (ring emptied, converter
+    // reset).  Caller holds mutex_.
+    void StartSegment(std::uint64_t frame);
+    // Frames [first, first + count) as float per channel-mixed sample, or
+    // per-channel peaks; zeros outside the payload.
+    std::size_t ReadFrames(std::uint64_t first, std::size_t count, std::vector<std::uint8_t>& bytes);
+
+    OutputDevice& device_;
+    File file_;           // the feeder's
+    File analysisFile_;   // the main thread's, for spectrum and level
+    std::uint64_t fileSize_ = 0;
+    std::uint32_t channels_ = 0;
+    std::uint32_t rate_ = 0;
+    std::uint32_t bits_ = 16;
+    std::uint32_t blockAlign_ = 0;
+    std::uint64_t dataOffset_ = 0;
+    std::uint64_t totalFrames_ = 0;
+
+    std::mutex mutex_;
+    ffmpeg::Resampler resampler_;
+    std::uint64_t readFrame_ = 0;     // next frame the feeder reads
+    std::uint64_t segmentStart_ = 0;  // frame at which the current stretch began
+    bool closed_ = false;
+
+    SampleRing ring_;
+    std::vector<std::int16_t> callbackScratch_;
+    std::vector<std::uint8_t> feedBytes_;
+    std::vector<std::int16_t> feedConverted_;
+    std::atomic<State> state_{State::Stopped};
+    std::atomic<std::uint64_t> consumed_{0};  // device frames taken since segmentStart_
+    std::atomic<bool> feederDone_{false};
+
+    SpectrumAnalyzer analyzer_;
+};
+
+} // namespace velmora
