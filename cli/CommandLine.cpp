@@ -38,7 +38,9 @@ const char* UsageText()
            "  --fade-out        fade them out\n"
            "  --info            print the document as Name=value lines\n"
            "  --peaks           print the column peaks: index upper lower\n"
-           "  --save OUTPUT     write the edited audio to OUTPUT\n"
+           "  --bitrate K       encode later MP3 and WMA saves at K kbit/s\n"
+           "  --save OUTPUT     write the edited audio to OUTPUT: .mp3 and .wma are\n"
+           "                    encoded, any other name gets the WAV working file\n"
            "\n"
            "exit status: 0 success, 1 refused (the reason on stderr), 2 usage error\n";
 }
@@ -121,6 +123,16 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
                 return std::nullopt;
             }
             line.Steps.emplace_back(K::Volume, percent);
+        } else if (arg == "--bitrate") {
+            const std::string* value = needValue("kbit/s");
+            std::int64_t kbps = 0;
+            if (value == nullptr)
+                return std::nullopt;
+            if (!ParseInteger(*value, kbps) || kbps < 0 || kbps > 100000) {
+                error = "--bitrate takes kbit/s, 0 for the default";
+                return std::nullopt;
+            }
+            line.Steps.emplace_back(K::Bitrate, kbps);
         } else if (arg == "--save") {
             const std::string* value = needValue("an output file");
             if (value == nullptr)

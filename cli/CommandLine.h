@@ -22,6 +22,7 @@ struct Step {
         Info,
         Peaks,
         Save,       // Path: the output file
+        Bitrate,    // Value: kbit/s for the next encoded saves
     };
     explicit Step(Kind what, std::int64_t value = 0, std::int64_t value2 = 0)
         : What(what), Value(value), Value2(value2)

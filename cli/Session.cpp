@@ -11,6 +11,7 @@
 #include "edit/VolumeChange.h"
 #include "export/SaveBody.h"
 #include "import/OpenBody.h"
+#include "platform/PathText.h"
 
 #include <cstdio>
 
@@ -28,6 +29,7 @@ void Print(const std::string& text)
 Session::Session(const std::string& tempFolder, TerminalDialogs& dialogs) : dialogs_(dialogs)
 {
     doc_.TempFolder = tempFolder;
+    doc_.ProgramFolder = ExecutableFolder();
 }
 
 Session::Status Session::Refuse(const std::string& message)
@@ -117,6 +119,9 @@ Session::Status Session::Run(const Step& step)
         return Info();
     case K::Peaks:
         return Peaks();
+    case K::Bitrate:
+        doc_.SourceBitrate = static_cast<std::int32_t>(step.Value);
+        return Status::Ok;
     case K::Save: {
         TerminalProgress bar("Saving");
         if (RunSaveBody(doc_, step.Path, bar, dialogs_) != SaveEnd::Saved)

@@ -63,6 +63,9 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    // A file size limit should fail a write, not kill the program mid-save.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     PrivateTempFolder folder;
     if (!folder.IsValid()) {
         std::fprintf(stderr, "Cannot creat the temporary file.\n");

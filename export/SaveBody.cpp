@@ -1,5 +1,8 @@
 #include "SaveBody.h"
 
+#include "Wavtomp3.h"
+#include "Wavtowma.h"
+
 #include "document/Document.h"
 #include "platform/File.h"
 #include "platform/PathText.h"
@@ -7,6 +10,8 @@
 #include "platform/UserDialogs.h"
 
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 #include <vector>
 
 namespace velmora {
@@ -15,15 +20,55 @@ namespace {
 
 constexpr std::size_t WaveCopyBlockBytes = 10240;
 constexpr const char* SaveFailedMessage = "Cannot save the file.";
+constexpr std::int32_t DefaultMp3Kbps = 128;
+constexpr std::int32_t DefaultWmaKbps = 96;
+constexpr std::int32_t LowRateMp3CapKbps = 64;
+constexpr std::int32_t LowRateLimitHz = 11025;
 
-// Replaces destination by the finished temporary file in one rename.
-bool ReplaceDestination(const std::string& temporary, const std::string& destination)
+// Flushes a finished file's data to the disk.
+bool SyncFile(const std::string& path)
 {
-    return std::rename(temporary.c_str(), destination.c_str()) == 0;
+    File file = File::Open(path, File::Mode::Read);
+    return file && file.Sync() && file.Close();
 }
 
-SaveEnd CopyWorkFile(const Document& doc, const std::string& destination, Progress& bar,
-                     UserDialogs& dialogs)
+// Makes a rename inside folder durable.
+void SyncFolderOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// Puts the finished temporary file in the destination's place in one step:
+// whoever looks sees the old file or the new one, never a part.  A
+// destination that cannot be replaced keeps its content.
+bool ReplaceDestination(const std::string& temporary, const std::string& destination)
+{
+    if (!SyncFile(temporary))
+        return false;
+    if (std::rename(temporary.c_str(), destination.c_str()) != 0)
+        return false;
+    SyncFolderOf(destination);
+    return true;
+}
+
+// Ends a save that did not complete: the temporary file goes, the
+// destination stays as it was, and a failure no one has explained yet is
+// explained.
+SaveEnd Abandon(const std::string& temporary, SaveEnd end, bool explained, UserDialogs& dialogs)
+{
+    RemoveFileIfExists(temporary);
+    if (end == SaveEnd::Failed && !explained)
+        dialogs.ShowMessage(SaveFailedMessage);
+    return end;
+}
+
+SaveEnd CopyWorkFile(const Document& doc, const std::string& destination, Progress& bar, UserDialogs& dialogs)
 {
     const std::string temporary = TemporaryOutputName(destination);
     File source = File::Open(doc.WorkFile, File::Mode::Read);
@@ -33,11 +78,10 @@ SaveEnd CopyWorkFile(const Document& doc, const std::string& destination, Progre
     }
     RemoveFileIfExists(temporary);
     File output = File::Open(temporary, File::Mode::CreateNew);
-    if (!output) {
-        dialogs.ShowMessage(SaveFailedMessage);
-        return SaveEnd::Failed;
-    }
+    if (!output)
+        return Abandon(temporary, SaveEnd::Failed, false, dialogs);
 
+    // The copy runs to its end once started; it does not poll the stop request.
     const std::uint64_t length = source.Size();
     ProgressMeter meter(bar);
     std::vector<unsigned char> block(WaveCopyBlockBytes);
@@ -55,14 +99,125 @@ SaveEnd CopyWorkFile(const Document& doc, const std::string& destination, Progre
         meter.Report(written, length);
     }
     ok = ok && source.LastError() == 0 && written == length;
-    ok = ok && output.Sync();
     ok = output.Close() && ok;
-    ok = ok && ReplaceDestination(temporary, destination);
-    if (!ok) {
-        RemoveFileIfExists(temporary);
-        dialogs.ShowMessage(SaveFailedMessage);
-        return SaveEnd::Failed;
+    if (!ok || !ReplaceDestination(temporary, destination))
+        return Abandon(temporary, SaveEnd::Failed, false, dialogs);
+    return SaveEnd::Saved;
+}
+
+// Reads the working file's payload in chunks of chunkBytes of 16-bit
+// samples (8-bit samples become (b - 128) x 32767 / 128) and hands each to
+// encode.  Stops at the end of the payload, when encode fails, or when the
+// stop request is raised after a chunk.
+enum class FeedEnd { Done, EncoderFailed, Stopped };
+
+template <typename EncodeFn>
+FeedEnd FeedPayload(File& work, const Document& doc, std::int32_t chunkBytes, Progress& bar, EncodeFn encode)
+{
+    ProgressMeter meter(bar);
+    const bool eightBit = doc.BitsPerSample == 8;
+    const auto chunk = static_cast<std::uint32_t>(chunkBytes);
+    std::vector<std::int16_t> samples(chunk / 2);
+    std::vector<std::uint8_t> bytes(chunk);
+    std::uint32_t done = 0;
+    while (done < doc.DataSize) {
+        // Never past the payload: a chunk that follows it is not audio.
+        const std::uint32_t left = doc.DataSize - done;
+        std::uint32_t pcmBytes = 0;
+        if (eightBit) {
+            const std::uint32_t wanted = std::min(chunk / 2, left);
+            const auto got = static_cast<std::uint32_t>(work.ReadAt(doc.DataOffset + done, bytes.data(), wanted));
+            if (got == 0)
+                break;
+            for (std::uint32_t i = 0; i < got; ++i)
+                samples[i] = static_cast<std::int16_t>((static_cast<std::int32_t>(bytes[i]) - 128) * 32767 / 128);
+            done += got;
+            pcmBytes = got * 2;
+        } else {
+            const std::uint32_t wanted = std::min(chunk, left);
+            const auto got = static_cast<std::uint32_t>(work.ReadAt(doc.DataOffset + done, samples.data(), wanted));
+            if (got == 0)
+                break;
+            done += got;
+            pcmBytes = got;
+        }
+        if (!encode(samples.data(), pcmBytes))
+            return FeedEnd::EncoderFailed;
+        meter.Report(done, doc.DataSize);
+        if (meter.StopRequested())
+            return FeedEnd::Stopped;
     }
+    return FeedEnd::Done;
+}
+
+SaveEnd EncodeMp3(Document& doc, const std::string& destination, Progress& bar, UserDialogs& dialogs)
+{
+    const std::string temporary = TemporaryOutputName(destination);
+    // A document of one channel is mono; any other count is handled as two.
+    const int channelMode = doc.Channels == 1 ? 4 : 1;
+    if (doc.SourceBitrate == 0)
+        doc.SourceBitrate = DefaultMp3Kbps;
+    std::int32_t kbps = doc.SourceBitrate;
+    if (doc.SampleRate <= LowRateLimitHz && kbps > LowRateMp3CapKbps)
+        kbps = LowRateMp3CapKbps;
+
+    FeedEnd fed = FeedEnd::Done;
+    bool closed = false;
+    {
+        WavToMp3 encoder(dialogs, doc.ProgramFolder);
+        const std::int32_t chunk = encoder.Open(temporary, static_cast<std::uint32_t>(doc.SampleRate), channelMode,
+                                                static_cast<std::uint32_t>(kbps), false, false, false, false);
+        if (chunk < 0)
+            return Abandon(temporary, SaveEnd::Failed, true, dialogs);
+        File work = File::Open(doc.WorkFile, File::Mode::Read);
+        if (!work) {
+            encoder.Close();
+            dialogs.ShowMessage("Cannot open the temporary file.");
+            return Abandon(temporary, SaveEnd::Failed, true, dialogs);
+        }
+        fed = FeedPayload(work, doc, chunk, bar, [&encoder](const std::int16_t* samples, std::uint32_t bytes) {
+            return encoder.EncodeChunk(samples, bytes) >= 0;
+        });
+        closed = encoder.Close();
+    }
+    if (fed == FeedEnd::Stopped)
+        return Abandon(temporary, SaveEnd::Cancelled, true, dialogs);
+    if (fed == FeedEnd::EncoderFailed)
+        return Abandon(temporary, SaveEnd::Failed, true, dialogs);
+    if (!closed || !ReplaceDestination(temporary, destination))
+        return Abandon(temporary, SaveEnd::Failed, false, dialogs);
+    return SaveEnd::Saved;
+}
+
+SaveEnd EncodeWma(Document& doc, const std::string& destination, Progress& bar, UserDialogs& dialogs)
+{
+    const std::string temporary = TemporaryOutputName(destination);
+    if (doc.SourceBitrate == 0)
+        doc.SourceBitrate = DefaultWmaKbps;
+    const std::int32_t bitsPerSecond = doc.SourceBitrate * 1000;
+
+    FeedEnd fed = FeedEnd::Done;
+    bool closed = false;
+    {
+        WavToWma encoder(dialogs, doc.ProgramFolder);
+        const std::int32_t chunk = encoder.Open(temporary, doc.SampleRate, doc.Channels, bitsPerSecond);
+        if (chunk < 0)
+            return Abandon(temporary, SaveEnd::Failed, true, dialogs);
+        File work = File::Open(doc.WorkFile, File::Mode::Read);
+        if (!work) {
+            encoder.Close();
+            dialogs.ShowMessage("Cannot open the temporary file.");
+            return Abandon(temporary, SaveEnd::Failed, true, dialogs);
+        }
+        fed = FeedPayload(work, doc, chunk, bar, [&encoder](const std::int16_t* samples, std::uint32_t bytes) {
+            return encoder.WriteChunk(reinterpret_cast<const std::uint8_t*>(samples), bytes);
+        });
+        closed = encoder.Close();
+    }
+    if (fed == FeedEnd::Stopped)
+        return Abandon(temporary, SaveEnd::Cancelled, true, dialogs);
+    if (fed == FeedEnd::EncoderFailed || !closed || !ReplaceDestination(temporary, destination))
+        return Abandon(temporary, SaveEnd::Failed, false, dialogs);
     return SaveEnd::Saved;
 }
 
@@ -75,9 +230,12 @@ std::string TemporaryOutputName(const std::string& destination)
     return destination.substr(0, nameStart) + "~" + destination.substr(nameStart) + ".tmp";
 }
 
-SaveEnd RunSaveBody(Document& doc, const std::string& destination, Progress& bar,
-                    UserDialogs& dialogs)
+SaveEnd RunSaveBody(Document& doc, const std::string& destination, Progress& bar, UserDialogs& dialogs)
 {
+    if (HasExtension(destination, ".mp3"))
+        return EncodeMp3(doc, destination, bar, dialogs);
+    if (HasExtension(destination, ".wma"))
+        return EncodeWma(doc, destination, bar, dialogs);
     return CopyWorkFile(doc, destination, bar, dialogs);
 }
 

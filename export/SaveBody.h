@@ -18,11 +18,19 @@ enum class SaveEnd {
 // destination's file name + ".tmp".
 std::string TemporaryOutputName(const std::string& destination);
 
-// The save body: writes the working file doc.WorkFile to destination.  The
-// output goes to the temporary output file first, which is flushed to disk
-// and then renamed over the destination in one step, so the destination
-// holds either its old or its new content, never a part.  On any failure
-// the temporary file is removed and the destination is left as it was.
+// The save body: writes the working file doc.WorkFile to destination, by
+// the destination's extension: ".mp3" encoded through the MP3 plugin,
+// ".wma" through the WMA plugin (both loaded from doc.ProgramFolder), any
+// other a byte copy.  An encoded save at doc.SourceBitrate kbit/s, which is
+// set to the default (128 for MP3, 96 for WMA) when it is 0; MP3 at 11025 Hz
+// or less at most 64 kbit/s.  The encoded paths poll the stop request after
+// each chunk; the copy always runs to its end.
+//
+// The output goes to the temporary output file first, which is flushed to
+// disk and then renamed over the destination in one step, so the
+// destination holds either its old or its new content, never a part.  On
+// any failure or stop the temporary file is removed, the destination is
+// left as it was, and the failure has been explained in a message.
 SaveEnd RunSaveBody(Document& doc, const std::string& destination, Progress& bar,
                     UserDialogs& dialogs);
 

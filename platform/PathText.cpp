@@ -44,6 +44,15 @@ bool FileExists(const std::string& path)
     return std::filesystem::is_regular_file(path, error);
 }
 
+std::string ExecutableFolder()
+{
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return "./";
+    return exe.parent_path().string() + "/";
+}
+
 bool RemoveFileIfExists(const std::string& path)
 {
     std::error_code error;

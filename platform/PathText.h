@@ -22,4 +22,7 @@ bool FileExists(const std::string& path);
 // Removes the file at path if there is one; true when none is left.
 bool RemoveFileIfExists(const std::string& path);
 
+// The folder of the running executable, ending in '/'.
+std::string ExecutableFolder();
+
 } // namespace velmora

@@ -1,0 +1,160 @@
+#include "Wavtomp3.h"
+
+#include "platform/UserDialogs.h"
+
+#include <QLibrary>
+#include <QString>
+
+namespace velmora {
+
+namespace {
+constexpr const char* Caption = "Lame Encoder";
+}
+
+std::uint16_t WavToMp3::RoundBitrate(std::uint32_t kbps)
+{
+    // Each boundary is the midpoint between neighbours, except 67 (not 72)
+    // between 64 and 80.
+    static constexpr struct {
+        std::uint32_t UpTo;
+        std::uint16_t Used;
+    } table[] = {{36, 32},   {44, 40},   {52, 48},   {60, 56},   {67, 64},   {88, 80},   {104, 96},
+                 {120, 112}, {144, 128}, {176, 160}, {208, 192}, {240, 224}, {288, 256}};
+    for (const auto& row : table) {
+        if (kbps <= row.UpTo)
+            return row.Used;
+    }
+    return 320;
+}
+
+std::uint8_t WavToMp3::ModeCode(int channelMode)
+{
+    return static_cast<std::uint8_t>(channelMode >= 1 && channelMode <= 4 ? channelMode - 1 : 0);
+}
+
+WavToMp3::WavToMp3(UserDialogs& dialogs, const std::string& pluginFolder) : dialogs_(dialogs)
+{
+    library_ = std::make_unique<QLibrary>(QString::fromStdString(pluginFolder + "lame_enc"));
+    if (!library_->load()) {
+        library_.reset();
+        Show("Could not load lame_enc.dll file");
+        return;
+    }
+    // Resolved in this order; the first one missing ends the construction.
+    init_ = reinterpret_cast<BeInitStreamFn>(library_->resolve("beInitStream"));
+    if (init_ == nullptr) {
+        Show("Could not found beInitStream library function");
+        return;
+    }
+    encode_ = reinterpret_cast<BeEncodeChunkFn>(library_->resolve("beEncodeChunk"));
+    if (encode_ == nullptr) {
+        Show("Could not found beEncodeChunk library function");
+        return;
+    }
+    version_ = reinterpret_cast<BeVersionFn>(library_->resolve("beVersion"));
+    if (version_ == nullptr) {
+        Show("Could not found beVersion library function");
+        return;
+    }
+    deinit_ = reinterpret_cast<BeDeinitStreamFn>(library_->resolve("beDeinitStream"));
+    if (deinit_ == nullptr) {
+        Show("Could not found beDeinitStream library function");
+        return;
+    }
+    close_ = reinterpret_cast<BeCloseStreamFn>(library_->resolve("beCloseStream"));
+    if (close_ == nullptr)
+        Show("Could not found beCloseStream library function");
+}
+
+WavToMp3::~WavToMp3()
+{
+    if (open_)
+        Close();
+    init_ = nullptr;
+    encode_ = nullptr;
+    version_ = nullptr;
+    deinit_ = nullptr;
+    close_ = nullptr;
+    if (library_)
+        library_->unload();
+}
+
+void WavToMp3::Show(const char* text)
+{
+    dialogs_.ShowMessage(text, Caption, UserDialogs::Icon::None);
+}
+
+std::int32_t WavToMp3::Open(const std::string& fileName, std::uint32_t sampleRate, int channelMode,
+                            std::uint32_t bitrate, bool copyright, bool crc, bool original, bool privateBit)
+{
+    if (init_ == nullptr || encode_ == nullptr || version_ == nullptr || deinit_ == nullptr || close_ == nullptr)
+        return -1;  // construction already said what is missing
+
+    BE_CONFIG config;
+    config.dwConfig = BE_CONFIG_MP3;
+    config.dwSampleRate = sampleRate;
+    config.byMode = ModeCode(channelMode);
+    config.wBitrate = RoundBitrate(bitrate);
+    config.bPrivate = privateBit ? 1 : 0;
+    config.bCRC = crc ? 1 : 0;
+    config.bCopyright = copyright ? 1 : 0;
+    config.bOriginal = original ? 1 : 0;
+
+    std::uint32_t samplesPerChunk = 0;
+    std::uint32_t bufferBytes = 0;
+    if (init_(&config, &samplesPerChunk, &bufferBytes, &stream_) != BE_ERR_SUCCESSFUL) {
+        Show("Could not initialize Lame encoder");
+        return -1;
+    }
+    file_ = File::Open(fileName, File::Mode::Create);
+    if (!file_) {
+        close_(stream_);
+        Show("Can not create the file.");
+        return -1;
+    }
+    output_.assign(bufferBytes, 0);
+    fileOffset_ = 0;
+    open_ = true;
+    return static_cast<std::int32_t>(samplesPerChunk * 2);
+}
+
+bool WavToMp3::WriteOut(std::uint32_t count)
+{
+    if (count == 0)
+        return true;
+    if (!file_.WriteAt(fileOffset_, output_.data(), count)) {
+        writeFailed_ = true;
+        return false;
+    }
+    fileOffset_ += count;
+    return true;
+}
+
+std::int32_t WavToMp3::EncodeChunk(const std::int16_t* samples, std::uint32_t byteCount)
+{
+    if (!open_)
+        return -1;
+    if (encode_(stream_, byteCount / 2, samples, output_.data(), &outputBytes_) != BE_ERR_SUCCESSFUL) {
+        Show("Could not perform compression");
+        return -1;
+    }
+    WriteOut(outputBytes_);
+    return static_cast<std::int32_t>(outputBytes_);
+}
+
+bool WavToMp3::Close()
+{
+    if (!open_)
+        return !writeFailed_;
+    open_ = false;
+    outputBytes_ = 0;
+    deinit_(stream_, output_.data(), &outputBytes_);
+    WriteOut(outputBytes_);
+    close_(stream_);
+    output_.clear();
+    output_.shrink_to_fit();
+    const bool closed = file_.Close();
+    return closed && !writeFailed_;
+}
+
+} // namespace velmora

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "platform/File.h"
+#include "platform/lame_enc/LameEncApi.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QLibrary;
+
+namespace velmora {
+
+class UserDialogs;
+
+// Turns 16-bit PCM into an MP3 file through the MP3 encoder plugin
+// (lame_enc), loaded from pluginFolder for the object's lifetime.  The file
+// holds exactly the bytes the plugin hands back, in order.  Failures are
+// shown under the caption "Lame Encoder".
+//
+// Use: construct, Open once, EncodeChunk for each chunk, Close, destroy.
+class WavToMp3 {
+public:
+    // Bit rates the encoder takes, and the rounding of a requested one.
+    static std::uint16_t RoundBitrate(std::uint32_t kbps);
+    // Channel mode (1 stereo ... 4 mono) to the record's mode code.
+    static std::uint8_t ModeCode(int channelMode);
+
+    WavToMp3(UserDialogs& dialogs, const std::string& pluginFolder);
+    ~WavToMp3();
+    WavToMp3(const WavToMp3&) = delete;
+    WavToMp3& operator=(const WavToMp3&) = delete;
+
+    // Opens the encoder and creates fileName.  Returns the input bytes per
+    // chunk (the plugin's samples per chunk x 2), or -1 after showing why
+    // not.  sampleRate in Hz, channelMode 1..4, bitrate in kbit/s.
+    std::int32_t Open(const std::string& fileName, std::uint32_t sampleRate, int channelMode,
+                      std::uint32_t bitrate, bool copyright, bool crc, bool original, bool privateBit);
+
+    // Encodes byteCount bytes of interleaved 16-bit samples (an odd last
+    // byte is ignored), at most the chunk size; returns the MP3 bytes
+    // written for them (0 is success) or -1 after showing why not.
+    std::int32_t EncodeChunk(const std::int16_t* samples, std::uint32_t byteCount);
+
+    // Flushes the encoder into the file and closes it.  False when any
+    // byte could not be written (disk full, size limit ...), which shows no
+    // message of its own.
+    bool Close();
+
+private:
+    void Show(const char* text);
+    bool WriteOut(std::uint32_t count);
+
+    UserDialogs& dialogs_;
+    std::unique_ptr<QLibrary> library_;
+    BeInitStreamFn init_ = nullptr;
+    BeEncodeChunkFn encode_ = nullptr;
+    BeVersionFn version_ = nullptr;
+    BeDeinitStreamFn deinit_ = nullptr;
+    BeCloseStreamFn close_ = nullptr;
+    std::uint32_t stream_ = 0;
+    std::uint32_t outputBytes_ = 0;
+    File file_;
+    std::uint64_t fileOffset_ = 0;
+    std::vector<std::uint8_t> output_;
+    bool open_ = false;
+    bool writeFailed_ = false;
+};
+
+} // namespace velmora

@@ -1,0 +1,59 @@
+#pragma once
+
+// The C interface of the MP3 encoder plugin (lame_enc): the packed
+// configuration record and the five entry points, as the MP3 adapter loads
+// and calls them.  Every entry point returns 0 for success and a non-zero
+// error code otherwise.
+
+#include <cstdint>
+
+extern "C" {
+
+#pragma pack(push, 1)
+// The basic MP3 configuration: 27 bytes, no padding, little-endian.
+struct BE_CONFIG {
+    std::uint32_t dwConfig;     // 0: the basic MP3 configuration
+    std::uint32_t dwSampleRate; // input sample rate, Hz
+    std::uint8_t byMode;        // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
+    std::uint16_t wBitrate;     // kbit/s, constant
+    std::int32_t bPrivate;      // 0 or 1
+    std::int32_t bCRC;
+    std::int32_t bCopyright;
+    std::int32_t bOriginal;
+};
+#pragma pack(pop)
+static_assert(sizeof(BE_CONFIG) == 27, "the configuration record is packed");
+
+struct BE_VERSION {
+    std::uint8_t byDLLMajorVersion;
+    std::uint8_t byDLLMinorVersion;
+    std::uint8_t byMajorVersion;   // of the encoder itself
+    std::uint8_t byMinorVersion;
+};
+
+inline constexpr std::uint32_t BE_CONFIG_MP3 = 0;
+inline constexpr std::uint32_t BE_ERR_SUCCESSFUL = 0;
+inline constexpr std::uint32_t BE_ERR_INVALID_FORMAT = 1;
+inline constexpr std::uint32_t BE_ERR_INVALID_FORMAT_PARAMETERS = 2;
+inline constexpr std::uint32_t BE_ERR_NO_MORE_HANDLES = 3;
+inline constexpr std::uint32_t BE_ERR_INVALID_HANDLE = 4;
+inline constexpr std::uint32_t BE_ERR_BUFFER_TOO_SMALL = 5;
+
+// Opens an encoder stream.  samplesPerChunk receives how many 16-bit
+// samples (all channels counted) one beEncodeChunk call takes at most;
+// outputBufferBytes the smallest output buffer that call and beDeinitStream
+// may be given.
+using BeInitStreamFn = std::uint32_t (*)(BE_CONFIG* config, std::uint32_t* samplesPerChunk,
+                                         std::uint32_t* outputBufferBytes, std::uint32_t* stream);
+// Encodes sampleCount interleaved samples; outputBytes receives how many
+// MP3 bytes were put into output (possibly 0).
+using BeEncodeChunkFn = std::uint32_t (*)(std::uint32_t stream, std::uint32_t sampleCount,
+                                          const std::int16_t* samples, std::uint8_t* output,
+                                          std::uint32_t* outputBytes);
+// Flushes the encoder: its last MP3 bytes go to output.
+using BeDeinitStreamFn = std::uint32_t (*)(std::uint32_t stream, std::uint8_t* output,
+                                           std::uint32_t* outputBytes);
+using BeCloseStreamFn = std::uint32_t (*)(std::uint32_t stream);
+using BeVersionFn = void (*)(BE_VERSION* version);
+
+} // extern "C"
