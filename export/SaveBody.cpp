@@ -232,6 +232,12 @@ std::string TemporaryOutputName(const std::string& destination)
 
 SaveEnd RunSaveBody(Document& doc, const std::string& destination, Progress& bar, UserDialogs& dialogs)
 {
+    // Replacing a file is possible without write permission on it; a file
+    // marked read-only is left alone all the same.
+    if (IsReadOnlyFile(destination)) {
+        dialogs.ShowMessage(SaveFailedMessage);
+        return SaveEnd::Failed;
+    }
     if (HasExtension(destination, ".mp3"))
         return EncodeMp3(doc, destination, bar, dialogs);
     if (HasExtension(destination, ".wma"))

@@ -22,6 +22,10 @@ bool FileExists(const std::string& path);
 // Removes the file at path if there is one; true when none is left.
 bool RemoveFileIfExists(const std::string& path);
 
+// True when a file exists at path and carries no write permission at all
+// (its read-only attribute, whoever asks).
+bool IsReadOnlyFile(const std::string& path);
+
 // The folder of the running executable, ending in '/'.
 std::string ExecutableFolder();
 

@@ -2,11 +2,16 @@
 // printed document, byte-exact results of edits on real files made by sox,
 // and the private working folder.
 
+#include "support/Media.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 #include "support/WaveBuilder.h"
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <random>
+#include <thread>
 
 #include <algorithm>
 #include <filesystem>
@@ -236,6 +241,78 @@ TEST_F(CliTest, OpensMp3AndWmaByDecodingThem)
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Err, "Can not creat the decode stream.\n");
     EXPECT_TRUE(TmpIsEmpty());
+}
+
+TEST_F(CliTest, SavesMp3WmaAndWavThatOtherToolsDecode)
+{
+    const std::string input = dir / "in.wav";
+    ASSERT_TRUE(test::Shell("sox -n -r 22050 -c 1 -b 16 '" + input + "' synth 4 sine 440"));
+    const auto r = Cli({input, "--bitrate", "40", "--save", dir / "a.mp3", "--bitrate", "0", "--save", dir / "a.wma",
+                        "--save", dir / "a.wav", "--info"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(Info(r.Out)["SourceBitrate"], "96");  // the WMA default, written into the document
+
+    const auto mp3 = test::Probe(dir / "a.mp3");
+    EXPECT_EQ(mp3.Codec, "mp3");
+    EXPECT_EQ(mp3.SampleRate, 22050);
+    EXPECT_EQ(mp3.Channels, 1);
+    EXPECT_EQ(mp3.BitRate, 40000);
+    const auto wma = test::Probe(dir / "a.wma");
+    EXPECT_EQ(wma.Codec, "wmav2");
+    EXPECT_EQ(wma.SampleRate, 44100);
+    EXPECT_EQ(wma.Channels, 2);
+    EXPECT_EQ(test::ReadWholeFile(dir / "a.wav"), test::ReadWholeFile(input));
+
+    EXPECT_EQ(Cli({input, "--bitrate", "-3"}).ExitCode, 2);
+}
+
+TEST_F(CliTest, AMissingEncoderPluginIsOneMessageAndAFailedSave)
+{
+    // A copy of the program in a folder without its plugins.
+    const std::string lonely = dir / "velmora-cli";
+    std::filesystem::copy_file(VELMORA_CLI_PATH, lonely);
+    const std::string input = WaveBuilder().Samples(std::vector<unsigned char>(40000, 0)).WriteTo(dir / "in.wav");
+    const std::string destination = dir / "old.mp3";
+    test::WriteWholeFile(destination, {'o', 'l', 'd'});
+    const auto r = test::RunProcess({lonely, input, "--save", destination, "--info"}, {{"TMPDIR", tmp.Path()}});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Err, "Could not load lame_enc.dll file\n");
+    EXPECT_TRUE(r.Out.empty());
+    EXPECT_EQ(test::ReadWholeFile(destination), (std::vector<unsigned char>{'o', 'l', 'd'}));
+    EXPECT_TRUE(TmpIsEmpty());
+}
+
+TEST_F(CliTest, AKilledSaveLeavesTheOldOrTheNewFile)
+{
+    const std::string input = dir / "in.wav";
+    ASSERT_TRUE(test::Shell("sox -n -r 44100 -c 2 -b 16 '" + input + "' synth 6 sine 440 sine 1250"));
+    std::mt19937 random(20261207);
+    for (const char* name : {"out.mp3", "out.wma", "out.wav"}) {
+        const std::string destination = dir / name;
+        const std::vector<unsigned char> old(5000, 'o');
+        // The new content, from a save that runs to its end.
+        ASSERT_EQ(Cli({input, "--save", destination}).ExitCode, 0);
+        const auto fresh = test::ReadWholeFile(destination);
+        const auto started = std::chrono::steady_clock::now();
+        ASSERT_EQ(Cli({input, "--save", destination}).ExitCode, 0);
+        const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count();
+
+        int sawOld = 0;
+        int sawNew = 0;
+        for (int run = 0; run < 24; ++run) {
+            test::WriteWholeFile(destination, old);
+            const int pid = test::StartProcess({VELMORA_CLI_PATH, input, "--save", destination}, {{"TMPDIR", tmp.Path()}});
+            std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<long>(0, micros * 16 / 10)(random)));
+            ::kill(pid, SIGKILL);
+            test::WaitProcess(pid);
+            const auto now = test::ReadWholeFile(destination);
+            ASSERT_TRUE(now == old || now == fresh) << name << " run " << run << ": " << now.size() << " bytes";
+            (now == old ? sawOld : sawNew)++;
+        }
+        EXPECT_GT(sawOld + sawNew, 0);
+        std::filesystem::remove_all(tmp.Path());
+        std::filesystem::create_directory(tmp.Path());
+    }
 }
 
 TEST_F(CliTest, CutOutOfAnEmptySelectionIsRefused)

@@ -4,6 +4,7 @@
 #include "document/Document.h"
 #include "export/SaveBody.h"
 #include "support/Fakes.h"
+#include "support/Media.h"
 #include "support/TempDir.h"
 #include "support/WaveBuilder.h"
 
@@ -72,10 +73,183 @@ TEST_F(SaveBodyTest, FailedCopyLeavesTheDestinationAsItWas)
     EXPECT_FALSE(std::filesystem::exists(TemporaryOutputName(destination)));
 }
 
+TEST_F(SaveBodyTest, CancelDoesNotStopTheCopy)
+{
+    bar.Stop = true;
+    EXPECT_EQ(RunSaveBody(doc, dir / "out.wav", bar, dialogs), SaveEnd::Saved);
+    EXPECT_EQ(test::ReadWholeFile(dir / "out.wav"), test::ReadWholeFile(doc.WorkFile));
+}
+
 TEST_F(SaveBodyTest, DestinationInAMissingFolderFails)
 {
     EXPECT_EQ(RunSaveBody(doc, dir / "no/such/folder/out.wav", bar, dialogs), SaveEnd::Failed);
     EXPECT_EQ(dialogs.Messages.size(), 1u);
+}
+
+TEST_F(SaveBodyTest, AReadOnlyDestinationIsLeftAlone)
+{
+    for (const char* name : {"ro.wav", "ro.mp3"}) {
+        const std::string destination = dir / name;
+        test::WriteWholeFile(destination, {9, 9});
+        std::filesystem::permissions(destination, std::filesystem::perms::owner_read);
+        doc.ProgramFolder = VELMORA_PLUGIN_DIR;
+        EXPECT_EQ(RunSaveBody(doc, destination, bar, dialogs), SaveEnd::Failed) << name;
+        EXPECT_EQ(test::ReadWholeFile(destination), (std::vector<unsigned char>{9, 9}));
+    }
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>(2, "Cannot save the file."));
+}
+
+// ---- Encoded saves -------------------------------------------------------------
+
+class EncodedSaveTest : public testing::Test {
+protected:
+    // A document over a working file written by the test.
+    void Document16(std::uint32_t rate, int channels, std::uint32_t frames)
+    {
+        samples = test::Sine16(frames, channels, rate, 440, 0.5);
+        Load(test::WaveBuilder().Format(1, static_cast<std::uint16_t>(channels), rate, 16).Samples(test::Pcm16(samples)),
+             rate, channels, 16, static_cast<std::uint32_t>(samples.size() * 2));
+    }
+
+    void Load(const test::WaveBuilder& builder, std::uint32_t rate, int channels, int bits, std::uint32_t dataBytes)
+    {
+        doc.WorkFile = dir / "AudioTemp.wav";
+        builder.WriteTo(doc.WorkFile);
+        doc.ProgramFolder = VELMORA_PLUGIN_DIR;
+        doc.SampleRate = static_cast<std::int32_t>(rate);
+        doc.Channels = channels;
+        doc.BitsPerSample = bits;
+        doc.DataOffset = 44;
+        doc.DataSize = dataBytes;
+        doc.DataEnd = doc.DataOffset + doc.DataSize;
+    }
+
+    test::TempDir dir;
+    Document doc;
+    test::RecordingDialogs dialogs;
+    test::RecordingProgress bar;
+    std::vector<std::int16_t> samples;
+};
+
+TEST_F(EncodedSaveTest, Mp3OfAStereoAndAMonoDocument)
+{
+    const struct {
+        std::uint32_t Rate;
+        int Channels;
+    } cases[] = {{44100, 2}, {22050, 1}};
+    for (const auto& c : cases) {
+        Document16(c.Rate, c.Channels, c.Rate * 2);
+        doc.SourceBitrate = 0;
+        const std::string out = dir / "song.mp3";
+        ASSERT_EQ(RunSaveBody(doc, out, bar, dialogs), SaveEnd::Saved);
+        EXPECT_EQ(doc.SourceBitrate, 128);  // the default is written into the document
+        const auto facts = test::Probe(out);
+        EXPECT_EQ(facts.SampleRate, static_cast<int>(c.Rate));
+        EXPECT_EQ(facts.Channels, c.Channels);
+        const auto decoded = test::DecodeWithFfmpeg(out);
+        EXPECT_GT(test::SnrDb(samples, decoded, c.Channels, 576 + 529), 20.0);
+        EXPECT_FALSE(std::filesystem::exists(TemporaryOutputName(out)));
+        EXPECT_EQ(bar.Last(), 100);
+    }
+    EXPECT_TRUE(dialogs.Messages.empty());
+}
+
+TEST_F(EncodedSaveTest, BitrateDefaultsAndTheLowRateCap)
+{
+    Document16(8000, 1, 8000);
+    doc.SourceBitrate = 320;
+    ASSERT_EQ(RunSaveBody(doc, dir / "low.mp3", bar, dialogs), SaveEnd::Saved);
+    EXPECT_EQ(test::Probe(dir / "low.mp3").BitRate, 64000);
+    EXPECT_EQ(doc.SourceBitrate, 320);
+
+    Document16(44100, 2, 44100);
+    doc.SourceBitrate = 0;
+    ASSERT_EQ(RunSaveBody(doc, dir / "a.wma", bar, dialogs), SaveEnd::Saved);
+    EXPECT_EQ(doc.SourceBitrate, 96);
+    EXPECT_EQ(test::Probe(dir / "a.wma").BitRate, 96000);
+
+    doc.SourceBitrate = 0;
+    ASSERT_EQ(RunSaveBody(doc, dir / "b.mp3", bar, dialogs), SaveEnd::Saved);
+    ASSERT_EQ(RunSaveBody(doc, dir / "b.wma", bar, dialogs), SaveEnd::Saved);
+    EXPECT_EQ(test::Probe(dir / "b.wma").BitRate, 128000);  // the MP3 default stayed
+
+    doc.SourceBitrate = 100;
+    ASSERT_EQ(RunSaveBody(doc, dir / "c.mp3", bar, dialogs), SaveEnd::Saved);
+    EXPECT_EQ(test::Probe(dir / "c.mp3").BitRate, 96000);  // rounded by the adapter
+}
+
+TEST_F(EncodedSaveTest, EightBitSamplesReachTheEncoderAs16Bit)
+{
+    const std::vector<std::uint8_t> bytes = {0, 128, 255, 1, 127, 129, 64, 192};
+    std::vector<std::uint8_t> payload;
+    for (int i = 0; i < 30; ++i)
+        payload.insert(payload.end(), bytes.begin(), bytes.end());
+    Load(test::WaveBuilder().Format(1, 2, 11025, 8).Samples(test::Pcm8(payload)).ChunkAfterData("LIST", std::vector<unsigned char>(50, 'z')),
+         11025, 2, 8, static_cast<std::uint32_t>(payload.size()));
+    doc.ProgramFolder = std::string(VELMORA_FAKE_PLUGIN_DIR) + "full/";
+    ::setenv("FAKE_LAME_LOG", (dir / "log").c_str(), 1);
+    ASSERT_EQ(RunSaveBody(doc, dir / "out.mp3", bar, dialogs), SaveEnd::Saved);
+    ::unsetenv("FAKE_LAME_LOG");
+
+    const auto log = test::ReadWholeFile(dir / "log");
+    ASSERT_EQ(log.size(), payload.size() * 2);  // the chunk after the payload is not audio
+    const std::int16_t expected[] = {-32767, 0, 32511, -32511, -255, 255, -16383, 16383};
+    for (std::size_t i = 0; i < payload.size(); ++i)
+        ASSERT_EQ(test::S16At(log, 2 * i), expected[i % 8]) << i;
+    // Chunks of at most 100 samples: the fake plugin's chunk of 200 bytes
+    // holds 100 bytes of 8-bit input.
+    const auto chunks = test::ReadWholeFile(dir / "log.chunks");
+    for (std::size_t at = 0; at < chunks.size(); at += 4)
+        EXPECT_LE(test::U32At(chunks, at), 100u);
+    // The file holds exactly the plugin's bytes.
+    const auto out = test::ReadWholeFile(dir / "out.mp3");
+    EXPECT_EQ(out.size(), 4 * chunks.size() / 4 + 4);
+    EXPECT_EQ(std::string(out.end() - 4, out.end()), "DONE");
+    const auto record = test::ReadWholeFile(dir / "log.config");
+    EXPECT_EQ(record[8], 0);   // two channels: stereo
+    EXPECT_EQ(record[9], 64);  // 11025 Hz caps the default 128 at 64
+}
+
+TEST_F(EncodedSaveTest, FailuresLeaveTheDestinationAndNoTemporaryFile)
+{
+    Document16(44100, 2, 44100 * 3);
+    for (const char* name : {"song.mp3", "song.wma"}) {
+        const std::string destination = dir / name;
+        test::WriteWholeFile(destination, {1, 2, 3});
+
+        // The plugins are missing.
+        test::RecordingDialogs missing;
+        doc.ProgramFolder = dir / "nowhere/";
+        EXPECT_EQ(RunSaveBody(doc, destination, bar, missing), SaveEnd::Failed);
+        EXPECT_EQ(missing.Messages.size(), 1u);
+
+        // Cancel after the first chunk.
+        doc.ProgramFolder = VELMORA_PLUGIN_DIR;
+        test::RecordingProgress cancel;
+        cancel.Stop = true;
+        test::RecordingDialogs quiet;
+        EXPECT_EQ(RunSaveBody(doc, destination, cancel, quiet), SaveEnd::Cancelled);
+        EXPECT_TRUE(quiet.Messages.empty());
+
+        // Writes fail part way, as on a full disk.
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{20000, 20000};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            test::RecordingDialogs childDialogs;
+            NullProgress none;
+            const bool ok = RunSaveBody(doc, destination, none, childDialogs) == SaveEnd::Failed &&
+                            childDialogs.Texts() == std::vector<std::string>{"Cannot save the file."};
+            ::_exit(ok ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << name;
+
+        EXPECT_EQ(test::ReadWholeFile(destination), (std::vector<unsigned char>{1, 2, 3})) << name;
+        EXPECT_FALSE(std::filesystem::exists(TemporaryOutputName(destination))) << name;
+    }
 }
 
 } // namespace

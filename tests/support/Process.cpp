@@ -59,6 +59,38 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
     return result;
 }
 
+int StartProcess(const std::vector<std::string>& argv,
+                 const std::vector<std::pair<std::string, std::string>>& env)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int nullFd = ::open("/dev/null", O_RDWR);
+        ::dup2(nullFd, STDIN_FILENO);
+        ::dup2(nullFd, STDOUT_FILENO);
+        ::dup2(nullFd, STDERR_FILENO);
+        for (const auto& [name, value] : env)
+            ::setenv(name.c_str(), value.c_str(), 1);
+        std::vector<char*> args;
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execvp(args[0], args.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+int WaitProcess(int pid)
+{
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
+    return -1;
+}
+
 bool Shell(const std::string& command)
 {
     return std::system(command.c_str()) == 0;

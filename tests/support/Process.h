@@ -17,6 +17,13 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::vector<std::string>& argv,
                          const std::vector<std::pair<std::string, std::string>>& env = {});
 
+// Starts a program with its output discarded; returns its process id.
+int StartProcess(const std::vector<std::string>& argv,
+                 const std::vector<std::pair<std::string, std::string>>& env = {});
+
+// Waits for a started process; its exit code, or 128 + signal.
+int WaitProcess(int pid);
+
 // Runs a shell command line; true when it exits with 0.
 bool Shell(const std::string& command);
 
