@@ -1,0 +1,151 @@
+#include "IniFile.h"
+
+#include "PathText.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace velmora {
+
+namespace {
+
+std::string Trim(const std::string& text)
+{
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+// The section name of a "[name]" line, or false.
+bool SectionName(const std::string& line, std::string& name)
+{
+    const std::string trimmed = Trim(line);
+    if (trimmed.size() < 2 || trimmed.front() != '[')
+        return false;
+    const auto close = trimmed.find(']');
+    if (close == std::string::npos)
+        return false;
+    name = Trim(trimmed.substr(1, close - 1));
+    return true;
+}
+
+bool IsComment(const std::string& line)
+{
+    const std::string trimmed = Trim(line);
+    return !trimmed.empty() && trimmed.front() == ';';
+}
+
+// The key and value of a "key=value" line, or false.
+bool KeyValue(const std::string& line, std::string& key, std::string& value)
+{
+    if (IsComment(line))
+        return false;
+    const auto eq = line.find('=');
+    if (eq == std::string::npos)
+        return false;
+    key = Trim(line.substr(0, eq));
+    value = Trim(line.substr(eq + 1));
+    return !key.empty();
+}
+
+std::string Unquote(const std::string& value)
+{
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
+} // namespace
+
+IniFile::IniFile(std::string path) : path_(std::move(path))
+{
+    std::ifstream in(path_, std::ios::binary);
+    if (!in)
+        return;
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        text.erase(0, 3);
+    if (text.find("\r\n") != std::string::npos)
+        newline_ = "\r\n";
+    endsWithNewline_ = text.empty() || text.back() == '\n';
+    std::size_t start = 0;
+    while (start < text.size()) {
+        auto end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines_.push_back(std::move(line));
+        start = end + 1;
+    }
+}
+
+IniFile::Located IniFile::Locate(const std::string& section, const std::string& key) const
+{
+    Located found;
+    bool inSection = false;
+    for (int i = 0; i < static_cast<int>(lines_.size()); ++i) {
+        std::string name;
+        if (SectionName(lines_[static_cast<std::size_t>(i)], name)) {
+            if (inSection)
+                break;  // the first matching section ends here
+            if (EqualsIgnoringCase(name, section)) {
+                inSection = true;
+                found.SectionLine = i;
+                found.LastKeyLine = i;
+            }
+            continue;
+        }
+        if (!inSection)
+            continue;
+        const std::string& line = lines_[static_cast<std::size_t>(i)];
+        if (!Trim(line).empty())
+            found.LastKeyLine = i;
+        std::string k, v;
+        if (found.KeyLine < 0 && KeyValue(line, k, v) && EqualsIgnoringCase(k, key))
+            found.KeyLine = i;
+    }
+    return found;
+}
+
+std::string IniFile::ReadString(const std::string& section, const std::string& key,
+                                const std::string& defaultValue) const
+{
+    const Located found = Locate(section, key);
+    if (found.KeyLine < 0)
+        return defaultValue;
+    std::string k, value;
+    KeyValue(lines_[static_cast<std::size_t>(found.KeyLine)], k, value);
+    return Unquote(value);
+}
+
+bool IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value)
+{
+    const Located found = Locate(section, key);
+    const std::string line = key + "=" + value;
+    if (found.KeyLine >= 0) {
+        lines_[static_cast<std::size_t>(found.KeyLine)] = line;
+    } else if (found.SectionLine >= 0) {
+        lines_.insert(lines_.begin() + found.LastKeyLine + 1, line);
+    } else {
+        lines_.push_back("[" + section + "]");
+        lines_.push_back(line);
+        endsWithNewline_ = true;
+    }
+
+    std::string text;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        text += lines_[i];
+        if (i + 1 < lines_.size() || endsWithNewline_)
+            text += newline_;
+    }
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.flush();
+    return static_cast<bool>(out);
+}
+
+} // namespace velmora

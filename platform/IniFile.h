@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+// An INI file read and written the way Windows' profile functions do it,
+// which is what the configuration and language files are written for:
+//   - section and key names compare ignoring ASCII case; the first match
+//     wins;
+//   - blanks around names and values are trimmed, and a value enclosed in a
+//     pair of double or single quotes loses them;
+//   - a ';' starts a comment only at the beginning of a line (after
+//     blanks); lines may be of any length; a missing file, section or key
+//     reads as the default;
+//   - writing one key rewrites the file with every other line kept as it
+//     was: the key's line is replaced, or a new line is added at the end of
+//     its section, or a new section at the end of the file.
+// The file is read when the object is made; WriteString writes at once.
+class IniFile {
+public:
+    explicit IniFile(std::string path);
+
+    const std::string& Path() const { return path_; }
+
+    std::string ReadString(const std::string& section, const std::string& key,
+                           const std::string& defaultValue) const;
+
+    // False when the file could not be written.
+    bool WriteString(const std::string& section, const std::string& key, const std::string& value);
+
+private:
+    struct Located {
+        int SectionLine = -1;  // the "[section]" line, -1 when absent
+        int KeyLine = -1;      // the key's line, -1 when absent
+        int LastKeyLine = -1;  // the last non-blank line of the section
+    };
+    Located Locate(const std::string& section, const std::string& key) const;
+
+    std::string path_;
+    std::vector<std::string> lines_;
+    std::string newline_ = "\n";
+    bool endsWithNewline_ = true;
+};
+
+} // namespace velmora
