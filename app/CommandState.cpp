@@ -1,0 +1,82 @@
+// The one place that enables and disables the commands and writes the
+// status bar.
+
+#include "Formmain.h"
+
+#include "document/Units.h"
+#include "ui_Formmain.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QToolButton>
+
+namespace velmora {
+
+void TMainForm::UpdateCommandState(std::int32_t state)
+{
+    Doc.PlayState = state;
+    const bool document = state != psNoDocument;
+    const std::uint32_t p = document ? PlayColumnNow() : 0;
+
+    const bool open = state == psNoDocument;
+    const bool save = document && Doc.Modified;
+    const bool play = state == psStopped || state == psPaused;
+    const bool pause = state == psPlaying;
+    const bool stop = state == psPlaying || state == psPaused;
+    const bool setStart = document && p < Doc.SelFinish;
+    const bool setFinish = document && p > Doc.SelStart;
+    const bool zoomIn = document && !ui_->MZoom1->isChecked();
+    const bool zoomOut = document && !ui_->MZoom10->isChecked();
+
+    Ui::TMainForm& c = *ui_;
+    c.MOpen->setEnabled(open);
+    c.ButtonOpen->setEnabled(open);
+    c.MClose->setEnabled(document);
+    c.ButtonClose->setEnabled(document);
+    c.MSave->setEnabled(save);
+    c.ButtonSave->setEnabled(save);
+    c.MSaveAs->setEnabled(document);
+    c.ButtonSaveAs->setEnabled(document);
+    c.MSelectAll->setEnabled(document);
+    MPopSelectAll->setEnabled(document);
+    for (QAction* item : {c.MDelete, c.MCutOut, c.MVolume, c.MFadeIn, c.MFadeOut, c.MZoom10, c.MZoom8, c.MZoom6,
+                          c.MZoom4, c.MZoom2, c.MZoom1})
+        item->setEnabled(document);
+    for (QToolButton* button : {c.ButtonDelete, c.ButtonCutOut, c.ButtonVolume, c.ButtonFadeIn, c.ButtonFadeOut})
+        button->setEnabled(document);
+    c.ButtonZoomIn->setEnabled(zoomIn);
+    c.ButtonZoomOut->setEnabled(zoomOut);
+    c.MPlay->setEnabled(play);
+    c.CButtonPlay->setEnabled(play);
+    c.MPlayFromHere->setEnabled(play);
+    MPopPlayFromHere->setEnabled(play);
+    c.CButtonPlayFromHere->setEnabled(play);
+    c.MPause->setEnabled(pause);
+    c.CButtonPause->setEnabled(pause);
+    c.MStop->setEnabled(stop);
+    c.CButtonStop->setEnabled(stop);
+    c.MSetStart->setEnabled(setStart);
+    MPopSetStart->setEnabled(setStart);
+    c.CButtonSetStart->setEnabled(setStart);
+    c.MSetFinish->setEnabled(setFinish);
+    MPopSetFinish->setEnabled(setFinish);
+    c.CButtonSetFinish->setEnabled(setFinish);
+
+    if (state == psNoDocument) {
+        for (QLabel* panel : StatusPanels)
+            panel->setText(QString());
+    } else if (state == psStopped) {
+        auto word = [this](const char* key) {
+            return LanguageIni ? LanguageIni->ReadString("StatusBar", key, "") : std::string();
+        };
+        const std::string channels = word(Doc.Channels == 1 ? "Mono" : "Stereo");
+        const std::string format = std::to_string(Doc.SampleRate) + " Hz   " + channels + "   " +
+                                   std::to_string(Doc.BitsPerSample) + word("Bits");
+        StatusPanels[0]->setText(QString::fromStdString(format));
+        StatusPanels[1]->setText(
+            QString::fromStdString(SecondsToTimeText(static_cast<std::int32_t>(Doc.DurationSeconds))));
+        StatusPanels[2]->setText(QString::fromStdString(Doc.SourceFile));
+    }
+}
+
+} // namespace velmora

@@ -1,0 +1,101 @@
+#include "DialogService.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+namespace velmora {
+
+namespace {
+
+QtUserDialogs g_qtDialogs;
+UserDialogs* g_dialogs = &g_qtDialogs;
+
+QString CaptionOrDefault(const std::string& caption)
+{
+    return caption.empty() ? QApplication::applicationDisplayName() : QString::fromStdString(caption);
+}
+
+QMessageBox::Icon IconFor(UserDialogs::Icon icon)
+{
+    switch (icon) {
+    case UserDialogs::Icon::Information: return QMessageBox::Information;
+    case UserDialogs::Icon::Question: return QMessageBox::Question;
+    case UserDialogs::Icon::Error: return QMessageBox::Critical;
+    case UserDialogs::Icon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+UserDialogs& AppDialogs()
+{
+    return *g_dialogs;
+}
+
+void InstallAppDialogs(UserDialogs* dialogs)
+{
+    g_dialogs = dialogs != nullptr ? dialogs : &g_qtDialogs;
+}
+
+std::string QtFilterFrom(const std::string& filter)
+{
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList entries;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        // Qt shows the patterns itself; keep the description as written.
+        entries << parts[i] + " (" + patterns + ")";
+    }
+    return entries.join(";;").toStdString();
+}
+
+void QtUserDialogs::ShowMessage(const std::string& text, const std::string& caption, Icon icon)
+{
+    QMessageBox box(IconFor(icon), CaptionOrDefault(caption), QString::fromStdString(text), QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+}
+
+UserDialogs::Answer QtUserDialogs::AskYesNoCancel(const std::string& text, const std::string& caption, Icon icon)
+{
+    QMessageBox box(IconFor(icon), CaptionOrDefault(caption), QString::fromStdString(text),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QApplication::activeWindow());
+    switch (box.exec()) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    default: return Answer::Cancel;
+    }
+}
+
+std::optional<std::string> QtUserDialogs::ChooseFileToOpen(const std::string& filter)
+{
+    const QString name = QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(),
+                                                      QString::fromStdString(QtFilterFrom(filter)));
+    if (name.isEmpty())
+        return std::nullopt;
+    return name.toStdString();
+}
+
+std::optional<UserDialogs::SaveChoice> QtUserDialogs::ChooseFileToSave(const std::string& filter,
+                                                                       const std::string& initialName)
+{
+    const QString qtFilter = QString::fromStdString(QtFilterFrom(filter));
+    QString selected;
+    QFileDialog dialog(QApplication::activeWindow(), QString(), QString::fromStdString(initialName), qtFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The program asks before overwriting, in its own words.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    SaveChoice choice;
+    choice.fileName = dialog.selectedFiles().first().toStdString();
+    choice.filterIndex = static_cast<int>(qtFilter.split(";;").indexOf(dialog.selectedNameFilter())) + 1;
+    return choice;
+}
+
+} // namespace velmora

@@ -1,0 +1,332 @@
+// The main window's life: creation, first showing, activation, closing,
+// destruction and resizing, and the binding of every control to its
+// command.
+
+#include "Formmain.h"
+
+#include "DialogService.h"
+
+#include "document/Units.h"
+#include "platform/PathText.h"
+#include "platform/audio/Bass.h"
+#include "playback/Spectrum.h"
+#include "playback/Volume.h"
+#include "ui_Formmain.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+
+#include <filesystem>
+
+namespace velmora {
+
+namespace {
+
+constexpr int TimerIntervalMs = 100;
+constexpr int StatusPanelWidths[3] = {250, 200, 300};
+// The waveform view is centred in its area once that is higher than this.
+constexpr int CentringHeight = 251;
+
+} // namespace
+
+TMainForm::TMainForm(const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::TMainForm>())
+{
+    ui_->setupUi(this);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/velmora.svg")));
+    ConnectCommands();
+    FormCreate(arguments);
+}
+
+TMainForm::~TMainForm()
+{
+    FormDestroy();
+}
+
+void TMainForm::FormCreate(const QStringList& arguments)
+{
+    // 1, 2: the audio library, version 2.4, on the default output device.
+    if ((BASS_GetVersion() >> 16) != 0x0204) {
+        AppDialogs().ShowMessage("An incorrect version of BASS.DLL was loaded", {}, UserDialogs::Icon::Information);
+        return;
+    }
+    if (!BASS_Init(-1, 44100, 0, reinterpret_cast<void*>(winId()), nullptr)) {
+        BASS_Free();
+        AppDialogs().ShowMessage("Can not start default recording device!", {}, UserDialogs::Icon::Error);
+        return;
+    }
+
+    // 3: the working file's folder, private to this instance.
+    tempFolder_ = std::make_unique<PrivateTempFolder>();
+    Doc.TempFolder = tempFolder_->IsValid() ? tempFolder_->Path()
+                                            : std::filesystem::temp_directory_path().string() + "/";
+
+    // 4, 5: the waveform view and the two displays.
+    ui_->PaintBox1->setGeometry(0, 0, 10, WaveViewHeight);
+    WaveBitmap = WaveBitmapSize{};
+    SpectrumView = std::make_unique<TSpectrum>(ui_->PaintBox2->width(), ui_->PaintBox2->height());
+    LevelView = std::make_unique<TVolume>(ui_->PaintBox3->width(), ui_->PaintBox3->height());
+    ui_->PaintBox2->Source = [this] { return &SpectrumView->Image(); };
+    ui_->PaintBox3->Source = [this] { return &LevelView->Image(); };
+
+    // 6, 7: no document.
+    Doc.WorkFile.clear();
+    Doc.SourceFile.clear();
+    Doc.FramesPerColumn = DefaultFramesPerColumn;
+    CheckZoomItem(DefaultFramesPerColumn);
+    Doc.Modified = false;
+    Doc.SelStart = Doc.SelFinish = 0;
+    SetViewWidth(10);
+    Doc.DocumentOpen = false;
+    Doc.OpenAtStart = false;
+
+    // 8: a file named on the command line (a path with blanks arrives split).
+    if (!arguments.isEmpty()) {
+        const std::string joined = arguments.join(' ').toStdString();
+        if (FileExists(joined)) {
+            Doc.SourceFile = joined;
+            Doc.OpenAtStart = true;
+        }
+    }
+
+    // 9 to 12: the configuration file, the web pane, the Language menu.
+    Doc.ProgramFolder = ExecutableFolder();
+    IniFile configuration(Doc.ProgramFolder + "Kelvane.ini");
+    const bool adOff = configuration.ReadString("General", "Ad", "") == "0";
+    (void)adOff;  // the pane starts hidden either way
+    auto* pane = new QWidget(ui_->Panel1);
+    pane->setObjectName(QStringLiteral("CppWebBrowser1"));
+    pane->setGeometry(695, ui_->Panel1->y() + 100, 257, 65);
+    pane->setVisible(false);
+    BuildLanguageMenu(configuration);
+
+    startedUp_ = true;
+    UpdateCommandState(psNoDocument);
+}
+
+void TMainForm::FormDestroy()
+{
+    if (Timer1 != nullptr)
+        Timer1->stop();
+    if (startedUp_)
+        BASS_Free();
+    SpectrumView.reset();
+    LevelView.reset();
+}
+
+void TMainForm::ConnectCommands()
+{
+    Ui::TMainForm& c = *ui_;
+    auto bind = [this](auto* control, auto signal, void (TMainForm::*handler)()) {
+        connect(control, signal, this, handler);
+    };
+    bind(c.ButtonOpen, &QToolButton::clicked, &TMainForm::ButtonOpenClick);
+    bind(c.ButtonClose, &QToolButton::clicked, &TMainForm::ButtonCloseClick);
+    bind(c.ButtonSave, &QToolButton::clicked, &TMainForm::ButtonSaveClick);
+    bind(c.ButtonSaveAs, &QToolButton::clicked, &TMainForm::ButtonSaveAsClick);
+    bind(c.ButtonDelete, &QToolButton::clicked, &TMainForm::ButtonDeleteClick);
+    bind(c.ButtonCutOut, &QToolButton::clicked, &TMainForm::ButtonCutOutClick);
+    bind(c.ButtonVolume, &QToolButton::clicked, &TMainForm::ButtonVolumeClick);
+    bind(c.ButtonFadeIn, &QToolButton::clicked, &TMainForm::ButtonFadeInClick);
+    bind(c.ButtonFadeOut, &QToolButton::clicked, &TMainForm::ButtonFadeOutClick);
+    bind(c.ButtonZoomIn, &QToolButton::clicked, &TMainForm::ButtonZoomInClick);
+    bind(c.ButtonZoomOut, &QToolButton::clicked, &TMainForm::ButtonZoomOutClick);
+    bind(c.ButtonHelp, &QToolButton::clicked, &TMainForm::ButtonHelpClick);
+    bind(c.ButtonUpdate, &QToolButton::clicked, &TMainForm::ButtonUpdateClick);
+
+    bind(c.MOpen, &QAction::triggered, &TMainForm::ButtonOpenClick);
+    bind(c.MClose, &QAction::triggered, &TMainForm::ButtonCloseClick);
+    bind(c.MSave, &QAction::triggered, &TMainForm::ButtonSaveClick);
+    bind(c.MSaveAs, &QAction::triggered, &TMainForm::ButtonSaveAsClick);
+    connect(c.MExit, &QAction::triggered, this, &QWidget::close);
+    bind(c.MSelectAll, &QAction::triggered, &TMainForm::MSelectAllClick);
+    bind(c.MDelete, &QAction::triggered, &TMainForm::ButtonDeleteClick);
+    bind(c.MCutOut, &QAction::triggered, &TMainForm::ButtonCutOutClick);
+    bind(c.MVolume, &QAction::triggered, &TMainForm::ButtonVolumeClick);
+    bind(c.MFadeIn, &QAction::triggered, &TMainForm::ButtonFadeInClick);
+    bind(c.MFadeOut, &QAction::triggered, &TMainForm::ButtonFadeOutClick);
+    bind(c.MZoom10, &QAction::triggered, &TMainForm::MZoom10Click);
+    bind(c.MZoom8, &QAction::triggered, &TMainForm::MZoom8Click);
+    bind(c.MZoom6, &QAction::triggered, &TMainForm::MZoom6Click);
+    bind(c.MZoom4, &QAction::triggered, &TMainForm::MZoom4Click);
+    bind(c.MZoom2, &QAction::triggered, &TMainForm::MZoom2Click);
+    bind(c.MZoom1, &QAction::triggered, &TMainForm::MZoom1Click);
+    bind(c.MPlay, &QAction::triggered, &TMainForm::CButtonPlayClick);
+    bind(c.MPlayFromHere, &QAction::triggered, &TMainForm::CButtonPlayFromHereClick);
+    bind(c.MPause, &QAction::triggered, &TMainForm::CButtonPauseClick);
+    bind(c.MStop, &QAction::triggered, &TMainForm::CButtonStopClick);
+    bind(c.MSetStart, &QAction::triggered, &TMainForm::CButtonSetStartClick);
+    bind(c.MSetFinish, &QAction::triggered, &TMainForm::CButtonSetFinishClick);
+    bind(c.MHelp, &QAction::triggered, &TMainForm::MHelpClick);
+    bind(c.MHome, &QAction::triggered, &TMainForm::MHomeClick);
+    bind(c.MAbout, &QAction::triggered, &TMainForm::MAboutClick);
+
+    bind(c.CButtonPlay, &QToolButton::clicked, &TMainForm::CButtonPlayClick);
+    bind(c.CButtonPlayFromHere, &QToolButton::clicked, &TMainForm::CButtonPlayFromHereClick);
+    bind(c.CButtonPause, &QToolButton::clicked, &TMainForm::CButtonPauseClick);
+    bind(c.CButtonStop, &QToolButton::clicked, &TMainForm::CButtonStopClick);
+    bind(c.CButtonSetStart, &QToolButton::clicked, &TMainForm::CButtonSetStartClick);
+    bind(c.CButtonSetFinish, &QToolButton::clicked, &TMainForm::CButtonSetFinishClick);
+
+    // Captions under the glyphs in a slightly smaller face, so that the
+    // longest ("Zoom Out") fits a 49-pixel button.
+    for (QToolButton* button : c.Panel1->findChildren<QToolButton*>()) {
+        QFont font = button->font();
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        button->setFont(font);
+    }
+
+    // The zoom items: exactly one carries the check mark, set by the code.
+    for (QAction* item : {c.MZoom10, c.MZoom8, c.MZoom6, c.MZoom4, c.MZoom2, c.MZoom1})
+        item->setCheckable(true);
+
+    // The waveform view's pop-up menu.
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    MPopSetStart = PopupMenu1->addAction(QStringLiteral("Set Start Marker"));
+    MPopSetStart->setObjectName(QStringLiteral("MPopSetStart"));
+    MPopSetFinish = PopupMenu1->addAction(QStringLiteral("Set Finish Marker"));
+    MPopSetFinish->setObjectName(QStringLiteral("MPopSetFinish"));
+    MPopPlayFromHere = PopupMenu1->addAction(QStringLiteral("Play From Here"));
+    MPopPlayFromHere->setObjectName(QStringLiteral("MPopPlayFromHere"));
+    MPopSelectAll = PopupMenu1->addAction(QStringLiteral("Select All"));
+    MPopSelectAll->setObjectName(QStringLiteral("MPopSelectAll"));
+    bind(MPopSetStart, &QAction::triggered, &TMainForm::CButtonSetStartClick);
+    bind(MPopSetFinish, &QAction::triggered, &TMainForm::CButtonSetFinishClick);
+    bind(MPopPlayFromHere, &QAction::triggered, &TMainForm::CButtonPlayFromHereClick);
+    bind(MPopSelectAll, &QAction::triggered, &TMainForm::MSelectAllClick);
+
+    // The waveform view.
+    c.PaintBox1->SceneProvider = [this] { return CurrentWaveScene(); };
+    c.PaintBox1->OnMouseDown = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseDown(b, x, y); };
+    c.PaintBox1->OnMouseUp = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseUp(b, x, y); };
+    c.ScrollBox1->installEventFilter(this);
+
+    // The status bar's three panels.
+    // Panels keep their widths; the last one is cut off by a narrow window
+    // rather than widening it.
+    for (int i = 0; i < 3; ++i) {
+        StatusPanels[i] = new QLabel(this);
+        StatusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        StatusPanels[i]->setMinimumWidth(i < 2 ? StatusPanelWidths[i] : 0);
+        StatusPanels[i]->setMaximumWidth(StatusPanelWidths[i]);
+        c.StatusBar1->addWidget(StatusPanels[i], i < 2 ? 0 : 1);
+    }
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(TimerIntervalMs);
+    bind(Timer1, &QTimer::timeout, &TMainForm::Timer1Timer);
+    Timer1->start();
+}
+
+bool TMainForm::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate && startedUp_)
+        FormActivate();
+    return QMainWindow::event(event);
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!shownOnce_ && !event->spontaneous()) {
+        shownOnce_ = true;
+        // After the window has appeared, so that the open's dialog has an
+        // owner on screen.
+        QTimer::singleShot(0, this, &TMainForm::FormShow);
+    }
+}
+
+void TMainForm::FormShow()
+{
+    if (!startedUp_ || !Doc.OpenAtStart)
+        return;
+    Doc.OpenAtStart = false;
+    OpenSourceFile();
+}
+
+void TMainForm::FormActivate()
+{
+    ApplyLanguage();
+    UpdateCommandState(Doc.DocumentOpen ? Doc.PlayState : psNoDocument);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    if (startedUp_ && !Doc.SourceFile.empty())
+        ButtonCloseClick();
+    event->accept();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui_->ScrollBox1 && event->type() == QEvent::Resize)
+        FormResize();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::FormResize()
+{
+    const int h = ui_->ScrollBox1->height();
+    const int top = h > CentringHeight ? (h - CentringHeight) / 2 : 0;
+    ui_->PaintBox1->move(0, top);
+    ui_->ScrollBoxContents->resize(ui_->PaintBox1->width(),
+                                   std::max(top + WaveViewHeight, ui_->ScrollBox1->viewport()->height()));
+}
+
+void TMainForm::SetViewWidth(std::uint32_t columns)
+{
+    const int width = static_cast<int>(std::min<std::uint32_t>(columns, QWIDGETSIZE_MAX));
+    WaveBitmap.Width = width;
+    ui_->PaintBox1->resize(width, WaveViewHeight);
+    FormResize();
+}
+
+QAction* TMainForm::ZoomItem(std::int32_t framesPerColumn) const
+{
+    switch (framesPerColumn) {
+    case 10000: return ui_->MZoom10;
+    case 8000: return ui_->MZoom8;
+    case 6000: return ui_->MZoom6;
+    case 4000: return ui_->MZoom4;
+    case 2000: return ui_->MZoom2;
+    case 1000: return ui_->MZoom1;
+    default: return nullptr;
+    }
+}
+
+void TMainForm::CheckZoomItem(std::int32_t framesPerColumn)
+{
+    for (QAction* item : {ui_->MZoom10, ui_->MZoom8, ui_->MZoom6, ui_->MZoom4, ui_->MZoom2, ui_->MZoom1})
+        item->setChecked(item == ZoomItem(framesPerColumn));
+}
+
+std::uint32_t TMainForm::PlayColumnNow() const
+{
+    if (Doc.Stream == 0)
+        return 0;
+    const auto position = static_cast<std::int32_t>(BASS_ChannelGetPosition(Doc.Stream, BASS_POS_BYTE));
+    return StreamByteToColumn(position, Doc.ColumnCount, Doc.StreamLength);
+}
+
+// The edit and save commands arrive with their own windows' wiring.
+void TMainForm::ButtonSaveClick() {}
+void TMainForm::ButtonSaveAsClick() {}
+void TMainForm::ButtonDeleteClick() {}
+void TMainForm::ButtonCutOutClick() {}
+void TMainForm::ButtonVolumeClick() {}
+void TMainForm::ButtonFadeInClick() {}
+void TMainForm::ButtonFadeOutClick() {}
+
+} // namespace velmora

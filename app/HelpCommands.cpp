@@ -1,0 +1,39 @@
+// Help, Home Page, Update and About: handed to the desktop or shown in the
+// About box; none of them touches the document.
+
+#include "Formabout.h"
+#include "Formmain.h"
+#include "Windows.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+namespace velmora {
+
+void TMainForm::ButtonHelpClick()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(Doc.ProgramFolder + HelpFile)));
+}
+
+void TMainForm::ButtonUpdateClick()
+{
+    QDesktopServices::openUrl(QUrl(QString::fromUtf8(HomePageAddressText)));
+}
+
+void TMainForm::MHelpClick()
+{
+    ButtonHelpClick();
+}
+
+void TMainForm::MHomeClick()
+{
+    ButtonUpdateClick();
+}
+
+void TMainForm::MAboutClick()
+{
+    AboutForm->HomePageAddress = HomePageAddressText;
+    AboutForm->exec();
+}
+
+} // namespace velmora

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <functional>
+
+class QDialog;
+
+namespace velmora {
+
+// The abort result of a progress dialog: its Cancel button ends it so.
+inline constexpr int AbortResult = 3;
+// The result a body gives its dialog when it has finished.
+inline constexpr int FinishedResult = 1;
+
+// Shows dialog modally and runs body on the main thread from inside the
+// dialog's own modal loop, once the dialog is up.  body ends the dialog
+// (QDialog::done) when it is finished.  Returns the dialog's result.
+int RunModalWithBody(QDialog& dialog, std::function<void()> body);
+
+} // namespace velmora

@@ -1,0 +1,25 @@
+// velmora: the editor's windows.
+//
+//     velmora [FILE]
+//
+// Opens FILE (its arguments joined with blanks, so an unquoted path with
+// blanks works) when the main window first appears.
+
+#include "Windows.h"
+
+#include <QApplication>
+
+#include <csignal>
+
+int main(int argc, char** argv)
+{
+    // A file size limit should fail a write, not kill the program mid-save.
+    std::signal(SIGXFSZ, SIG_IGN);
+    QApplication application(argc, argv);
+    velmora::SubstituteDesignFonts();
+    QApplication::setApplicationName(QStringLiteral("Velmora Audio Editor"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Velmora Audio Editor"));
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+    return velmora::RunProgram(arguments);
+}

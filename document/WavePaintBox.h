@@ -1,0 +1,30 @@
+#pragma once
+
+#include "WaveRenderer.h"
+
+#include <QWidget>
+
+#include <functional>
+
+namespace velmora {
+
+// The waveform view (PaintBox1): as wide as the document has columns,
+// drawing only the part a paint event exposes.  It asks its owner for the
+// scene and reports mouse presses and releases to it.
+class WavePaintBox : public QWidget {
+    Q_OBJECT
+public:
+    explicit WavePaintBox(QWidget* parent = nullptr);
+
+    std::function<WaveScene()> SceneProvider;
+    // Button, x and y in the view's pixels.
+    std::function<void(Qt::MouseButton, int, int)> OnMouseDown;
+    std::function<void(Qt::MouseButton, int, int)> OnMouseUp;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+} // namespace velmora

@@ -1,0 +1,147 @@
+#include "WaveRenderer.h"
+
+#include "Units.h"
+
+#include <QFont>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace velmora {
+
+namespace {
+
+const QColor Black(0, 0, 0);
+const QColor SelectionBlue(0, 51, 204);
+const QColor PeakGreen(0, 255, 0);
+const QColor PeakRed(255, 0, 0);
+const QColor MidlineOlive(128, 128, 0);
+const QColor RulerLabelGrey(128, 128, 128);
+const QColor StartAqua(0, 255, 255);
+const QColor CursorYellow(255, 255, 0);
+
+constexpr int MidlineRow = 100;
+constexpr int RulerTop = 201;
+constexpr int LabelReach = 100;  // columns a label can reach beyond its anchor
+
+QFont LabelFont()
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(10);
+    font.setHintingPreference(QFont::PreferFullHinting);
+    return font;
+}
+
+// A vertical line from row a towards row b: includes a, excludes b.
+void VerticalLine(QPainter& painter, int x, int a, int b, const QColor& color)
+{
+    if (a == b)
+        return;
+    const int top = a < b ? a : b + 1;
+    const int bottom = a < b ? b - 1 : a;
+    painter.fillRect(x, top, 1, bottom - top + 1, color);
+}
+
+void Label(QPainter& painter, int x, int y, const QString& text, const QColor& color)
+{
+    painter.setPen(color);
+    painter.drawText(QRect(x, y, 200, 20), Qt::AlignLeft | Qt::AlignTop, text);
+}
+
+// Whole seconds of a byte position of the playback stream.
+std::int32_t SecondsAt(const WaveScene& scene, std::int64_t byte)
+{
+    if (scene.StreamBytesPerSecond <= 0)
+        return 0;
+    return WholeSeconds(static_cast<double>(byte) / scene.StreamBytesPerSecond);
+}
+
+void Marker(QPainter& painter, const WaveScene& scene, std::int64_t x, std::int32_t seconds, const QColor& color,
+            int x0, int x1)
+{
+    if (x < x0 - LabelReach || x > x1 + LabelReach)
+        return;
+    const int column = static_cast<int>(x);
+    VerticalLine(painter, column, 0, 200, color);
+    const int labelX = column > scene.BitmapWidth - 48 ? column - 46 : column + 2;
+    Label(painter, labelX, 2, QString::fromStdString(SecondsToTimeText(seconds)), color);
+}
+
+} // namespace
+
+std::uint32_t PlayColumn(const WaveScene& scene)
+{
+    return StreamByteToColumn(static_cast<std::int32_t>(scene.PlayPosition), scene.ColumnCount, scene.StreamLength);
+}
+
+QImage RenderWaveTile(const WaveScene& scene, int x0, int width)
+{
+    QImage tile(std::max(width, 1), WaveViewHeight, QImage::Format_RGB32);
+    tile.fill(Black);
+    if (!scene.Visible || width <= 0)
+        return tile;
+    const int x1 = x0 + width;  // exclusive
+    const int bitmapEnd = scene.BitmapWidth;
+
+    QPainter painter(&tile);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    painter.setFont(LabelFont());
+    painter.translate(-x0, 0);
+    painter.setClipRect(QRect(x0, 0, width, WaveViewHeight));
+
+    // The selection band: columns SelStart to SelFinish - 1.
+    const std::int64_t bandLeft = std::max<std::int64_t>(scene.SelStart, x0);
+    const std::int64_t bandRight = std::min<std::int64_t>({scene.SelFinish, x1, bitmapEnd});
+    if (bandRight > bandLeft)
+        painter.fillRect(QRect(static_cast<int>(bandLeft), 0, static_cast<int>(bandRight - bandLeft), WaveViewHeight),
+                         SelectionBlue);
+
+    // Peaks.  While a rescan runs the arrays may be shorter than the view.
+    const QColor& lowerColor = scene.Channels == 1 ? PeakGreen : PeakRed;
+    std::int64_t columns = scene.ColumnCount;
+    if (scene.PeakUpper != nullptr && scene.PeakLower != nullptr)
+        columns = std::min<std::int64_t>({columns, static_cast<std::int64_t>(scene.PeakUpper->size()),
+                                          static_cast<std::int64_t>(scene.PeakLower->size())});
+    else
+        columns = 0;
+    const int first = std::max(x0, 0);
+    const int last = static_cast<int>(std::min<std::int64_t>({x1, columns, bitmapEnd}));
+    for (int i = first; i < last; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        VerticalLine(painter, i, MidlineRow - (*scene.PeakUpper)[index], MidlineRow - 1, PeakGreen);
+        VerticalLine(painter, i, MidlineRow, MidlineRow + (*scene.PeakLower)[index], lowerColor);
+    }
+    painter.fillRect(QRect(first, MidlineRow, std::max(0, std::min(x1, bitmapEnd) - first), 1), MidlineOlive);
+
+    // The ruler.
+    painter.fillRect(QRect(first, RulerTop, std::max(0, std::min(x1, bitmapEnd) - first), WaveViewHeight - RulerTop),
+                     scene.RulerColor);
+    const float step = TenSecondsInColumns(scene.SampleRate, scene.FramesPerColumn);
+    float x = 0;
+    for (std::uint64_t t = 0; t < scene.DurationSeconds; t += 10) {
+        const int c = static_cast<int>(x);
+        if (c >= x0 - LabelReach && c <= x1 + LabelReach) {
+            if (t % 20 == 0) {
+                VerticalLine(painter, c, RulerTop, RulerTop + 5, Black);
+                Label(painter, c + 2, 208, QString::fromStdString(SecondsToTimeText(static_cast<std::int32_t>(t))),
+                      RulerLabelGrey);
+            } else {
+                VerticalLine(painter, c, RulerTop, RulerTop + 2, Black);
+            }
+        }
+        if (c > x1 + LabelReach && step > 0)
+            break;
+        x = x + step;
+    }
+
+    // Markers, the later ones on top.
+    const auto startByte = ColumnToStreamByte(scene.SelStart, scene.StreamLength, scene.ColumnCount);
+    Marker(painter, scene, scene.SelStart, SecondsAt(scene, startByte), StartAqua, x0, x1);
+    const auto finishByte = ColumnToStreamByte(scene.SelFinish, scene.StreamLength, scene.ColumnCount);
+    Marker(painter, scene, scene.SelFinish, SecondsAt(scene, finishByte), scene.FinishMarkerColor, x0, x1);
+    Marker(painter, scene, PlayColumn(scene), SecondsAt(scene, scene.PlayPosition), CursorYellow, x0, x1);
+    return tile;
+}
+
+} // namespace velmora

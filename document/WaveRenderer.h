@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+
+#include <cstdint>
+#include <vector>
+
+namespace velmora {
+
+// What the waveform view shows: the document's peaks, markers and ruler,
+// and the play cursor.  Units as in the document: columns, seconds, bytes
+// of the playback stream.
+struct WaveScene {
+    bool Visible = false;  // a document is open (nothing is drawn otherwise)
+    const std::vector<std::int16_t>* PeakUpper = nullptr;
+    const std::vector<std::int16_t>* PeakLower = nullptr;
+    std::uint32_t ColumnCount = 0;
+    std::uint32_t SelStart = 0;
+    std::uint32_t SelFinish = 0;
+    std::uint32_t DurationSeconds = 0;
+    std::int32_t Channels = 0;
+    std::int32_t SampleRate = 0;
+    std::int32_t FramesPerColumn = 10000;
+    int BitmapWidth = 10;             // the view's width in columns
+    std::int32_t StreamLength = 0;    // bytes of the playback stream
+    double StreamBytesPerSecond = 0;  // of the playback stream; 0 when there is none
+    std::int64_t PlayPosition = 0;    // bytes of the playback stream
+    QColor RulerColor;                // the desktop's tool-tip background
+    QColor FinishMarkerColor;         // the desktop's light 3-D edge
+};
+
+inline constexpr int WaveViewHeight = 221;
+
+// The play cursor's column: trunc(ColumnCount x position / StreamLength).
+std::uint32_t PlayColumn(const WaveScene& scene);
+
+// The view as one bitmap BitmapWidth x 221 would show it, columns x0 to
+// x0 + width - 1 only: every tile is pixel for pixel the same as the part
+// of the whole picture it covers, so a long document costs only what is on
+// screen.
+//
+// The picture: black, the selection band (0, 51, 204) from SelStart up to
+// SelFinish, per column a green line up from the midline to the upper peak
+// and a line down to the lower peak (green for mono, red otherwise), the
+// olive midline at row 100; the ruler in rows 201 to 220 with a tick every
+// ten seconds (long and labelled every twenty) at the truncated running sum
+// of single-precision ten-second steps; then the start marker (aqua), the
+// finish marker and the play cursor (yellow), each a line over rows 0 to 199
+// with its time label right of it, or left of it near the right edge.
+// Lines include their first pixel and exclude their last.
+QImage RenderWaveTile(const WaveScene& scene, int x0, int width);
+
+} // namespace velmora

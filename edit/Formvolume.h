@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class TVolumeForm;
+}
+
+namespace velmora {
+
+// The Volume edit's dialog: the factor list, Mute, OK and Cancel.
+class TVolumeForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TVolumeForm(QWidget* parent = nullptr);
+    ~TVolumeForm() override;
+
+    Ui::TVolumeForm* Controls() const { return ui_.get(); }
+
+private:
+    std::unique_ptr<Ui::TVolumeForm> ui_;
+};
+
+} // namespace velmora

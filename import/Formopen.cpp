@@ -1,0 +1,34 @@
+#include "Formopen.h"
+
+#include "app/ModalBody.h"
+#include "ui_Formopen.h"
+
+namespace velmora {
+
+TOpenForm::TOpenForm(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TOpenForm>())
+{
+    ui_->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    connect(ui_->ButtonCancel, &QPushButton::clicked, this, &TOpenForm::ButtonCancelClick);
+}
+
+TOpenForm::~TOpenForm() = default;
+
+QProgressBar* TOpenForm::ProgressBar1() const
+{
+    return ui_->ProgressBar1;
+}
+
+QProgressBar* TOpenForm::ProgressBar2() const
+{
+    return ui_->ProgressBar2;
+}
+
+void TOpenForm::ButtonCancelClick()
+{
+    StopRequested = true;
+    if (!BodyRunning)
+        done(AbortResult);
+}
+
+} // namespace velmora
