@@ -39,13 +39,13 @@ constexpr int CentringHeight = 251;
 
 } // namespace
 
-TMainForm::TMainForm(const QStringList& arguments, QWidget* parent)
+TMainForm::TMainForm(const QStringList& arguments, const std::string& programFolder, QWidget* parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::TMainForm>())
 {
     ui_->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/velmora.svg")));
     ConnectCommands();
-    FormCreate(arguments);
+    FormCreate(arguments, programFolder);
 }
 
 TMainForm::~TMainForm()
@@ -53,7 +53,7 @@ TMainForm::~TMainForm()
     FormDestroy();
 }
 
-void TMainForm::FormCreate(const QStringList& arguments)
+void TMainForm::FormCreate(const QStringList& arguments, const std::string& programFolder)
 {
     // 1, 2: the audio library, version 2.4, on the default output device.
     if ((BASS_GetVersion() >> 16) != 0x0204) {
@@ -100,7 +100,7 @@ void TMainForm::FormCreate(const QStringList& arguments)
     }
 
     // 9 to 12: the configuration file, the web pane, the Language menu.
-    Doc.ProgramFolder = ExecutableFolder();
+    Doc.ProgramFolder = programFolder.empty() ? ExecutableFolder() : programFolder;
     IniFile configuration(Doc.ProgramFolder + "Kelvane.ini");
     const bool adOff = configuration.ReadString("General", "Ad", "") == "0";
     (void)adOff;  // the pane starts hidden either way

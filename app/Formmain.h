@@ -39,7 +39,10 @@ class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
     // arguments: the command-line arguments after the program's name.
-    explicit TMainForm(const QStringList& arguments, QWidget* parent = nullptr);
+    // programFolder: where Kelvane.ini and the language files are; empty
+    // for the executable's folder.
+    explicit TMainForm(const QStringList& arguments, const std::string& programFolder = {},
+                       QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // False when start-up failed (wrong audio library version, no output
@@ -130,7 +133,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void FormCreate(const QStringList& arguments);
+    void FormCreate(const QStringList& arguments, const std::string& programFolder);
     void FormDestroy();
     void ConnectCommands();
     void ChangeZoom(std::int32_t framesPerColumn);

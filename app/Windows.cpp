@@ -37,10 +37,10 @@ void SubstituteDesignFonts()
                                {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
 }
 
-bool CreateWindows(const QStringList& arguments)
+bool CreateWindows(const QStringList& arguments, const std::string& programFolder)
 {
     RegisterResources();
-    MainForm = new TMainForm(arguments);
+    MainForm = new TMainForm(arguments, programFolder);
     OpenForm = new TOpenForm(MainForm);
     ReloadForm = new TReloadForm(MainForm);
     SaveForm = new TSaveForm(MainForm);

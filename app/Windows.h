@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <string>
+
 // The program's seven windows, one instance each, created at start-up in
 // this order and kept until the program ends.
 
@@ -29,7 +31,8 @@ void SubstituteDesignFonts();
 
 // Creates the seven windows (the main window first, so its start-up runs
 // before any dialog exists).  False when the main window's start-up failed.
-bool CreateWindows(const QStringList& arguments);
+// programFolder as for TMainForm.
+bool CreateWindows(const QStringList& arguments, const std::string& programFolder = {});
 
 // Deletes the seven windows, the dialogs first.
 void DestroyWindows();

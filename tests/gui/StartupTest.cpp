@@ -1,0 +1,204 @@
+// Start-up, the command state with and without a document, the status
+// bar, the command line, the configuration file, resizing, Close.
+
+#include "GuiFixture.h"
+
+#include "app/Formabout.h"
+#include "document/Formreload.h"
+#include "edit/Formprocess.h"
+#include "edit/Formvolume.h"
+#include "export/Formsave.h"
+#include "import/Formopen.h"
+#include "platform/IniFile.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QScrollArea>
+
+#include <filesystem>
+
+namespace velmora {
+namespace {
+
+using test::GuiTest;
+
+std::vector<std::string> EnabledCommands(const TMainForm& main)
+{
+    std::vector<std::string> enabled;
+    for (const QAction* item : main.findChildren<QAction*>()) {
+        if (!item->objectName().isEmpty() && item->isEnabled() && !item->objectName().startsWith("MLanguage"))
+            enabled.push_back(item->objectName().toStdString());
+    }
+    for (const QToolButton* button : main.findChildren<QToolButton*>()) {
+        if (button->isEnabled() && !button->objectName().startsWith("qt_"))
+            enabled.push_back(button->objectName().toStdString());
+    }
+    std::sort(enabled.begin(), enabled.end());
+    return enabled;
+}
+
+TEST_F(GuiTest, WithoutADocumentOnlyOpenExitHelpAndLanguageWork)
+{
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(MainForm->windowTitle(), "Velmora Audio Editor");
+    EXPECT_EQ(EnabledCommands(Main()), (std::vector<std::string>{"ButtonHelp", "ButtonOpen", "ButtonUpdate", "MAbout",
+                                                                  "MExit", "MHelp", "MHome", "MOpen"}));
+    for (QLabel* panel : Main().StatusPanels)
+        EXPECT_TRUE(panel->text().isEmpty());
+    EXPECT_TRUE(C().MZoom10->isChecked());
+    EXPECT_EQ(C().PaintBox1->width(), 10);
+    EXPECT_EQ(C().PaintBox1->height(), 221);
+    EXPECT_TRUE(dialogs.Messages.empty());
+}
+
+TEST_F(GuiTest, TheSevenWindowsAreCreatedWithTheirDesigns)
+{
+    ASSERT_TRUE(Start());
+    Show();
+    ASSERT_NE(OpenForm, nullptr);
+    ASSERT_NE(VolumeForm, nullptr);
+    EXPECT_EQ(OpenForm->windowTitle(), "Open File");
+    EXPECT_EQ(ReloadForm->windowTitle(), "Reload File");
+    EXPECT_EQ(SaveForm->windowTitle(), "Save File");
+    EXPECT_EQ(AboutForm->windowTitle(), "About");
+    EXPECT_EQ(ProcessForm->windowTitle(), "Process");
+    EXPECT_EQ(VolumeForm->windowTitle(), "Volume");
+    const QStringList toolbar = {"ButtonOpen",  "ButtonClose",  "ButtonSave",   "ButtonSaveAs", "ButtonDelete",
+                                 "ButtonCutOut", "ButtonVolume", "ButtonFadeIn", "ButtonFadeOut", "ButtonZoomIn",
+                                 "ButtonZoomOut", "ButtonHelp", "ButtonUpdate"};
+    int lastX = -1;
+    for (const QString& name : toolbar) {
+        auto* button = Main().findChild<QToolButton*>(name);
+        ASSERT_NE(button, nullptr) << name.toStdString();
+        EXPECT_EQ(button->size(), QSize(49, 59));
+        EXPECT_EQ(button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+        EXPECT_FALSE(button->icon().isNull());
+        EXPECT_GT(button->x(), lastX);
+        lastX = button->x();
+    }
+    EXPECT_EQ(C().CButtonSetFinish->toolTip(), "Set Finish Marker");
+    EXPECT_EQ(C().PaintBox2->size(), QSize(97, 49));
+    EXPECT_EQ(C().PaintBox3->size(), QSize(161, 17));
+    QStringList menus;
+    for (QAction* menu : C().MainMenu1->actions())
+        menus << menu->text();
+    EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&Zoom", "&Control", "&Language", "&Help"}));
+}
+
+TEST_F(GuiTest, NoOutputDeviceEndsTheStartUp)
+{
+    ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    const bool started = Start();
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    EXPECT_FALSE(started);
+    ASSERT_EQ(dialogs.Messages.size(), 1u);
+    EXPECT_EQ(dialogs.Messages[0].Text, "Can not start default recording device!");
+    EXPECT_EQ(dialogs.Messages[0].Kind, UserDialogs::Icon::Error);
+}
+
+TEST_F(GuiTest, AFileOnTheCommandLineOpensWhenTheWindowFirstShows)
+{
+    std::filesystem::create_directory(dir / "my music");
+    const std::string path = SineWave("my music/two words.wav", 44100, 2, 44100 * 25 + 100);
+    // The path with a blank arrives as two arguments.
+    ASSERT_TRUE(Start({QString::fromStdString(dir / "my"), QStringLiteral("music/two words.wav")}));
+    EXPECT_FALSE(Doc().DocumentOpen);
+    Show();
+    ASSERT_TRUE(WaitFor([this] { return Doc().DocumentOpen; }));
+    EXPECT_EQ(Doc().PlayState, psStopped);
+    EXPECT_EQ(Doc().SourceFile, path);
+    EXPECT_EQ(Main().StatusPanels[0]->text(), "44100 Hz      16");  // the language's words are empty
+    EXPECT_EQ(Main().StatusPanels[1]->text(), "00:00:25");
+    EXPECT_EQ(Main().StatusPanels[2]->text().toStdString(), path);
+    EXPECT_EQ(Doc().ColumnCount, 111u);
+    EXPECT_EQ(Doc().SelStart, 0u);
+    EXPECT_EQ(Doc().SelFinish, 110u);
+    EXPECT_EQ(C().PaintBox1->width(), 111);
+    EXPECT_TRUE(C().CButtonSetStart->isEnabled());
+    EXPECT_FALSE(C().CButtonSetFinish->isEnabled());
+    EXPECT_TRUE(C().CButtonPlay->isEnabled());
+    EXPECT_FALSE(C().CButtonPause->isEnabled());
+    EXPECT_FALSE(C().ButtonSave->isEnabled());
+    EXPECT_TRUE(C().ButtonSaveAs->isEnabled());
+    EXPECT_FALSE(C().ButtonOpen->isEnabled());
+    EXPECT_FALSE(C().ButtonZoomOut->isEnabled());
+    EXPECT_TRUE(C().ButtonZoomIn->isEnabled());
+}
+
+TEST_F(GuiTest, AMissingFileOnTheCommandLineIsIgnored)
+{
+    ASSERT_TRUE(Start({QString::fromStdString(dir / "nothing.wav")}));
+    Show();
+    EXPECT_FALSE(Doc().DocumentOpen);
+    EXPECT_TRUE(Doc().SourceFile.empty());
+    EXPECT_TRUE(dialogs.Messages.empty());
+}
+
+TEST_F(GuiTest, StatusBarOfAnEightBitMonoDocument)
+{
+    const std::string path = test::WaveBuilder().Format(1, 1, 22050, 8).Samples(std::vector<unsigned char>(22050 * 3, 128)).WriteTo(dir / "m.wav");
+    ASSERT_TRUE(Start());
+    OpenThroughDialog(path);
+    ASSERT_TRUE(Doc().DocumentOpen);
+    EXPECT_EQ(Main().StatusPanels[0]->text(), "22050 Hz      8");
+    EXPECT_EQ(Main().StatusPanels[1]->text(), "00:00:03");
+}
+
+TEST_F(GuiTest, FirstStartWritesTheLanguageAndListsTheLanguageFiles)
+{
+    std::filesystem::create_directory(programFolder / "KVLanguage");
+    std::filesystem::create_directory(programFolder / "KVLanguage/folder.ini");
+    test::WriteWholeFile(programFolder / "KVLanguage/russian.ini", {'[', 'L', 'a', 'n', 'g', 'u', 'a', 'g', 'e', 'P', 'r', 'o', 'p', 'e', 'r', 't', 'y', ']', '\n', 'N', 'a', 'm', 'e', '=', 'R', 'u', '\n'});
+    test::WriteWholeFile(programFolder / "KVLanguage/English.ini", {'[', 'L', 'a', 'n', 'g', 'u', 'a', 'g', 'e', 'P', 'r', 'o', 'p', 'e', 'r', 't', 'y', ']', '\n', 'N', 'a', 'm', 'e', '=', 'E', 'n', '\n'});
+    ASSERT_TRUE(Start());
+    const IniFile configuration(programFolder / "Kelvane.ini");
+    EXPECT_EQ(configuration.ReadString("General", "Language", ""), "English.ini");  // the test runs in an English locale
+    QStringList items;
+    for (QAction* item : C().MenuLanguage->actions())
+        items << item->objectName() + "=" + item->text() + (item->isChecked() ? "*" : "");
+    EXPECT_EQ(items, (QStringList{"MLanguage0=En*", "MLanguage1=Ru"}));
+}
+
+TEST_F(GuiTest, TheViewIsCentredInATallWaveformArea)
+{
+    ASSERT_TRUE(Start());
+    Show();
+    C().ScrollBox1->setFixedHeight(251);
+    Wait(20);
+    EXPECT_EQ(C().PaintBox1->y(), 0);
+    C().ScrollBox1->setFixedHeight(300);
+    Wait(20);
+    EXPECT_EQ(C().PaintBox1->y(), 24);
+}
+
+TEST_F(GuiTest, CloseWithoutChangesAsksNothingAndRemovesTheWorkingFile)
+{
+    const std::string path = SineWave("a.wav", 44100, 2, 44100 * 3);
+    ASSERT_TRUE(Start());
+    OpenThroughDialog(path);
+    ASSERT_TRUE(Doc().DocumentOpen);
+    const std::string work = Doc().WorkFile;
+    ASSERT_TRUE(std::filesystem::exists(work));
+    Main().ButtonCloseClick();
+    EXPECT_TRUE(dialogs.Questions.empty());
+    EXPECT_FALSE(std::filesystem::exists(work));
+    EXPECT_FALSE(Doc().DocumentOpen);
+    EXPECT_EQ(Doc().PlayState, psNoDocument);
+    EXPECT_TRUE(Doc().SourceFile.empty());
+    EXPECT_EQ(C().PaintBox1->width(), 10);
+    EXPECT_TRUE(C().ButtonOpen->isEnabled());
+    EXPECT_TRUE(Main().StatusPanels[2]->text().isEmpty());
+}
+
+TEST_F(GuiTest, ClosingTheWindowClosesTheDocument)
+{
+    const std::string path = SineWave("a.wav", 44100, 2, 44100);
+    ASSERT_TRUE(Start());
+    OpenThroughDialog(path);
+    const std::string work = Doc().WorkFile;
+    MainForm->close();
+    EXPECT_FALSE(std::filesystem::exists(work));
+}
+
+} // namespace
+} // namespace velmora

@@ -1,0 +1,165 @@
+// Opening through the dialog and its refusals, zoom, clicks on the view,
+// Select All and the two marker commands.
+
+#include "GuiFixture.h"
+
+#include "document/Units.h"
+#include "import/Formopen.h"
+#include "platform/audio/Bass.h"
+#include "support/Process.h"
+
+#include <QMenu>
+#include <QTimer>
+
+namespace velmora {
+namespace {
+
+using test::GuiTest;
+
+TEST_F(GuiTest, AnUnsupportedExtensionIsRefused)
+{
+    ASSERT_TRUE(Start());
+    OpenThroughDialog(dir / "notes.txt");
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Can not open the file."});
+    EXPECT_FALSE(Doc().DocumentOpen);
+    EXPECT_EQ(Doc().PlayState, psNoDocument);
+}
+
+TEST_F(GuiTest, ABrokenMp3ShowsItsMessageAndCancelLeavesNoDocument)
+{
+    const std::string fake = dir / "broken.mp3";
+    test::WriteWholeFile(fake, std::vector<unsigned char>(3000, 'x'));
+    ASSERT_TRUE(Start());
+    // The dialog waits for Cancel after the message; press it then.
+    QTimer presser;
+    QObject::connect(&presser, &QTimer::timeout, [this] {
+        if (OpenForm->isVisible() && !OpenForm->BodyRunning && !dialogs.Messages.empty())
+            OpenForm->ButtonCancelClick();
+    });
+    presser.start(20);
+    OpenThroughDialog(fake);
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Can not creat the decode stream."});
+    EXPECT_FALSE(Doc().DocumentOpen);
+    EXPECT_EQ(Doc().Stream, 0u);
+    EXPECT_TRUE(C().ButtonOpen->isEnabled());
+}
+
+TEST_F(GuiTest, OpeningAnMp3DecodesIt)
+{
+    const std::string wav = dir / "s.wav";
+    ASSERT_TRUE(test::Shell("sox -n -r 44100 -c 2 -b 16 '" + wav + "' synth 3 sine 440"));
+    const std::string mp3 = dir / "s.mp3";
+    ASSERT_TRUE(test::Shell("lame --quiet -b 128 '" + wav + "' '" + mp3 + "'"));
+    ASSERT_TRUE(Start());
+    OpenThroughDialog(mp3);
+    ASSERT_TRUE(Doc().DocumentOpen);
+    EXPECT_EQ(Doc().TotalFrames, 3u * 44100);
+    // File bytes over three seconds: the 128 kbit/s and LAME's frames around them.
+    EXPECT_GE(Doc().SourceBitrate, 128);
+    EXPECT_LE(Doc().SourceBitrate, 135);
+    EXPECT_NE(Doc().Stream, 0u);
+    EXPECT_EQ(Doc().StreamLength, static_cast<std::int32_t>(3 * 44100 * 4));
+}
+
+TEST_F(GuiTest, ZoomStepsRescanAndResetTheMarkers)
+{
+    const std::string path = SineWave("z.wav", 44100, 2, 44100 * 5);  // 23 columns at 10:1
+    ASSERT_TRUE(Start());
+    OpenThroughDialog(path);
+    ASSERT_EQ(Doc().ColumnCount, 23u);
+    Doc().SelStart = 3;
+    Doc().SelFinish = 7;
+
+    // The item that is already checked changes nothing.
+    const HSTREAM stream = Doc().Stream;
+    Main().MZoom10Click();
+    EXPECT_EQ(Doc().Stream, stream);
+    EXPECT_EQ(Doc().SelStart, 3u);
+
+    Main().MZoom1Click();
+    EXPECT_EQ(Doc().FramesPerColumn, 1000);
+    EXPECT_EQ(Doc().ColumnCount, 221u);
+    EXPECT_EQ(Doc().PeakUpper.size(), 221u);
+    EXPECT_EQ(Doc().SelStart, 0u);
+    EXPECT_EQ(Doc().SelFinish, 220u);
+    EXPECT_EQ(C().PaintBox1->width(), 221);
+    EXPECT_TRUE(C().MZoom1->isChecked());
+    EXPECT_FALSE(C().MZoom10->isChecked());
+    EXPECT_FALSE(C().ButtonZoomIn->isEnabled());
+    EXPECT_TRUE(C().ButtonZoomOut->isEnabled());
+    EXPECT_NE(Doc().Stream, 0u);
+    EXPECT_EQ(Doc().PlayState, psStopped);
+    EXPECT_TRUE(C().CButtonSetStart->isEnabled());
+    EXPECT_FALSE(C().CButtonSetFinish->isEnabled());
+
+    Main().ButtonZoomOutClick();
+    EXPECT_EQ(Doc().FramesPerColumn, 2000);
+    EXPECT_TRUE(C().MZoom2->isChecked());
+    Main().ButtonZoomInClick();
+    EXPECT_EQ(Doc().FramesPerColumn, 1000);
+    Main().ButtonZoomInClick();  // at 1:1 nothing happens
+    EXPECT_EQ(Doc().FramesPerColumn, 1000);
+    for (int i = 0; i < 5; ++i)
+        Main().ButtonZoomOutClick();
+    EXPECT_EQ(Doc().FramesPerColumn, 10000);
+    EXPECT_FALSE(C().ButtonZoomOut->isEnabled());
+    EXPECT_TRUE(dialogs.Messages.empty());
+}
+
+TEST_F(GuiTest, AClickSeeksToTheColumnsByte)
+{
+    // 8-bit mono at 8000 Hz, 100 columns: a byte per frame.
+    const std::string path = test::WaveBuilder().Format(1, 1, 8000, 8).Samples(std::vector<unsigned char>(1000000, 128)).WriteTo(dir / "c.wav");
+    ASSERT_TRUE(Start());
+    OpenThroughDialog(path);
+    ASSERT_EQ(Doc().ColumnCount, 100u);
+    ASSERT_EQ(Doc().StreamLength, 1000000);
+    Main().PaintBox1MouseDown(Qt::LeftButton, 37, 50);
+    EXPECT_EQ(BASS_ChannelGetPosition(Doc().Stream, BASS_POS_BYTE), 370000u);
+    // Only the left button on the waveform band moves the position.
+    Main().PaintBox1MouseDown(Qt::LeftButton, 60, 201);
+    Main().PaintBox1MouseDown(Qt::MiddleButton, 60, 50);
+    Main().PaintBox1MouseDown(Qt::RightButton, 60, 50);
+    Main().PaintBox1MouseUp(Qt::LeftButton, 60, 50);
+    EXPECT_EQ(BASS_ChannelGetPosition(Doc().Stream, BASS_POS_BYTE), 370000u);
+    // The play column decides Set Start and Set Finish.
+    EXPECT_TRUE(C().CButtonSetStart->isEnabled());
+    EXPECT_TRUE(C().CButtonSetFinish->isEnabled());
+
+    // A right release seeks too and opens the pop-up menu.
+    Main().PaintBox1MouseUp(Qt::RightButton, 42, 10);
+    EXPECT_EQ(BASS_ChannelGetPosition(Doc().Stream, BASS_POS_BYTE), 420000u);
+    EXPECT_TRUE(Main().PopupMenu1->isVisible());
+    Main().PopupMenu1->close();
+}
+
+TEST_F(GuiTest, MarkerCommandsAndSelectAll)
+{
+    const std::string path = test::WaveBuilder().Format(1, 1, 8000, 8).Samples(std::vector<unsigned char>(1000000, 128)).WriteTo(dir / "m.wav");
+    ASSERT_TRUE(Start());
+    OpenThroughDialog(path);
+    ASSERT_EQ(Doc().SelFinish, 99u);
+
+    Main().PaintBox1MouseDown(Qt::LeftButton, 30, 50);
+    Main().CButtonSetStartClick();
+    EXPECT_EQ(Doc().SelStart, 30u);
+    // The cursor now sits on a marker: the repaint's marker stop pauses.
+    EXPECT_EQ(Doc().PlayState, psPaused);
+
+    Main().PaintBox1MouseDown(Qt::LeftButton, 20, 50);
+    Main().CButtonSetFinishClick();  // not after the start marker: nothing
+    EXPECT_EQ(Doc().SelFinish, 99u);
+    Main().PaintBox1MouseDown(Qt::LeftButton, 60, 50);
+    Main().CButtonSetFinishClick();
+    EXPECT_EQ(Doc().SelFinish, 60u);
+    Main().PaintBox1MouseDown(Qt::LeftButton, 70, 50);
+    Main().CButtonSetStartClick();  // not before the finish marker: nothing
+    EXPECT_EQ(Doc().SelStart, 30u);
+
+    Main().MSelectAllClick();
+    EXPECT_EQ(Doc().SelStart, 0u);
+    EXPECT_EQ(Doc().SelFinish, 99u);
+}
+
+} // namespace
+} // namespace velmora

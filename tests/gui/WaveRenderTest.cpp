@@ -1,0 +1,203 @@
+// The waveform picture, pixel by pixel, and the tiles it is drawn in.
+
+#include "document/WaveRenderer.h"
+
+#include <gtest/gtest.h>
+
+#include <QColor>
+
+namespace velmora {
+namespace {
+
+const QRgb Black = qRgb(0, 0, 0);
+const QRgb Blue = qRgb(0, 51, 204);
+const QRgb Green = qRgb(0, 255, 0);
+const QRgb Red = qRgb(255, 0, 0);
+const QRgb Olive = qRgb(128, 128, 0);
+const QRgb Aqua = qRgb(0, 255, 255);
+const QRgb Yellow = qRgb(255, 255, 0);
+const QRgb Ruler = qRgb(255, 255, 220);
+const QRgb Light = qRgb(250, 250, 250);
+
+struct Scene {
+    std::vector<std::int16_t> Upper, Lower;
+    WaveScene S;
+
+    explicit Scene(std::uint32_t columns, std::int32_t channels = 2)
+        : Upper(columns, 0), Lower(columns, 0)
+    {
+        S.Visible = true;
+        S.PeakUpper = &Upper;
+        S.PeakLower = &Lower;
+        S.ColumnCount = columns;
+        S.BitmapWidth = static_cast<int>(columns);
+        S.Channels = channels;
+        S.SampleRate = 44100;
+        S.FramesPerColumn = 10000;
+        S.DurationSeconds = static_cast<std::uint32_t>(columns * 10000ull / 44100);
+        S.StreamLength = static_cast<std::int32_t>(columns * 10000 * 4);
+        S.StreamBytesPerSecond = 44100.0 * 4;
+        S.SelStart = 0;
+        S.SelFinish = 0;
+        S.RulerColor = QColor(Ruler);
+        S.FinishMarkerColor = QColor(Light);
+    }
+    QImage Whole() const { return RenderWaveTile(S, 0, S.BitmapWidth); }
+};
+
+TEST(WaveRenderer, PeaksMidlineAndSelection)
+{
+    Scene scene(40, 2);
+    scene.Upper[10] = 30;
+    scene.Lower[10] = 5;
+    scene.Upper[11] = 1;   // a line from row 99 to row 99 draws nothing
+    scene.Upper[12] = 100;
+    scene.Lower[12] = 100;
+    scene.S.SelStart = 20;
+    scene.S.SelFinish = 25;
+    scene.S.PlayPosition = 0;
+    const QImage image = scene.Whole();
+    ASSERT_EQ(image.size(), QSize(40, 221));
+
+    // Column 10: green rows 70..98, midline at 100, red rows 100..104 but
+    // the midline is drawn over row 100.
+    EXPECT_EQ(image.pixel(10, 69), Black);
+    EXPECT_EQ(image.pixel(10, 70), Green);
+    EXPECT_EQ(image.pixel(10, 98), Green);
+    EXPECT_EQ(image.pixel(10, 99), Black);
+    EXPECT_EQ(image.pixel(10, 100), Olive);
+    EXPECT_EQ(image.pixel(10, 101), Red);
+    EXPECT_EQ(image.pixel(10, 104), Red);
+    EXPECT_EQ(image.pixel(10, 105), Black);
+    EXPECT_EQ(image.pixel(11, 98), Black);
+    EXPECT_EQ(image.pixel(12, 0), Green);
+    EXPECT_EQ(image.pixel(12, 199), Red);
+    EXPECT_EQ(image.pixel(12, 200), Black);
+    // The selection band covers columns 20..24.
+    EXPECT_EQ(image.pixel(19, 50), Black);
+    EXPECT_EQ(image.pixel(20, 150), Aqua);  // its first column carries the start marker's line
+    EXPECT_EQ(image.pixel(21, 150), Blue);
+    EXPECT_EQ(image.pixel(24, 220), Ruler);  // the ruler is drawn over the band's rows 201..220
+    EXPECT_EQ(image.pixel(24, 199), Blue);
+    EXPECT_EQ(image.pixel(25, 150), Light);  // the finish marker's line
+    EXPECT_EQ(image.pixel(26, 150), Black);
+    // The play cursor at 0 is drawn last, over the start of everything.
+    EXPECT_EQ(image.pixel(0, 150), Yellow);
+    EXPECT_EQ(image.pixel(0, 200), Black);
+    EXPECT_EQ(image.pixel(39, 100), Olive);
+}
+
+TEST(WaveRenderer, MonoLowerPeaksAreGreenAndZeroPeaksDrawOnlyTheMidline)
+{
+    Scene scene(20, 1);
+    scene.Upper[5] = 10;
+    scene.Lower[5] = 10;
+    scene.S.SelStart = scene.S.SelFinish = 19;
+    const QImage image = scene.Whole();
+    EXPECT_EQ(image.pixel(5, 105), Green);
+    EXPECT_EQ(image.pixel(6, 99), Black);
+    EXPECT_EQ(image.pixel(6, 100), Olive);
+    EXPECT_EQ(image.pixel(6, 101), Black);
+}
+
+TEST(WaveRenderer, RulerTicksFollowTheSinglePrecisionSteps)
+{
+    Scene scene(500);  // 113 seconds: ticks at 0, 10, ... 110
+    scene.S.SelStart = scene.S.SelFinish = 499;
+    scene.S.PlayPosition = scene.S.StreamLength;
+    const QImage image = scene.Whole();
+    // The positions are the truncated running sum of 44.1 in single
+    // precision: 0, 44, 88, 132, 176, ...
+    const float step = 44100.0f * 10.0f / 10000.0f;
+    float x = 0;
+    std::vector<int> expected;
+    for (int t = 0; t < 113; t += 10, x += step)
+        expected.push_back(static_cast<int>(x));
+    ASSERT_EQ((std::vector<int>{expected[0], expected[1], expected[2], expected[3], expected[4]}),
+              (std::vector<int>{0, 44, 88, 132, 176}));
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const int c = expected[i];
+        const bool labelled = i % 2 == 0;  // every 20 seconds
+        EXPECT_EQ(image.pixel(c, 201), Black) << c;
+        EXPECT_EQ(image.pixel(c, 202), Black) << c;
+        EXPECT_EQ(image.pixel(c, 203), labelled ? Black : Ruler) << c;
+        EXPECT_EQ(image.pixel(c, 205), labelled ? Black : Ruler) << c;
+        EXPECT_EQ(image.pixel(c, 206), Ruler) << c;
+        EXPECT_EQ(image.pixel(c + 1, 202), Ruler) << c;
+    }
+    // Labels in grey from two pixels right of a long tick, rows 208 on.
+    bool greyLabel = false;
+    for (int lx = 2; lx < 40; ++lx)
+        for (int ly = 208; ly < 221; ++ly)
+            greyLabel = greyLabel || image.pixel(lx, ly) != Ruler;
+    EXPECT_TRUE(greyLabel);
+}
+
+TEST(WaveRenderer, AShortFileGetsTicksOnlyBelowItsDuration)
+{
+    for (const auto& [seconds, lastTick] : {std::pair{25u, 44}, std::pair{20u, 44}}) {
+        Scene scene(120);
+        scene.S.DurationSeconds = seconds;
+        scene.S.SelStart = scene.S.SelFinish = 119;
+        const QImage image = scene.Whole();
+        EXPECT_EQ(image.pixel(lastTick, 202), Black) << seconds;
+        EXPECT_EQ(image.pixel(88, 202), seconds == 25 ? Black : Ruler) << seconds;
+    }
+}
+
+bool AnythingDrawnIn(const QImage& image, int x0, int x1, int y0, int y1)
+{
+    for (int x = x0; x < x1; ++x)
+        for (int y = y0; y < y1; ++y)
+            if (image.pixel(x, y) != Black)
+                return true;
+    return false;
+}
+
+TEST(WaveRenderer, MarkerLabelsFlipNearTheRightEdge)
+{
+    // In a 500-column view a label starts 2 pixels right of its line up to
+    // column 452, and 46 pixels left of it from column 453 on.
+    for (const auto& [marker, labelLeftOfLine] : {std::pair{452, false}, std::pair{453, true}}) {
+        Scene scene(500);
+        scene.S.SelStart = static_cast<std::uint32_t>(marker);
+        scene.S.SelFinish = 499;
+        scene.S.PlayPosition = scene.S.StreamLength;  // the cursor out of the way, past the end
+        const QImage image = scene.Whole();
+        EXPECT_EQ(AnythingDrawnIn(image, marker - 46, marker, 2, 14), labelLeftOfLine) << marker;
+        EXPECT_EQ(image.pixel(marker, 150), Aqua);
+    }
+    Scene first(500);
+    first.S.SelFinish = 10;
+    first.S.PlayPosition = first.S.StreamLength;
+    EXPECT_TRUE(AnythingDrawnIn(first.Whole(), 2, 40, 2, 14));  // the start marker's label at x = 2
+}
+
+TEST(WaveRenderer, TilesArePixelIdenticalToTheWholePicture)
+{
+    Scene scene(900);
+    for (std::uint32_t i = 0; i < 900; ++i) {
+        scene.Upper[i] = static_cast<std::int16_t>((i * 37) % 101);
+        scene.Lower[i] = static_cast<std::int16_t>((i * 53) % 101);
+    }
+    scene.S.SelStart = 130;
+    scene.S.SelFinish = 860;
+    scene.S.PlayPosition = static_cast<std::int64_t>(scene.S.StreamLength) * 447 / 900;
+    const QImage whole = scene.Whole();
+    for (const auto& [x0, width] : {std::pair{0, 100}, std::pair{37, 200}, std::pair{120, 30}, std::pair{400, 100},
+                                    std::pair{820, 80}, std::pair{845, 55}, std::pair{899, 1}}) {
+        const QImage tile = RenderWaveTile(scene.S, x0, width);
+        EXPECT_EQ(tile, whole.copy(x0, 0, width, 221)) << "tile at " << x0;
+    }
+}
+
+TEST(WaveRenderer, NothingIsDrawnWithoutADocument)
+{
+    Scene scene(30);
+    scene.S.Visible = false;
+    const QImage image = scene.Whole();
+    EXPECT_EQ(image.pixel(0, 100), Black);
+}
+
+} // namespace
+} // namespace velmora
