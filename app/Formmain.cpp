@@ -266,7 +266,12 @@ void TMainForm::closeEvent(QCloseEvent* event)
 {
     if (startedUp_ && !Doc.SourceFile.empty())
         ButtonCloseClick();
-    event->accept();
+    // Cancel in Close's save prompt keeps the document, and with it the
+    // window: ending the program would throw the unsaved edits away.
+    if (startedUp_ && Doc.DocumentOpen && Doc.Modified)
+        event->ignore();
+    else
+        event->accept();
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)

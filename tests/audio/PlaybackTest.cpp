@@ -245,3 +245,40 @@ TEST_F(DiskPlaybackTest, TheBytesPlayedAreThePayload)
 
 } // namespace
 } // namespace velmora
+
+namespace velmora {
+namespace {
+
+TEST(DecodingStreams, MoreThanTwoChannelsAreMixedDownToTwo)
+{
+    test::TempDir dir;
+    const std::string path = dir / "six.wav";
+    // Six channels, the front left one loud, the rest silent.
+    std::vector<std::int16_t> samples;
+    for (int f = 0; f < 4800; ++f)
+        for (int c = 0; c < 6; ++c)
+            samples.push_back(c == 0 ? 16000 : 0);
+    test::WaveBuilder().Format(1, 6, 48000, 16).Samples(test::Pcm16(samples)).WriteTo(path);
+    const HSTREAM stream = BASS_StreamCreateFile(0, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+    ASSERT_NE(stream, 0u);
+    BASS_CHANNELINFO info;
+    ASSERT_TRUE(BASS_ChannelGetInfo(stream, &info));
+    EXPECT_EQ(info.chans, 2u);
+    EXPECT_EQ(info.freq, 48000u);
+    std::vector<std::int16_t> pcm(2 * 4800);
+    DWORD total = 0;
+    while (total < pcm.size() * 2) {
+        const DWORD got = BASS_ChannelGetData(stream, reinterpret_cast<char*>(pcm.data()) + total,
+                                              static_cast<DWORD>(pcm.size() * 2 - total));
+        if (got == static_cast<DWORD>(-1))
+            break;
+        total += got;
+    }
+    EXPECT_EQ(total, 4800u * 4);
+    EXPECT_GT(pcm[1000], 1000);    // the left speaker carries the front left channel
+    EXPECT_EQ(pcm[1001], 0);       // the right one nothing
+    BASS_StreamFree(stream);
+}
+
+} // namespace
+} // namespace velmora
