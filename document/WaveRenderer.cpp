@@ -118,22 +118,39 @@ QImage RenderWaveTile(const WaveScene& scene, int x0, int width)
     painter.fillRect(QRect(first, RulerTop, std::max(0, std::min(x1, bitmapEnd) - first), WaveViewHeight - RulerTop),
                      scene.RulerColor);
     const float step = TenSecondsInColumns(scene.SampleRate, scene.FramesPerColumn);
+    auto tick = [&](int c, std::uint64_t t) {
+        if (c < x0 - LabelReach || c > x1 + LabelReach)
+            return;
+        if (t % 20 == 0) {
+            VerticalLine(painter, c, RulerTop, RulerTop + 5, Black);
+            Label(painter, c + 2, 208, QString::fromStdString(SecondsToTimeText(static_cast<std::int32_t>(t))),
+                  RulerLabelGrey);
+        } else {
+            VerticalLine(painter, c, RulerTop, RulerTop + 2, Black);
+        }
+    };
+    // Below ten seconds per column (rates under 1000 Hz at 10:1) several
+    // ticks share a column; only the last of them is drawn there, so that a
+    // very low rate does not pile up thousands of labels.
     float x = 0;
+    int pendingColumn = 0;
+    std::uint64_t pendingTime = 0;
+    bool pending = false;
     for (std::uint64_t t = 0; t < scene.DurationSeconds; t += 10) {
         const int c = static_cast<int>(x);
-        if (c >= x0 - LabelReach && c <= x1 + LabelReach) {
-            if (t % 20 == 0) {
-                VerticalLine(painter, c, RulerTop, RulerTop + 5, Black);
-                Label(painter, c + 2, 208, QString::fromStdString(SecondsToTimeText(static_cast<std::int32_t>(t))),
-                      RulerLabelGrey);
-            } else {
-                VerticalLine(painter, c, RulerTop, RulerTop + 2, Black);
-            }
-        }
-        if (c > x1 + LabelReach && step > 0)
+        if (pending && c != pendingColumn)
+            tick(pendingColumn, pendingTime);
+        pending = true;
+        pendingColumn = c;
+        pendingTime = t;
+        if (c > x1 + LabelReach && step > 0) {
+            pending = false;
             break;
+        }
         x = x + step;
     }
+    if (pending)
+        tick(pendingColumn, pendingTime);
 
     // Markers, the later ones on top.
     const auto startByte = ColumnToStreamByte(scene.SelStart, scene.StreamLength, scene.ColumnCount);

@@ -13,14 +13,16 @@ namespace velmora {
 
 bool RunReloadBody(Document& doc, Progress& bar, UserDialogs& dialogs)
 {
+    // The columns follow the new zoom even when the file cannot be read,
+    // so that columns, markers and peaks always agree.
+    doc.ColumnCount = ColumnCountFor(doc.TotalFrames, doc.FramesPerColumn);
+    doc.PeakUpper.assign(doc.ColumnCount, 0);
+    doc.PeakLower.assign(doc.ColumnCount, 0);
     File file = File::Open(doc.WorkFile, File::Mode::Read);
     if (!file) {
         dialogs.ShowMessage("Cannot open the temporary file.");
         return false;
     }
-    doc.ColumnCount = ColumnCountFor(doc.TotalFrames, doc.FramesPerColumn);
-    doc.PeakUpper.assign(doc.ColumnCount, 0);
-    doc.PeakLower.assign(doc.ColumnCount, 0);
     ScanColumnPeaks(file, doc, doc.PeakUpper, doc.PeakLower, bar);
     return true;
 }

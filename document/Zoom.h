@@ -12,7 +12,8 @@ struct Document;
 // current FramesPerColumn.  ColumnCount is recomputed from TotalFrames (the
 // header is not read again), the peak arrays are replaced and filled,
 // reporting on bar.  Shows "Cannot open the temporary file." and returns
-// false when the working file cannot be opened; nothing is scanned then.
+// false when the working file cannot be opened; the new columns are then
+// empty.
 bool RunReloadBody(Document& doc, Progress& bar, UserDialogs& dialogs);
 
 // The document side of a zoom change to framesPerColumn (one of ZoomSteps):

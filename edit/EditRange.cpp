@@ -13,10 +13,16 @@ EditRange EditRangeOf(const Document& doc)
     const std::uint64_t startFrame = doc.SelStart * perColumn;
     const std::uint64_t finishFrame = std::max(doc.SelStart, doc.SelFinish) * perColumn;
 
+    // Markers never lie past the payload; should they, the range stops at
+    // its end rather than reach into whatever follows it.
+    const std::uint64_t framesInPayload = frameSize == 0 ? 0 : (doc.DataEnd - doc.DataOffset) / frameSize;
+    const std::uint64_t first = std::min(startFrame, framesInPayload);
+    const std::uint64_t last = std::min(finishFrame, framesInPayload);
+
     EditRange range;
-    range.StartByte = doc.DataOffset + startFrame * frameSize;
-    range.EndByte = doc.DataOffset + finishFrame * frameSize;
-    range.Frames = static_cast<std::uint32_t>(finishFrame - startFrame);
+    range.StartByte = doc.DataOffset + first * frameSize;
+    range.EndByte = doc.DataOffset + last * frameSize;
+    range.Frames = static_cast<std::uint32_t>(last - first);
     return range;
 }
 

@@ -4,12 +4,16 @@
 #include "Wavtowma.h"
 
 #include "document/Document.h"
+#include "platform/ByteOrder.h"
 #include "platform/File.h"
 #include "platform/PathText.h"
 #include "platform/ProgressMeter.h"
 #include "platform/UserDialogs.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <sys/stat.h>
 #include <fcntl.h>
 #include <unistd.h>
 #include <vector>
@@ -49,6 +53,10 @@ void SyncFolderOf(const std::string& path)
 // destination that cannot be replaced keeps its content.
 bool ReplaceDestination(const std::string& temporary, const std::string& destination)
 {
+    // The new file keeps the permissions of the one it replaces.
+    struct stat existing {};
+    if (::stat(destination.c_str(), &existing) == 0)
+        ::chmod(temporary.c_str(), existing.st_mode & 07777);
     if (!SyncFile(temporary))
         return false;
     if (std::rename(temporary.c_str(), destination.c_str()) != 0)
@@ -105,43 +113,64 @@ SaveEnd CopyWorkFile(const Document& doc, const std::string& destination, Progre
     return SaveEnd::Saved;
 }
 
-// Reads the working file's payload in chunks of chunkBytes of 16-bit
-// samples (8-bit samples become (b - 128) x 32767 / 128) and hands each to
-// encode.  Stops at the end of the payload, when encode fails, or when the
-// stop request is raised after a chunk.
+// Reads the working file's payload in chunks of up to chunkBytes of 16-bit
+// PCM with outChannels per frame, and hands each to encode.  8-bit samples
+// become (b - 128) x 32767 / 128.  A file of more channels than outChannels
+// is mixed down: even channels to the left, odd ones to the right.  Stops
+// at the end of the payload, when encode fails, or when the stop request is
+// raised after a chunk.
 enum class FeedEnd { Done, EncoderFailed, Stopped };
 
 template <typename EncodeFn>
-FeedEnd FeedPayload(File& work, const Document& doc, std::int32_t chunkBytes, Progress& bar, EncodeFn encode)
+FeedEnd FeedPayload(File& work, const Document& doc, std::int32_t chunkBytes, int outChannels, Progress& bar,
+                    EncodeFn encode)
 {
     ProgressMeter meter(bar);
     const bool eightBit = doc.BitsPerSample == 8;
-    const auto chunk = static_cast<std::uint32_t>(chunkBytes);
-    std::vector<std::int16_t> samples(chunk / 2);
-    std::vector<std::uint8_t> bytes(chunk);
+    const int inChannels = std::max(doc.Channels, 1);
+    const std::uint32_t bytesPerSample = eightBit ? 1 : 2;
+    const std::uint32_t inFrameBytes = static_cast<std::uint32_t>(inChannels) * bytesPerSample;
+    const auto framesPerChunk =
+        std::max<std::uint32_t>(1, static_cast<std::uint32_t>(chunkBytes) / (2u * static_cast<std::uint32_t>(outChannels)));
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(framesPerChunk) * outChannels);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(framesPerChunk) * inFrameBytes);
+
+    auto sampleAt = [&](const std::uint8_t* p) -> std::int32_t {
+        return eightBit ? (static_cast<std::int32_t>(*p) - 128) * 32767 / 128 : static_cast<std::int32_t>(GetS16LE(p));
+    };
+
     std::uint32_t done = 0;
     while (done < doc.DataSize) {
         // Never past the payload: a chunk that follows it is not audio.
         const std::uint32_t left = doc.DataSize - done;
-        std::uint32_t pcmBytes = 0;
-        if (eightBit) {
-            const std::uint32_t wanted = std::min(chunk / 2, left);
-            const auto got = static_cast<std::uint32_t>(work.ReadAt(doc.DataOffset + done, bytes.data(), wanted));
-            if (got == 0)
-                break;
-            for (std::uint32_t i = 0; i < got; ++i)
-                samples[i] = static_cast<std::int16_t>((static_cast<std::int32_t>(bytes[i]) - 128) * 32767 / 128);
-            done += got;
-            pcmBytes = got * 2;
+        std::uint32_t wanted = std::min<std::uint32_t>(framesPerChunk * inFrameBytes, left);
+        if (wanted >= inFrameBytes)
+            wanted -= wanted % inFrameBytes;
+        const auto got = static_cast<std::uint32_t>(work.ReadAt(doc.DataOffset + done, bytes.data(), wanted));
+        if (got == 0)
+            break;
+        done += got;
+        const std::uint32_t frames = got / inFrameBytes;
+        std::uint32_t produced = 0;
+        if (inChannels == outChannels || frames == 0) {
+            // Sample for sample (a stray last sample of a frame included).
+            produced = got / bytesPerSample;
+            for (std::uint32_t i = 0; i < produced; ++i)
+                samples[i] = static_cast<std::int16_t>(sampleAt(&bytes[i * bytesPerSample]));
         } else {
-            const std::uint32_t wanted = std::min(chunk, left);
-            const auto got = static_cast<std::uint32_t>(work.ReadAt(doc.DataOffset + done, samples.data(), wanted));
-            if (got == 0)
-                break;
-            done += got;
-            pcmBytes = got;
+            for (std::uint32_t f = 0; f < frames; ++f) {
+                std::int64_t sums[2] = {0, 0};
+                int counts[2] = {0, 0};
+                for (int c = 0; c < inChannels; ++c) {
+                    const int side = outChannels == 1 ? 0 : c % 2;
+                    sums[side] += sampleAt(&bytes[f * inFrameBytes + static_cast<std::uint32_t>(c) * bytesPerSample]);
+                    ++counts[side];
+                }
+                for (int side = 0; side < outChannels; ++side)
+                    samples[produced++] = static_cast<std::int16_t>(sums[side] / std::max(counts[side], 1));
+            }
         }
-        if (!encode(samples.data(), pcmBytes))
+        if (!encode(samples.data(), produced * 2))
             return FeedEnd::EncoderFailed;
         meter.Report(done, doc.DataSize);
         if (meter.StopRequested())
@@ -175,9 +204,10 @@ SaveEnd EncodeMp3(Document& doc, const std::string& destination, Progress& bar, 
             dialogs.ShowMessage("Cannot open the temporary file.");
             return Abandon(temporary, SaveEnd::Failed, true, dialogs);
         }
-        fed = FeedPayload(work, doc, chunk, bar, [&encoder](const std::int16_t* samples, std::uint32_t bytes) {
-            return encoder.EncodeChunk(samples, bytes) >= 0;
-        });
+        fed = FeedPayload(work, doc, chunk, channelMode == 4 ? 1 : 2, bar,
+                          [&encoder](const std::int16_t* samples, std::uint32_t bytes) {
+                              return encoder.EncodeChunk(samples, bytes) >= 0;
+                          });
         closed = encoder.Close();
     }
     if (fed == FeedEnd::Stopped)
@@ -194,7 +224,8 @@ SaveEnd EncodeWma(Document& doc, const std::string& destination, Progress& bar, 
     const std::string temporary = TemporaryOutputName(destination);
     if (doc.SourceBitrate == 0)
         doc.SourceBitrate = DefaultWmaKbps;
-    const std::int32_t bitsPerSecond = doc.SourceBitrate * 1000;
+    const auto bitsPerSecond = static_cast<std::int32_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(doc.SourceBitrate) * 1000, INT32_MAX));
 
     FeedEnd fed = FeedEnd::Done;
     bool closed = false;
@@ -209,9 +240,11 @@ SaveEnd EncodeWma(Document& doc, const std::string& destination, Progress& bar, 
             dialogs.ShowMessage("Cannot open the temporary file.");
             return Abandon(temporary, SaveEnd::Failed, true, dialogs);
         }
-        fed = FeedPayload(work, doc, chunk, bar, [&encoder](const std::int16_t* samples, std::uint32_t bytes) {
-            return encoder.WriteChunk(reinterpret_cast<const std::uint8_t*>(samples), bytes);
-        });
+        // The writer mixes the channels down itself: it is told them all.
+        fed = FeedPayload(work, doc, chunk, std::max(doc.Channels, 1), bar,
+                          [&encoder](const std::int16_t* samples, std::uint32_t bytes) {
+                              return encoder.WriteChunk(reinterpret_cast<const std::uint8_t*>(samples), bytes);
+                          });
         closed = encoder.Close();
     }
     if (fed == FeedEnd::Stopped)

@@ -141,13 +141,15 @@ OpenBodyResult CopyWaveSource(const std::string& sourceFile, const std::string& 
 
 std::int32_t SourceBitrateFrom(std::uint64_t fileBytes, double seconds, bool wma)
 {
-    std::int32_t bitrate = 0;
-    if (seconds >= 1.0) {
-        const auto whole = static_cast<std::uint64_t>(seconds);
-        bitrate = static_cast<std::int32_t>(fileBytes / (whole * 125));
-    } else if (seconds > 0.0) {
-        bitrate = static_cast<std::int32_t>(static_cast<double>(fileBytes) / (seconds * 125.0));
-    }
+    // A big file that decodes to next to nothing would give absurd rates;
+    // no codec comes near this one.
+    constexpr double MaxKbps = 1000000;
+    double kbps = 0;
+    if (seconds >= 1.0)
+        kbps = static_cast<double>(fileBytes / (static_cast<std::uint64_t>(seconds) * 125));
+    else if (seconds > 0.0)
+        kbps = static_cast<double>(fileBytes) / (seconds * 125.0);
+    auto bitrate = static_cast<std::int32_t>(std::min(kbps, MaxKbps));
     if (wma && bitrate % 2 == 1)
         bitrate -= 1;
     return bitrate;

@@ -66,6 +66,9 @@ void TMainForm::ButtonCloseClick()
                                             UserDialogs::Icon::Question)) {
         case UserDialogs::Answer::Yes:
             ButtonSaveClick();
+            // A save that did not complete leaves the edits where they are.
+            if (Doc.Modified)
+                return;
             break;
         case UserDialogs::Answer::Cancel:
             return;

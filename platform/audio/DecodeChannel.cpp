@@ -66,7 +66,7 @@ bool DecodeChannel::Setup(const std::string& path)
     const auto inRate = static_cast<std::uint32_t>(codec_->sample_rate);
     outRate_ = inRate > LargestRate16 ? RateForHighSources : inRate;
     bytesPerFrame_ = outChannels_ * av_get_bytes_per_sample(outFormat_);
-    if (!SetupResampler())
+    if (!SetupResampler(codec_->ch_layout, codec_->sample_fmt, codec_->sample_rate))
         return false;
 
     // The length estimate: the stream's duration less the part FFmpeg
@@ -87,25 +87,28 @@ bool DecodeChannel::Setup(const std::string& path)
     return frame_ && packet_;
 }
 
-bool DecodeChannel::SetupResampler()
+bool DecodeChannel::SetupResampler(const AVChannelLayout& layout, AVSampleFormat format, int rate)
 {
     AVChannelLayout inLayout{};
-    if (codec_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
-        av_channel_layout_default(&inLayout, codec_->ch_layout.nb_channels);
+    if (layout.order == AV_CHANNEL_ORDER_UNSPEC)
+        av_channel_layout_default(&inLayout, layout.nb_channels);
     else
-        av_channel_layout_copy(&inLayout, &codec_->ch_layout);
+        av_channel_layout_copy(&inLayout, &layout);
     AVChannelLayout outLayout{};
     av_channel_layout_default(&outLayout, outChannels_);
 
     SwrContext* raw = nullptr;
     const int result = swr_alloc_set_opts2(&raw, &outLayout, outFormat_, static_cast<int>(outRate_), &inLayout,
-                                           codec_->sample_fmt, codec_->sample_rate, 0, nullptr);
+                                           format, rate, 0, nullptr);
     resampler_.reset(raw);
     const int inChannels = inLayout.nb_channels;
     av_channel_layout_uninit(&inLayout);
     av_channel_layout_uninit(&outLayout);
     if (result < 0 || !resampler_)
         return false;
+    inChannels_ = layout.nb_channels;
+    inFormat_ = format;
+    inRate_ = rate;
     if (swr_init(resampler_.get()) >= 0)
         return true;
 
@@ -122,6 +125,20 @@ bool DecodeChannel::SetupResampler()
 
 void DecodeChannel::Convert(const AVFrame* frame)
 {
+    if (!resampler_)
+        return;
+    // A stream may change its channels, rate or sample format on the way
+    // (joined files do): finish what the converter holds, then build one
+    // for the frames as they come now.  The output stays as it began.
+    if (frame != nullptr && (frame->ch_layout.nb_channels != inChannels_ || frame->sample_rate != inRate_ ||
+                             frame->format != inFormat_)) {
+        Convert(nullptr);
+        if (frame->ch_layout.nb_channels <= 0 || frame->sample_rate <= 0 ||
+            !SetupResampler(frame->ch_layout, static_cast<AVSampleFormat>(frame->format), frame->sample_rate)) {
+            resampler_.reset();
+            return;
+        }
+    }
     const int room = swr_get_out_samples(resampler_.get(), frame ? frame->nb_samples : 0);
     if (room <= 0)
         return;

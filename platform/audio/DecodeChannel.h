@@ -43,7 +43,9 @@ public:
 private:
     DecodeChannel() = default;
     bool Setup(const std::string& path);
-    bool SetupResampler();
+    // A converter from frames of this layout, format and rate to the
+    // channel's output.
+    bool SetupResampler(const AVChannelLayout& layout, AVSampleFormat format, int rate);
     // Decodes until at least one more frame is pending or the decoder is
     // exhausted.
     void DecodeMore();
@@ -56,6 +58,9 @@ private:
     ffmpeg::Frame frame_;
     ffmpeg::Packet packet_;
     int streamIndex_ = -1;
+    int inChannels_ = 0;
+    int inFormat_ = AV_SAMPLE_FMT_NONE;
+    int inRate_ = 0;
 
     AVSampleFormat outFormat_ = AV_SAMPLE_FMT_S16;
     int outChannels_ = 2;

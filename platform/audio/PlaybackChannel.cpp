@@ -24,8 +24,7 @@ constexpr double LevelWindowSeconds = 0.02;   // the level's look-back
 
 } // namespace
 
-PlaybackChannel::PlaybackChannel(OutputDevice& device)
-    : device_(device), ring_(static_cast<std::size_t>(device.Rate() * RingSeconds) * 2)
+PlaybackChannel::PlaybackChannel(OutputDevice& device) : device_(device), ring_(0)
 {
 }
 
@@ -56,6 +55,11 @@ bool PlaybackChannel::Setup(const std::string& path)
     blockAlign_ = channels_ * (bits_ / 8);
     dataOffset_ = layout.DataOffset;
     totalFrames_ = layout.DataSize / blockAlign_;
+    // Half a second of device audio, and always room for what one source
+    // frame becomes at the lowest rates, with the converter's filter.
+    const auto deviceRate = static_cast<std::size_t>(device_.Rate());
+    const std::size_t perSourceFrame = deviceRate / rate_ + 1;
+    ring_.Reset(2 * std::max(static_cast<std::size_t>(deviceRate * RingSeconds), 4 * perSourceFrame + 256));
     callbackScratch_.resize(static_cast<std::size_t>(device_.BufferFrames()) * 2 * 4);
     std::lock_guard lock(mutex_);
     return ResetResampler();
@@ -188,8 +192,14 @@ bool PlaybackChannel::Feed()
         return false;
 
     const std::uint64_t left = totalFrames_ - std::min(readFrame_, totalFrames_);
-    const auto inFrames = static_cast<int>(std::min<std::uint64_t>(FeedFrames, left));
-    const int room = swr_get_out_samples(resampler_.get(), inFrames);
+    // As many source frames as the ring has room for once converted: few
+    // at low source rates, where one frame becomes many device frames.
+    auto inFrames = static_cast<int>(std::min<std::uint64_t>(FeedFrames, left));
+    int room = swr_get_out_samples(resampler_.get(), inFrames);
+    while (inFrames > 1 && (room < 0 || ring_.Free() < static_cast<std::size_t>(room) * 2)) {
+        inFrames /= 2;
+        room = swr_get_out_samples(resampler_.get(), inFrames);
+    }
     if (room < 0 || ring_.Free() < static_cast<std::size_t>(room) * 2)
         return false;
 
@@ -209,10 +219,13 @@ bool PlaybackChannel::Feed()
     } else {
         // Everything is read: take what the converter still holds.
         converted = swr_convert(resampler_.get(), &out, room, nullptr, 0);
-        feederDone_.store(true, std::memory_order_release);
     }
     if (converted > 0)
         ring_.Push(feedConverted_.data(), static_cast<std::size_t>(converted) * 2);
+    // Only once the last samples are queued: the callback counts silence
+    // as heard after this.
+    if (inFrames == 0)
+        feederDone_.store(true, std::memory_order_release);
     return converted > 0 || inFrames > 0;
 }
 

@@ -16,6 +16,14 @@ public:
 
     std::size_t Capacity() const { return buffer_.size() - 1; }
 
+    // Empties the ring and gives it a new capacity; only while neither side
+    // is active.
+    void Reset(std::size_t capacity)
+    {
+        buffer_.assign(capacity + 1, 0);
+        Clear();
+    }
+
     std::size_t Available() const
     {
         const std::size_t w = write_.load(std::memory_order_acquire);

@@ -146,6 +146,22 @@ TEST_F(OpenDecodeTest, A128kMp3GivesItsBitrateAndACapitalExtensionIsDecoded)
     EXPECT_EQ(doc.TotalFrames, 20u * 44100);
 }
 
+TEST_F(OpenDecodeTest, AStreamThatChangesItsChannelsOnTheWayKeepsItsFirstFormat)
+{
+    // Two MP3s joined end to end, stereo then mono.
+    const std::string stereo = dir / "a.mp3";
+    const std::string mono = dir / "b.mp3";
+    ASSERT_TRUE(Shell("lame --quiet -b 128 '" + Source(44100, 2, 2) + "' '" + stereo + "'"));
+    ASSERT_TRUE(Shell("lame --quiet -b 64 '" + Source(44100, 1, 2) + "' '" + mono + "'"));
+    const std::string joined = dir / "joined.mp3";
+    ASSERT_TRUE(Shell("cat '" + stereo + "' '" + mono + "' > '" + joined + "'"));
+    ASSERT_EQ(Open(joined), OpenEnd::Loaded);
+    EXPECT_EQ(doc.Channels, 2);
+    // The second file's own lead-in and tag frame stay in: only the first
+    // one's gapless information applies to the joined stream.
+    EXPECT_NEAR(static_cast<double>(doc.TotalFrames), 4.0 * 44100, 0.1 * 44100);
+}
+
 TEST_F(OpenDecodeTest, AFileThatIsNotMp3CannotBeDecoded)
 {
     const std::string fake = dir / "fake.mp3";

@@ -130,6 +130,18 @@ TEST_F(PlaybackTest, PlayingToTheEndStops)
     EXPECT_EQ(BASS_ChannelGetPosition(stream, BASS_POS_BYTE), 0u);
 }
 
+TEST_F(PlaybackTest, VeryLowRatesPlayToo)
+{
+    // At 2000 Hz one block of source frames is more device audio than the
+    // queue holds; the feeder must take smaller bites.
+    const HSTREAM stream = Stream(Sine(2000, 1, 0.6, 100, 0.5));
+    ASSERT_TRUE(BASS_ChannelPlay(stream, 1));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_GT(Seconds(stream), 0.15);
+    std::this_thread::sleep_for(700ms);
+    EXPECT_EQ(BASS_ChannelIsActive(stream), BASS_ACTIVE_STOPPED);
+}
+
 TEST_F(PlaybackTest, SpectrumOfASinePeaksAtItsBin)
 {
     // 1033.59 Hz is the middle of bin 24 at 44.1 kHz with 1024 points.

@@ -5,6 +5,7 @@
 #include "document/Document.h"
 #include "document/LoadWorkFile.h"
 #include "document/Zoom.h"
+#include "platform/File.h"
 #include "support/Fakes.h"
 #include "support/ReferenceModel.h"
 #include "support/TempDir.h"
@@ -133,6 +134,18 @@ TEST_F(ColumnPeakScanTest, ProgressClimbsToExactlyOneHundred)
     EXPECT_TRUE(loading.NeverDecreases());
     // The bar moves only when its percentage changes.
     EXPECT_LE(loading.Percents.size(), 101u);
+}
+
+TEST_F(ColumnPeakScanTest, AReloadThatCannotReadTheFileStillFollowsTheZoom)
+{
+    Document doc = LoadAt(WaveBuilder().Format(1, 1, 8000, 16).Samples(test::Pcm16(Mono16(30000, {}))));
+    File holder = File::Open(doc.WorkFile, File::Mode::ReadWrite);  // shuts readers out
+    test::RecordingProgress reload;
+    EXPECT_TRUE(ApplyZoomChange(doc, 1000, reload, dialogs));
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Cannot open the temporary file."});
+    EXPECT_EQ(doc.ColumnCount, 30u);
+    EXPECT_EQ(doc.PeakUpper.size(), 30u);
+    EXPECT_EQ(doc.SelFinish, 29u);
 }
 
 struct FormatCase {

@@ -154,6 +154,22 @@ TEST_F(EncodedSaveTest, Mp3OfAStereoAndAMonoDocument)
     EXPECT_TRUE(dialogs.Messages.empty());
 }
 
+TEST_F(EncodedSaveTest, MoreThanTwoChannelsAreMixedDownForMp3)
+{
+    // Six channels, one second: the MP3 is stereo and one second long.
+    std::vector<std::int16_t> six;
+    for (int f = 0; f < 44100; ++f)
+        for (int c = 0; c < 6; ++c)
+            six.push_back(static_cast<std::int16_t>(c % 2 == 0 ? 8000 : 0));
+    Load(test::WaveBuilder().Format(1, 6, 44100, 16).Samples(test::Pcm16(six)), 44100, 6, 16,
+         static_cast<std::uint32_t>(six.size() * 2));
+    ASSERT_EQ(RunSaveBody(doc, dir / "six.mp3", bar, dialogs), SaveEnd::Saved);
+    const auto facts = test::Probe(dir / "six.mp3");
+    EXPECT_EQ(facts.Channels, 2);
+    const auto decoded = test::DecodeWithFfmpeg(dir / "six.mp3");
+    EXPECT_NEAR(static_cast<double>(decoded.size() / 2), 44100.0 + 1105, 1152.0 * 2);
+}
+
 TEST_F(EncodedSaveTest, BitrateDefaultsAndTheLowRateCap)
 {
     Document16(8000, 1, 8000);

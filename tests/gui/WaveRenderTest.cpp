@@ -191,13 +191,5 @@ TEST(WaveRenderer, TilesArePixelIdenticalToTheWholePicture)
     }
 }
 
-TEST(WaveRenderer, NothingIsDrawnWithoutADocument)
-{
-    Scene scene(30);
-    scene.S.Visible = false;
-    const QImage image = scene.Whole();
-    EXPECT_EQ(image.pixel(0, 100), Black);
-}
-
 } // namespace
 } // namespace velmora
