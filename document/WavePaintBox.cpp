@@ -16,12 +16,15 @@ void WavePaintBox::paintEvent(QPaintEvent* event)
     if (!SceneProvider)
         return;
     const WaveScene scene = SceneProvider();
-    if (!scene.Visible)
-        return;  // with no document the view is left as it is
     const QRect area = event->rect();
-    const QImage tile = RenderWaveTile(scene, area.x(), area.width());
     QPainter painter(this);
-    painter.drawImage(area.x(), 0, tile);
+    if (!scene.Visible) {
+        // Nothing is drawn without a document: the waveform area shows
+        // through.
+        painter.fillRect(area, palette().color(QPalette::Window));
+        return;
+    }
+    painter.drawImage(area.x(), 0, RenderWaveTile(scene, area.x(), area.width()));
 }
 
 void WavePaintBox::mousePressEvent(QMouseEvent* event)
