@@ -20,6 +20,18 @@ namespace {
 using namespace std::chrono_literals;
 using test::WaveBuilder;
 
+// Waits up to timeout for the stream to stop by itself.
+bool StopsWithin(HSTREAM stream, std::chrono::milliseconds timeout)
+{
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (BASS_ChannelIsActive(stream) != BASS_ACTIVE_STOPPED) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
 double Seconds(HSTREAM stream)
 {
     return BASS_ChannelBytes2Seconds(stream, BASS_ChannelGetPosition(stream, BASS_POS_BYTE));
@@ -84,7 +96,7 @@ TEST_F(PlaybackTest, TransportFollowsRealTime)
     std::this_thread::sleep_for(600ms);
     const double playing = Seconds(stream);
     EXPECT_GT(playing, 0.4);
-    EXPECT_LT(playing, 0.8);
+    EXPECT_LT(playing, 1.2);  // at real-time speed, with room for a busy machine
     EXPECT_EQ(BASS_ChannelIsActive(stream), BASS_ACTIVE_PLAYING);
 
     ASSERT_TRUE(BASS_ChannelPause(stream));
@@ -98,14 +110,14 @@ TEST_F(PlaybackTest, TransportFollowsRealTime)
     std::this_thread::sleep_for(300ms);
     const double resumed = Seconds(stream);
     EXPECT_GT(resumed, BASS_ChannelBytes2Seconds(stream, paused) + 0.15);
-    EXPECT_LT(resumed, BASS_ChannelBytes2Seconds(stream, paused) + 0.45);
+    EXPECT_LT(resumed, BASS_ChannelBytes2Seconds(stream, paused) + 0.8);
 
     // Moving the position while playing continues there.
     ASSERT_TRUE(BASS_ChannelSetPosition(stream, 3 * 44100 * 4, BASS_POS_BYTE));
     EXPECT_NEAR(Seconds(stream), 3.0, 0.01);
     std::this_thread::sleep_for(300ms);
     EXPECT_GT(Seconds(stream), 3.15);
-    EXPECT_LT(Seconds(stream), 3.45);
+    EXPECT_LT(Seconds(stream), 3.8);
 
     ASSERT_TRUE(BASS_ChannelStop(stream));
     EXPECT_EQ(BASS_ChannelIsActive(stream), BASS_ACTIVE_STOPPED);
@@ -116,15 +128,16 @@ TEST_F(PlaybackTest, TransportFollowsRealTime)
     // Restart plays from the beginning.
     ASSERT_TRUE(BASS_ChannelPlay(stream, 1));
     std::this_thread::sleep_for(200ms);
-    EXPECT_LT(Seconds(stream), 0.4);
+    EXPECT_LT(Seconds(stream), 0.8);
 }
 
 TEST_F(PlaybackTest, PlayingToTheEndStops)
 {
     const HSTREAM stream = Stream(Sine(22050, 1, 0.4, 440, 0.5));
     ASSERT_TRUE(BASS_ChannelPlay(stream, 1));
-    std::this_thread::sleep_for(800ms);
-    EXPECT_EQ(BASS_ChannelIsActive(stream), BASS_ACTIVE_STOPPED);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(BASS_ChannelIsActive(stream), BASS_ACTIVE_PLAYING);
+    ASSERT_TRUE(StopsWithin(stream, 3000ms));
     EXPECT_EQ(BASS_ChannelGetPosition(stream, BASS_POS_BYTE), BASS_ChannelGetLength(stream, BASS_POS_BYTE));
     ASSERT_TRUE(BASS_ChannelSetPosition(stream, 0, BASS_POS_BYTE));
     EXPECT_EQ(BASS_ChannelGetPosition(stream, BASS_POS_BYTE), 0u);
@@ -138,8 +151,7 @@ TEST_F(PlaybackTest, VeryLowRatesPlayToo)
     ASSERT_TRUE(BASS_ChannelPlay(stream, 1));
     std::this_thread::sleep_for(300ms);
     EXPECT_GT(Seconds(stream), 0.15);
-    std::this_thread::sleep_for(700ms);
-    EXPECT_EQ(BASS_ChannelIsActive(stream), BASS_ACTIVE_STOPPED);
+    EXPECT_TRUE(StopsWithin(stream, 3000ms));
 }
 
 TEST_F(PlaybackTest, SpectrumOfASinePeaksAtItsBin)
