@@ -49,6 +49,16 @@ TEST_F(SaveBodyTest, WaveCopyIsByteIdenticalAndReplacesTheDestination)
     EXPECT_TRUE(dialogs.Messages.empty());
 }
 
+TEST_F(SaveBodyTest, AReplacedFileKeepsItsPermissions)
+{
+    const std::string destination = dir / "private.wav";
+    test::WriteWholeFile(destination, {1});
+    std::filesystem::permissions(destination, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    ASSERT_EQ(RunSaveBody(doc, destination, bar, dialogs), SaveEnd::Saved);
+    EXPECT_EQ(std::filesystem::status(destination).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
 TEST_F(SaveBodyTest, FailedCopyLeavesTheDestinationAsItWas)
 {
     const std::string destination = dir / "out.wav";

@@ -154,6 +154,11 @@ INSTANTIATE_TEST_SUITE_P(
                     WaveBuilder().ChunkFirst("JUNK", std::vector<unsigned char>(28, 0)).Samples(Tiny).Bytes(),
                     "This is not a valid Wave file."},
         RefusalCase{"EmptyFile", {}, "This is not a valid Wave file."},
+        RefusalCase{"FormatChunkShorterThanItsBlock", []{
+            auto b = WaveBuilder().Samples(Tiny).Bytes();
+            b[16] = 14;  // the fmt size field
+            return b;
+        }(), "This is not a valid Wave file."},
         RefusalCase{"FiveBytes", {'R', 'I', 'F', 'F', 0}, "This is not a valid Wave file."},
         RefusalCase{"FormatBlockCutShort", Truncated(WaveBuilder().Samples(Tiny).Bytes(), 30),
                     "This is not a valid Wave file."},

@@ -190,6 +190,27 @@ TEST_F(GuiTest, CloseWithoutChangesAsksNothingAndRemovesTheWorkingFile)
     EXPECT_TRUE(Main().StatusPanels[2]->text().isEmpty());
 }
 
+TEST_F(GuiTest, CancelInTheSavePromptKeepsTheDocumentAndTheWindow)
+{
+    const std::string path = SineWave("a.wav", 44100, 2, 44100);
+    ASSERT_TRUE(Start());
+    Show();
+    OpenThroughDialog(path);
+    ASSERT_TRUE(Doc().DocumentOpen);
+    Doc().Modified = true;
+    dialogs.Answers = {UserDialogs::Answer::Cancel, UserDialogs::Answer::Yes};
+    MainForm->close();
+    ASSERT_EQ(dialogs.Questions.size(), 1u);
+    EXPECT_EQ(dialogs.Questions[0].Text, "File has been modified.\nDo you want to save the changes?");
+    EXPECT_TRUE(MainForm->isVisible());
+    EXPECT_TRUE(Doc().DocumentOpen);
+    EXPECT_NE(Doc().Stream, 0u);
+    // Yes with a save that leaves the document modified keeps it too.
+    Main().ButtonCloseClick();
+    EXPECT_TRUE(Doc().DocumentOpen);
+    EXPECT_TRUE(std::filesystem::exists(Doc().WorkFile));
+}
+
 TEST_F(GuiTest, ClosingTheWindowClosesTheDocument)
 {
     const std::string path = SineWave("a.wav", 44100, 2, 44100);
