@@ -139,6 +139,8 @@ private:
     void ChangeZoom(std::int32_t framesPerColumn);
     void CheckZoomItem(std::int32_t framesPerColumn);
     void SetViewWidth(std::uint32_t columns);
+    // A click on the view: the play position to the column's byte.
+    void SeekToColumn(int column);
     QAction* ZoomItem(std::int32_t framesPerColumn) const;
     std::uint32_t PlayColumnNow() const;
 

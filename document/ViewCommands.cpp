@@ -114,23 +114,23 @@ void TMainForm::PaintBox1MouseDown(Qt::MouseButton button, int x, int y)
 {
     if (Doc.Stream == 0 || y >= 201 || button != Qt::LeftButton)
         return;
-    BASS_ChannelSetPosition(Doc.Stream, static_cast<QWORD>(ColumnToStreamByte(static_cast<std::uint32_t>(x),
-                                                                               Doc.StreamLength, Doc.ColumnCount)),
-                            BASS_POS_BYTE);
-    UpdateCommandState(Doc.PlayState);
-    PaintBox1Paint();
+    SeekToColumn(x);
 }
 
 void TMainForm::PaintBox1MouseUp(Qt::MouseButton button, int x, int y)
 {
     if (Doc.Stream == 0 || y >= 201 || button != Qt::RightButton)
         return;
-    BASS_ChannelSetPosition(Doc.Stream, static_cast<QWORD>(ColumnToStreamByte(static_cast<std::uint32_t>(x),
-                                                                               Doc.StreamLength, Doc.ColumnCount)),
-                            BASS_POS_BYTE);
+    SeekToColumn(x);
+    PopupMenu1->popup(ui_->PaintBox1->mapToGlobal(QPoint(x, y)));
+}
+
+void TMainForm::SeekToColumn(int column)
+{
+    const std::int32_t byte = ColumnToStreamByte(static_cast<std::uint32_t>(column), Doc.StreamLength, Doc.ColumnCount);
+    BASS_ChannelSetPosition(Doc.Stream, static_cast<QWORD>(byte), BASS_POS_BYTE);
     UpdateCommandState(Doc.PlayState);
     PaintBox1Paint();
-    PopupMenu1->popup(ui_->PaintBox1->mapToGlobal(QPoint(x, y)));
 }
 
 void TMainForm::MSelectAllClick()

@@ -63,11 +63,9 @@ EditEnd RunDeleteBody(Document& doc, Progress& processing, Progress& reloading,
                       UserDialogs& dialogs)
 {
     const EditRange range = EditRangeOf(doc);
-    File file = File::Open(doc.WorkFile, File::Mode::ReadWrite);
-    if (!file) {
-        dialogs.ShowMessage("Cannot open the temporary file.");
+    File file = OpenForRewrite(doc, dialogs);
+    if (!file)
         return EditEnd::NotOpened;
-    }
     const std::uint64_t end = std::min<std::uint64_t>(doc.DataEnd, file.Size());
     const std::uint64_t written = MoveDown(file, range.StartByte, range.EndByte, end, processing);
     FinishLengthChange(file, doc, written, reloading);
@@ -82,11 +80,9 @@ EditEnd RunCutOutBody(Document& doc, Progress& processing, Progress& reloading,
         return EditEnd::Refused;
     }
     const EditRange range = EditRangeOf(doc);
-    File file = File::Open(doc.WorkFile, File::Mode::ReadWrite);
-    if (!file) {
-        dialogs.ShowMessage("Cannot open the temporary file.");
+    File file = OpenForRewrite(doc, dialogs);
+    if (!file)
         return EditEnd::NotOpened;
-    }
     file.Truncate(range.EndByte);
     const std::uint64_t written =
         MoveDown(file, doc.DataOffset, range.StartByte, range.EndByte, processing);

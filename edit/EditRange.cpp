@@ -1,6 +1,8 @@
 #include "EditRange.h"
 
 #include "document/Document.h"
+#include "platform/File.h"
+#include "platform/UserDialogs.h"
 
 #include <algorithm>
 
@@ -24,6 +26,14 @@ EditRange EditRangeOf(const Document& doc)
     range.EndByte = doc.DataOffset + last * frameSize;
     range.Frames = static_cast<std::uint32_t>(last - first);
     return range;
+}
+
+File OpenForRewrite(const Document& doc, UserDialogs& dialogs)
+{
+    File file = File::Open(doc.WorkFile, File::Mode::ReadWrite);
+    if (!file)
+        dialogs.ShowMessage("Cannot open the temporary file.");
+    return file;
 }
 
 void RecomputeAfterLengthChange(Document& doc, std::uint32_t newLength)

@@ -4,6 +4,8 @@
 
 namespace velmora {
 
+class File;
+class UserDialogs;
 struct Document;
 
 // The edit range: the frames from SelStart * FramesPerColumn up to, not
@@ -16,6 +18,11 @@ struct EditRange {
 };
 
 EditRange EditRangeOf(const Document& doc);
+
+// Opens the working file for an edit's rewrite, for reading and writing
+// and for this edit alone.  When it cannot be opened, shows "Cannot open
+// the temporary file." and returns a file that is not open.
+File OpenForRewrite(const Document& doc, UserDialogs& dialogs);
 
 // After Delete or Cut Out changed the working file's length to newLength
 // bytes: DataEnd, DataSize, DurationSeconds, TotalFrames and ColumnCount in

@@ -16,11 +16,9 @@ EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
                 Progress& reloading, UserDialogs& dialogs)
 {
     const EditRange range = EditRangeOf(doc);
-    File file = File::Open(doc.WorkFile, File::Mode::ReadWrite);
-    if (!file) {
-        dialogs.ShowMessage("Cannot open the temporary file.");
+    File file = OpenForRewrite(doc, dialogs);
+    if (!file)
         return EditEnd::NotOpened;
-    }
     const std::uint32_t step = range.Frames / 100;  // L, frames per percentage step
     if (step > 0) {
         const bool eightBit = (doc.BitsPerSample == 8);

@@ -26,11 +26,9 @@ EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing
         return EditEnd::Done;
 
     const EditRange range = EditRangeOf(doc);
-    File file = File::Open(doc.WorkFile, File::Mode::ReadWrite);
-    if (!file) {
-        dialogs.ShowMessage("Cannot open the temporary file.");
+    File file = OpenForRewrite(doc, dialogs);
+    if (!file)
         return EditEnd::NotOpened;
-    }
     if (mute) {
         SilenceRange(file, doc, range, processing);
     } else {

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <sys/stat.h>
+#include <type_traits>
 #include <fcntl.h>
 #include <unistd.h>
 #include <vector>
@@ -179,9 +180,47 @@ FeedEnd FeedPayload(File& work, const Document& doc, std::int32_t chunkBytes, in
     return FeedEnd::Done;
 }
 
-SaveEnd EncodeMp3(Document& doc, const std::string& destination, Progress& bar, UserDialogs& dialogs)
+// An encoded save through Encoder (WavToMp3 or WavToWma): open(encoder,
+// temporary file) opens it and gives its chunk size in bytes or -1; the
+// payload goes to encode(encoder, samples, bytes) as 16-bit PCM with
+// outChannels per frame.  The adapter, and with it its plugin, is gone
+// before the destination is replaced.
+template <typename Encoder, typename OpenFn, typename EncodeFn>
+SaveEnd EncodeThrough(const Document& doc, const std::string& destination, int outChannels, Progress& bar,
+                      UserDialogs& dialogs, OpenFn open, EncodeFn encode)
 {
     const std::string temporary = TemporaryOutputName(destination);
+    FeedEnd fed = FeedEnd::Done;
+    bool closed = false;
+    {
+        Encoder encoder(dialogs, doc.ProgramFolder);
+        const std::int32_t chunk = open(encoder, temporary);
+        if (chunk < 0)
+            return Abandon(temporary, SaveEnd::Failed, true, dialogs);
+        File work = File::Open(doc.WorkFile, File::Mode::Read);
+        if (!work) {
+            encoder.Close();
+            dialogs.ShowMessage("Cannot open the temporary file.");
+            return Abandon(temporary, SaveEnd::Failed, true, dialogs);
+        }
+        fed = FeedPayload(work, doc, chunk, outChannels, bar,
+                          [&encoder, &encode](const std::int16_t* samples, std::uint32_t bytes) {
+                              return encode(encoder, samples, bytes);
+                          });
+        closed = encoder.Close();
+    }
+    if (fed == FeedEnd::Stopped)
+        return Abandon(temporary, SaveEnd::Cancelled, true, dialogs);
+    // An MP3 encoder failure has shown its message; a WMA writer's has not.
+    if (fed == FeedEnd::EncoderFailed)
+        return Abandon(temporary, SaveEnd::Failed, std::is_same_v<Encoder, WavToMp3>, dialogs);
+    if (!closed || !ReplaceDestination(temporary, destination))
+        return Abandon(temporary, SaveEnd::Failed, false, dialogs);
+    return SaveEnd::Saved;
+}
+
+SaveEnd EncodeMp3(Document& doc, const std::string& destination, Progress& bar, UserDialogs& dialogs)
+{
     // A document of one channel is mono; any other count is handled as two.
     const int channelMode = doc.Channels == 1 ? 4 : 1;
     if (doc.SourceBitrate == 0)
@@ -189,69 +228,32 @@ SaveEnd EncodeMp3(Document& doc, const std::string& destination, Progress& bar, 
     std::int32_t kbps = doc.SourceBitrate;
     if (doc.SampleRate <= LowRateLimitHz && kbps > LowRateMp3CapKbps)
         kbps = LowRateMp3CapKbps;
-
-    FeedEnd fed = FeedEnd::Done;
-    bool closed = false;
-    {
-        WavToMp3 encoder(dialogs, doc.ProgramFolder);
-        const std::int32_t chunk = encoder.Open(temporary, static_cast<std::uint32_t>(doc.SampleRate), channelMode,
-                                                static_cast<std::uint32_t>(kbps), false, false, false, false);
-        if (chunk < 0)
-            return Abandon(temporary, SaveEnd::Failed, true, dialogs);
-        File work = File::Open(doc.WorkFile, File::Mode::Read);
-        if (!work) {
-            encoder.Close();
-            dialogs.ShowMessage("Cannot open the temporary file.");
-            return Abandon(temporary, SaveEnd::Failed, true, dialogs);
-        }
-        fed = FeedPayload(work, doc, chunk, channelMode == 4 ? 1 : 2, bar,
-                          [&encoder](const std::int16_t* samples, std::uint32_t bytes) {
-                              return encoder.EncodeChunk(samples, bytes) >= 0;
-                          });
-        closed = encoder.Close();
-    }
-    if (fed == FeedEnd::Stopped)
-        return Abandon(temporary, SaveEnd::Cancelled, true, dialogs);
-    if (fed == FeedEnd::EncoderFailed)
-        return Abandon(temporary, SaveEnd::Failed, true, dialogs);
-    if (!closed || !ReplaceDestination(temporary, destination))
-        return Abandon(temporary, SaveEnd::Failed, false, dialogs);
-    return SaveEnd::Saved;
+    return EncodeThrough<WavToMp3>(
+        doc, destination, channelMode == 4 ? 1 : 2, bar, dialogs,
+        [&](WavToMp3& encoder, const std::string& file) {
+            return encoder.Open(file, static_cast<std::uint32_t>(doc.SampleRate), channelMode,
+                                static_cast<std::uint32_t>(kbps), false, false, false, false);
+        },
+        [](WavToMp3& encoder, const std::int16_t* samples, std::uint32_t bytes) {
+            return encoder.EncodeChunk(samples, bytes) >= 0;
+        });
 }
 
 SaveEnd EncodeWma(Document& doc, const std::string& destination, Progress& bar, UserDialogs& dialogs)
 {
-    const std::string temporary = TemporaryOutputName(destination);
     if (doc.SourceBitrate == 0)
         doc.SourceBitrate = DefaultWmaKbps;
     const auto bitsPerSecond = static_cast<std::int32_t>(
         std::min<std::int64_t>(static_cast<std::int64_t>(doc.SourceBitrate) * 1000, INT32_MAX));
-
-    FeedEnd fed = FeedEnd::Done;
-    bool closed = false;
-    {
-        WavToWma encoder(dialogs, doc.ProgramFolder);
-        const std::int32_t chunk = encoder.Open(temporary, doc.SampleRate, doc.Channels, bitsPerSecond);
-        if (chunk < 0)
-            return Abandon(temporary, SaveEnd::Failed, true, dialogs);
-        File work = File::Open(doc.WorkFile, File::Mode::Read);
-        if (!work) {
-            encoder.Close();
-            dialogs.ShowMessage("Cannot open the temporary file.");
-            return Abandon(temporary, SaveEnd::Failed, true, dialogs);
-        }
-        // The writer mixes the channels down itself: it is told them all.
-        fed = FeedPayload(work, doc, chunk, std::max(doc.Channels, 1), bar,
-                          [&encoder](const std::int16_t* samples, std::uint32_t bytes) {
-                              return encoder.WriteChunk(reinterpret_cast<const std::uint8_t*>(samples), bytes);
-                          });
-        closed = encoder.Close();
-    }
-    if (fed == FeedEnd::Stopped)
-        return Abandon(temporary, SaveEnd::Cancelled, true, dialogs);
-    if (fed == FeedEnd::EncoderFailed || !closed || !ReplaceDestination(temporary, destination))
-        return Abandon(temporary, SaveEnd::Failed, false, dialogs);
-    return SaveEnd::Saved;
+    // The writer mixes the channels down itself: it is told them all.
+    return EncodeThrough<WavToWma>(
+        doc, destination, std::max(doc.Channels, 1), bar, dialogs,
+        [&](WavToWma& encoder, const std::string& file) {
+            return encoder.Open(file, doc.SampleRate, doc.Channels, bitsPerSecond);
+        },
+        [](WavToWma& encoder, const std::int16_t* samples, std::uint32_t bytes) {
+            return encoder.WriteChunk(reinterpret_cast<const std::uint8_t*>(samples), bytes);
+        });
 }
 
 } // namespace

@@ -9,15 +9,6 @@ namespace velmora {
 
 namespace {
 
-std::string Trim(const std::string& text)
-{
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
 // The section name of a "[name]" line, or false.
 bool SectionName(const std::string& line, std::string& name)
 {

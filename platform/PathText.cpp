@@ -12,6 +12,15 @@ char LowerAscii(char c)
 }
 } // namespace
 
+std::string Trim(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return std::string(text.substr(first, last - first + 1));
+}
+
 std::string ExtensionOf(std::string_view path)
 {
     const std::size_t slash = path.find_last_of('/');

@@ -13,6 +13,9 @@ std::string ExtensionOf(std::string_view path);
 // ASCII case.
 bool HasExtension(std::string_view path, std::string_view extension);
 
+// text without the blanks (spaces, tabs, line ends) around it.
+std::string Trim(std::string_view text);
+
 // ASCII case-insensitive equality.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 

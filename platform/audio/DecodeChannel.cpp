@@ -1,5 +1,7 @@
 #include "DecodeChannel.h"
 
+#include "StereoMix.h"
+
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/log.h>
@@ -109,18 +111,9 @@ bool DecodeChannel::SetupResampler(const AVChannelLayout& layout, AVSampleFormat
     inChannels_ = layout.nb_channels;
     inFormat_ = format;
     inRate_ = rate;
-    if (swr_init(resampler_.get()) >= 0)
-        return true;
-
-    // Layouts the mixer has no rule for: even channels to the left, odd
-    // ones to the right, in equal parts.
-    std::vector<double> matrix(static_cast<std::size_t>(2 * inChannels), 0.0);
-    const double share = 2.0 / inChannels;
-    for (int c = 0; c < inChannels; ++c)
-        matrix[static_cast<std::size_t>((c % 2) * inChannels + c)] = share;
-    if (swr_set_matrix(resampler_.get(), matrix.data(), inChannels) < 0)
-        return false;
-    return swr_init(resampler_.get()) >= 0;
+    if (outChannels_ == 1)
+        return swr_init(resampler_.get()) >= 0;
+    return InitStereoMix(resampler_.get(), inChannels);
 }
 
 void DecodeChannel::Convert(const AVFrame* frame)

@@ -1,6 +1,7 @@
 #include "PlaybackChannel.h"
 
 #include "OutputDevice.h"
+#include "StereoMix.h"
 
 #include "platform/ByteOrder.h"
 #include "platform/RiffWave.h"
@@ -84,13 +85,7 @@ bool PlaybackChannel::ResetResampler()
         const double matrix[2] = {1.0, 1.0};
         swr_set_matrix(resampler_.get(), matrix, 1);
     }
-    if (swr_init(resampler_.get()) >= 0)
-        return true;
-    std::vector<double> matrix(static_cast<std::size_t>(2 * inChannels), 0.0);
-    for (int c = 0; c < inChannels; ++c)
-        matrix[static_cast<std::size_t>((c % 2) * inChannels + c)] = 2.0 / inChannels;
-    swr_set_matrix(resampler_.get(), matrix.data(), inChannels);
-    return swr_init(resampler_.get()) >= 0;
+    return InitStereoMix(resampler_.get(), inChannels);
 }
 
 std::uint64_t PlaybackChannel::HeardFrame() const

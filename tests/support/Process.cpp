@@ -18,6 +18,24 @@ std::string Slurp(const std::string& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// In a forked child: the standard streams to the given descriptors, the
+// environment additions, then the program.  Never returns.
+[[noreturn]] void ExecChild(const std::vector<std::string>& argv,
+                            const std::vector<std::pair<std::string, std::string>>& env, int in, int out, int err)
+{
+    ::dup2(in, STDIN_FILENO);
+    ::dup2(out, STDOUT_FILENO);
+    ::dup2(err, STDERR_FILENO);
+    for (const auto& [name, value] : env)
+        ::setenv(name.c_str(), value.c_str(), 1);
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    ::execvp(args[0], args.data());
+    ::_exit(127);
+}
+
 } // namespace
 
 ProcessResult RunProcess(const std::vector<std::string>& argv,
@@ -30,20 +48,8 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
 
     ProcessResult result;
     const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(outFd, STDOUT_FILENO);
-        ::dup2(errFd, STDERR_FILENO);
-        const int nullFd = ::open("/dev/null", O_RDONLY);
-        ::dup2(nullFd, STDIN_FILENO);
-        for (const auto& [name, value] : env)
-            ::setenv(name.c_str(), value.c_str(), 1);
-        std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execvp(args[0], args.data());
-        ::_exit(127);
-    }
+    if (pid == 0)
+        ExecChild(argv, env, ::open("/dev/null", O_RDONLY), outFd, errFd);
     int status = 0;
     ::waitpid(pid, &status, 0);
     if (WIFEXITED(status))
@@ -65,17 +71,7 @@ int StartProcess(const std::vector<std::string>& argv,
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int nullFd = ::open("/dev/null", O_RDWR);
-        ::dup2(nullFd, STDIN_FILENO);
-        ::dup2(nullFd, STDOUT_FILENO);
-        ::dup2(nullFd, STDERR_FILENO);
-        for (const auto& [name, value] : env)
-            ::setenv(name.c_str(), value.c_str(), 1);
-        std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execvp(args[0], args.data());
-        ::_exit(127);
+        ExecChild(argv, env, nullFd, nullFd, nullFd);
     }
     return pid;
 }
