@@ -4,6 +4,7 @@
 #include "Formmain.h"
 
 #include "document/Units.h"
+#include "document/ViewCommands.h"
 #include "ui_Formmain.h"
 
 #include <QAction>
@@ -16,7 +17,7 @@ void TMainForm::UpdateCommandState(std::int32_t state)
 {
     Doc.PlayState = state;
     const bool document = state != psNoDocument;
-    const std::uint32_t p = document ? PlayColumnNow() : 0;
+    const std::uint32_t p = document ? PlayColumnNow(Doc) : 0;
 
     const bool open = state == psNoDocument;
     const bool save = document && Doc.Modified;

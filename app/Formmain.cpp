@@ -4,12 +4,14 @@
 
 #include "Formmain.h"
 
-#include "DialogService.h"
-
 #include "document/Units.h"
+#include "document/ViewCommands.h"
+#include "import/OpenCloseCommands.h"
 #include "platform/PathText.h"
 #include "platform/audio/Bass.h"
+#include "platform/widgets/QtUserDialogs.h"
 #include "playback/Spectrum.h"
+#include "playback/Transport.h"
 #include "playback/Volume.h"
 #include "ui_Formmain.h"
 
@@ -44,6 +46,10 @@ TMainForm::TMainForm(const QStringList& arguments, const std::string& programFol
 {
     ui_->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/velmora.svg")));
+    EditorWindow& window = *this;
+    view_ = std::make_unique<ViewCommands>(Doc, window, *ui_->PaintBox1, WaveBitmap);
+    transport_ = std::make_unique<Transport>(Doc, window);
+    openClose_ = std::make_unique<OpenCloseCommands>(Doc, window);
     ConnectCommands();
     FormCreate(arguments, programFolder);
 }
@@ -83,7 +89,7 @@ void TMainForm::FormCreate(const QStringList& arguments, const std::string& prog
     Doc.WorkFile.clear();
     Doc.SourceFile.clear();
     Doc.FramesPerColumn = DefaultFramesPerColumn;
-    CheckZoomItem(DefaultFramesPerColumn);
+    ShowZoom(DefaultFramesPerColumn);
     Doc.Modified = false;
     Doc.SelStart = Doc.SelFinish = 0;
     SetViewWidth(10);
@@ -311,18 +317,42 @@ QAction* TMainForm::ZoomItem(std::int32_t framesPerColumn) const
     }
 }
 
-void TMainForm::CheckZoomItem(std::int32_t framesPerColumn)
+void TMainForm::ShowZoom(std::int32_t framesPerColumn)
 {
     for (QAction* item : {ui_->MZoom10, ui_->MZoom8, ui_->MZoom6, ui_->MZoom4, ui_->MZoom2, ui_->MZoom1})
         item->setChecked(item == ZoomItem(framesPerColumn));
 }
 
-std::uint32_t TMainForm::PlayColumnNow() const
+bool TMainForm::IsZoomShown(std::int32_t framesPerColumn) const
 {
-    if (Doc.Stream == 0)
-        return 0;
-    const auto position = static_cast<std::int32_t>(BASS_ChannelGetPosition(Doc.Stream, BASS_POS_BYTE));
-    return StreamByteToColumn(position, Doc.ColumnCount, Doc.StreamLength);
+    const QAction* item = ZoomItem(framesPerColumn);
+    return item != nullptr && item->isChecked();
+}
+
+void TMainForm::PopUpViewMenu(int x, int y)
+{
+    PopupMenu1->popup(ui_->PaintBox1->mapToGlobal(QPoint(x, y)));
+}
+
+void TMainForm::StopIfActive()
+{
+    transport_->StopIfActive();
+}
+
+void TMainForm::ReleaseStream()
+{
+    transport_->ReleaseStream();
+}
+
+void TMainForm::CreateStream()
+{
+    transport_->CreateStream();
+}
+
+bool TMainForm::SaveChanges()
+{
+    ButtonSaveClick();
+    return !Doc.Modified;
 }
 
 // The edit and save commands arrive with their own windows' wiring.

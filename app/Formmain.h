@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/Document.h"
+#include "document/EditorWindow.h"
 #include "document/WaveRenderer.h"
 #include "platform/IniFile.h"
 #include "platform/PrivateTempFolder.h"
@@ -21,21 +22,19 @@ class TMainForm;
 
 namespace velmora {
 
+class OpenCloseCommands;
 class TSpectrum;
 class TVolume;
+class Transport;
 class UserDialogs;
-
-// The virtual off-screen bitmap of the waveform view: a width in columns
-// and 221 rows, drawn on demand a tile at a time (see RenderWaveTile).
-struct WaveBitmapSize {
-    int Width = 10;
-    int Height = WaveViewHeight;
-};
+class ViewCommands;
 
 // The main window: owns the document, the waveform view, the transport,
 // the displays, and every command.  Handlers keep the names of the controls
-// and events they serve.
-class TMainForm : public QMainWindow {
+// and events they serve; those of the subsystems' commands call into the
+// command code beside each subsystem, which sees the window as an
+// EditorWindow.
+class TMainForm : public QMainWindow, private EditorWindow {
     Q_OBJECT
 public:
     // arguments: the command-line arguments after the program's name.
@@ -60,7 +59,7 @@ public:
     std::unique_ptr<IniFile> LanguageIni;
 
     // ---- Command state and status bar ----
-    void UpdateCommandState(std::int32_t state);
+    void UpdateCommandState(std::int32_t state) override;
 
     // ---- Commands ----
     void ButtonOpenClick();
@@ -136,15 +135,23 @@ private:
     void FormCreate(const QStringList& arguments, const std::string& programFolder);
     void FormDestroy();
     void ConnectCommands();
-    void ChangeZoom(std::int32_t framesPerColumn);
-    void CheckZoomItem(std::int32_t framesPerColumn);
-    void SetViewWidth(std::uint32_t columns);
-    // A click on the view: the play position to the column's byte.
-    void SeekToColumn(int column);
     QAction* ZoomItem(std::int32_t framesPerColumn) const;
-    std::uint32_t PlayColumnNow() const;
+
+    // ---- EditorWindow ----
+    void ShowZoom(std::int32_t framesPerColumn) override;
+    bool IsZoomShown(std::int32_t framesPerColumn) const override;
+    void RepaintView() override { PaintBox1Paint(); }
+    void SetViewWidth(std::uint32_t columns) override;
+    void PopUpViewMenu(int x, int y) override;
+    void StopIfActive() override;
+    void ReleaseStream() override;
+    void CreateStream() override;
+    bool SaveChanges() override;
 
     std::unique_ptr<Ui::TMainForm> ui_;
+    std::unique_ptr<ViewCommands> view_;
+    std::unique_ptr<Transport> transport_;
+    std::unique_ptr<OpenCloseCommands> openClose_;
     std::unique_ptr<PrivateTempFolder> tempFolder_;
     bool startedUp_ = false;
     bool shownOnce_ = false;

@@ -3,12 +3,6 @@
 #include "Formabout.h"
 #include "Formmain.h"
 
-#include "document/Formreload.h"
-#include "edit/Formprocess.h"
-#include "edit/Formvolume.h"
-#include "export/Formsave.h"
-#include "import/Formopen.h"
-
 #include <QApplication>
 #include <QFont>
 #include <QGuiApplication>
@@ -24,12 +18,7 @@ static void RegisterResources()
 namespace velmora {
 
 TMainForm* MainForm = nullptr;
-TOpenForm* OpenForm = nullptr;
-TReloadForm* ReloadForm = nullptr;
-TSaveForm* SaveForm = nullptr;
 TAboutForm* AboutForm = nullptr;
-TProcessForm* ProcessForm = nullptr;
-TVolumeForm* VolumeForm = nullptr;
 
 void SubstituteDesignFonts()
 {

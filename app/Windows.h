@@ -1,29 +1,27 @@
 #pragma once
 
+#include "document/Formreload.h"
+#include "edit/Formprocess.h"
+#include "edit/Formvolume.h"
+#include "export/Formsave.h"
+#include "import/Formopen.h"
+
 #include <QStringList>
 
 #include <string>
 
 // The program's seven windows, one instance each, created at start-up in
-// this order and kept until the program ends.
+// this order and kept until the program ends: MainForm, OpenForm,
+// ReloadForm, SaveForm, AboutForm, ProcessForm, VolumeForm.  Each dialog's
+// global is declared beside its class.
 
 namespace velmora {
 
 class TMainForm;
-class TOpenForm;
-class TReloadForm;
-class TSaveForm;
 class TAboutForm;
-class TProcessForm;
-class TVolumeForm;
 
 extern TMainForm* MainForm;
-extern TOpenForm* OpenForm;
-extern TReloadForm* ReloadForm;
-extern TSaveForm* SaveForm;
 extern TAboutForm* AboutForm;
-extern TProcessForm* ProcessForm;
-extern TVolumeForm* VolumeForm;
 
 // The designs ask for Tahoma; where it is missing, a face of similar
 // metrics stands in, so that captions fit their buttons.

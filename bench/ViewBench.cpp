@@ -5,7 +5,7 @@
 //
 //     velmora-view-bench FILE [TICKS]
 
-#include "app/DialogService.h"
+#include "platform/widgets/QtUserDialogs.h"
 #include "app/Formmain.h"
 #include "app/Windows.h"
 #include "platform/PrivateTempFolder.h"

@@ -6,10 +6,9 @@
 #include "document/OpenSequence.h"
 #include "document/Units.h"
 #include "document/Zoom.h"
-#include "edit/DeleteCutOut.h"
-#include "edit/Fades.h"
+#include "edit/EditSequence.h"
 #include "edit/VolumeChange.h"
-#include "export/SaveBody.h"
+#include "export/SaveSequence.h"
 #include "import/OpenBody.h"
 #include "platform/PathText.h"
 
@@ -71,50 +70,20 @@ Session::Status Session::Run(const Step& step)
         return Status::Ok;
     }
     case K::SelectAll:
-        doc_.SelStart = 0;
-        doc_.SelFinish = doc_.ColumnCount - 1;
+        SelectAll(doc_);
         return Status::Ok;
-    case K::Delete: {
-        TerminalProgress processing("Processing");
-        TerminalProgress reloading("Reloading");
-        if (RunDeleteBody(doc_, processing, reloading, dialogs_) != EditEnd::Done)
-            return Status::Refused;
-        SetMarkersAfterDelete(doc_);
-        doc_.Modified = true;
-        return Status::Ok;
-    }
-    case K::CutOut: {
-        TerminalProgress processing("Processing");
-        TerminalProgress reloading("Reloading");
-        if (RunCutOutBody(doc_, processing, reloading, dialogs_) != EditEnd::Done)
-            return Status::Refused;
-        SetMarkersAfterCutOut(doc_);
-        doc_.Modified = true;
-        return Status::Ok;
-    }
+    case K::Delete:
+        return Edit({EditCommand::Delete});
+    case K::CutOut:
+        return Edit({EditCommand::CutOut});
     case K::Volume:
-    case K::Mute: {
-        const bool mute = (step.What == K::Mute);
-        const float gain = mute ? 1.0f : *GainForPercent(static_cast<int>(step.Value));
-        TerminalProgress processing("Processing");
-        TerminalProgress reloading("Reloading");
-        if (RunVolumeBody(doc_, gain, mute, processing, reloading, dialogs_) != EditEnd::Done)
-            return Status::Refused;
-        doc_.Modified = true;
-        return Status::Ok;
-    }
+        return Edit({EditCommand::Volume, *GainForPercent(static_cast<int>(step.Value)), false});
+    case K::Mute:
+        return Edit({EditCommand::Volume, 1.0f, true});
     case K::FadeIn:
-    case K::FadeOut: {
-        TerminalProgress processing("Processing");
-        TerminalProgress reloading("Reloading");
-        const EditEnd end = (step.What == K::FadeIn)
-                                ? RunFadeInBody(doc_, processing, reloading, dialogs_)
-                                : RunFadeOutBody(doc_, processing, reloading, dialogs_);
-        if (end != EditEnd::Done)
-            return Status::Refused;
-        doc_.Modified = true;
-        return Status::Ok;
-    }
+        return Edit({EditCommand::FadeIn});
+    case K::FadeOut:
+        return Edit({EditCommand::FadeOut});
     case K::Info:
         return Info();
     case K::Peaks:
@@ -124,13 +93,19 @@ Session::Status Session::Run(const Step& step)
         return Status::Ok;
     case K::Save: {
         TerminalProgress bar("Saving");
-        if (RunSaveBody(doc_, step.Path, bar, dialogs_) != SaveEnd::Saved)
-            return Status::Refused;
-        doc_.Modified = false;
-        return Status::Ok;
+        const SaveEnd end = RunSaveBody(doc_, step.Path, bar, dialogs_);
+        FinishSave(doc_, end, step.Path, false);
+        return end == SaveEnd::Saved ? Status::Ok : Status::Refused;
     }
     }
     return Status::Ok;
+}
+
+Session::Status Session::Edit(const EditRequest& edit)
+{
+    TerminalProgress processing("Processing");
+    TerminalProgress reloading("Reloading");
+    return RunEdit(doc_, edit, processing, reloading, dialogs_) == EditEnd::Done ? Status::Ok : Status::Refused;
 }
 
 Session::Status Session::Info()

@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 
 #include "document/Document.h"
+#include "edit/EditSequence.h"
 
 #include <string>
 
@@ -28,6 +29,7 @@ public:
 
 private:
     Status Refuse(const std::string& message);
+    Status Edit(const EditRequest& edit);
     Status Info();
     Status Peaks();
 

@@ -10,6 +10,12 @@ std::uint32_t ColumnCountFor(std::uint32_t totalFrames, std::int32_t framesPerCo
     return totalFrames / perColumn + ((totalFrames % perColumn) != 0 ? 1 : 0);
 }
 
+void SelectAll(Document& doc)
+{
+    doc.SelStart = 0;
+    doc.SelFinish = doc.ColumnCount - 1;
+}
+
 void ResetToNoDocument(Document& doc)
 {
     doc.DocumentOpen = false;

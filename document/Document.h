@@ -64,6 +64,9 @@ struct Document {
 // ColumnCount = TotalFrames / FramesPerColumn, rounded up.
 std::uint32_t ColumnCountFor(std::uint32_t totalFrames, std::int32_t framesPerColumn);
 
+// Puts the markers on the whole file: SelStart = 0, SelFinish = ColumnCount - 1.
+void SelectAll(Document& doc);
+
 // The "no document" state of the members that Close resets.
 void ResetToNoDocument(Document& doc);
 

@@ -4,6 +4,8 @@
 
 namespace velmora {
 
+TReloadForm* ReloadForm = nullptr;
+
 TReloadForm::TReloadForm(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TReloadForm>())
 {
     ui_->setupUi(this);

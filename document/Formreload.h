@@ -30,4 +30,7 @@ private:
     std::unique_ptr<Ui::TReloadForm> ui_;
 };
 
+// The one reload dialog, created at start-up.
+extern TReloadForm* ReloadForm;
+
 } // namespace velmora

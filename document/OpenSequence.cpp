@@ -23,8 +23,7 @@ void FinishOpen(Document& doc)
 {
     doc.FramesPerColumn = DefaultFramesPerColumn;
     doc.Modified = false;
-    doc.SelStart = 0;
-    doc.SelFinish = doc.ColumnCount - 1;
+    SelectAll(doc);
     doc.DocumentOpen = true;
 }
 

@@ -3,19 +3,19 @@
 #include "Formreload.h"
 #include "Zoom.h"
 
-#include "app/BarProgress.h"
-#include "app/DialogService.h"
-#include "app/Formmain.h"
-#include "app/ModalBody.h"
+#include "platform/widgets/ProgressOnBar.h"
+#include "platform/widgets/QtUserDialogs.h"
+#include "platform/widgets/RunModal.h"
 
 namespace velmora {
 
 void TReloadThread::Execute()
 {
-    BarProgress bar(dialog_.ProgressBar1());
-    RunReloadBody(main_.Doc, bar, AppDialogs());
+    ProgressOnBar bar(dialog_.ProgressBar1());
+    ApplyZoomChange(doc_, framesPerColumn_, bar, AppDialogs());
     dialog_.done(FinishedResult);
-    main_.update();
+    if (QWidget* owner = dialog_.parentWidget())
+        owner->update();
 }
 
 } // namespace velmora

@@ -1,144 +1,146 @@
-// The waveform view's commands: repaint with the marker stop, zoom,
-// clicks on the view, Select All.
+#include "ViewCommands.h"
 
+#include "EditorWindow.h"
 #include "Formreload.h"
 #include "Reloadthread.h"
 #include "Units.h"
 #include "Zoom.h"
 
-#include "app/DialogService.h"
-#include "app/Formmain.h"
-#include "app/ModalBody.h"
-#include "app/Windows.h"
+#include "document/Document.h"
 #include "platform/audio/Bass.h"
-#include "ui_Formmain.h"
+#include "platform/widgets/RunModal.h"
 
-#include <QMenu>
+#include <QPalette>
 #include <QProgressBar>
+#include <QWidget>
 
 namespace velmora {
 
-WaveScene TMainForm::CurrentWaveScene() const
+namespace {
+// Clicks below the waveform (on the ruler) do nothing.
+constexpr int WaveRows = 201;
+} // namespace
+
+std::uint32_t PlayColumnNow(const Document& doc)
+{
+    if (doc.Stream == 0)
+        return 0;
+    const auto position = static_cast<std::int32_t>(BASS_ChannelGetPosition(doc.Stream, BASS_POS_BYTE));
+    return StreamByteToColumn(position, doc.ColumnCount, doc.StreamLength);
+}
+
+ViewCommands::ViewCommands(Document& doc, EditorWindow& window, QWidget& view, const WaveBitmapSize& bitmap)
+    : doc_(doc), window_(window), view_(view), bitmap_(bitmap)
+{
+}
+
+WaveScene ViewCommands::Scene(const QPalette& palette) const
 {
     WaveScene scene;
-    scene.Visible = !Doc.WorkFile.empty() && Doc.DocumentOpen;
-    scene.PeakUpper = &Doc.PeakUpper;
-    scene.PeakLower = &Doc.PeakLower;
-    scene.ColumnCount = Doc.ColumnCount;
-    scene.SelStart = Doc.SelStart;
-    scene.SelFinish = Doc.SelFinish;
-    scene.DurationSeconds = Doc.DurationSeconds;
-    scene.Channels = Doc.Channels;
-    scene.SampleRate = Doc.SampleRate;
-    scene.FramesPerColumn = Doc.FramesPerColumn;
-    scene.BitmapWidth = WaveBitmap.Width;
-    scene.StreamLength = Doc.StreamLength;
+    scene.Visible = !doc_.WorkFile.empty() && doc_.DocumentOpen;
+    scene.PeakUpper = &doc_.PeakUpper;
+    scene.PeakLower = &doc_.PeakLower;
+    scene.ColumnCount = doc_.ColumnCount;
+    scene.SelStart = doc_.SelStart;
+    scene.SelFinish = doc_.SelFinish;
+    scene.DurationSeconds = doc_.DurationSeconds;
+    scene.Channels = doc_.Channels;
+    scene.SampleRate = doc_.SampleRate;
+    scene.FramesPerColumn = doc_.FramesPerColumn;
+    scene.BitmapWidth = bitmap_.Width;
+    scene.StreamLength = doc_.StreamLength;
     BASS_CHANNELINFO info;
-    if (Doc.Stream != 0 && BASS_ChannelGetInfo(Doc.Stream, &info)) {
+    if (doc_.Stream != 0 && BASS_ChannelGetInfo(doc_.Stream, &info)) {
         const double bytesPerSample = (info.flags & BASS_SAMPLE_8BITS) ? 1 : 2;
         scene.StreamBytesPerSecond = static_cast<double>(info.freq) * info.chans * bytesPerSample;
-        scene.PlayPosition = static_cast<std::int32_t>(BASS_ChannelGetPosition(Doc.Stream, BASS_POS_BYTE));
+        scene.PlayPosition = static_cast<std::int32_t>(BASS_ChannelGetPosition(doc_.Stream, BASS_POS_BYTE));
     }
-    scene.RulerColor = palette().color(QPalette::ToolTipBase);
-    scene.FinishMarkerColor = palette().color(QPalette::Light);
+    scene.RulerColor = palette.color(QPalette::ToolTipBase);
+    scene.FinishMarkerColor = palette.color(QPalette::Light);
     return scene;
 }
 
-void TMainForm::PaintBox1Paint()
+void ViewCommands::Paint()
 {
-    ui_->PaintBox1->update();
-    if (Doc.WorkFile.empty() || !Doc.DocumentOpen)
+    view_.update();
+    if (doc_.WorkFile.empty() || !doc_.DocumentOpen)
         return;
-    // The marker stop: the play cursor on a marker pauses playback there,
-    // except on the first and the last column.
-    const std::uint32_t c = PlayColumnNow();
-    if (c != 0 && c != Doc.ColumnCount - 1 && (c == Doc.SelStart || c == Doc.SelFinish)) {
-        BASS_ChannelPause(Doc.Stream);
-        UpdateCommandState(psPaused);
+    const std::uint32_t c = PlayColumnNow(doc_);
+    if (c != 0 && c != doc_.ColumnCount - 1 && (c == doc_.SelStart || c == doc_.SelFinish)) {
+        BASS_ChannelPause(doc_.Stream);
+        window_.UpdateCommandState(psPaused);
     }
 }
 
-void TMainForm::ChangeZoom(std::int32_t framesPerColumn)
+void ViewCommands::ChangeZoom(std::int32_t framesPerColumn)
 {
-    if (Doc.FramesPerColumn == framesPerColumn)
+    if (doc_.FramesPerColumn == framesPerColumn)
         return;
-    BASS_StreamFree(Doc.Stream);
-    Doc.Stream = 0;
-    Doc.FramesPerColumn = framesPerColumn;
-    CheckZoomItem(framesPerColumn);
+    window_.ReleaseStream();
+    window_.ShowZoom(framesPerColumn);
 
     ReloadForm->ProgressBar1()->setValue(0);
-    auto* worker = new TReloadThread(*this, *ReloadForm);
+    auto* worker = new TReloadThread(doc_, framesPerColumn, *ReloadForm);
     RunModalWithBody(*ReloadForm, [worker] {
         worker->Execute();
-        delete worker;
+        delete worker;  // the worker frees itself once its body has run
     });
 
-    Doc.Stream = BASS_StreamCreateFile(0, Doc.WorkFile.c_str(), 0, 0, 0);
-    SetViewWidth(Doc.ColumnCount);
-    Doc.SelStart = 0;
-    Doc.SelFinish = Doc.ColumnCount - 1;
-    UpdateCommandState(psStopped);
-    PaintBox1Paint();
+    window_.CreateStream();
+    window_.SetViewWidth(doc_.ColumnCount);
+    window_.UpdateCommandState(psStopped);
+    window_.RepaintView();
 }
 
-void TMainForm::MZoom10Click() { ChangeZoom(10000); }
-void TMainForm::MZoom8Click() { ChangeZoom(8000); }
-void TMainForm::MZoom6Click() { ChangeZoom(6000); }
-void TMainForm::MZoom4Click() { ChangeZoom(4000); }
-void TMainForm::MZoom2Click() { ChangeZoom(2000); }
-void TMainForm::MZoom1Click() { ChangeZoom(1000); }
-
-void TMainForm::ButtonZoomInClick()
+void ViewCommands::ZoomIn()
 {
     // The first checked item of 10:1 ... 2:1 steps to the next finer one.
     for (std::int32_t step : {10000, 8000, 6000, 4000, 2000}) {
-        if (ZoomItem(step)->isChecked()) {
+        if (window_.IsZoomShown(step)) {
             ChangeZoom(ZoomInStep(step));
             return;
         }
     }
 }
 
-void TMainForm::ButtonZoomOutClick()
+void ViewCommands::ZoomOut()
 {
     for (std::int32_t step : {1000, 2000, 4000, 6000, 8000}) {
-        if (ZoomItem(step)->isChecked()) {
+        if (window_.IsZoomShown(step)) {
             ChangeZoom(ZoomOutStep(step));
             return;
         }
     }
 }
 
-void TMainForm::PaintBox1MouseDown(Qt::MouseButton button, int x, int y)
+void ViewCommands::MouseDown(Qt::MouseButton button, int x, int y)
 {
-    if (Doc.Stream == 0 || y >= 201 || button != Qt::LeftButton)
+    if (doc_.Stream == 0 || y >= WaveRows || button != Qt::LeftButton)
         return;
     SeekToColumn(x);
 }
 
-void TMainForm::PaintBox1MouseUp(Qt::MouseButton button, int x, int y)
+void ViewCommands::MouseUp(Qt::MouseButton button, int x, int y)
 {
-    if (Doc.Stream == 0 || y >= 201 || button != Qt::RightButton)
+    if (doc_.Stream == 0 || y >= WaveRows || button != Qt::RightButton)
         return;
     SeekToColumn(x);
-    PopupMenu1->popup(ui_->PaintBox1->mapToGlobal(QPoint(x, y)));
+    window_.PopUpViewMenu(x, y);
 }
 
-void TMainForm::SeekToColumn(int column)
+void ViewCommands::SeekToColumn(int column)
 {
-    const std::int32_t byte = ColumnToStreamByte(static_cast<std::uint32_t>(column), Doc.StreamLength, Doc.ColumnCount);
-    BASS_ChannelSetPosition(Doc.Stream, static_cast<QWORD>(byte), BASS_POS_BYTE);
-    UpdateCommandState(Doc.PlayState);
-    PaintBox1Paint();
+    const std::int32_t byte = ColumnToStreamByte(static_cast<std::uint32_t>(column), doc_.StreamLength, doc_.ColumnCount);
+    BASS_ChannelSetPosition(doc_.Stream, static_cast<QWORD>(byte), BASS_POS_BYTE);
+    window_.UpdateCommandState(doc_.PlayState);
+    window_.RepaintView();
 }
 
-void TMainForm::MSelectAllClick()
+void ViewCommands::SelectAll()
 {
-    Doc.SelStart = 0;
-    Doc.SelFinish = Doc.ColumnCount - 1;
-    UpdateCommandState(Doc.PlayState);
-    PaintBox1Paint();
+    velmora::SelectAll(doc_);
+    window_.UpdateCommandState(doc_.PlayState);
+    window_.RepaintView();
 }
 
 } // namespace velmora

@@ -32,6 +32,13 @@ struct WaveScene {
 
 inline constexpr int WaveViewHeight = 221;
 
+// The virtual off-screen bitmap of the waveform view: a width in columns
+// and 221 rows, drawn on demand a tile at a time (see RenderWaveTile).
+struct WaveBitmapSize {
+    int Width = 10;
+    int Height = WaveViewHeight;
+};
+
 // The play cursor's column: trunc(ColumnCount x position / StreamLength).
 std::uint32_t PlayColumn(const WaveScene& scene);
 

@@ -34,8 +34,7 @@ bool ApplyZoomChange(Document& doc, std::int32_t framesPerColumn, Progress& bar,
         return false;
     doc.FramesPerColumn = framesPerColumn;
     RunReloadBody(doc, bar, dialogs);
-    doc.SelStart = 0;
-    doc.SelFinish = doc.ColumnCount - 1;
+    SelectAll(doc);
     return true;
 }
 

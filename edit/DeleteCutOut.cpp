@@ -99,8 +99,7 @@ void SetMarkersAfterDelete(Document& doc)
 
 void SetMarkersAfterCutOut(Document& doc)
 {
-    doc.SelStart = 0;
-    doc.SelFinish = doc.ColumnCount - 1;
+    SelectAll(doc);
 }
 
 } // namespace velmora

@@ -4,6 +4,8 @@
 
 namespace velmora {
 
+TProcessForm* ProcessForm = nullptr;
+
 TProcessForm::TProcessForm(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TProcessForm>())
 {
     ui_->setupUi(this);

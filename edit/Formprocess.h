@@ -31,4 +31,7 @@ private:
     std::unique_ptr<Ui::TProcessForm> ui_;
 };
 
+// The one progress dialog of the edits, created at start-up.
+extern TProcessForm* ProcessForm;
+
 } // namespace velmora

@@ -4,6 +4,8 @@
 
 namespace velmora {
 
+TVolumeForm* VolumeForm = nullptr;
+
 TVolumeForm::TVolumeForm(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TVolumeForm>())
 {
     ui_->setupUi(this);

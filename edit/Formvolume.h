@@ -23,4 +23,7 @@ private:
     std::unique_ptr<Ui::TVolumeForm> ui_;
 };
 
+// The one volume dialog, created at start-up.
+extern TVolumeForm* VolumeForm;
+
 } // namespace velmora

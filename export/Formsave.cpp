@@ -1,9 +1,12 @@
 #include "Formsave.h"
 
-#include "app/ModalBody.h"
 #include "ui_Formsave.h"
 
+#include "platform/widgets/RunModal.h"
+
 namespace velmora {
+
+TSaveForm* SaveForm = nullptr;
 
 TSaveForm::TSaveForm(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TSaveForm>())
 {

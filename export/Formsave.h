@@ -35,4 +35,7 @@ private:
     std::unique_ptr<Ui::TSaveForm> ui_;
 };
 
+// The one progress dialog of the saves, created at start-up.
+extern TSaveForm* SaveForm;
+
 } // namespace velmora

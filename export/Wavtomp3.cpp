@@ -2,8 +2,6 @@
 
 #include "platform/UserDialogs.h"
 
-#include <QLibrary>
-#include <QString>
 
 namespace velmora {
 
@@ -34,34 +32,34 @@ std::uint8_t WavToMp3::ModeCode(int channelMode)
 
 WavToMp3::WavToMp3(UserDialogs& dialogs, const std::string& pluginFolder) : dialogs_(dialogs)
 {
-    library_ = std::make_unique<QLibrary>(QString::fromStdString(pluginFolder + "lame_enc"));
-    if (!library_->load()) {
+    library_ = std::make_unique<PluginLibrary>(pluginFolder, "lame_enc");
+    if (!library_->IsLoaded()) {
         library_.reset();
         Show("Could not load lame_enc.dll file");
         return;
     }
     // Resolved in this order; the first one missing ends the construction.
-    init_ = reinterpret_cast<BeInitStreamFn>(library_->resolve("beInitStream"));
+    init_ = library_->ResolveFunction<BeInitStreamFn>("beInitStream");
     if (init_ == nullptr) {
         Show("Could not found beInitStream library function");
         return;
     }
-    encode_ = reinterpret_cast<BeEncodeChunkFn>(library_->resolve("beEncodeChunk"));
+    encode_ = library_->ResolveFunction<BeEncodeChunkFn>("beEncodeChunk");
     if (encode_ == nullptr) {
         Show("Could not found beEncodeChunk library function");
         return;
     }
-    version_ = reinterpret_cast<BeVersionFn>(library_->resolve("beVersion"));
+    version_ = library_->ResolveFunction<BeVersionFn>("beVersion");
     if (version_ == nullptr) {
         Show("Could not found beVersion library function");
         return;
     }
-    deinit_ = reinterpret_cast<BeDeinitStreamFn>(library_->resolve("beDeinitStream"));
+    deinit_ = library_->ResolveFunction<BeDeinitStreamFn>("beDeinitStream");
     if (deinit_ == nullptr) {
         Show("Could not found beDeinitStream library function");
         return;
     }
-    close_ = reinterpret_cast<BeCloseStreamFn>(library_->resolve("beCloseStream"));
+    close_ = library_->ResolveFunction<BeCloseStreamFn>("beCloseStream");
     if (close_ == nullptr)
         Show("Could not found beCloseStream library function");
 }
@@ -75,8 +73,7 @@ WavToMp3::~WavToMp3()
     version_ = nullptr;
     deinit_ = nullptr;
     close_ = nullptr;
-    if (library_)
-        library_->unload();
+    library_.reset();
 }
 
 void WavToMp3::Show(const char* text)

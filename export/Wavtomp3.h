@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/File.h"
+#include "platform/PluginLibrary.h"
 #include "platform/lame_enc/LameEncApi.h"
 
 #include <cstdint>
@@ -8,7 +9,6 @@
 #include <string>
 #include <vector>
 
-class QLibrary;
 
 namespace velmora {
 
@@ -53,7 +53,7 @@ private:
     bool WriteOut(std::uint32_t count);
 
     UserDialogs& dialogs_;
-    std::unique_ptr<QLibrary> library_;
+    std::unique_ptr<PluginLibrary> library_;
     BeInitStreamFn init_ = nullptr;
     BeEncodeChunkFn encode_ = nullptr;
     BeVersionFn version_ = nullptr;

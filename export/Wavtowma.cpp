@@ -1,9 +1,8 @@
 #include "Wavtowma.h"
 
+#include "platform/PathText.h"
 #include "platform/UserDialogs.h"
 
-#include <QLibrary>
-#include <QString>
 
 namespace velmora {
 
@@ -13,13 +12,13 @@ constexpr const char* Caption = "WMA Audio SDK";
 
 WavToWma::WavToWma(UserDialogs& dialogs, const std::string& pluginFolder) : dialogs_(dialogs)
 {
-    library_ = std::make_unique<QLibrary>(QString::fromStdString(pluginFolder + "wmaudsdk"));
-    if (!library_->load()) {
+    library_ = std::make_unique<PluginLibrary>(pluginFolder, "wmaudsdk");
+    if (!library_->IsLoaded()) {
         library_.reset();
         Show("Could not load wmaudsdk.dll file");
         return;
     }
-    create_ = reinterpret_cast<WMAudioCreateWriterFn>(library_->resolve("WMAudioCreateWriter"));
+    create_ = library_->ResolveFunction<WMAudioCreateWriterFn>("WMAudioCreateWriter");
     if (create_ == nullptr)
         Show("Could not found WMAudioCreateWriter library function");
 }
@@ -31,8 +30,7 @@ WavToWma::~WavToWma()
         ReleaseWriter();
     }
     create_ = nullptr;
-    if (library_)
-        library_->unload();
+    library_.reset();
 }
 
 void WavToWma::Show(const char* text)
@@ -65,7 +63,7 @@ std::int32_t WavToWma::Open(const std::string& fileName, std::int32_t sampleRate
     if (create_ == nullptr)
         return -1;  // construction already said what is missing
     const WaveFormatEx format = InputFormat(sampleRate, channels);
-    const std::u16string wide = QString::fromStdString(fileName).toStdU16String();
+    const std::u16string wide = Utf16FromUtf8(fileName);
     if (create_(wide.c_str(), &writer_) < 0 || writer_ == nullptr) {
         writer_ = nullptr;
         Show("Failed to Create Audio Writer");

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "platform/PluginLibrary.h"
 #include "platform/wmaudsdk/WmaWriterApi.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-class QLibrary;
 
 namespace velmora {
 
@@ -49,7 +49,7 @@ private:
     void ReleaseWriter();
 
     UserDialogs& dialogs_;
-    std::unique_ptr<QLibrary> library_;
+    std::unique_ptr<PluginLibrary> library_;
     WMAudioCreateWriterFn create_ = nullptr;
     WMAudioWriter* writer_ = nullptr;
 };

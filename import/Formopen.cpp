@@ -1,9 +1,12 @@
 #include "Formopen.h"
 
-#include "app/ModalBody.h"
 #include "ui_Formopen.h"
 
+#include "platform/widgets/RunModal.h"
+
 namespace velmora {
+
+TOpenForm* OpenForm = nullptr;
 
 TOpenForm::TOpenForm(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TOpenForm>())
 {

@@ -38,4 +38,7 @@ private:
     std::unique_ptr<Ui::TOpenForm> ui_;
 };
 
+// The one open dialog, created at start-up.
+extern TOpenForm* OpenForm;
+
 } // namespace velmora

@@ -2,25 +2,25 @@
 
 #include "Formopen.h"
 
-#include "app/BarProgress.h"
-#include "app/DialogService.h"
-#include "app/Formmain.h"
-#include "app/ModalBody.h"
 #include "document/OpenSequence.h"
+#include "platform/widgets/ProgressOnBar.h"
+#include "platform/widgets/QtUserDialogs.h"
+#include "platform/widgets/RunModal.h"
 
 namespace velmora {
 
 void TOpenThread::Execute()
 {
     dialog_.BodyRunning = true;
-    BarProgress decoding(dialog_.ProgressBar1(), &dialog_.StopRequested);
-    BarProgress loading(dialog_.ProgressBar2());
-    const OpenEnd end = RunOpenBody(main_.Doc, decoding, loading, AppDialogs());
+    ProgressOnBar decoding(dialog_.ProgressBar1(), &dialog_.StopRequested);
+    ProgressOnBar loading(dialog_.ProgressBar2());
+    const OpenEnd end = RunOpenBody(doc_, decoding, loading, AppDialogs());
     dialog_.BodyRunning = false;
     switch (end) {
     case OpenEnd::Loaded:
         dialog_.done(FinishedResult);
-        main_.update();
+        if (QWidget* owner = dialog_.parentWidget())
+            owner->update();
         break;
     case OpenEnd::Cancelled:
         dialog_.done(AbortResult);

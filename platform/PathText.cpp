@@ -63,6 +63,18 @@ bool IsReadOnlyFile(const std::string& path)
     return (status.permissions() & (perms::owner_write | perms::group_write | perms::others_write)) == perms::none;
 }
 
+std::u16string Utf16FromUtf8(const std::string& path)
+{
+    // A path built from char8_t text is UTF-8 by definition; the library
+    // converts it and refuses what is not valid UTF-8.
+    try {
+        const std::u8string text(reinterpret_cast<const char8_t*>(path.data()), path.size());
+        return std::filesystem::path(text).u16string();
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
 std::string ExecutableFolder()
 {
     std::error_code error;

@@ -29,6 +29,10 @@ bool RemoveFileIfExists(const std::string& path);
 // (its read-only attribute, whoever asks).
 bool IsReadOnlyFile(const std::string& path);
 
+// A UTF-8 path in UTF-16, as the WMA writer plugin takes file names;
+// empty when path is not valid UTF-8.
+std::u16string Utf16FromUtf8(const std::string& path);
+
 // The folder of the running executable, ending in '/'.
 std::string ExecutableFolder();
 

@@ -1,13 +1,13 @@
-// The transport: play, play from here, pause, stop, the two markers, and
-// the 100 ms timer that moves the cursor and feeds the displays.
+#include "Transport.h"
 
 #include "Spectrum.h"
 #include "Volume.h"
 
-#include "app/Formmain.h"
+#include "document/Document.h"
+#include "document/EditorWindow.h"
 #include "document/Units.h"
+#include "document/ViewCommands.h"
 #include "platform/audio/Bass.h"
-#include "ui_Formmain.h"
 
 namespace velmora {
 
@@ -20,81 +20,100 @@ QWORD ByteOfColumn(const Document& doc, std::uint32_t column)
 
 } // namespace
 
-void TMainForm::CButtonPlayClick()
+void Transport::CreateStream()
 {
-    BASS_ChannelPlay(Doc.Stream, 1);
-    UpdateCommandState(psPlaying);
+    doc_.Stream = BASS_StreamCreateFile(0, doc_.WorkFile.c_str(), 0, 0, 0);
+    doc_.StreamLength =
+        doc_.Stream != 0 ? static_cast<std::int32_t>(BASS_ChannelGetLength(doc_.Stream, BASS_POS_BYTE)) : 0;
 }
 
-void TMainForm::CButtonPlayFromHereClick()
+void Transport::ReleaseStream()
 {
-    if (Doc.PlayState == psStopped) {
-        QWORD position = BASS_ChannelGetPosition(Doc.Stream, BASS_POS_BYTE);
+    BASS_StreamFree(doc_.Stream);
+    doc_.Stream = 0;
+}
+
+void Transport::StopIfActive()
+{
+    if (BASS_ChannelIsActive(doc_.Stream) != BASS_ACTIVE_STOPPED)
+        Stop();
+}
+
+void Transport::Play()
+{
+    BASS_ChannelPlay(doc_.Stream, 1);
+    window_.UpdateCommandState(psPlaying);
+}
+
+void Transport::PlayFromHere()
+{
+    if (doc_.PlayState == psStopped) {
+        QWORD position = BASS_ChannelGetPosition(doc_.Stream, BASS_POS_BYTE);
         if (position == 0)
-            position = ByteOfColumn(Doc, Doc.SelStart + 1);
-        BASS_ChannelSetPosition(Doc.Stream, position, BASS_POS_BYTE);
+            position = ByteOfColumn(doc_, doc_.SelStart + 1);
+        BASS_ChannelSetPosition(doc_.Stream, position, BASS_POS_BYTE);
     } else {
         // Paused on a marker: go on from three columns past it.
-        const std::uint32_t column = PlayColumnNow();
-        if (column == Doc.SelStart || column == Doc.SelFinish)
-            BASS_ChannelSetPosition(Doc.Stream, ByteOfColumn(Doc, column + 3), BASS_POS_BYTE);
+        const std::uint32_t column = PlayColumnNow(doc_);
+        if (column == doc_.SelStart || column == doc_.SelFinish)
+            BASS_ChannelSetPosition(doc_.Stream, ByteOfColumn(doc_, column + 3), BASS_POS_BYTE);
     }
-    BASS_ChannelPlay(Doc.Stream, 0);
-    UpdateCommandState(psPlaying);
+    BASS_ChannelPlay(doc_.Stream, 0);
+    window_.UpdateCommandState(psPlaying);
 }
 
-void TMainForm::CButtonPauseClick()
+void Transport::Pause()
 {
-    BASS_ChannelPause(Doc.Stream);
-    UpdateCommandState(psPaused);
+    BASS_ChannelPause(doc_.Stream);
+    window_.UpdateCommandState(psPaused);
 }
 
-void TMainForm::CButtonStopClick()
+void Transport::Stop()
 {
-    BASS_ChannelStop(Doc.Stream);
-    BASS_ChannelSetPosition(Doc.Stream, 0, BASS_POS_BYTE);
-    UpdateCommandState(psStopped);
-    PaintBox1Paint();
+    BASS_ChannelStop(doc_.Stream);
+    BASS_ChannelSetPosition(doc_.Stream, 0, BASS_POS_BYTE);
+    window_.UpdateCommandState(psStopped);
+    window_.RepaintView();
 }
 
-void TMainForm::CButtonSetStartClick()
+void Transport::SetStart()
 {
-    const std::uint32_t column = PlayColumnNow();
-    if (column >= Doc.SelFinish)
+    const std::uint32_t column = PlayColumnNow(doc_);
+    if (column >= doc_.SelFinish)
         return;
-    Doc.SelStart = column;
-    UpdateCommandState(Doc.PlayState);
-    PaintBox1Paint();
+    doc_.SelStart = column;
+    window_.UpdateCommandState(doc_.PlayState);
+    window_.RepaintView();
 }
 
-void TMainForm::CButtonSetFinishClick()
+void Transport::SetFinish()
 {
-    const std::uint32_t column = PlayColumnNow();
-    if (Doc.SelStart >= column)
+    const std::uint32_t column = PlayColumnNow(doc_);
+    if (doc_.SelStart >= column)
         return;
-    Doc.SelFinish = column;
-    UpdateCommandState(Doc.PlayState);
-    PaintBox1Paint();
+    doc_.SelFinish = column;
+    window_.UpdateCommandState(doc_.PlayState);
+    window_.RepaintView();
 }
 
-void TMainForm::Timer1Timer()
+void Transport::Tick(const LiveDisplays& displays)
 {
-    if (BASS_ChannelIsActive(Doc.Stream) != BASS_ACTIVE_STOPPED) {
-        if (Doc.PlayState == psPlaying)
-            PaintBox1Paint();
-    } else if (Doc.PlayState == psPlaying) {
-        CButtonStopClick();  // played to the end
+    if (BASS_ChannelIsActive(doc_.Stream) != BASS_ACTIVE_STOPPED) {
+        if (doc_.PlayState == psPlaying)
+            window_.RepaintView();
+    } else if (doc_.PlayState == psPlaying) {
+        Stop();  // played to the end
     }
 
-    BASS_ChannelGetData(Doc.Stream, FftData, BASS_DATA_FFT1024);
-    if (SpectrumView)
-        SpectrumView->Draw(ui_->PaintBox2, FftData, Doc.PlayState);
+    BASS_ChannelGetData(doc_.Stream, displays.FftData, BASS_DATA_FFT1024);
+    if (displays.Spectrum != nullptr)
+        displays.Spectrum->Draw(displays.SpectrumBox, displays.FftData, doc_.PlayState);
 
-    const DWORD level = BASS_ChannelGetLevel(Doc.Stream);
+    const DWORD level = BASS_ChannelGetLevel(doc_.Stream);
     const int left = static_cast<int>((level % 65536) * 100 / 32768);
     const int right = static_cast<int>((level / 65536) * 100 / 32768);
-    if (LevelView)
-        LevelView->Draw(ui_->PaintBox3, left, right, Doc.PlayState);
+    if (displays.Level != nullptr)
+        displays.Level->Draw(displays.LevelBox, left, right, doc_.PlayState);
 }
 
 } // namespace velmora

@@ -12,6 +12,11 @@
 //
 // All operations are meant for one thread (the main thread); output runs on
 // threads of its own.
+//
+// Two targets: velmora_audio_decode has the operations every stream
+// answers and decoding streams; velmora_audio_output adds the device
+// (BASS_Init, BASS_Free), playback streams and what only they do (play,
+// pause, stop, seek, level).  A program that only decodes links the first.
 
 #include <cstdint>
 

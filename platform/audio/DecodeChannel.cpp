@@ -203,4 +203,11 @@ std::uint64_t DecodeChannel::Length() const
     return finished_ ? produced_ : estimatedBytes_;
 }
 
+DWORD DecodeChannel::GetData(void* buffer, DWORD length)
+{
+    if ((length & 0x80000000u) != 0)
+        return static_cast<DWORD>(-1);
+    return Read(buffer, length);
+}
+
 } // namespace velmora

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AudioChannel.h"
 #include "FfmpegHandles.h"
 
 #include <cstdint>
@@ -19,10 +20,10 @@ namespace velmora {
 // padding that FFmpeg reports are honoured, and the conversion from the
 // decoder's float samples is FFmpeg's default, so the samples equal those
 // of `ffmpeg -i FILE -f s16le -`.
-class DecodeChannel {
+class DecodeChannel final : public AudioChannel {
 public:
     static std::unique_ptr<DecodeChannel> Open(const std::string& path);
-    ~DecodeChannel();
+    ~DecodeChannel() override;
 
     // Up to length bytes of whole frames; 0 only when length is smaller
     // than a frame; -1 (as std::uint32_t) once the decoder is exhausted.
@@ -30,15 +31,20 @@ public:
 
     // Bytes: an estimate from the stream's duration until the decoder has
     // reached the end, then the exact count.
-    std::uint64_t Length() const;
-    std::uint64_t Position() const { return delivered_; }  // bytes delivered
+    std::uint64_t Length() const override;
+    std::uint64_t Position() override { return delivered_; }  // bytes delivered
     bool Active() const { return !finished_ || pendingStart_ < pending_.size(); }
 
-    std::uint32_t Rate() const { return outRate_; }
-    std::uint32_t Channels() const { return static_cast<std::uint32_t>(outChannels_); }
-    bool EightBit() const { return outFormat_ == AV_SAMPLE_FMT_U8; }
-    std::uint32_t BytesPerFrame() const { return static_cast<std::uint32_t>(bytesPerFrame_); }
-    std::uint64_t FileSize() const { return fileSize_; }
+    std::uint32_t Rate() const override { return outRate_; }
+    std::uint32_t Channels() const override { return static_cast<std::uint32_t>(outChannels_); }
+    bool EightBit() const override { return outFormat_ == AV_SAMPLE_FMT_U8; }
+    std::uint32_t BytesPerFrame() const override { return static_cast<std::uint32_t>(bytesPerFrame_); }
+    std::uint64_t FileSize() const override { return fileSize_; }
+
+    // BASS_ACTIVE_PLAYING until the decoder is exhausted.
+    DWORD ActiveState() override { return Active() ? BASS_ACTIVE_PLAYING : BASS_ACTIVE_STOPPED; }
+    // Read, for lengths without the library's flag bits.
+    DWORD GetData(void* buffer, DWORD length) override;
 
 private:
     DecodeChannel() = default;

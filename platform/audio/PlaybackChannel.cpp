@@ -303,4 +303,28 @@ std::uint32_t PlaybackChannel::Level()
     return peak[0] | (peak[1] << 16);
 }
 
+DWORD PlaybackChannel::ActiveState()
+{
+    switch (Activity()) {
+    case State::Playing: return BASS_ACTIVE_PLAYING;
+    case State::Paused: return BASS_ACTIVE_PAUSED;
+    case State::Stopped: break;
+    }
+    return BASS_ACTIVE_STOPPED;
+}
+
+DWORD PlaybackChannel::GetData(void* buffer, DWORD length)
+{
+    if (length != BASS_DATA_FFT1024)
+        return static_cast<DWORD>(-1);
+    Spectrum(static_cast<float*>(buffer));
+    return SpectrumAnalyzer::Bins * sizeof(float);
+}
+
+void PlaybackChannel::Release()
+{
+    Close();
+    device_.Remove(this);
+}
+
 } // namespace velmora

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AudioChannel.h"
 #include "FfmpegHandles.h"
 #include "SampleRing.h"
 #include "SpectrumAnalyzer.h"
@@ -27,29 +28,35 @@ class OutputDevice;
 // ring; the device callback takes from the ring.  The main thread and the
 // feeder share the channel's mutex; changes that reset the ring also shut
 // the callback out through the device's lock.
-class PlaybackChannel {
+class PlaybackChannel final : public AudioChannel {
 public:
     enum class State { Stopped, Playing, Paused };
 
     static std::shared_ptr<PlaybackChannel> Open(const std::string& path, OutputDevice& device);
-    ~PlaybackChannel();
+    ~PlaybackChannel() override;
 
     // Main thread.
     void Play(bool restart);
     void Pause();
     void Stop();
     bool SetPosition(std::uint64_t byte);
-    std::uint64_t Position();            // bytes: the frame being heard now
-    std::uint64_t Length() const;        // bytes: the payload in whole frames
-    State Activity();                    // Stopped also after playing to the end
+    std::uint64_t Position() override;      // bytes: the frame being heard now
+    std::uint64_t Length() const override;  // bytes: the payload in whole frames
+    State Activity();                       // Stopped also after playing to the end
     void Spectrum(float* magnitudes);    // 512 values
     std::uint32_t Level();               // left | right << 16, 0..32768 each
-    std::uint32_t Rate() const { return rate_; }
-    std::uint32_t Channels() const { return channels_; }
-    bool EightBit() const { return bits_ == 8; }
-    std::uint32_t BytesPerFrame() const { return blockAlign_; }
-    std::uint64_t FileSize() const { return fileSize_; }
+    std::uint32_t Rate() const override { return rate_; }
+    std::uint32_t Channels() const override { return channels_; }
+    bool EightBit() const override { return bits_ == 8; }
+    std::uint32_t BytesPerFrame() const override { return blockAlign_; }
+    std::uint64_t FileSize() const override { return fileSize_; }
     void Close();  // closes the file at once
+
+    DWORD ActiveState() override;
+    // BASS_DATA_FFT1024 only: the spectrum.
+    DWORD GetData(void* buffer, DWORD length) override;
+    // Closes the file and leaves the device.
+    void Release() override;
 
     // Feeder thread: converts and queues more audio when there is room;
     // true when it queued something.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DialogService.h"
+#include "platform/widgets/QtUserDialogs.h"
 #include "app/Formmain.h"
 #include "app/Windows.h"
 #include "support/Fakes.h"

@@ -10,9 +10,9 @@ namespace velmora {
 // the pending window events, so the dialog (its Cancel button among them),
 // repaints and the 100 ms timer keep working while a body runs on the main
 // thread.  The stop request is the flag the dialog's Cancel raises.
-class BarProgress final : public Progress {
+class ProgressOnBar final : public Progress {
 public:
-    BarProgress(QProgressBar* bar, const bool* stopFlag = nullptr) : bar_(bar), stop_(stopFlag) {}
+    ProgressOnBar(QProgressBar* bar, const bool* stopFlag = nullptr) : bar_(bar), stop_(stopFlag) {}
 
     void SetPercent(int percent) override;
     void KeepResponsive() override;

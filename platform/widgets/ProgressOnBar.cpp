@@ -1,17 +1,17 @@
-#include "BarProgress.h"
+#include "ProgressOnBar.h"
 
 #include <QCoreApplication>
 #include <QProgressBar>
 
 namespace velmora {
 
-void BarProgress::SetPercent(int percent)
+void ProgressOnBar::SetPercent(int percent)
 {
     if (bar_ != nullptr)
         bar_->setValue(percent);
 }
 
-void BarProgress::KeepResponsive()
+void ProgressOnBar::KeepResponsive()
 {
     QCoreApplication::processEvents();
 }

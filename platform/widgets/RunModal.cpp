@@ -1,4 +1,4 @@
-#include "ModalBody.h"
+#include "RunModal.h"
 
 #include <QDialog>
 #include <QTimer>

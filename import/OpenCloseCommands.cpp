@@ -1,16 +1,15 @@
-// The Open and Close commands of the main window.
+#include "OpenCloseCommands.h"
 
 #include "Formopen.h"
 #include "Openthread.h"
 
-#include "app/DialogService.h"
-#include "app/Formmain.h"
-#include "app/ModalBody.h"
-#include "app/Windows.h"
+#include "document/Document.h"
+#include "document/EditorWindow.h"
 #include "document/OpenSequence.h"
 #include "import/OpenBody.h"
 #include "platform/PathText.h"
-#include "platform/audio/Bass.h"
+#include "platform/widgets/QtUserDialogs.h"
+#include "platform/widgets/RunModal.h"
 
 #include <QProgressBar>
 
@@ -21,18 +20,18 @@ constexpr const char* OpenFilter = "All Support Files(*.wav;*.mp3;*.wma)|*.wav;*
                                    "MP3 Files(*.mp3)|*.mp3|WMA Files(*.wma)|*.wma|All Files(*.*)|*.*";
 } // namespace
 
-void TMainForm::ButtonOpenClick()
+void OpenCloseCommands::Open()
 {
     const auto chosen = AppDialogs().ChooseFileToOpen(OpenFilter);
     if (!chosen)
         return;
-    Doc.SourceFile = *chosen;
+    doc_.SourceFile = *chosen;
     OpenSourceFile();
 }
 
-void TMainForm::OpenSourceFile()
+void OpenCloseCommands::OpenSourceFile()
 {
-    if (!IsOpenableExtension(Doc.SourceFile)) {
+    if (!IsOpenableExtension(doc_.SourceFile)) {
         AppDialogs().ShowMessage("Can not open the file.");
         return;
     }
@@ -40,7 +39,7 @@ void TMainForm::OpenSourceFile()
     OpenForm->ProgressBar2()->setValue(0);
     OpenForm->StopRequested = false;
     OpenForm->BodyRunning = false;
-    auto* worker = new TOpenThread(*this, *OpenForm);
+    auto* worker = new TOpenThread(doc_, *OpenForm);
     const int result = RunModalWithBody(*OpenForm, [worker] {
         worker->Execute();
         delete worker;  // the worker frees itself once its body has run
@@ -48,26 +47,23 @@ void TMainForm::OpenSourceFile()
     if (result == AbortResult)
         return;
 
-    Doc.Stream = BASS_StreamCreateFile(0, Doc.WorkFile.c_str(), 0, 0, 0);
-    Doc.StreamLength = Doc.Stream != 0 ? static_cast<std::int32_t>(BASS_ChannelGetLength(Doc.Stream, BASS_POS_BYTE)) : 0;
-    SetViewWidth(Doc.ColumnCount);
-    FinishOpen(Doc);
-    CheckZoomItem(Doc.FramesPerColumn);
-    PaintBox1Paint();
-    UpdateCommandState(psStopped);
+    window_.CreateStream();
+    window_.SetViewWidth(doc_.ColumnCount);
+    FinishOpen(doc_);
+    window_.ShowZoom(doc_.FramesPerColumn);
+    window_.RepaintView();
+    window_.UpdateCommandState(psStopped);
 }
 
-void TMainForm::ButtonCloseClick()
+void OpenCloseCommands::Close()
 {
-    if (BASS_ChannelIsActive(Doc.Stream) != BASS_ACTIVE_STOPPED)
-        CButtonStopClick();
-    if (Doc.Modified) {
+    window_.StopIfActive();
+    if (doc_.Modified) {
         switch (AppDialogs().AskYesNoCancel("File has been modified.\nDo you want to save the changes?", "Confirm",
                                             UserDialogs::Icon::Question)) {
         case UserDialogs::Answer::Yes:
-            ButtonSaveClick();
             // A save that did not complete leaves the edits where they are.
-            if (Doc.Modified)
+            if (!window_.SaveChanges())
                 return;
             break;
         case UserDialogs::Answer::Cancel:
@@ -76,14 +72,13 @@ void TMainForm::ButtonCloseClick()
             break;
         }
     }
-    BASS_StreamFree(Doc.Stream);
-    Doc.Stream = 0;
-    if (!Doc.WorkFile.empty())
-        RemoveFileIfExists(Doc.WorkFile);
-    ResetToNoDocument(Doc);
-    CheckZoomItem(Doc.FramesPerColumn);
-    SetViewWidth(10);
-    UpdateCommandState(psNoDocument);
+    window_.ReleaseStream();
+    if (!doc_.WorkFile.empty())
+        RemoveFileIfExists(doc_.WorkFile);
+    ResetToNoDocument(doc_);
+    window_.ShowZoom(doc_.FramesPerColumn);
+    window_.SetViewWidth(10);
+    window_.UpdateCommandState(psNoDocument);
 }
 
 } // namespace velmora

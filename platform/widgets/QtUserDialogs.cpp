@@ -1,4 +1,4 @@
-#include "DialogService.h"
+#include "QtUserDialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,0 +1,46 @@
+// The main window's handlers of the subsystems' commands: one call each
+// into the command code beside its subsystem.
+
+#include "Formmain.h"
+
+#include "document/ViewCommands.h"
+#include "import/OpenCloseCommands.h"
+#include "playback/Transport.h"
+#include "ui_Formmain.h"
+
+namespace velmora {
+
+// ---- Open and Close ----
+void TMainForm::ButtonOpenClick() { openClose_->Open(); }
+void TMainForm::OpenSourceFile() { openClose_->OpenSourceFile(); }
+void TMainForm::ButtonCloseClick() { openClose_->Close(); }
+
+// ---- The waveform view ----
+WaveScene TMainForm::CurrentWaveScene() const { return view_->Scene(palette()); }
+void TMainForm::PaintBox1Paint() { view_->Paint(); }
+void TMainForm::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) { view_->MouseDown(button, x, y); }
+void TMainForm::PaintBox1MouseUp(Qt::MouseButton button, int x, int y) { view_->MouseUp(button, x, y); }
+void TMainForm::MSelectAllClick() { view_->SelectAll(); }
+void TMainForm::ButtonZoomInClick() { view_->ZoomIn(); }
+void TMainForm::ButtonZoomOutClick() { view_->ZoomOut(); }
+void TMainForm::MZoom10Click() { view_->ChangeZoom(10000); }
+void TMainForm::MZoom8Click() { view_->ChangeZoom(8000); }
+void TMainForm::MZoom6Click() { view_->ChangeZoom(6000); }
+void TMainForm::MZoom4Click() { view_->ChangeZoom(4000); }
+void TMainForm::MZoom2Click() { view_->ChangeZoom(2000); }
+void TMainForm::MZoom1Click() { view_->ChangeZoom(1000); }
+
+// ---- The transport ----
+void TMainForm::CButtonPlayClick() { transport_->Play(); }
+void TMainForm::CButtonPlayFromHereClick() { transport_->PlayFromHere(); }
+void TMainForm::CButtonPauseClick() { transport_->Pause(); }
+void TMainForm::CButtonStopClick() { transport_->Stop(); }
+void TMainForm::CButtonSetStartClick() { transport_->SetStart(); }
+void TMainForm::CButtonSetFinishClick() { transport_->SetFinish(); }
+
+void TMainForm::Timer1Timer()
+{
+    transport_->Tick({SpectrumView.get(), ui_->PaintBox2, LevelView.get(), ui_->PaintBox3, FftData});
+}
+
+} // namespace velmora

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "WaveRenderer.h"
+
+#include <Qt>
+
+#include <cstdint>
+
+class QPalette;
+class QWidget;
+
+namespace velmora {
+
+class EditorWindow;
+struct Document;
+
+// The waveform view's commands: the repaint with the marker stop, the zoom
+// change, clicks on the view and Select All.  The main window's handlers
+// call them.
+class ViewCommands {
+public:
+    // view: PaintBox1; bitmap: the view's virtual bitmap.
+    ViewCommands(Document& doc, EditorWindow& window, QWidget& view, const WaveBitmapSize& bitmap);
+
+    // What the view shows now; the ruler's and the finish marker's colours
+    // come from palette.
+    WaveScene Scene(const QPalette& palette) const;
+
+    // PaintBox1Paint: redraws the view.  The play cursor on a marker pauses
+    // playback there, except on the first and the last column.
+    void Paint();
+
+    // The zoom change to framesPerColumn (one of the six steps); nothing
+    // when it is the current zoom.
+    void ChangeZoom(std::int32_t framesPerColumn);
+    // The checked zoom item's next finer / coarser step.
+    void ZoomIn();
+    void ZoomOut();
+
+    // A press or release on the view, at x and y in its pixels.  The left
+    // button moves the play position to the column; the right one does so
+    // on release and opens the pop-up menu.
+    void MouseDown(Qt::MouseButton button, int x, int y);
+    void MouseUp(Qt::MouseButton button, int x, int y);
+
+    // Markers on the whole file.
+    void SelectAll();
+
+private:
+    void SeekToColumn(int column);
+
+    Document& doc_;
+    EditorWindow& window_;
+    QWidget& view_;
+    const WaveBitmapSize& bitmap_;
+};
+
+// The column of the play position (0 without a stream).
+std::uint32_t PlayColumnNow(const Document& doc);
+
+} // namespace velmora

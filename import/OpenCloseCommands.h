@@ -1,0 +1,29 @@
+#pragma once
+
+namespace velmora {
+
+class EditorWindow;
+struct Document;
+
+// The Open and Close commands.  The main window's handlers call them.
+class OpenCloseCommands {
+public:
+    OpenCloseCommands(Document& doc, EditorWindow& window) : doc_(doc), window_(window) {}
+
+    // Open: the open dialog, then OpenSourceFile with the chosen file.
+    void Open();
+    // Opens the document's SourceFile as Open does after its file dialog
+    // (also the file named on the command line): the open dialog with its
+    // worker, then the stream, the view and the command state.
+    void OpenSourceFile();
+    // Close: stops playback, asks to save unsaved edits (Yes saves first,
+    // Cancel keeps the document), then releases the stream, deletes the
+    // working file and returns to no document.
+    void Close();
+
+private:
+    Document& doc_;
+    EditorWindow& window_;
+};
+
+} // namespace velmora

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+namespace velmora {
+
+// A shared library loaded at run time (an encoder plugin), unloaded when
+// the object goes.  RAII over dlopen, dlsym and dlclose.
+class PluginLibrary {
+public:
+    // Loads folder + "lib" + name + ".so", or folder + name + ".so" when the
+    // first does not exist.  IsLoaded() tells whether either worked.
+    PluginLibrary(const std::string& folder, const std::string& name);
+    ~PluginLibrary();
+    PluginLibrary(const PluginLibrary&) = delete;
+    PluginLibrary& operator=(const PluginLibrary&) = delete;
+
+    bool IsLoaded() const { return handle_ != nullptr; }
+
+    // The address of an exported symbol, or nullptr when the library has
+    // none of that name (or is not loaded).
+    void* Resolve(const char* symbol) const;
+
+    // A resolved function of type Fn, or nullptr.
+    template <typename Fn>
+    Fn ResolveFunction(const char* symbol) const
+    {
+        return reinterpret_cast<Fn>(Resolve(symbol));
+    }
+
+private:
+    void* handle_ = nullptr;
+};
+
+} // namespace velmora
