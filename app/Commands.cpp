@@ -4,6 +4,8 @@
 #include "Formmain.h"
 
 #include "document/ViewCommands.h"
+#include "edit/EditCommands.h"
+#include "export/SaveCommands.h"
 #include "import/OpenCloseCommands.h"
 #include "playback/Transport.h"
 #include "ui_Formmain.h"
@@ -14,6 +16,24 @@ namespace velmora {
 void TMainForm::ButtonOpenClick() { openClose_->Open(); }
 void TMainForm::OpenSourceFile() { openClose_->OpenSourceFile(); }
 void TMainForm::ButtonCloseClick() { openClose_->Close(); }
+
+// ---- Save and Save As ----
+void TMainForm::ButtonSaveClick() { save_->Save(); }
+void TMainForm::ButtonSaveAsClick() { save_->SaveAs(); }
+void TMainForm::MSaveClick() { ButtonSaveClick(); }
+void TMainForm::MSaveAsClick() { ButtonSaveAsClick(); }
+
+// ---- The edits ----
+void TMainForm::ButtonDeleteClick() { edit_->Delete(); }
+void TMainForm::ButtonCutOutClick() { edit_->CutOut(); }
+void TMainForm::ButtonVolumeClick() { edit_->Volume(); }
+void TMainForm::ButtonFadeInClick() { edit_->FadeIn(); }
+void TMainForm::ButtonFadeOutClick() { edit_->FadeOut(); }
+void TMainForm::MDeleteClick() { ButtonDeleteClick(); }
+void TMainForm::MCutOutClick() { ButtonCutOutClick(); }
+void TMainForm::MVolumeClick() { ButtonVolumeClick(); }
+void TMainForm::MFadeInClick() { ButtonFadeInClick(); }
+void TMainForm::MFadeOutClick() { ButtonFadeOutClick(); }
 
 // ---- The waveform view ----
 WaveScene TMainForm::CurrentWaveScene() const { return view_->Scene(palette()); }

@@ -6,6 +6,8 @@
 
 #include "document/Units.h"
 #include "document/ViewCommands.h"
+#include "edit/EditCommands.h"
+#include "export/SaveCommands.h"
 #include "import/OpenCloseCommands.h"
 #include "platform/PathText.h"
 #include "platform/audio/Bass.h"
@@ -50,6 +52,8 @@ TMainForm::TMainForm(const QStringList& arguments, const std::string& programFol
     view_ = std::make_unique<ViewCommands>(Doc, window, *ui_->PaintBox1, WaveBitmap);
     transport_ = std::make_unique<Transport>(Doc, window);
     openClose_ = std::make_unique<OpenCloseCommands>(Doc, window);
+    edit_ = std::make_unique<EditCommands>(Doc, window);
+    save_ = std::make_unique<SaveCommands>(Doc, window);
     ConnectCommands();
     FormCreate(arguments, programFolder);
 }
@@ -152,15 +156,15 @@ void TMainForm::ConnectCommands()
 
     bind(c.MOpen, &QAction::triggered, &TMainForm::ButtonOpenClick);
     bind(c.MClose, &QAction::triggered, &TMainForm::ButtonCloseClick);
-    bind(c.MSave, &QAction::triggered, &TMainForm::ButtonSaveClick);
-    bind(c.MSaveAs, &QAction::triggered, &TMainForm::ButtonSaveAsClick);
+    bind(c.MSave, &QAction::triggered, &TMainForm::MSaveClick);
+    bind(c.MSaveAs, &QAction::triggered, &TMainForm::MSaveAsClick);
     connect(c.MExit, &QAction::triggered, this, &QWidget::close);
     bind(c.MSelectAll, &QAction::triggered, &TMainForm::MSelectAllClick);
-    bind(c.MDelete, &QAction::triggered, &TMainForm::ButtonDeleteClick);
-    bind(c.MCutOut, &QAction::triggered, &TMainForm::ButtonCutOutClick);
-    bind(c.MVolume, &QAction::triggered, &TMainForm::ButtonVolumeClick);
-    bind(c.MFadeIn, &QAction::triggered, &TMainForm::ButtonFadeInClick);
-    bind(c.MFadeOut, &QAction::triggered, &TMainForm::ButtonFadeOutClick);
+    bind(c.MDelete, &QAction::triggered, &TMainForm::MDeleteClick);
+    bind(c.MCutOut, &QAction::triggered, &TMainForm::MCutOutClick);
+    bind(c.MVolume, &QAction::triggered, &TMainForm::MVolumeClick);
+    bind(c.MFadeIn, &QAction::triggered, &TMainForm::MFadeInClick);
+    bind(c.MFadeOut, &QAction::triggered, &TMainForm::MFadeOutClick);
     bind(c.MZoom10, &QAction::triggered, &TMainForm::MZoom10Click);
     bind(c.MZoom8, &QAction::triggered, &TMainForm::MZoom8Click);
     bind(c.MZoom6, &QAction::triggered, &TMainForm::MZoom6Click);
@@ -354,14 +358,5 @@ bool TMainForm::SaveChanges()
     ButtonSaveClick();
     return !Doc.Modified;
 }
-
-// The edit and save commands arrive with their own windows' wiring.
-void TMainForm::ButtonSaveClick() {}
-void TMainForm::ButtonSaveAsClick() {}
-void TMainForm::ButtonDeleteClick() {}
-void TMainForm::ButtonCutOutClick() {}
-void TMainForm::ButtonVolumeClick() {}
-void TMainForm::ButtonFadeInClick() {}
-void TMainForm::ButtonFadeOutClick() {}
 
 } // namespace velmora

@@ -22,7 +22,9 @@ class TMainForm;
 
 namespace velmora {
 
+class EditCommands;
 class OpenCloseCommands;
+class SaveCommands;
 class TSpectrum;
 class TVolume;
 class Transport;
@@ -71,6 +73,13 @@ public:
     void ButtonVolumeClick();
     void ButtonFadeInClick();
     void ButtonFadeOutClick();
+    void MSaveClick();
+    void MSaveAsClick();
+    void MDeleteClick();
+    void MCutOutClick();
+    void MVolumeClick();
+    void MFadeInClick();
+    void MFadeOutClick();
     void ButtonZoomInClick();
     void ButtonZoomOutClick();
     void ButtonHelpClick();
@@ -152,6 +161,8 @@ private:
     std::unique_ptr<ViewCommands> view_;
     std::unique_ptr<Transport> transport_;
     std::unique_ptr<OpenCloseCommands> openClose_;
+    std::unique_ptr<EditCommands> edit_;
+    std::unique_ptr<SaveCommands> save_;
     std::unique_ptr<PrivateTempFolder> tempFolder_;
     bool startedUp_ = false;
     bool shownOnce_ = false;

@@ -16,4 +16,24 @@ TVolumeForm::TVolumeForm(QWidget* parent) : QDialog(parent), ui_(std::make_uniqu
 
 TVolumeForm::~TVolumeForm() = default;
 
+QComboBox* TVolumeForm::ComboBox1() const
+{
+    return ui_->ComboBox1;
+}
+
+QCheckBox* TVolumeForm::CheckBoxMute() const
+{
+    return ui_->CheckBoxMute;
+}
+
+QPushButton* TVolumeForm::ButtonOk() const
+{
+    return ui_->ButtonOk;
+}
+
+QPushButton* TVolumeForm::ButtonCancel() const
+{
+    return ui_->ButtonCancel;
+}
+
 } // namespace velmora

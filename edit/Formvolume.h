@@ -8,9 +8,14 @@ namespace Ui {
 class TVolumeForm;
 }
 
+class QCheckBox;
+class QComboBox;
+class QPushButton;
+
 namespace velmora {
 
-// The Volume edit's dialog: the factor list, Mute, OK and Cancel.
+// The Volume edit's dialog: the factor list, Mute, OK and Cancel (also its
+// close box).
 class TVolumeForm : public QDialog {
     Q_OBJECT
 public:
@@ -18,6 +23,10 @@ public:
     ~TVolumeForm() override;
 
     Ui::TVolumeForm* Controls() const { return ui_.get(); }
+    QComboBox* ComboBox1() const;
+    QCheckBox* CheckBoxMute() const;
+    QPushButton* ButtonOk() const;
+    QPushButton* ButtonCancel() const;
 
 private:
     std::unique_ptr<Ui::TVolumeForm> ui_;

@@ -187,7 +187,7 @@ FeedEnd FeedPayload(File& work, const Document& doc, std::int32_t chunkBytes, in
 // before the destination is replaced.
 template <typename Encoder, typename OpenFn, typename EncodeFn>
 SaveEnd EncodeThrough(const Document& doc, const std::string& destination, int outChannels, Progress& bar,
-                      UserDialogs& dialogs, OpenFn open, EncodeFn encode)
+                      UserDialogs& dialogs, bool* encoderRefused, OpenFn open, EncodeFn encode)
 {
     const std::string temporary = TemporaryOutputName(destination);
     FeedEnd fed = FeedEnd::Done;
@@ -195,8 +195,11 @@ SaveEnd EncodeThrough(const Document& doc, const std::string& destination, int o
     {
         Encoder encoder(dialogs, doc.ProgramFolder);
         const std::int32_t chunk = open(encoder, temporary);
-        if (chunk < 0)
+        if (chunk < 0) {
+            if (encoderRefused != nullptr)
+                *encoderRefused = true;
             return Abandon(temporary, SaveEnd::Failed, true, dialogs);
+        }
         File work = File::Open(doc.WorkFile, File::Mode::Read);
         if (!work) {
             encoder.Close();
@@ -219,7 +222,8 @@ SaveEnd EncodeThrough(const Document& doc, const std::string& destination, int o
     return SaveEnd::Saved;
 }
 
-SaveEnd EncodeMp3(Document& doc, const std::string& destination, Progress& bar, UserDialogs& dialogs)
+SaveEnd EncodeMp3(Document& doc, const std::string& destination, Progress& bar, UserDialogs& dialogs,
+                  bool* encoderRefused)
 {
     // A document of one channel is mono; any other count is handled as two.
     const int channelMode = doc.Channels == 1 ? 4 : 1;
@@ -229,7 +233,7 @@ SaveEnd EncodeMp3(Document& doc, const std::string& destination, Progress& bar, 
     if (doc.SampleRate <= LowRateLimitHz && kbps > LowRateMp3CapKbps)
         kbps = LowRateMp3CapKbps;
     return EncodeThrough<WavToMp3>(
-        doc, destination, channelMode == 4 ? 1 : 2, bar, dialogs,
+        doc, destination, channelMode == 4 ? 1 : 2, bar, dialogs, encoderRefused,
         [&](WavToMp3& encoder, const std::string& file) {
             return encoder.Open(file, static_cast<std::uint32_t>(doc.SampleRate), channelMode,
                                 static_cast<std::uint32_t>(kbps), false, false, false, false);
@@ -239,7 +243,8 @@ SaveEnd EncodeMp3(Document& doc, const std::string& destination, Progress& bar, 
         });
 }
 
-SaveEnd EncodeWma(Document& doc, const std::string& destination, Progress& bar, UserDialogs& dialogs)
+SaveEnd EncodeWma(Document& doc, const std::string& destination, Progress& bar, UserDialogs& dialogs,
+                  bool* encoderRefused)
 {
     if (doc.SourceBitrate == 0)
         doc.SourceBitrate = DefaultWmaKbps;
@@ -247,7 +252,7 @@ SaveEnd EncodeWma(Document& doc, const std::string& destination, Progress& bar, 
         std::min<std::int64_t>(static_cast<std::int64_t>(doc.SourceBitrate) * 1000, INT32_MAX));
     // The writer mixes the channels down itself: it is told them all.
     return EncodeThrough<WavToWma>(
-        doc, destination, std::max(doc.Channels, 1), bar, dialogs,
+        doc, destination, std::max(doc.Channels, 1), bar, dialogs, encoderRefused,
         [&](WavToWma& encoder, const std::string& file) {
             return encoder.Open(file, doc.SampleRate, doc.Channels, bitsPerSecond);
         },
@@ -265,8 +270,11 @@ std::string TemporaryOutputName(const std::string& destination)
     return destination.substr(0, nameStart) + "~" + destination.substr(nameStart) + ".tmp";
 }
 
-SaveEnd RunSaveBody(Document& doc, const std::string& destination, Progress& bar, UserDialogs& dialogs)
+SaveEnd RunSaveBody(Document& doc, const std::string& destination, Progress& bar, UserDialogs& dialogs,
+                    bool* encoderRefused)
 {
+    if (encoderRefused != nullptr)
+        *encoderRefused = false;
     // Replacing a file is possible without write permission on it; a file
     // marked read-only is left alone all the same.
     if (IsReadOnlyFile(destination)) {
@@ -274,9 +282,9 @@ SaveEnd RunSaveBody(Document& doc, const std::string& destination, Progress& bar
         return SaveEnd::Failed;
     }
     if (HasExtension(destination, ".mp3"))
-        return EncodeMp3(doc, destination, bar, dialogs);
+        return EncodeMp3(doc, destination, bar, dialogs, encoderRefused);
     if (HasExtension(destination, ".wma"))
-        return EncodeWma(doc, destination, bar, dialogs);
+        return EncodeWma(doc, destination, bar, dialogs, encoderRefused);
     return CopyWorkFile(doc, destination, bar, dialogs);
 }
 

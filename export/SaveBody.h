@@ -31,7 +31,12 @@ std::string TemporaryOutputName(const std::string& destination);
 // destination holds either its old or its new content, never a part.  On
 // any failure or stop the temporary file is removed, the destination is
 // left as it was, and the failure has been explained in a message.
+//
+// encoderRefused, when given, tells a front end whether a failed encoded
+// save never got its encoder going (the plugin could not be loaded or
+// would not take the format): the adapter has shown its own message and
+// nothing was written.
 SaveEnd RunSaveBody(Document& doc, const std::string& destination, Progress& bar,
-                    UserDialogs& dialogs);
+                    UserDialogs& dialogs, bool* encoderRefused = nullptr);
 
 } // namespace velmora

@@ -2,7 +2,20 @@
 
 #include "SaveBody.h"
 
+#include <string>
+
 namespace velmora {
+
+// The entries of the save dialog's filter, numbered from 1.
+inline constexpr const char* SaveFilter =
+    "All Support Files(*.wav;*.mp3;*.wma)|*.wav;*.mp3;*.wma|WAV Files(*.wav)|*.wav|"
+    "MP3 Files(*.mp3)|*.mp3|WMA Files(*.wma)|*.wma|All Files(*.*)|*.*";
+
+// The name Save As writes: chosen as it is when its extension is ".wav",
+// ".mp3" or ".wma" (any case); otherwise chosen with an extension appended,
+// never substituted, by the filter entry selected: 2 ".wav", 3 ".mp3",
+// 4 ".wma", any other the extension of sourceFile (which may be empty).
+std::string CompleteSaveName(const std::string& chosen, int filterIndex, const std::string& sourceFile);
 
 // What the document keeps of a save whose body has run, the same for every
 // front end.  A save that stored the document (Saved) clears Modified, and

@@ -3,6 +3,7 @@
 
 #include "document/Document.h"
 #include "export/SaveBody.h"
+#include "export/SaveSequence.h"
 #include "support/Fakes.h"
 #include "support/Media.h"
 #include "support/TempDir.h"
@@ -22,6 +23,27 @@ TEST(SaveBody, TemporaryOutputNameSitsBesideTheDestination)
 {
     EXPECT_EQ(TemporaryOutputName("/music/song.mp3"), "/music/~song.mp3.tmp");
     EXPECT_EQ(TemporaryOutputName("song.wav"), "~song.wav.tmp");
+}
+
+TEST(SaveBody, SaveAsAppendsTheExtensionOfTheFilterEntry)
+{
+    struct Case {
+        const char* Chosen;
+        int Entry;
+        const char* Opened;
+        const char* Written;
+    } cases[] = {
+        {"/m/song", 3, "/m/a.wav", "/m/song.mp3"},
+        {"/m/song.MP3", 2, "/m/a.wav", "/m/song.MP3"},
+        {"/m/song.txt", 2, "/m/a.wav", "/m/song.txt.wav"},
+        {"/m/song", 4, "/m/a.wav", "/m/song.wma"},
+        {"/m/song", 5, "/m/a.wma", "/m/song.wma"},
+        {"/m/song", 1, "/m/a.Mp3", "/m/song.Mp3"},
+        {"/m/song", 5, "/m/noext", "/m/song"},
+        {"/m.d/song", 2, "/m/a.wav", "/m.d/song.wav"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CompleteSaveName(c.Chosen, c.Entry, c.Opened), c.Written) << c.Chosen << " " << c.Entry;
 }
 
 class SaveBodyTest : public testing::Test {

@@ -205,7 +205,10 @@ TEST_F(GuiTest, CancelInTheSavePromptKeepsTheDocumentAndTheWindow)
     EXPECT_TRUE(MainForm->isVisible());
     EXPECT_TRUE(Doc().DocumentOpen);
     EXPECT_NE(Doc().Stream, 0u);
-    // Yes with a save that leaves the document modified keeps it too.
+    // Yes with a save that leaves the document modified keeps it too: the
+    // opened file is read-only, so Save refuses.
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
     Main().ButtonCloseClick();
     EXPECT_TRUE(Doc().DocumentOpen);
     EXPECT_TRUE(std::filesystem::exists(Doc().WorkFile));

@@ -1,0 +1,70 @@
+#include "EditCommands.h"
+
+#include "Editthreads.h"
+#include "Formprocess.h"
+#include "Formvolume.h"
+#include "VolumeChange.h"
+
+#include "document/Document.h"
+#include "document/EditorWindow.h"
+#include "platform/widgets/RunModal.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QProgressBar>
+
+namespace velmora {
+
+void EditCommands::Run(const std::function<std::unique_ptr<TEditThread>()>& makeWorker)
+{
+    window_.StopIfActive();
+    window_.ReleaseStream();
+    if (std::unique_ptr<TEditThread> worker = makeWorker()) {
+        ProcessForm->ProgressBar1()->setValue(0);
+        ProcessForm->ProgressBar2()->setValue(0);
+        RunModalWithBody(*ProcessForm, [&worker] { worker->Execute(); });
+    }
+    window_.CreateStream();
+    // Delete and Cut Out change the column count; the others keep it.
+    window_.SetViewWidth(doc_.ColumnCount);
+    window_.RepaintView();
+    window_.UpdateCommandState(psStopped);
+}
+
+void EditCommands::Delete()
+{
+    Run([this] { return std::make_unique<TDelThread>(doc_, *ProcessForm); });
+}
+
+void EditCommands::CutOut()
+{
+    Run([this] { return std::make_unique<TCutOutThread>(doc_, *ProcessForm); });
+}
+
+void EditCommands::Volume()
+{
+    Run([this]() -> std::unique_ptr<TEditThread> {
+        // The dialog never remembers the previous choice.
+        VolumeForm->ComboBox1()->setCurrentIndex(DefaultVolumeItem);
+        VolumeForm->CheckBoxMute()->setChecked(false);
+        if (VolumeForm->exec() != QDialog::Accepted)
+            return nullptr;
+        const int item = VolumeForm->ComboBox1()->currentIndex();
+        auto worker = std::make_unique<TSetVolumeThread>(doc_, *ProcessForm);
+        worker->Request.Gain = VolumeItems[item >= 0 && item < std::ssize(VolumeItems) ? item : DefaultVolumeItem].Gain;
+        worker->Request.Mute = VolumeForm->CheckBoxMute()->isChecked();
+        return worker;
+    });
+}
+
+void EditCommands::FadeIn()
+{
+    Run([this] { return std::make_unique<TFadeInThread>(doc_, *ProcessForm); });
+}
+
+void EditCommands::FadeOut()
+{
+    Run([this] { return std::make_unique<TFadeOutThread>(doc_, *ProcessForm); });
+}
+
+} // namespace velmora

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+namespace velmora {
+
+class EditorWindow;
+class TEditThread;
+struct Document;
+
+// The five edit commands.  The main window's handlers call them; each runs
+// the same sequence: playback stopped and the stream released, [the
+// volume dialog,] the edit's worker in the progress dialog, a new stream
+// on the working file, the view redrawn at its new width, the commands
+// stopped.
+class EditCommands {
+public:
+    EditCommands(Document& doc, EditorWindow& window) : doc_(doc), window_(window) {}
+
+    void Delete();
+    void CutOut();
+    // The volume dialog first; Cancel or its close box leaves the file alone.
+    void Volume();
+    void FadeIn();
+    void FadeOut();
+
+private:
+    // The sequence; makeWorker runs once the stream is released and gives
+    // the worker, or nothing when the edit is called off.
+    void Run(const std::function<std::unique_ptr<TEditThread>()>& makeWorker);
+
+    Document& doc_;
+    EditorWindow& window_;
+};
+
+} // namespace velmora

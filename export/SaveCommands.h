@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+namespace velmora {
+
+class EditorWindow;
+struct Document;
+
+// The Save and Save As commands.  The main window's handlers call them.
+class SaveCommands {
+public:
+    SaveCommands(Document& doc, EditorWindow& window) : doc_(doc), window_(window) {}
+
+    // Save: writes over the opened file, without asking.
+    void Save();
+    // Save As: the save dialog (again after No in the overwrite prompt),
+    // the name completed from the filter entry, then the save; the name
+    // becomes the document's file once it holds the document.
+    void SaveAs();
+
+private:
+    // Runs the save worker in the save dialog, captioned caption, with the
+    // stream released, and lets the document keep what the save did.
+    void SaveTo(const std::string& destination, const char* caption);
+
+    Document& doc_;
+    EditorWindow& window_;
+    std::string lastName_;  // the save dialog's file name for its next use
+};
+
+} // namespace velmora

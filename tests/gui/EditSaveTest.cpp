@@ -1,0 +1,325 @@
+// The five edits and the two saves through the windows: the handlers'
+// sequence around the core bodies, the volume dialog, Save As's names and
+// overwrite prompt, Cancel and failures of a save, and Close's save prompt.
+
+#include "GuiFixture.h"
+
+#include "edit/Formvolume.h"
+#include "export/Formsave.h"
+#include "platform/audio/Bass.h"
+#include "support/Process.h"
+#include "support/ReferenceModel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <filesystem>
+
+namespace velmora {
+namespace {
+
+using test::Bytes;
+using test::GuiTest;
+
+class EditSaveTest : public GuiTest {
+protected:
+    // A frame-tagged document of 10 columns at 10:1 plus a partial one.
+    void OpenTagged(int channels, int bits)
+    {
+        const std::uint32_t frames = 104321;
+        auto builder = test::WaveBuilder().Format(1, static_cast<std::uint16_t>(channels), 8000,
+                                                  static_cast<std::uint16_t>(bits));
+        builder.Samples(bits == 8 ? test::Pcm8(test::FrameTagged8(frames, channels))
+                                  : test::Pcm16(test::FrameTagged16(frames, channels)));
+        source = builder.WriteTo(dir / "doc.wav");
+        ASSERT_TRUE(Start());
+        OpenThroughDialog(source);
+        ASSERT_TRUE(Doc().DocumentOpen);
+        ASSERT_EQ(Doc().ColumnCount, 11u);
+    }
+
+    test::ModelFormat Format() const
+    {
+        test::ModelFormat f;
+        f.Channels = Doc().Channels;
+        f.BitsPerSample = Doc().BitsPerSample;
+        f.DataOffset = Doc().DataOffset;
+        f.DataEnd = Doc().DataEnd;
+        f.FramesPerColumn = Doc().FramesPerColumn;
+        return f;
+    }
+
+    Bytes WorkFile() const { return test::ReadWholeFile(Doc().WorkFile); }
+
+    // Answers the volume dialog when it shows: item and mute, then OK or
+    // Cancel (or its close box when closeBox).  Records what it found.
+    void AnswerVolume(int item, bool mute, bool ok, bool closeBox = false)
+    {
+        QTimer::singleShot(0, [=, this] {
+            volumeFound = {VolumeForm->ComboBox1()->currentIndex(), VolumeForm->CheckBoxMute()->isChecked()};
+            VolumeForm->ComboBox1()->setCurrentIndex(item);
+            VolumeForm->CheckBoxMute()->setChecked(mute);
+            if (closeBox)
+                VolumeForm->close();
+            else
+                (ok ? VolumeForm->ButtonOk() : VolumeForm->ButtonCancel())->click();
+        });
+    }
+
+    // Presses the save dialog's Cancel once when(SaveForm) holds.
+    void CancelSaveWhen(std::function<bool()> condition)
+    {
+        auto* presser = new QTimer(SaveForm);
+        QObject::connect(presser, &QTimer::timeout, [presser, condition] {
+            if (SaveForm->isVisible() && condition()) {
+                presser->stop();
+                SaveForm->ButtonCancelClick();
+            }
+        });
+        presser->start(5);
+    }
+
+    void ExpectStoppedAndModifiedAt(std::uint32_t selStart, std::uint32_t selFinish)
+    {
+        EXPECT_EQ(Doc().SelStart, selStart);
+        EXPECT_EQ(Doc().SelFinish, selFinish);
+        EXPECT_TRUE(Doc().Modified);
+        EXPECT_EQ(Doc().PlayState, psStopped);
+        EXPECT_NE(Doc().Stream, 0u);
+        EXPECT_EQ(BASS_ChannelGetPosition(Doc().Stream, BASS_POS_BYTE), 0u);
+        EXPECT_EQ(static_cast<std::uint32_t>(Doc().StreamLength), Doc().TotalFrames * Doc().FrameSize);
+        EXPECT_EQ(Main().WaveBitmap.Width, static_cast<int>(Doc().ColumnCount));
+        EXPECT_TRUE(C().ButtonSave->isEnabled());
+        EXPECT_TRUE(C().MSave->isEnabled());
+    }
+
+    std::string source;
+    std::pair<int, bool> volumeFound{-1, true};
+};
+
+enum class Edit { Delete, CutOut, Volume50, Mute, FadeIn, FadeOut };
+
+struct EditCase {
+    Edit What;
+    int Channels;
+    int Bits;
+};
+
+std::string EditCaseName(const testing::TestParamInfo<EditCase>& info)
+{
+    static const char* const names[] = {"Delete", "CutOut", "Volume50", "Mute", "FadeIn", "FadeOut"};
+    return std::string(names[static_cast<int>(info.param.What)]) + (info.param.Bits == 8 ? "Mono8" : "Stereo16");
+}
+
+class EditThroughWindows : public EditSaveTest, public testing::WithParamInterface<EditCase> {};
+
+TEST_P(EditThroughWindows, RewritesTheWorkingFileAsTheModelAndStopsPlayback)
+{
+    const EditCase c = GetParam();
+    OpenTagged(c.Channels, c.Bits);
+    Doc().SelStart = 2;
+    Doc().SelFinish = 6;
+    const Bytes before = WorkFile();
+    const test::ModelFormat f = Format();
+    Main().CButtonPlayClick();
+
+    Bytes expected;
+    std::pair<std::uint32_t, std::uint32_t> markers{2, 6};
+    switch (c.What) {
+    case Edit::Delete:
+        expected = test::ModelDelete(before, f, 2, 6);
+        markers = {2, 3};
+        C().MDelete->trigger();
+        break;
+    case Edit::CutOut:
+        expected = test::ModelCutOut(before, f, 2, 6);
+        markers = {0, 3};
+        C().ButtonCutOut->click();
+        break;
+    case Edit::Volume50:
+        expected = test::ModelVolume(before, f, 2, 6, 0.5f, false);
+        AnswerVolume(5, false, true);
+        C().ButtonVolume->click();
+        break;
+    case Edit::Mute:
+        expected = test::ModelVolume(before, f, 2, 6, 1.0f, true);
+        AnswerVolume(0, true, true);
+        C().MVolume->trigger();
+        break;
+    case Edit::FadeIn:
+        expected = test::ModelFade(before, f, 2, 6, true);
+        C().MFadeIn->trigger();
+        break;
+    case Edit::FadeOut:
+        expected = test::ModelFade(before, f, 2, 6, false);
+        C().ButtonFadeOut->click();
+        break;
+    }
+    EXPECT_TRUE(WorkFile() == expected);
+    const std::uint32_t columns = (c.What == Edit::Delete) ? 7 : (c.What == Edit::CutOut) ? 4 : 11;
+    EXPECT_EQ(Doc().ColumnCount, columns);
+    const auto peaks = test::ModelScan(expected, Format(), columns);
+    EXPECT_EQ(Doc().PeakUpper, peaks.Upper);
+    ExpectStoppedAndModifiedAt(markers.first, markers.second);
+    EXPECT_FALSE(ProcessForm->isVisible());
+    EXPECT_EQ(ProcessForm->ProgressBar2()->value(), 100);
+    EXPECT_TRUE(dialogs.Messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Edits, EditThroughWindows,
+                         testing::Values(EditCase{Edit::Delete, 2, 16}, EditCase{Edit::CutOut, 2, 16},
+                                         EditCase{Edit::Volume50, 2, 16}, EditCase{Edit::Mute, 2, 16},
+                                         EditCase{Edit::FadeIn, 2, 16}, EditCase{Edit::FadeOut, 2, 16},
+                                         EditCase{Edit::Delete, 1, 8}, EditCase{Edit::CutOut, 1, 8},
+                                         EditCase{Edit::Volume50, 1, 8}, EditCase{Edit::Mute, 1, 8},
+                                         EditCase{Edit::FadeIn, 1, 8}, EditCase{Edit::FadeOut, 1, 8}),
+                         EditCaseName);
+
+TEST_F(EditSaveTest, VolumeCancelChangesNothingButTheStreamAndTheDialogStartsAfreshEveryTime)
+{
+    OpenTagged(2, 16);
+    const Bytes before = WorkFile();
+    const HSTREAM first = Doc().Stream;
+
+    AnswerVolume(6, true, false);  // 25 % and Mute, then Cancel
+    Main().ButtonVolumeClick();
+    EXPECT_EQ(volumeFound, std::make_pair(3, false));
+    AnswerVolume(0, false, false, true);  // the close box
+    Main().ButtonVolumeClick();
+    EXPECT_EQ(volumeFound, std::make_pair(3, false));
+
+    EXPECT_TRUE(WorkFile() == before);
+    EXPECT_FALSE(Doc().Modified);
+    EXPECT_FALSE(C().ButtonSave->isEnabled());
+    EXPECT_NE(Doc().Stream, 0u);
+    EXPECT_NE(Doc().Stream, first);
+
+    // OK at 100 % without Mute touches nothing, yet counts as an edit.
+    AnswerVolume(3, false, true);
+    Main().ButtonVolumeClick();
+    EXPECT_TRUE(WorkFile() == before);
+    EXPECT_TRUE(Doc().Modified);
+}
+
+TEST_F(EditSaveTest, SaveWritesOverTheOpenedFileAndSaveAsCompletesTheName)
+{
+    OpenTagged(2, 16);
+    Doc().ProgramFolder = VELMORA_PLUGIN_DIR;
+    C().ButtonFadeIn->click();
+
+    Main().ButtonSaveClick();
+    EXPECT_TRUE(test::ReadWholeFile(source) == WorkFile());
+    EXPECT_FALSE(Doc().Modified);
+    EXPECT_FALSE(C().ButtonSave->isEnabled());
+    EXPECT_NE(Doc().Stream, 0u);
+    EXPECT_EQ(SaveForm->windowTitle(), QStringLiteral("Save"));
+
+    // "song" with the MP3 entry: encoded, and the document's file from now on.
+    dialogs.SaveChoices = {UserDialogs::SaveChoice{dir / "song", 3}};
+    Main().ButtonSaveAsClick();
+    EXPECT_EQ(SaveForm->windowTitle(), QStringLiteral("Save As"));
+    EXPECT_EQ(Doc().SourceFile, dir / "song.mp3");
+    EXPECT_TRUE(test::Shell("ffmpeg -v error -i '" + (dir / "song.mp3") + "' -f null -"));
+
+    // The dialog starts from the last name; "a.txt" with the WAV entry gets
+    // ".wav" appended, a byte copy.
+    dialogs.SaveChoices = {UserDialogs::SaveChoice{dir / "a.txt", 2}};
+    Main().MSaveAsClick();
+    EXPECT_EQ(dialogs.SaveInitialNames.back(), dir / "song.mp3");
+    EXPECT_TRUE(test::ReadWholeFile(dir / "a.txt.wav") == WorkFile());
+    EXPECT_TRUE(dialogs.Messages.empty());
+}
+
+TEST_F(EditSaveTest, TheOverwritePromptsThreeAnswers)
+{
+    OpenTagged(1, 8);
+    const std::string existing = dir / "old.wav";
+    test::WriteWholeFile(existing, Bytes(100, 7));
+    Doc().Modified = true;
+
+    // Cancel: nothing changes.
+    dialogs.SaveChoices = {UserDialogs::SaveChoice{dir / "old", 2}};
+    dialogs.Answers = {UserDialogs::Answer::Cancel};
+    Main().ButtonSaveAsClick();
+    ASSERT_EQ(dialogs.Questions.size(), 1u);
+    EXPECT_EQ(dialogs.Questions[0].Text, "This file already exists. Do you want to overwrite it?");
+    EXPECT_EQ(dialogs.Questions[0].Caption, "Information");
+    EXPECT_EQ(dialogs.Questions[0].Kind, UserDialogs::Icon::Question);
+    EXPECT_TRUE(test::ReadWholeFile(existing) == Bytes(100, 7));
+    EXPECT_TRUE(Doc().Modified);
+    EXPECT_EQ(Doc().SourceFile, source);
+
+    // No: the dialog again, with the completed name; then Yes writes it.
+    dialogs.SaveChoices = {UserDialogs::SaveChoice{dir / "old", 2}, UserDialogs::SaveChoice{existing, 1}};
+    dialogs.Answers = {UserDialogs::Answer::No, UserDialogs::Answer::Yes};
+    Main().ButtonSaveAsClick();
+    EXPECT_EQ(dialogs.SaveInitialNames.back(), existing);
+    EXPECT_TRUE(test::ReadWholeFile(existing) == WorkFile());
+    EXPECT_EQ(Doc().SourceFile, existing);
+    EXPECT_FALSE(Doc().Modified);
+}
+
+TEST_F(EditSaveTest, AStoppedOrFailedEncodedSaveKeepsTheOldFileAndTheEdits)
+{
+    // Long enough that the encode is still running when Cancel is pressed.
+    const std::string path = SineWave("long.wav", 44100, 2, 44100 * 120);
+    const std::string mp3 = dir / "keep.mp3";
+    test::WriteWholeFile(mp3, Bytes(50, 1));
+    ASSERT_TRUE(Start());
+    OpenThroughDialog(path);
+    Doc().ProgramFolder = VELMORA_PLUGIN_DIR;
+    Doc().Modified = true;
+
+    CancelSaveWhen([] { return SaveForm->BodyRunning && SaveForm->ProgressBar1()->value() > 0; });
+    dialogs.SaveChoices = {UserDialogs::SaveChoice{mp3, 1}};
+    dialogs.Answers = {UserDialogs::Answer::Yes};
+    Main().ButtonSaveAsClick();
+    EXPECT_LT(SaveForm->ProgressBar1()->value(), 100);
+    EXPECT_TRUE(test::ReadWholeFile(mp3) == Bytes(50, 1));
+    EXPECT_FALSE(std::filesystem::exists(dir / "~keep.mp3.tmp"));
+    EXPECT_TRUE(Doc().Modified);
+    EXPECT_EQ(Doc().SourceFile, path);
+    EXPECT_TRUE(dialogs.Messages.empty());
+
+    // Without the plugin: its message, the dialog up until Cancel, then
+    // the same.
+    Doc().ProgramFolder = programFolder.Path();
+    CancelSaveWhen([this] { return !SaveForm->BodyRunning && !dialogs.Messages.empty(); });
+    dialogs.SaveChoices = {UserDialogs::SaveChoice{mp3, 1}};
+    dialogs.Answers = {UserDialogs::Answer::Yes};
+    Main().ButtonSaveAsClick();
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Could not load lame_enc.dll file"});
+    EXPECT_TRUE(test::ReadWholeFile(mp3) == Bytes(50, 1));
+    EXPECT_TRUE(Doc().Modified);
+    EXPECT_EQ(Doc().SourceFile, path);
+    EXPECT_NE(Doc().Stream, 0u);
+}
+
+TEST_F(EditSaveTest, ClosingWithUnsavedEditsAsksFirst)
+{
+    OpenTagged(2, 16);
+    const Bytes original = test::ReadWholeFile(source);
+
+    // No: closed, the opened file untouched.
+    C().ButtonFadeOut->click();
+    dialogs.Answers = {UserDialogs::Answer::No};
+    Main().ButtonCloseClick();
+    EXPECT_FALSE(Doc().DocumentOpen);
+    EXPECT_TRUE(test::ReadWholeFile(source) == original);
+
+    // Yes: saved, then closed.
+    OpenThroughDialog(source);
+    C().ButtonFadeOut->click();
+    const Bytes edited = WorkFile();
+    dialogs.Answers = {UserDialogs::Answer::Yes};
+    MainForm->close();
+    EXPECT_FALSE(Doc().DocumentOpen);
+    EXPECT_TRUE(test::ReadWholeFile(source) == edited);
+    EXPECT_EQ(dialogs.Questions.size(), 2u);
+}
+
+} // namespace
+} // namespace velmora
