@@ -66,6 +66,7 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     if (state == psNoDocument) {
         for (QLabel* panel : StatusPanels)
             panel->setText(QString());
+        StatusPanels[2]->setToolTip(QString());
     } else if (state == psStopped) {
         auto word = [this](const char* key) {
             return LanguageIni ? LanguageIni->ReadString("StatusBar", key, "") : std::string();
@@ -76,8 +77,17 @@ void TMainForm::UpdateCommandState(std::int32_t state)
         StatusPanels[0]->setText(QString::fromStdString(format));
         StatusPanels[1]->setText(
             QString::fromStdString(SecondsToTimeText(static_cast<std::int32_t>(Doc.DurationSeconds))));
-        StatusPanels[2]->setText(QString::fromStdString(Doc.SourceFile));
+        StatusPanels[2]->setToolTip(QString::fromStdString(Doc.SourceFile));
+        ElideSourcePanel();
     }
+}
+
+void TMainForm::ElideSourcePanel()
+{
+    // Cut in the middle, so that the file's name stays in view; the whole
+    // path is the panel's tool tip.
+    QLabel* panel = StatusPanels[2];
+    panel->setText(panel->fontMetrics().elidedText(panel->toolTip(), Qt::ElideMiddle, panel->contentsRect().width()));
 }
 
 } // namespace velmora

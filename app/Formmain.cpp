@@ -100,11 +100,13 @@ void TMainForm::FormCreate(const QStringList& arguments, const std::string& prog
     Doc.DocumentOpen = false;
     Doc.OpenAtStart = false;
 
-    // 8: a file named on the command line (a path with blanks arrives split).
+    // 8: a file named on the command line (a path with blanks arrives
+    // split), made absolute at once: the status bar, messages and a later
+    // Save all mean the file the user named, wherever the folder is now.
     if (!arguments.isEmpty()) {
         const std::string joined = arguments.join(' ').toStdString();
         if (FileExists(joined)) {
-            Doc.SourceFile = joined;
+            Doc.SourceFile = AbsolutePath(joined);
             Doc.OpenAtStart = true;
         }
     }
@@ -196,9 +198,15 @@ void TMainForm::ConnectCommands()
         button->setFont(font);
     }
 
-    // The zoom items: exactly one carries the check mark, set by the code.
-    for (QAction* item : {c.MZoom10, c.MZoom8, c.MZoom6, c.MZoom4, c.MZoom2, c.MZoom1})
+    // The zoom items: exactly one carries the check mark at any time.  In
+    // an exclusive group a click on the checked item cannot take its mark
+    // away; ShowZoom moves it.
+    auto* zoomGroup = new QActionGroup(this);
+    zoomGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    for (QAction* item : {c.MZoom10, c.MZoom8, c.MZoom6, c.MZoom4, c.MZoom2, c.MZoom1}) {
         item->setCheckable(true);
+        zoomGroup->addAction(item);
+    }
 
     // The waveform view's pop-up menu.
     PopupMenu1 = new QMenu(this);
@@ -232,6 +240,7 @@ void TMainForm::ConnectCommands()
         StatusPanels[i]->setMaximumWidth(StatusPanelWidths[i]);
         c.StatusBar1->addWidget(StatusPanels[i], i < 2 ? 0 : 1);
     }
+    StatusPanels[2]->installEventFilter(this);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -288,6 +297,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == ui_->ScrollBox1 && event->type() == QEvent::Resize)
         FormResize();
+    else if (watched == StatusPanels[2] && event->type() == QEvent::Resize)
+        ElideSourcePanel();
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -296,8 +307,10 @@ void TMainForm::FormResize()
     const int h = ui_->ScrollBox1->height();
     const int top = h > CentringHeight ? (h - CentringHeight) / 2 : 0;
     ui_->PaintBox1->move(0, top);
-    ui_->ScrollBoxContents->resize(ui_->PaintBox1->width(),
-                                   std::max(top + WaveViewHeight, ui_->ScrollBox1->viewport()->height()));
+    // Exactly as high as the view: anything taller would give the hidden
+    // vertical scroll bar a range once the horizontal one appears, and the
+    // wheel would shift the view up.
+    ui_->ScrollBoxContents->resize(ui_->PaintBox1->width(), top + WaveViewHeight);
 }
 
 void TMainForm::SetViewWidth(std::uint32_t columns)

@@ -145,6 +145,9 @@ private:
     void FormDestroy();
     void ConnectCommands();
     QAction* ZoomItem(std::int32_t framesPerColumn) const;
+    // Panel 2 of the status bar: its tool tip (the source file's path)
+    // elided to the panel's width.
+    void ElideSourcePanel();
 
     // ---- EditorWindow ----
     void ShowZoom(std::int32_t framesPerColumn) override;

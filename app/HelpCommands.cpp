@@ -5,6 +5,8 @@
 #include "Formmain.h"
 #include "Windows.h"
 
+#include "platform/widgets/RunModal.h"
+
 #include <QDesktopServices>
 #include <QUrl>
 
@@ -33,7 +35,7 @@ void TMainForm::MHomeClick()
 void TMainForm::MAboutClick()
 {
     AboutForm->HomePageAddress = HomePageAddressText;
-    AboutForm->exec();
+    ExecCentred(*AboutForm);
 }
 
 } // namespace velmora

@@ -2,6 +2,7 @@
 
 #include "Formabout.h"
 #include "Formmain.h"
+#include "QuitOnSignals.h"
 
 #include <QApplication>
 #include <QFont>
@@ -54,6 +55,7 @@ void DestroyWindows()
 
 int RunProgram(const QStringList& arguments)
 {
+    QuitOnSignals quitOnSignals;
     if (!CreateWindows(arguments)) {
         DestroyWindows();
         return 1;

@@ -18,7 +18,6 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     velmora::SubstituteDesignFonts();
     QApplication::setApplicationName(QStringLiteral("Velmora Audio Editor"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Velmora Audio Editor"));
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     return velmora::RunProgram(arguments);

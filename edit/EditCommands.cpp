@@ -47,7 +47,7 @@ void EditCommands::Volume()
         // The dialog never remembers the previous choice.
         VolumeForm->ComboBox1()->setCurrentIndex(DefaultVolumeItem);
         VolumeForm->CheckBoxMute()->setChecked(false);
-        if (VolumeForm->exec() != QDialog::Accepted)
+        if (ExecCentred(*VolumeForm) != QDialog::Accepted)
             return nullptr;
         const int item = VolumeForm->ComboBox1()->currentIndex();
         auto worker = std::make_unique<TSetVolumeThread>(doc_, *ProcessForm);

@@ -47,6 +47,15 @@ bool HasExtension(std::string_view path, std::string_view extension)
     return EqualsIgnoringCase(ExtensionOf(path), extension);
 }
 
+std::string AbsolutePath(const std::string& path)
+{
+    if (path.empty())
+        return path;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
 bool FileExists(const std::string& path)
 {
     std::error_code error;

@@ -19,6 +19,10 @@ std::string Trim(std::string_view text);
 // ASCII case-insensitive equality.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
+// path made absolute against the current folder, without "." and ".."
+// steps; empty stays empty.
+std::string AbsolutePath(const std::string& path);
+
 // True when a file (not a folder) exists at path.
 bool FileExists(const std::string& path);
 

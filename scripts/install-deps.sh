@@ -20,5 +20,5 @@ apt-get install -y --no-install-recommends \
     libavformat-dev libavcodec-dev libavutil-dev libswresample-dev \
     libmp3lame-dev libsdl2-dev \
     libgtest-dev libgmock-dev \
-    ffmpeg lame sox libsox-fmt-mp3 xvfb xauth x11-apps imagemagick \
+    ffmpeg lame sox libsox-fmt-mp3 xvfb xauth x11-apps x11-utils imagemagick \
     time hyperfine bc

@@ -14,6 +14,9 @@ constexpr auto FeederPeriod = std::chrono::milliseconds(5);
 
 std::unique_ptr<OutputDevice> OutputDevice::Open(int rate)
 {
+    // SDL would otherwise take SIGINT and SIGTERM for an event queue that
+    // nobody reads, and the program could no longer be stopped.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         return nullptr;
     std::unique_ptr<OutputDevice> output(new OutputDevice);

@@ -14,7 +14,7 @@ int main(int argc, char** argv)
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ::setenv("SDL_AUDIODRIVER", "dummy", 0);
     QApplication application(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Velmora Audio Editor"));
+    QApplication::setApplicationName(QStringLiteral("Velmora Audio Editor"));
     velmora::SubstituteDesignFonts();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
