@@ -4,6 +4,8 @@
 
 #include "Formmain.h"
 
+#include "WebPane.h"
+
 #include "document/Units.h"
 #include "document/ViewCommands.h"
 #include "edit/EditCommands.h"
@@ -19,6 +21,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
 #include <QIcon>
@@ -116,10 +119,8 @@ void TMainForm::FormCreate(const QStringList& arguments, const std::string& prog
     IniFile configuration(Doc.ProgramFolder + "Kelvane.ini");
     const bool adOff = configuration.ReadString("General", "Ad", "") == "0";
     (void)adOff;  // the pane starts hidden either way
-    auto* pane = new QWidget(ui_->Panel1);
-    pane->setObjectName(QStringLiteral("CppWebBrowser1"));
-    pane->setGeometry(695, ui_->Panel1->y() + 100, 257, 65);
-    pane->setVisible(false);
+    QWidget* pane = CreateWebPane(*ui_->Panel1);
+    qApp->installEventFilter(new RightClickFilter(*this, *pane, this));
     BuildLanguageMenu(configuration);
 
     startedUp_ = true;

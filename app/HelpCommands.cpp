@@ -10,11 +10,17 @@
 #include <QDesktopServices>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace velmora {
 
 void TMainForm::ButtonHelpClick()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(Doc.ProgramFolder + HelpFile)));
+    // Language files written for another system may separate folders with
+    // backslashes.
+    std::string relative = HelpFile;
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(Doc.ProgramFolder + relative)));
 }
 
 void TMainForm::ButtonUpdateClick()

@@ -1,18 +1,30 @@
-// The Language menu, built once at start-up from the language files beside
-// the program, and the choice of a first language from the system's.
+// The Language menu, the choice of a first language from the system's, and
+// ApplyLanguage, which writes the current language file's texts and font
+// into the seven windows.
 
+#include "Language.h"
+
+#include "Formabout.h"
 #include "Formmain.h"
+#include "Windows.h"
 
+#include "export/SaveCommands.h"
+#include "import/OpenCloseCommands.h"
+#include "platform/IniFile.h"
+#include "platform/LanguageFile.h"
 #include "platform/PathText.h"
 #include "ui_Formmain.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
+#include <QLabel>
 #include <QLocale>
 #include <QMenu>
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <filesystem>
 
 namespace velmora {
@@ -25,12 +37,159 @@ std::string Lower(std::string text)
     return text;
 }
 
-// The file names of KVLanguage/*.ini that are files, sorted ignoring case.
-std::vector<std::string> LanguageFileNames(const std::string& programFolder)
+// The whole of text as a whole number, or fallback.
+int WholeNumber(const std::string& text, int fallback)
+{
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() ? value : fallback;
+}
+
+// Fonts that cover a character set's writing system, tried after the one
+// the language file names.
+QStringList FallbackFamilies(int charSet)
+{
+    switch (charSet) {
+    case 128: return {QStringLiteral("Noto Sans CJK JP"), QStringLiteral("WenQuanYi Micro Hei")};
+    case 129: return {QStringLiteral("Noto Sans CJK KR"), QStringLiteral("WenQuanYi Micro Hei")};
+    case 134: return {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei")};
+    case 136: return {QStringLiteral("Noto Sans CJK TC"), QStringLiteral("WenQuanYi Micro Hei")};
+    default: return {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")};
+    }
+}
+
+// ---- Where each text of a language file goes ----
+
+enum class Window { Main, Open, Reload, Save, About, Process, Volume };
+enum class Place { Caption, Hint, Title, OpenFilter, SaveFilter, HelpFile, Copyright, Reserved };
+
+struct LanguageTarget {
+    const char* Section;
+    const char* Key;
+    Window In;
+    Place What;
+    const char* Control;  // the control's name, for captions and hints
+};
+
+// In the order they are read.
+constexpr LanguageTarget LanguageTable[] = {
+    {"Menu", "File", Window::Main, Place::Caption, "MenuFile"},
+    {"Menu", "Open", Window::Main, Place::Caption, "MOpen"},
+    {"Menu", "Close", Window::Main, Place::Caption, "MClose"},
+    {"Menu", "Save", Window::Main, Place::Caption, "MSave"},
+    {"Menu", "SaveAs", Window::Main, Place::Caption, "MSaveAs"},
+    {"Menu", "Exit", Window::Main, Place::Caption, "MExit"},
+    {"Menu", "Edit", Window::Main, Place::Caption, "MenuEdit"},
+    {"Menu", "SelectAll", Window::Main, Place::Caption, "MSelectAll"},
+    {"Menu", "Delete", Window::Main, Place::Caption, "MDelete"},
+    {"Menu", "CutOut", Window::Main, Place::Caption, "MCutOut"},
+    {"Menu", "Volume", Window::Main, Place::Caption, "MVolume"},
+    {"Menu", "FadeIn", Window::Main, Place::Caption, "MFadeIn"},
+    {"Menu", "FadeOut", Window::Main, Place::Caption, "MFadeOut"},
+    {"Menu", "Zoom", Window::Main, Place::Caption, "MenuZoom"},
+    {"Menu", "Zoom10", Window::Main, Place::Caption, "MZoom10"},
+    {"Menu", "Zoom8", Window::Main, Place::Caption, "MZoom8"},
+    {"Menu", "Zoom6", Window::Main, Place::Caption, "MZoom6"},
+    {"Menu", "Zoom4", Window::Main, Place::Caption, "MZoom4"},
+    {"Menu", "Zoom2", Window::Main, Place::Caption, "MZoom2"},
+    {"Menu", "Zoom1", Window::Main, Place::Caption, "MZoom1"},
+    {"Menu", "Control", Window::Main, Place::Caption, "MenuControl"},
+    {"Menu", "Play", Window::Main, Place::Caption, "MPlay"},
+    {"Menu", "PlayFrom", Window::Main, Place::Caption, "MPlayFromHere"},
+    {"Menu", "Pause", Window::Main, Place::Caption, "MPause"},
+    {"Menu", "Stop", Window::Main, Place::Caption, "MStop"},
+    {"Menu", "SetStart", Window::Main, Place::Caption, "MSetStart"},
+    {"Menu", "SetFinish", Window::Main, Place::Caption, "MSetFinish"},
+    {"Menu", "Language", Window::Main, Place::Caption, "MenuLanguage"},
+    {"Menu", "Help", Window::Main, Place::Caption, "MenuHelp"},
+    {"LanguageProperty", "HelpFile", Window::Main, Place::HelpFile, nullptr},
+    {"Menu", "HelpDocument", Window::Main, Place::Caption, "MHelp"},
+    {"Menu", "HomePage", Window::Main, Place::Caption, "MHome"},
+    {"Menu", "About", Window::Main, Place::Caption, "MAbout"},
+    {"ToolBar", "Open", Window::Main, Place::Caption, "ButtonOpen"},
+    {"ToolBar", "Close", Window::Main, Place::Caption, "ButtonClose"},
+    {"ToolBar", "Save", Window::Main, Place::Caption, "ButtonSave"},
+    {"ToolBar", "SaveAs", Window::Main, Place::Caption, "ButtonSaveAs"},
+    {"ToolBar", "Delete", Window::Main, Place::Caption, "ButtonDelete"},
+    {"ToolBar", "CutOut", Window::Main, Place::Caption, "ButtonCutOut"},
+    {"ToolBar", "Volume", Window::Main, Place::Caption, "ButtonVolume"},
+    {"ToolBar", "FadeIn", Window::Main, Place::Caption, "ButtonFadeIn"},
+    {"ToolBar", "FadeOut", Window::Main, Place::Caption, "ButtonFadeOut"},
+    {"ToolBar", "ZoomIn", Window::Main, Place::Caption, "ButtonZoomIn"},
+    {"ToolBar", "ZoomOut", Window::Main, Place::Caption, "ButtonZoomOut"},
+    {"ToolBar", "Help", Window::Main, Place::Caption, "ButtonHelp"},
+    {"ToolBar", "Update", Window::Main, Place::Caption, "ButtonUpdate"},
+    {"Control", "SetStart", Window::Main, Place::Caption, "MPopSetStart"},
+    {"Control", "SetFinish", Window::Main, Place::Caption, "MPopSetFinish"},
+    {"Control", "PlayFrom", Window::Main, Place::Caption, "MPopPlayFromHere"},
+    {"Control", "SelectAll", Window::Main, Place::Caption, "MPopSelectAll"},
+    {"Control", "Play", Window::Main, Place::Hint, "CButtonPlay"},
+    {"Control", "PlayFrom", Window::Main, Place::Hint, "CButtonPlayFromHere"},
+    {"Control", "Pause", Window::Main, Place::Hint, "CButtonPause"},
+    {"Control", "Stop", Window::Main, Place::Hint, "CButtonStop"},
+    {"Control", "SetStart", Window::Main, Place::Hint, "CButtonSetStart"},
+    {"Control", "SetFinish", Window::Main, Place::Hint, "CButtonSetFinish"},
+    {"OpenDialog", "Filter", Window::Main, Place::OpenFilter, nullptr},
+    {"SaveDialog", "Filter", Window::Main, Place::SaveFilter, nullptr},
+    {"AboutForm", "Caption", Window::About, Place::Title, nullptr},
+    {"AboutForm", "Version", Window::About, Place::Caption, "Label2"},
+    {"AboutForm", "HomePage", Window::About, Place::Caption, "Label4"},
+    {"AboutForm", "Copyright", Window::About, Place::Copyright, nullptr},
+    {"AboutForm", "Reserved", Window::About, Place::Reserved, nullptr},
+    {"Common", "Ok", Window::About, Place::Caption, "ButtonOk"},
+    {"OpenForm", "Caption", Window::Open, Place::Title, nullptr},
+    {"OpenForm", "Decoding", Window::Open, Place::Caption, "Label1"},
+    {"OpenForm", "Loading", Window::Open, Place::Caption, "Label2"},
+    {"Common", "Cancel", Window::Open, Place::Caption, "ButtonCancel"},
+    {"ReloadForm", "Caption", Window::Reload, Place::Title, nullptr},
+    {"SaveForm", "Caption", Window::Save, Place::Title, nullptr},
+    {"Common", "Cancel", Window::Save, Place::Caption, "ButtonCancel"},
+    {"ProcessForm", "Caption", Window::Process, Place::Title, nullptr},
+    {"ProcessForm", "Processing", Window::Process, Place::Caption, "Label1"},
+    {"ProcessForm", "Reloading", Window::Process, Place::Caption, "Label2"},
+    {"VolumeForm", "Caption", Window::Volume, Place::Title, nullptr},
+    {"VolumeForm", "Volume", Window::Volume, Place::Caption, "Label1"},
+    {"VolumeForm", "Mute", Window::Volume, Place::Caption, "CheckBoxMute"},
+    {"Common", "Ok", Window::Volume, Place::Caption, "ButtonOk"},
+    {"Common", "Cancel", Window::Volume, Place::Caption, "ButtonCancel"},
+};
+static_assert(std::size(LanguageTable) == 79, "every text a language file gives");
+
+void SetCaption(QObject* control, const QString& text)
+{
+    if (auto* action = qobject_cast<QAction*>(control))
+        action->setText(text);
+    else if (auto* menu = qobject_cast<QMenu*>(control))
+        menu->setTitle(text);
+    else if (auto* button = qobject_cast<QAbstractButton*>(control))
+        button->setText(text);
+    else if (auto* label = qobject_cast<QLabel*>(control))
+        label->setText(text);
+}
+
+} // namespace
+
+std::string DefaultLanguageFile(const QLocale& locale)
+{
+    if (locale.language() == QLocale::Chinese) {
+        switch (locale.territory()) {
+        case QLocale::China:
+        case QLocale::Singapore: return "ChineseGB.ini";
+        case QLocale::Taiwan:
+        case QLocale::HongKong: return "ChineseBig5.ini";
+        default: return "English.ini";
+        }
+    }
+    if (locale.language() == QLocale::Russian)
+        return "Russian.ini";
+    return "English.ini";
+}
+
+std::vector<std::string> LanguageFileNames(const std::string& folder)
 {
     std::vector<std::string> names;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(programFolder + "KVLanguage", error)) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().string();
         if (!entry.is_directory(error) && HasExtension(name, ".ini"))
             names.push_back(name);
@@ -39,31 +198,30 @@ std::vector<std::string> LanguageFileNames(const std::string& programFolder)
     return names;
 }
 
-// The language file for the system's language.
-std::string DefaultLanguageFile()
+QFont LanguageFont(const IniFile& language)
 {
-    const QLocale locale = QLocale::system();
-    if (locale.language() == QLocale::Chinese)
-        return locale.script() == QLocale::TraditionalChineseScript ? "ChineseBig5.ini" : "ChineseGB.ini";
-    if (locale.language() == QLocale::Russian)
-        return "Russian.ini";
-    return "English.ini";
+    const std::string name = language.ReadString("LanguageProperty", "FontName", "Tahoma");
+    const int size = WholeNumber(language.ReadString("LanguageProperty", "FontSize", "8"), 8);
+    const int charSet = WholeNumber(language.ReadString("LanguageProperty", "CharSet", "1"), 1);
+    QFont font;
+    font.setFamilies(QStringList{QString::fromStdString(name)} + FallbackFamilies(charSet));
+    font.setPointSize(size > 0 ? size : 8);
+    return font;
 }
-
-} // namespace
 
 void TMainForm::BuildLanguageMenu(IniFile& configuration)
 {
-    const std::vector<std::string> names = LanguageFileNames(Doc.ProgramFolder);
+    const std::string folder = Doc.ProgramFolder + "KVLanguage/";
+    const std::vector<std::string> names = LanguageFileNames(folder);
     LanguageFile = Trim(configuration.ReadString("General", "Language", ""));
     if (LanguageFile.empty()) {
-        LanguageFile = DefaultLanguageFile();
+        LanguageFile = DefaultLanguageFile(QLocale::system());
         configuration.WriteString("General", "Language", LanguageFile);
     }
     auto* group = new QActionGroup(this);
     group->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
     for (std::size_t i = 0; i < names.size(); ++i) {
-        const IniFile language(Doc.ProgramFolder + "KVLanguage/" + names[i]);
+        const IniFile language = OpenLanguageFile(folder + names[i]);
         auto* item = new QAction(QString::fromStdString(language.ReadString("LanguageProperty", "Name", "")), this);
         item->setObjectName(QStringLiteral("MLanguage%1").arg(i));
         item->setCheckable(true);
@@ -74,16 +232,59 @@ void TMainForm::BuildLanguageMenu(IniFile& configuration)
     }
 }
 
-// Applying a language file's texts and fonts to the windows arrives with
-// the language files themselves; until then the window keeps its design
-// texts and the status bar's words are empty.
-void TMainForm::ApplyLanguage() {}
-
 void TMainForm::LanguageItemClick(QAction* sender)
 {
+    // Items of the same name go together.
     for (QAction* item : ui_->MenuLanguage->actions())
         item->setChecked(item->text() == sender->text());
+
+    const std::string folder = Doc.ProgramFolder + "KVLanguage/";
+    const std::string picked = sender->text().toStdString();
+    for (const std::string& name : LanguageFileNames(folder)) {
+        if (EqualsIgnoringCase(OpenLanguageFile(folder + name).ReadString("LanguageProperty", "Name", ""), picked)) {
+            LanguageFile = name;
+            IniFile configuration(Doc.ProgramFolder + "Kelvane.ini");
+            configuration.WriteString("General", "Language", LanguageFile);
+            break;
+        }
+    }
     ApplyLanguage();
+    // The status bar's words follow at once.
+    UpdateCommandState(Doc.DocumentOpen ? Doc.PlayState : psNoDocument);
+}
+
+void TMainForm::ApplyLanguage()
+{
+    LanguageIni = std::make_unique<IniFile>(OpenLanguageFile(Doc.ProgramFolder + "KVLanguage/" + LanguageFile));
+    const IniFile& language = *LanguageIni;
+
+    QWidget* const windows[] = {this, OpenForm, ReloadForm, SaveForm, AboutForm, ProcessForm, VolumeForm};
+    const QFont font = LanguageFont(language);
+    for (QWidget* window : windows) {
+        if (window != nullptr)
+            window->setFont(font);
+    }
+
+    for (const LanguageTarget& target : LanguageTable) {
+        const std::string value = language.ReadString(target.Section, target.Key, "");
+        const QString text = QString::fromStdString(value);
+        QWidget* window = windows[static_cast<int>(target.In)];
+        if (window == nullptr)
+            continue;
+        switch (target.What) {
+        case Place::Caption: SetCaption(window->findChild<QObject*>(QString::fromUtf8(target.Control)), text); break;
+        case Place::Hint:
+            if (auto* control = window->findChild<QWidget*>(QString::fromUtf8(target.Control)))
+                control->setToolTip(text);
+            break;
+        case Place::Title: window->setWindowTitle(text); break;
+        case Place::OpenFilter: openClose_->OpenDialogFilter = value; break;
+        case Place::SaveFilter: save_->SaveDialogFilter = value; break;
+        case Place::HelpFile: HelpFile = value; break;
+        case Place::Copyright: AboutForm->CopyrightText = value; break;
+        case Place::Reserved: AboutForm->ReservedText = value; break;
+        }
+    }
 }
 
 } // namespace velmora

@@ -25,7 +25,7 @@ void SaveCommands::SaveAs()
     window_.StopIfActive();
     std::string name;
     for (;;) {
-        const auto choice = AppDialogs().ChooseFileToSave(SaveFilter, lastName_);
+        const auto choice = AppDialogs().ChooseFileToSave(SaveDialogFilter, lastName_);
         if (!choice)
             return;
         name = CompleteSaveName(choice->fileName, choice->filterIndex, doc_.SourceFile);

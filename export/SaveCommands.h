@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SaveSequence.h"
+
 #include <string>
 
 namespace velmora {
@@ -11,6 +13,10 @@ struct Document;
 class SaveCommands {
 public:
     SaveCommands(Document& doc, EditorWindow& window) : doc_(doc), window_(window) {}
+
+    // The save dialog's file types; the language file may replace them.
+    // The entry chosen (counted from 1) completes a name without extension.
+    std::string SaveDialogFilter = SaveFilter;
 
     // Save: writes over the opened file, without asking.
     void Save();

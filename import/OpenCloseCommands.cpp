@@ -15,14 +15,9 @@
 
 namespace velmora {
 
-namespace {
-constexpr const char* OpenFilter = "All Support Files(*.wav;*.mp3;*.wma)|*.wav;*.mp3;*.wma|WAV Files(*.wav)|*.wav|"
-                                   "MP3 Files(*.mp3)|*.mp3|WMA Files(*.wma)|*.wma|All Files(*.*)|*.*";
-} // namespace
-
 void OpenCloseCommands::Open()
 {
-    const auto chosen = AppDialogs().ChooseFileToOpen(OpenFilter);
+    const auto chosen = AppDialogs().ChooseFileToOpen(OpenDialogFilter);
     if (!chosen)
         return;
     doc_.SourceFile = *chosen;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace velmora {
 
 class EditorWindow;
@@ -9,6 +11,11 @@ struct Document;
 class OpenCloseCommands {
 public:
     OpenCloseCommands(Document& doc, EditorWindow& window) : doc_(doc), window_(window) {}
+
+    // The open dialog's file types, "Description|patterns|..."; the
+    // language file may replace them.
+    std::string OpenDialogFilter = "All Support Files(*.wav;*.mp3;*.wma)|*.wav;*.mp3;*.wma|WAV Files(*.wav)|*.wav|"
+                                   "MP3 Files(*.mp3)|*.mp3|WMA Files(*.wma)|*.wma|All Files(*.*)|*.*";
 
     // Open: the open dialog, then OpenSourceFile with the chosen file.
     void Open();

@@ -55,7 +55,19 @@ IniFile::IniFile(std::string path) : path_(std::move(path))
     std::ifstream in(path_, std::ios::binary);
     if (!in)
         return;
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Parse(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+}
+
+IniFile IniFile::FromText(std::string path, std::string text)
+{
+    IniFile file;
+    file.path_ = std::move(path);
+    file.Parse(std::move(text));
+    return file;
+}
+
+void IniFile::Parse(std::string text)
+{
     if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0)
         text.erase(0, 3);
     if (text.find("\r\n") != std::string::npos)

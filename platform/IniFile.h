@@ -22,6 +22,10 @@ class IniFile {
 public:
     explicit IniFile(std::string path);
 
+    // An INI file whose content is text (already read and decoded) rather
+    // than what is on the disk at path.
+    static IniFile FromText(std::string path, std::string text);
+
     const std::string& Path() const { return path_; }
 
     std::string ReadString(const std::string& section, const std::string& key,
@@ -31,6 +35,9 @@ public:
     bool WriteString(const std::string& section, const std::string& key, const std::string& value);
 
 private:
+    IniFile() = default;
+    void Parse(std::string text);
+
     struct Located {
         int SectionLine = -1;  // the "[section]" line, -1 when absent
         int KeyLine = -1;      // the key's line, -1 when absent

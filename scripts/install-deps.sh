@@ -16,7 +16,7 @@ apt-get install -y --no-install-recommends \
     clang-14 libclang-rt-14-dev \
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools \
     qt6-svg-dev qt6-qpa-plugins libqt6svg6 \
-    libgl-dev fonts-dejavu-core fonts-liberation fontconfig \
+    libgl-dev fonts-dejavu-core fonts-liberation fonts-noto-cjk fontconfig xdg-utils \
     libavformat-dev libavcodec-dev libavutil-dev libswresample-dev \
     libmp3lame-dev libsdl2-dev \
     libgtest-dev libgmock-dev \

@@ -1,6 +1,7 @@
 // INI files with the semantics of the Windows profile functions.
 
 #include "platform/IniFile.h"
+#include "platform/LanguageFile.h"
 #include "support/TempDir.h"
 #include "support/WaveBuilder.h"
 
@@ -82,6 +83,29 @@ TEST(IniFile, WritingCreatesTheFileOrSectionAndKeepsCrLf)
     EXPECT_EQ(Text(dir / "crlf.ini"), "[A]\r\nk=1\r\n[B]\r\nk=2\r\n");
 
     EXPECT_FALSE(IniFile(dir / "no/such/folder.ini").WriteString("A", "k", "v"));
+}
+
+TEST(LanguageFile, ReadsUtf8AndTheCodePageOfItsCharSet)
+{
+    struct Case {
+        const char* Bytes;  // the Name value as stored
+        const char* CharSet;
+        const char* Name;   // as read
+    } cases[] = {
+        {"\xEF\xBB\xBF[LanguageProperty]\nName=\xE7\xAE\x80\xE4\xBD\x93", "134", "简体"},  // UTF-8 with a mark
+        {"[LanguageProperty]\nName=\xBC\xF2\xCC\xE5\xD6\xD0\xCE\xC4", "134", "简体中文"},    // GBK
+        {"[LanguageProperty]\nName=\xC1\x63\xC5\xE9\xA4\xA4\xA4\xE5", "136", "繁體中文"},    // Big5
+        {"[LanguageProperty]\nName=\xD0\xF3\xF1\xF1\xEA\xE8\xE9", "204", "Русский"},         // Windows-1251
+        {"[LanguageProperty]\nName=\x93\xFA\x96\x7B\x8C\xEA", "128", "日本語"},               // Shift-JIS
+        {"[LanguageProperty]\nName=Fran\xE7\x61is", "", "Français"},                         // Windows-1252
+    };
+    test::TempDir dir;
+    for (const Case& c : cases) {
+        const std::string path = dir / "lang.ini";
+        Write(path, std::string(c.Bytes) + "\nCharSet=" + c.CharSet + "\n");
+        EXPECT_EQ(OpenLanguageFile(path).ReadString("LanguageProperty", "Name", ""), c.Name) << c.CharSet;
+    }
+    EXPECT_EQ(OpenLanguageFile(dir / "missing.ini").ReadString("Menu", "File", "none"), "none");
 }
 
 } // namespace

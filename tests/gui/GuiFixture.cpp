@@ -4,6 +4,10 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include "platform/IniFile.h"
+
+#include <filesystem>
+
 namespace velmora::test {
 
 void GuiTest::TearDown()
@@ -45,6 +49,14 @@ void GuiTest::Wait(int ms)
         QApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(2);
     }
+}
+
+void GuiTest::UseShippedLanguage(const std::string& file)
+{
+    std::filesystem::create_directories(programFolder / "KVLanguage");
+    std::filesystem::copy_file(std::string(VELMORA_LANGUAGE_DIR) + file, programFolder / ("KVLanguage/" + file),
+                               std::filesystem::copy_options::overwrite_existing);
+    IniFile(programFolder / "Kelvane.ini").WriteString("General", "Language", file);
 }
 
 void GuiTest::OpenThroughDialog(const std::string& path)

@@ -33,6 +33,10 @@ protected:
     bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
     void Wait(int ms);
 
+    // Puts the shipped language file (English.ini ...) into the program
+    // folder and makes it the configured language; before Start.
+    void UseShippedLanguage(const std::string& file);
+
     // Opens path through the Open command's file dialog.
     void OpenThroughDialog(const std::string& path);
 

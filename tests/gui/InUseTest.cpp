@@ -60,12 +60,15 @@ TEST_F(GuiTest, TheWheelNeverMovesAViewThatFitsUpOrDown)
     Wait(50);
     QScrollArea* box = C().ScrollBox1;
     ASSERT_TRUE(box->horizontalScrollBar()->isVisible());
+    // Centred in a tall area, at the top of a low one.
+    const int h = box->height();
+    const int top = h > 251 ? (h - 251) / 2 : 0;
     for (Qt::KeyboardModifiers modifiers : {Qt::NoModifier, Qt::ShiftModifier}) {
         QWheelEvent wheel(QPointF(100, 100), box->viewport()->mapToGlobal(QPointF(100, 100)), QPoint(),
                           QPoint(0, -120), Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
         QApplication::sendEvent(box->viewport(), &wheel);
         EXPECT_EQ(box->verticalScrollBar()->value(), 0);
-        EXPECT_EQ(C().PaintBox1->mapTo(box->viewport(), QPoint(0, 0)).y(), 0);
+        EXPECT_EQ(C().PaintBox1->mapTo(box->viewport(), QPoint(0, 0)).y(), top);
     }
 }
 

@@ -53,6 +53,8 @@ TEST_F(GuiTest, WithoutADocumentOnlyOpenExitHelpAndLanguageWork)
 
 TEST_F(GuiTest, TheSevenWindowsAreCreatedWithTheirDesigns)
 {
+    // Activation applies the language; English gives the designs' texts.
+    UseShippedLanguage("English.ini");
     ASSERT_TRUE(Start());
     Show();
     ASSERT_NE(OpenForm, nullptr);

@@ -31,16 +31,18 @@ public:
         Answers.pop_front();
         return a;
     }
-    std::optional<std::string> ChooseFileToOpen(const std::string&) override
+    std::optional<std::string> ChooseFileToOpen(const std::string& filter) override
     {
+        Filters.push_back(filter);
         if (OpenChoices.empty())
             return std::nullopt;
         auto c = OpenChoices.front();
         OpenChoices.pop_front();
         return c;
     }
-    std::optional<SaveChoice> ChooseFileToSave(const std::string&, const std::string& initial) override
+    std::optional<SaveChoice> ChooseFileToSave(const std::string& filter, const std::string& initial) override
     {
+        Filters.push_back(filter);
         SaveInitialNames.push_back(initial);
         if (SaveChoices.empty())
             return std::nullopt;
@@ -63,6 +65,7 @@ public:
     std::deque<std::optional<std::string>> OpenChoices;
     std::deque<std::optional<SaveChoice>> SaveChoices;
     std::vector<std::string> SaveInitialNames;
+    std::vector<std::string> Filters;  // of every file dialog, in order
 };
 
 // Records the bar's positions; can ask to stop after a number of

@@ -1,0 +1,27 @@
+#include "LanguageFile.h"
+
+#include "TextEncoding.h"
+
+#include <charconv>
+#include <fstream>
+#include <iterator>
+
+namespace velmora {
+
+IniFile OpenLanguageFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (IsValidUtf8(text))
+        return IniFile::FromText(path, std::move(text));
+
+    // The character set is digits, the same in every code page.
+    const std::string charSetText = IniFile::FromText(path, text).ReadString("LanguageProperty", "CharSet", "1");
+    int charSet = 1;
+    std::from_chars(charSetText.data(), charSetText.data() + charSetText.size(), charSet);
+    if (auto decoded = ToUtf8(text, CodePageOfCharSet(charSet)))
+        return IniFile::FromText(path, std::move(*decoded));
+    return IniFile::FromText(path, std::move(text));
+}
+
+} // namespace velmora

@@ -1,0 +1,283 @@
+// Languages: where a language file's texts land, fonts, the Language menu,
+// the first language from the system, the shipped files, the About box's
+// owner line, and the web pane's right-click filter.
+
+#include "GuiFixture.h"
+
+#include "app/Formabout.h"
+#include "app/Language.h"
+#include "app/WebPane.h"
+#include "platform/IniFile.h"
+#include "platform/LanguageFile.h"
+#include "platform/TextEncoding.h"
+
+#include <QAbstractButton>
+#include <QDate>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QRawFont>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+namespace velmora {
+namespace {
+
+using test::GuiTest;
+
+using Keys = std::vector<std::pair<std::string, std::string>>;
+
+// The section and key of every entry of a language file, in order.
+Keys KeysOf(const std::string& path)
+{
+    Keys keys;
+    std::ifstream in(path);
+    std::string line, section;
+    while (std::getline(in, line)) {
+        if (line.starts_with('['))
+            section = line.substr(1, line.find(']') - 1);
+        else if (!line.starts_with(';') && line.find('=') != std::string::npos)
+            keys.emplace_back(section, line.substr(0, line.find('=')));
+    }
+    return keys;
+}
+
+const std::string English = std::string(VELMORA_LANGUAGE_DIR) + "English.ini";
+
+class LanguageTest : public GuiTest {
+protected:
+    // A language file in the program folder whose every text names its own
+    // section and key, except those left out.
+    void WriteTaggedLanguage(const std::string& file, const std::set<std::string>& leftOut = {})
+    {
+        std::filesystem::create_directories(programFolder / "KVLanguage");
+        std::ofstream out(programFolder / ("KVLanguage/" + file));
+        std::string section;
+        for (const auto& [s, k] : KeysOf(English)) {
+            if (s != section)
+                out << "[" << (section = s) << "]\n";
+            if (leftOut.count(s + "/" + k) != 0)
+                continue;
+            out << k << "=" << (s == "LanguageProperty" ? PropertyValue(k) : s + "/" + k) << "\n";
+        }
+    }
+    static std::string PropertyValue(const std::string& key)
+    {
+        if (key == "Name")
+            return "Tagged";
+        if (key == "FontSize")
+            return "11";
+        if (key == "HelpFile")
+            return "guide/tagged.html";
+        return key == "FontName" ? "DejaVu Sans" : "1";
+    }
+
+    // Every text the seven windows show.
+    std::set<std::string> ShownTexts() const
+    {
+        std::set<std::string> texts;
+        auto add = [&texts](const QString& text) {
+            if (!text.isEmpty())
+                texts.insert(text.toStdString());
+        };
+        for (QWidget* window : std::initializer_list<QWidget*>{MainForm, OpenForm, ReloadForm, SaveForm, AboutForm,
+                                                                 ProcessForm, VolumeForm}) {
+            add(window->windowTitle());
+            for (const QAction* action : window->findChildren<QAction*>())
+                add(action->text());
+            for (const QMenu* menu : window->findChildren<QMenu*>())
+                add(menu->title());
+            for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+                add(button->text());
+                add(button->toolTip());
+            }
+            for (const QLabel* label : window->findChildren<QLabel*>())
+                add(label->text());
+        }
+        return texts;
+    }
+};
+
+TEST_F(LanguageTest, EveryTextOfTheFileLandsWhereItBelongs)
+{
+    WriteTaggedLanguage("Tagged.ini", {"Menu/Delete"});
+    IniFile(programFolder / "Kelvane.ini").WriteString("General", "Language", "Tagged.ini");
+    ASSERT_TRUE(Start());
+    Show();
+    Main().ApplyLanguage();
+    const std::set<std::string> shown = ShownTexts();
+
+    // Everything a window shows, and nothing else of the file, is found there.
+    for (const auto& [section, key] : KeysOf(English)) {
+        const std::string tag = section + "/" + key;
+        const bool elsewhere = section == "LanguageProperty" || section == "StatusBar" || section == "OpenDialog" ||
+                               section == "SaveDialog" || tag == "AboutForm/Copyright" ||
+                               tag == "AboutForm/Reserved" || tag == "Menu/Delete";
+        EXPECT_EQ(shown.count(tag), elsewhere ? 0u : 1u) << tag;
+    }
+    // Namesakes in two sections stay apart; a missing key blanks its control.
+    EXPECT_EQ(C().MOpen->text(), "Menu/Open");
+    EXPECT_EQ(C().ButtonOpen->text(), "ToolBar/Open");
+    EXPECT_EQ(C().MDelete->text(), "");
+    EXPECT_EQ(C().ButtonDelete->text(), "ToolBar/Delete");
+    EXPECT_EQ(C().CButtonPlayFromHere->toolTip(), "Control/PlayFrom");
+    EXPECT_EQ(Main().MPopPlayFromHere->text(), "Control/PlayFrom");
+    EXPECT_EQ(C().MenuFile->title(), "Menu/File");
+    EXPECT_EQ(VolumeForm->windowTitle(), "VolumeForm/Caption");
+    EXPECT_EQ(Main().HelpFile, "guide/tagged.html");
+    EXPECT_EQ(AboutForm->CopyrightText, "AboutForm/Copyright");
+    EXPECT_EQ(AboutForm->ReservedText, "AboutForm/Reserved");
+
+    // The file dialogs' types, and the status bar's words.
+    Main().ButtonOpenClick();
+    ASSERT_FALSE(dialogs.Filters.empty());
+    EXPECT_EQ(dialogs.Filters.back(), "OpenDialog/Filter");
+    OpenThroughDialog(SineWave("s.wav", 8000, 2, 8000));
+    Main().ButtonSaveAsClick();
+    EXPECT_EQ(dialogs.Filters.back(), "SaveDialog/Filter");
+    EXPECT_EQ(Main().StatusPanels[0]->text(), "8000 Hz   StatusBar/Stereo   16StatusBar/Bits");
+
+    // The windows' font.
+    for (QWidget* window : std::initializer_list<QWidget*>{MainForm, OpenForm, VolumeForm}) {
+        EXPECT_EQ(window->font().family(), "DejaVu Sans");
+        EXPECT_EQ(window->font().pointSize(), 11);
+    }
+}
+
+TEST_F(LanguageTest, FontsAndTheirDefaults)
+{
+    struct Case {
+        const char* Properties;
+        const char* Family;
+        int Size;
+        const char* Fallback;  // a family tried after the named one
+    } cases[] = {
+        {"", "Tahoma", 8, "Liberation Sans"},
+        {"FontName=Noto Sans\nFontSize=12\nCharSet=0\n", "Noto Sans", 12, "DejaVu Sans"},
+        {"FontSize=9pt\nCharSet=x\n", "Tahoma", 8, "Liberation Sans"},
+        {"FontSize=\nCharSet=\n", "Tahoma", 8, "Liberation Sans"},
+        {"FontName=SimSun\nCharSet=134\n", "SimSun", 8, "Noto Sans CJK SC"},
+        {"CharSet=136\n", "Tahoma", 8, "Noto Sans CJK TC"},
+        {"CharSet=128\n", "Tahoma", 8, "Noto Sans CJK JP"},
+    };
+    for (const Case& c : cases) {
+        const QFont font =
+            LanguageFont(IniFile::FromText("x.ini", std::string("[LanguageProperty]\n") + c.Properties));
+        EXPECT_EQ(font.families().value(0), c.Family) << c.Properties;
+        EXPECT_TRUE(font.families().contains(c.Fallback)) << c.Properties;
+        EXPECT_EQ(font.pointSize(), c.Size) << c.Properties;
+    }
+}
+
+TEST_F(LanguageTest, APickAppliesAtOnceAndIsRemembered)
+{
+    WriteTaggedLanguage("b-tagged.ini");
+    WriteTaggedLanguage("A-Tagged.ini");  // the same Name, first in order
+    UseShippedLanguage("English.ini");
+    ASSERT_TRUE(Start());
+    Show();
+    ASSERT_EQ(C().MOpen->text(), "Open ...");
+    const QList<QAction*> items = C().MenuLanguage->actions();
+    ASSERT_EQ(items.size(), 3);
+    QAction* second = items[1];
+    ASSERT_EQ(second->text(), "Tagged");
+    second->trigger();
+    EXPECT_EQ(C().MOpen->text(), "Menu/Open");
+    EXPECT_TRUE(items[0]->isChecked());
+    EXPECT_TRUE(items[1]->isChecked());
+    EXPECT_FALSE(items[2]->isChecked());
+    EXPECT_EQ(Main().LanguageFile, "A-Tagged.ini");
+    EXPECT_EQ(IniFile(programFolder / "Kelvane.ini").ReadString("General", "Language", ""), "A-Tagged.ini");
+}
+
+TEST(Language, TheFirstLanguageFollowsTheSystem)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"zh_CN", "ChineseGB.ini"},   {"zh_SG", "ChineseGB.ini"}, {"zh_TW", "ChineseBig5.ini"},
+        {"zh_HK", "ChineseBig5.ini"}, {"zh_MO", "English.ini"},   {"ru_RU", "Russian.ini"},
+        {"de_DE", "English.ini"},     {"ja_JP", "English.ini"},   {"C", "English.ini"},
+    };
+    for (const auto& [locale, file] : cases)
+        EXPECT_EQ(DefaultLanguageFile(QLocale(QString::fromLatin1(locale))), file) << locale;
+}
+
+TEST(Language, EveryShippedFileIsCompleteAndHasItsGuide)
+{
+    const std::vector<std::string> names = LanguageFileNames(VELMORA_LANGUAGE_DIR);
+    EXPECT_EQ(names, (std::vector<std::string>{"ChineseBig5.ini", "ChineseGB.ini", "English.ini", "French.ini",
+                                               "German.ini", "Japanese.ini", "Russian.ini", "Spanish.ini"}));
+    const Keys englishKeys = KeysOf(English);
+    ASSERT_EQ(englishKeys.size(), 80u);  // 72 keys of texts, 5 properties, 3 words
+    std::set<std::string> languageNames;
+    for (const std::string& name : names) {
+        const std::string path = std::string(VELMORA_LANGUAGE_DIR) + name;
+        const auto bytes = test::ReadWholeFile(path);
+        EXPECT_TRUE(IsValidUtf8(std::string(bytes.begin(), bytes.end()))) << name;
+        EXPECT_EQ(KeysOf(path), englishKeys) << name;
+        const IniFile language = OpenLanguageFile(path);
+        for (const auto& [section, key] : englishKeys)
+            EXPECT_FALSE(language.ReadString(section, key, "").empty()) << name << " " << section << "/" << key;
+        languageNames.insert(language.ReadString("LanguageProperty", "Name", ""));
+        const std::string guide = language.ReadString("LanguageProperty", "HelpFile", "");
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::string(VELMORA_LANGUAGE_DIR) + "../" + guide)) << guide;
+        const std::string& filter = language.ReadString("SaveDialog", "Filter", "");
+        EXPECT_EQ(std::count(filter.begin(), filter.end(), '|'), 9) << name;
+    }
+    EXPECT_EQ(languageNames.size(), names.size());
+}
+
+TEST_F(LanguageTest, ChineseCaptionsRenderWithRealGlyphs)
+{
+    UseShippedLanguage("ChineseGB.ini");
+    ASSERT_TRUE(Start());
+    Show();
+    const QString caption = C().ButtonOpen->text();
+    ASSERT_FALSE(caption.isEmpty());
+    ASSERT_GE(caption.at(0).unicode(), 0x4E00);
+    const QRawFont font = QRawFont::fromFont(C().ButtonOpen->font(), QFontDatabase::SimplifiedChinese);
+    ASSERT_TRUE(font.isValid());
+    for (const QChar c : caption)
+        EXPECT_TRUE(font.supportsCharacter(c)) << font.familyName().toStdString();
+    EXPECT_EQ(Main().StatusPanels[0]->text(), QString());  // no document yet
+}
+
+TEST_F(GuiTest, TheOwnerLineEndsInThisYear)
+{
+    ASSERT_TRUE(Start());
+    AboutForm->CopyrightText = "Copyright (C)";
+    AboutForm->ReservedText = "All rights reserved.";
+    const std::string year = std::to_string(QDate::currentDate().year());
+    EXPECT_EQ(AboutForm->OwnerLine(), "Copyright (C) Velmora Audio, 2024-" + year + "\nAll rights reserved.");
+}
+
+TEST(WebPane, RightClicksAreDroppedStrictlyInsideTheVisiblePaneOnly)
+{
+    const QRect pane(695, 0, 257, 65);
+    const std::pair<QPoint, bool> points[] = {
+        {{695, 30}, false}, {{696, 30}, true},  {{951, 30}, true}, {{952, 30}, false},
+        {{800, 0}, false},  {{800, 1}, true},   {{800, 64}, true}, {{800, 65}, false},
+    };
+    for (const auto& [point, inside] : points)
+        EXPECT_EQ(IsStrictlyInside(point, pane), inside) << point.x() << "," << point.y();
+
+    QWidget main;
+    main.setGeometry(0, 0, 1000, 200);
+    QWidget* placeholder = CreateWebPane(main);
+    RightClickFilter filter(main, *placeholder);
+    auto press = [&main](QPoint at, Qt::MouseButton button) {
+        return QMouseEvent(QEvent::MouseButtonPress, QPointF(at), main.mapToGlobal(QPointF(at)), button, button,
+                           Qt::NoModifier);
+    };
+    placeholder->move(695, 0);
+    EXPECT_FALSE(filter.Drops(press({800, 30}, Qt::RightButton)));  // hidden: everything passes
+    placeholder->setVisible(true);
+    EXPECT_TRUE(filter.Drops(press({800, 30}, Qt::RightButton)));
+    EXPECT_FALSE(filter.Drops(press({695, 30}, Qt::RightButton)));
+    EXPECT_FALSE(filter.Drops(press({800, 30}, Qt::LeftButton)));
+}
+
+} // namespace
+} // namespace velmora
