@@ -11,37 +11,20 @@
 #include "TerminalDialogs.h"
 
 #include "platform/PrivateTempFolder.h"
+#include "platform/SignalCleanup.h"
 
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-// Paths removed by the signal handler, prepared before any work starts.
-char g_workFilePath[4096];
-char g_folderPath[4096];
-
-extern "C" void RemoveWorkingFolderAndExit(int signal)
+extern "C" void RemoveWhatIsPendingAndExit(int signal)
 {
-    ::unlink(g_workFilePath);
-    ::rmdir(g_folderPath);
+    velmora::SignalCleanup::RemoveRegisteredNow();
     ::_exit(128 + signal);
-}
-
-void RemoveWorkingFolderOnSignals(const std::string& folder)
-{
-    const std::string workFile = folder + "AudioTemp.wav";
-    if (workFile.size() >= sizeof g_workFilePath)
-        return;
-    std::memcpy(g_workFilePath, workFile.c_str(), workFile.size() + 1);
-    std::memcpy(g_folderPath, folder.c_str(), folder.size() + 1);
-    std::signal(SIGINT, RemoveWorkingFolderAndExit);
-    std::signal(SIGTERM, RemoveWorkingFolderAndExit);
-    std::signal(SIGHUP, RemoveWorkingFolderAndExit);
 }
 
 } // namespace
@@ -71,7 +54,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "Cannot creat the temporary file.\n");
         return 1;
     }
-    RemoveWorkingFolderOnSignals(folder.Path());
+    // A stop by signal takes the working file and folder, and the
+    // temporary output of a save in progress, with it.
+    const velmora::RemovedOnSignal workFile(folder.Path() + "AudioTemp.wav");
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(signal, RemoveWhatIsPendingAndExit);
 
     TerminalDialogs dialogs;
     Session session(folder.Path(), dialogs);

@@ -10,6 +10,7 @@
 #include "platform/UserDialogs.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace velmora {
@@ -18,9 +19,10 @@ namespace {
 
 // Moves the bytes from readFrom up to readLimit down to writeTo (never
 // above readFrom), in blocks, front to back so that nothing is overwritten
-// before it has been read.  Returns the write position after the last byte.
-std::uint64_t MoveDown(File& file, std::uint64_t writeTo, std::uint64_t readFrom,
-                       std::uint64_t readLimit, Progress& processing)
+// before it has been read.  Returns the write position after the last
+// byte, or nothing when a block could not be read in full or written.
+std::optional<std::uint64_t> MoveDown(File& file, std::uint64_t writeTo, std::uint64_t readFrom,
+                                      std::uint64_t readLimit, Progress& processing)
 {
     ProgressMeter meter(processing);
     const std::uint64_t total = readLimit > readFrom ? readLimit - readFrom : 0;
@@ -34,13 +36,11 @@ std::uint64_t MoveDown(File& file, std::uint64_t writeTo, std::uint64_t readFrom
     while (readFrom < readLimit) {
         const auto wanted = static_cast<std::size_t>(
             std::min<std::uint64_t>(block.size(), readLimit - readFrom));
-        const std::size_t n = file.ReadAt(readFrom, block.data(), wanted);
-        if (n == 0)
-            break;
-        file.WriteAt(writeTo, block.data(), n);
-        readFrom += n;
-        writeTo += n;
-        moved += n;
+        if (file.ReadAt(readFrom, block.data(), wanted) != wanted || !file.WriteAt(writeTo, block.data(), wanted))
+            return std::nullopt;
+        readFrom += wanted;
+        writeTo += wanted;
+        moved += wanted;
         meter.Report(moved, total);
     }
     return writeTo;
@@ -48,13 +48,17 @@ std::uint64_t MoveDown(File& file, std::uint64_t writeTo, std::uint64_t readFrom
 
 // Cuts the file at newLength, patches both header sizes, recomputes the
 // document and rescans it into new peak arrays.
-void FinishLengthChange(File& file, Document& doc, std::uint64_t newLength, Progress& reloading)
+EditEnd FinishLengthChange(File& file, Document& doc, std::optional<std::uint64_t> newLength, Progress& reloading,
+                           UserDialogs& dialogs)
 {
-    file.Truncate(newLength);
-    const auto length = static_cast<std::uint32_t>(newLength);
-    PatchEditedSizes(file, length, doc.DataOffset);
+    if (!newLength || !file.Truncate(*newLength))
+        return FailRewrite(file, doc, reloading, dialogs);
+    const auto length = static_cast<std::uint32_t>(*newLength);
+    if (!PatchEditedSizes(file, length, doc.DataOffset))
+        return FailRewrite(file, doc, reloading, dialogs);
     RecomputeAfterLengthChange(doc, length);
     ScanColumnPeaks(file, doc, doc.PeakUpper, doc.PeakLower, reloading);
+    return EditEnd::Done;
 }
 
 } // namespace
@@ -67,9 +71,8 @@ EditEnd RunDeleteBody(Document& doc, Progress& processing, Progress& reloading,
     if (!file)
         return EditEnd::NotOpened;
     const std::uint64_t end = std::min<std::uint64_t>(doc.DataEnd, file.Size());
-    const std::uint64_t written = MoveDown(file, range.StartByte, range.EndByte, end, processing);
-    FinishLengthChange(file, doc, written, reloading);
-    return EditEnd::Done;
+    const auto written = MoveDown(file, range.StartByte, range.EndByte, end, processing);
+    return FinishLengthChange(file, doc, written, reloading, dialogs);
 }
 
 EditEnd RunCutOutBody(Document& doc, Progress& processing, Progress& reloading,
@@ -83,11 +86,10 @@ EditEnd RunCutOutBody(Document& doc, Progress& processing, Progress& reloading,
     File file = OpenForRewrite(doc, dialogs);
     if (!file)
         return EditEnd::NotOpened;
-    file.Truncate(range.EndByte);
-    const std::uint64_t written =
-        MoveDown(file, doc.DataOffset, range.StartByte, range.EndByte, processing);
-    FinishLengthChange(file, doc, written, reloading);
-    return EditEnd::Done;
+    if (!file.Truncate(range.EndByte))
+        return FailRewrite(file, doc, reloading, dialogs);
+    const auto written = MoveDown(file, doc.DataOffset, range.StartByte, range.EndByte, processing);
+    return FinishLengthChange(file, doc, written, reloading, dialogs);
 }
 
 void SetMarkersAfterDelete(Document& doc)

@@ -1,6 +1,8 @@
 #include "EditRange.h"
 
+#include "document/ColumnPeakScan.h"
 #include "document/Document.h"
+#include "import/WorkFileFormat.h"
 #include "platform/File.h"
 #include "platform/UserDialogs.h"
 
@@ -50,6 +52,32 @@ void RecomputeAfterLengthChange(Document& doc, std::uint32_t newLength)
     doc.ColumnCount = ColumnCountFor(doc.TotalFrames, doc.FramesPerColumn);
     doc.PeakUpper.assign(doc.ColumnCount, 0);
     doc.PeakLower.assign(doc.ColumnCount, 0);
+}
+
+EditEnd FailRewrite(File& file, Document& doc, Progress& reloading, UserDialogs& dialogs)
+{
+    dialogs.ShowMessage("Cannot write the temporary file.");
+    WaveHeader header;
+    if (ReadWaveHeader(file, header)) {
+        // Not even the header reads back: no samples can be trusted.
+        header.DataOffset = doc.DataOffset;
+        header.DataSize = 0;
+        header.DataEnd = doc.DataOffset;
+        header.DurationSeconds = 0;
+    }
+    doc.DataOffset = header.DataOffset;
+    doc.DataSize = header.DataSize;
+    doc.DataEnd = header.DataEnd;
+    doc.DurationSeconds = header.DurationSeconds;
+    doc.TotalFrames = doc.DataSize / static_cast<std::uint32_t>(doc.FrameSize);
+    doc.ColumnCount = ColumnCountFor(doc.TotalFrames, doc.FramesPerColumn);
+    doc.PeakUpper.assign(doc.ColumnCount, 0);
+    doc.PeakLower.assign(doc.ColumnCount, 0);
+    ScanColumnPeaks(file, doc, doc.PeakUpper, doc.PeakLower, reloading);
+    const std::uint32_t lastColumn = doc.ColumnCount == 0 ? 0 : doc.ColumnCount - 1;
+    doc.SelFinish = std::min(doc.SelFinish, lastColumn);
+    doc.SelStart = std::min(doc.SelStart, doc.SelFinish);
+    return EditEnd::Failed;
 }
 
 } // namespace velmora

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "EditBody.h"
+
 #include <cstdint>
 
 namespace velmora {
 
 class File;
+class Progress;
 class UserDialogs;
 struct Document;
 
@@ -28,5 +31,11 @@ File OpenForRewrite(const Document& doc, UserDialogs& dialogs);
 // bytes: DataEnd, DataSize, DurationSeconds, TotalFrames and ColumnCount in
 // that order, then new zero-filled peak arrays of ColumnCount entries.
 void RecomputeAfterLengthChange(Document& doc, std::uint32_t newLength);
+
+// After a rewrite failed part way: shows "Cannot write the temporary file."
+// and makes the document describe the open working file as it now is -
+// its header and length read again, the columns and the peaks rescanned,
+// the markers kept inside the columns.  Returns EditEnd::Failed.
+EditEnd FailRewrite(File& file, Document& doc, Progress& reloading, UserDialogs& dialogs);
 
 } // namespace velmora

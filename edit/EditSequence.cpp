@@ -32,6 +32,8 @@ EditEnd RunEdit(Document& doc, const EditRequest& edit, Progress& processing, Pr
     if (end == EditEnd::Refused)
         return end;
     doc.Modified = true;
+    if (end == EditEnd::Failed)
+        return end;  // the markers were kept inside what the file now holds
     if (edit.Command == EditCommand::Delete)
         SetMarkersAfterDelete(doc);
     else if (edit.Command == EditCommand::CutOut)

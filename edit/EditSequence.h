@@ -23,7 +23,9 @@ struct EditRequest {
 // follows it.  The document is marked modified, also when the working file
 // could not be opened; Delete leaves the markers framing the column at the
 // joint and Cut Out puts them on the whole new file.  An edit its body
-// refused (Cut Out of an empty selection) changes nothing at all.
+// refused (Cut Out of an empty selection) changes nothing at all; one whose
+// rewrite failed part way counts as a change, with the markers as the
+// failure left them.
 //
 // Stopping playback and re-creating the stream, the progress dialog and
 // the view are the front end's.

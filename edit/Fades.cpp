@@ -26,13 +26,15 @@ EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
             const auto rising = static_cast<std::int32_t>(frame / step);
             return direction == FadeDirection::In ? rising : 100 - rising;
         };
-        RewriteRangeSamples(
+        const bool rewritten = RewriteRangeSamples(
             file, doc, range,
             [&](std::uint32_t frame, std::int32_t x) {
                 const std::int32_t v = x * percentOf(frame) / 100;
                 return eightBit ? Clamp8(v) : Clamp16(v);
             },
             processing);
+        if (!rewritten)
+            return FailRewrite(file, doc, reloading, dialogs);
     }
     ScanColumnPeaks(file, doc, doc.PeakUpper, doc.PeakLower, reloading);
     return EditEnd::Done;

@@ -41,10 +41,10 @@ inline std::size_t RewriteBlockBytes(std::int32_t frameSize, std::uint64_t range
 // signed little-endian.  transform(frame, sample) receives the frame index
 // (0 for the first frame of the range) and one sample as a signed value
 // around 0 (8-bit: b - 128, 16-bit: s) and returns the new, already clamped
-// value.  The bar shows frames done of N.  A read that comes up short (the
-// file ended early) ends the rewrite after what was read.
+// value.  The bar shows frames done of N.  False when a block could not be
+// read in full or written back (the rewrite stops there).
 template <typename Transform>
-void RewriteRangeSamples(File& file, const Document& doc, const EditRange& range,
+bool RewriteRangeSamples(File& file, const Document& doc, const EditRange& range,
                          Transform transform, Progress& processing)
 {
     ProgressMeter meter(processing);
@@ -58,10 +58,9 @@ void RewriteRangeSamples(File& file, const Document& doc, const EditRange& range
     while (done < totalBytes) {
         const auto wanted =
             static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), totalBytes - done));
-        const std::size_t got = file.ReadAt(range.StartByte + done, block.data(), wanted);
-        const auto frames = static_cast<std::size_t>(got / frameSize);
-        if (frames == 0)
-            break;
+        if (file.ReadAt(range.StartByte + done, block.data(), wanted) != wanted)
+            return false;
+        const auto frames = static_cast<std::size_t>(wanted / frameSize);
         auto frame = static_cast<std::uint32_t>(done / frameSize);
         unsigned char* p = block.data();
         for (std::size_t f = 0; f < frames; ++f, ++frame) {
@@ -77,14 +76,16 @@ void RewriteRangeSamples(File& file, const Document& doc, const EditRange& range
                 }
             }
         }
-        const auto bytes = static_cast<std::size_t>(frames * frameSize);
-        file.WriteAt(range.StartByte + done, block.data(), bytes);
-        done += bytes;
+        if (!file.WriteAt(range.StartByte + done, block.data(), wanted))
+            return false;
+        done += wanted;
         meter.Report(done / frameSize, range.Frames);
     }
+    return true;
 }
 
-// Writes silence (8-bit 128, 16-bit 0) over the range without reading it.
-void SilenceRange(File& file, const Document& doc, const EditRange& range, Progress& processing);
+// Writes silence (8-bit 128, 16-bit 0) over the range without reading it;
+// false when a write failed.
+bool SilenceRange(File& file, const Document& doc, const EditRange& range, Progress& processing);
 
 } // namespace velmora

@@ -29,19 +29,20 @@ EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing
     File file = OpenForRewrite(doc, dialogs);
     if (!file)
         return EditEnd::NotOpened;
+    bool rewritten = true;
     if (mute) {
-        SilenceRange(file, doc, range, processing);
+        rewritten = SilenceRange(file, doc, range, processing);
     } else {
         const double factor = gain;
         if (doc.BitsPerSample == 8) {
-            RewriteRangeSamples(
+            rewritten = RewriteRangeSamples(
                 file, doc, range,
                 [factor](std::uint32_t, std::int32_t x) {
                     return Clamp8(static_cast<std::int64_t>(x * factor));
                 },
                 processing);
         } else {
-            RewriteRangeSamples(
+            rewritten = RewriteRangeSamples(
                 file, doc, range,
                 [factor](std::uint32_t, std::int32_t x) {
                     return Clamp16(static_cast<std::int64_t>(x * factor));
@@ -49,6 +50,8 @@ EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing
                 processing);
         }
     }
+    if (!rewritten)
+        return FailRewrite(file, doc, reloading, dialogs);
     ScanColumnPeaks(file, doc, doc.PeakUpper, doc.PeakLower, reloading);
     return EditEnd::Done;
 }

@@ -8,6 +8,7 @@
 #include "platform/File.h"
 #include "platform/PathText.h"
 #include "platform/ProgressMeter.h"
+#include "platform/SignalCleanup.h"
 #include "platform/UserDialogs.h"
 
 #include <algorithm>
@@ -24,6 +25,7 @@ namespace velmora {
 namespace {
 
 constexpr std::size_t WaveCopyBlockBytes = 10240;
+constexpr std::uint32_t MaxFeedBlockBytes = 1u << 20;
 constexpr const char* SaveFailedMessage = "Cannot save the file.";
 constexpr std::int32_t DefaultMp3Kbps = 128;
 constexpr std::int32_t DefaultWmaKbps = 96;
@@ -86,6 +88,7 @@ SaveEnd CopyWorkFile(const Document& doc, const std::string& destination, Progre
         return SaveEnd::Failed;
     }
     RemoveFileIfExists(temporary);
+    const RemovedOnSignal pending(temporary);
     File output = File::Open(temporary, File::Mode::CreateNew);
     if (!output)
         return Abandon(temporary, SaveEnd::Failed, false, dialogs);
@@ -120,7 +123,7 @@ SaveEnd CopyWorkFile(const Document& doc, const std::string& destination, Progre
 // is mixed down: even channels to the left, odd ones to the right.  Stops
 // at the end of the payload, when encode fails, or when the stop request is
 // raised after a chunk.
-enum class FeedEnd { Done, EncoderFailed, Stopped };
+enum class FeedEnd { Done, EncoderFailed, Stopped, ReadFailed };
 
 template <typename EncodeFn>
 FeedEnd FeedPayload(File& work, const Document& doc, std::int32_t chunkBytes, int outChannels, Progress& bar,
@@ -131,8 +134,11 @@ FeedEnd FeedPayload(File& work, const Document& doc, std::int32_t chunkBytes, in
     const int inChannels = std::max(doc.Channels, 1);
     const std::uint32_t bytesPerSample = eightBit ? 1 : 2;
     const std::uint32_t inFrameBytes = static_cast<std::uint32_t>(inChannels) * bytesPerSample;
-    const auto framesPerChunk =
-        std::max<std::uint32_t>(1, static_cast<std::uint32_t>(chunkBytes) / (2u * static_cast<std::uint32_t>(outChannels)));
+    // Frames read per chunk: what the encoder takes, and never more bytes
+    // than one bounded block, whatever channel count a header claims.
+    const auto framesPerChunk = std::max<std::uint32_t>(
+        1, std::min(static_cast<std::uint32_t>(chunkBytes) / (2u * static_cast<std::uint32_t>(outChannels)),
+                    MaxFeedBlockBytes / inFrameBytes));
     std::vector<std::int16_t> samples(static_cast<std::size_t>(framesPerChunk) * outChannels);
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(framesPerChunk) * inFrameBytes);
 
@@ -148,14 +154,17 @@ FeedEnd FeedPayload(File& work, const Document& doc, std::int32_t chunkBytes, in
         if (wanted >= inFrameBytes)
             wanted -= wanted % inFrameBytes;
         const auto got = static_cast<std::uint32_t>(work.ReadAt(doc.DataOffset + done, bytes.data(), wanted));
-        if (got == 0)
-            break;
+        // The payload is all there: anything less is a failing disk or a
+        // file cut short, and the encoded file would end early.
+        if (got < wanted)
+            return FeedEnd::ReadFailed;
         done += got;
         const std::uint32_t frames = got / inFrameBytes;
         std::uint32_t produced = 0;
         if (inChannels == outChannels || frames == 0) {
-            // Sample for sample (a stray last sample of a frame included).
-            produced = got / bytesPerSample;
+            // Sample for sample (a stray last sample of a frame included),
+            // never more than the buffer holds.
+            produced = std::min<std::uint32_t>(got / bytesPerSample, static_cast<std::uint32_t>(samples.size()));
             for (std::uint32_t i = 0; i < produced; ++i)
                 samples[i] = static_cast<std::int16_t>(sampleAt(&bytes[i * bytesPerSample]));
         } else {
@@ -192,6 +201,7 @@ SaveEnd EncodeThrough(const Document& doc, const std::string& destination, int o
     const std::string temporary = TemporaryOutputName(destination);
     FeedEnd fed = FeedEnd::Done;
     bool closed = false;
+    const RemovedOnSignal pending(temporary);
     {
         Encoder encoder(dialogs, doc.ProgramFolder);
         const std::int32_t chunk = open(encoder, temporary);
@@ -214,6 +224,8 @@ SaveEnd EncodeThrough(const Document& doc, const std::string& destination, int o
     }
     if (fed == FeedEnd::Stopped)
         return Abandon(temporary, SaveEnd::Cancelled, true, dialogs);
+    if (fed == FeedEnd::ReadFailed)
+        return Abandon(temporary, SaveEnd::Failed, false, dialogs);
     // An MP3 encoder failure has shown its message; a WMA writer's has not.
     if (fed == FeedEnd::EncoderFailed)
         return Abandon(temporary, SaveEnd::Failed, std::is_same_v<Encoder, WavToMp3>, dialogs);

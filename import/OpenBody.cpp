@@ -22,12 +22,16 @@ constexpr std::uint64_t MaxPayloadBytes = 0xFFFFFFFFull - WorkFileHeaderBytes;
 
 enum class SourceKind { Mp3, Wma };
 
-std::int32_t SourceBitrateOf(HSTREAM stream, bool wma)
+// The source's bit rate from its file size and its length: the length its
+// header gives (headerBytes of decoded sound), or what actually decoded
+// (decodedBytes) when that is shorter - a file cut short, say by a broken
+// download, would otherwise read as a fraction of its real rate.
+std::int32_t SourceBitrateOf(HSTREAM stream, QWORD headerBytes, QWORD decodedBytes, bool wma)
 {
-    const QWORD length = BASS_ChannelGetLength(stream, BASS_POS_BYTE);
-    const double seconds = (length == 0 || length == static_cast<QWORD>(-1))
-                               ? 0.0
-                               : BASS_ChannelBytes2Seconds(stream, length);
+    QWORD length = headerBytes == static_cast<QWORD>(-1) ? 0 : headerBytes;
+    if (length == 0 || decodedBytes < length)
+        length = decodedBytes;
+    const double seconds = length == 0 ? 0.0 : BASS_ChannelBytes2Seconds(stream, length);
     return SourceBitrateFrom(BASS_StreamGetFilePosition(stream, BASS_FILEPOS_END), seconds, wma);
 }
 
@@ -48,7 +52,7 @@ OpenBodyResult DecodeSource(const std::string& sourceFile, const std::string& wo
         return {};
     }
     StreamGuard guard{stream};
-    const std::int32_t bitrate = SourceBitrateOf(stream, kind == SourceKind::Wma);
+    const QWORD headerBytes = BASS_ChannelGetLength(stream, BASS_POS_BYTE);
 
     BASS_CHANNELINFO info;
     BASS_ChannelGetInfo(stream, &info);
@@ -90,15 +94,18 @@ OpenBodyResult DecodeSource(const std::string& sourceFile, const std::string& wo
         const double length = static_cast<double>(BASS_ChannelGetLength(stream, BASS_POS_BYTE));
         meter.Report(length > 0 ? std::min(100, static_cast<int>(position * 100.0 / length)) : 0);
     }
-    PatchDecodedSizes(work);
-    work.Close();
+    // A header whose sizes were not written, or a file whose last blocks
+    // did not reach the disk, is no working file.
+    const bool finished = PatchDecodedSizes(work);
+    if (!work.Close() || !finished)
+        failure = failure != nullptr ? failure : cannotCreate;
     if (failure != nullptr) {
         dialogs.ShowMessage(failure);
         return {};
     }
     if (cancelled)
-        return {OpenBodyEnd::Cancelled, bitrate};
-    return {OpenBodyEnd::Produced, bitrate};
+        return {OpenBodyEnd::Cancelled, 0};
+    return {OpenBodyEnd::Produced, SourceBitrateOf(stream, headerBytes, written, kind == SourceKind::Wma)};
 }
 
 OpenBodyResult CopyWaveSource(const std::string& sourceFile, const std::string& workFile,
@@ -132,6 +139,10 @@ OpenBodyResult CopyWaveSource(const std::string& sourceFile, const std::string& 
     }
     if (source.LastError() != 0) {
         dialogs.ShowMessage("Cannot open the file.");
+        return {};
+    }
+    if (!work.Close()) {
+        dialogs.ShowMessage("Cannot creat the temporary file.");
         return {};
     }
     return {OpenBodyEnd::Produced, 0};

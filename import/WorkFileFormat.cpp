@@ -9,6 +9,12 @@
 
 namespace velmora {
 
+namespace {
+// Above any rate audio hardware plays; with at most four bytes a frame the
+// bytes per second then always fit 32 bits.
+constexpr std::uint32_t MaxSampleRate = 768000;
+} // namespace
+
 std::int32_t FrameSizeFor(std::int32_t bitsPerSample, std::int32_t channels)
 {
     const std::int32_t bytesPerSample = (bitsPerSample == 8) ? 1 : 2;
@@ -47,6 +53,13 @@ std::optional<std::string> ReadWaveHeader(File& file, WaveHeader& header)
 
     if (header.BitsPerSample != 8 && header.BitsPerSample != 16)
         return "Not PCM formats!";
+    // The editor's frames hold one or two channels; a file of more would
+    // be cut into frames that straddle its own, and every edit would
+    // scramble it.
+    if (header.Channels > 2)
+        return "Only mono and stereo Wave files can be opened.";
+    if (layout.SampleRate > MaxSampleRate)
+        return "Invalid Wave format.";
     return std::nullopt;
 }
 

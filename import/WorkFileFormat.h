@@ -37,8 +37,8 @@ struct WaveHeader {
 std::optional<std::string> ReadWaveHeader(File& file, WaveHeader& header);
 
 // Bytes per sample frame as the editor handles it: 1 for 8-bit mono, 2 for
-// 8-bit with any other channel count and for 16-bit mono, 4 for 16-bit with
-// any other channel count (more than two channels are handled as two).
+// 8-bit stereo and for 16-bit mono, 4 for 16-bit stereo.  (The reading
+// rules refuse more than two channels.)
 std::int32_t FrameSizeFor(std::int32_t bitsPerSample, std::int32_t channels);
 
 // Writes the 44-byte header of a decoded working file at offset 0, both size

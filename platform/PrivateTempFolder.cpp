@@ -1,11 +1,60 @@
 #include "PrivateTempFolder.h"
 
+#include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <system_error>
+#include <unistd.h>
 #include <vector>
 
 namespace velmora {
+
+namespace {
+
+constexpr const char* Prefix = "velmora-";
+constexpr std::size_t RandomPart = 6;  // mkdtemp's XXXXXX
+constexpr const char* LockName = "velmora.lock";
+// A folder with no lock file yet is one being made right now by a starting
+// instance, unless it is older than this.
+constexpr auto CreationGrace = std::chrono::minutes(1);
+
+bool IsPrivateFolderName(const std::string& name)
+{
+    return name.size() == std::string(Prefix).size() + RandomPart && name.starts_with(Prefix) &&
+           name.find('-', std::string(Prefix).size()) == std::string::npos;
+}
+
+// True when no running instance holds folder: its lock file can be locked,
+// or it has none and is older than a folder in the making.
+bool IsAbandoned(const std::filesystem::path& folder)
+{
+    const int fd = ::open((folder / LockName).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        std::error_code error;
+        const auto written = std::filesystem::last_write_time(folder, error);
+        return !error && std::filesystem::file_time_type::clock::now() - written > CreationGrace;
+    }
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return free;
+}
+
+} // namespace
+
+void PrivateTempFolder::RemoveAbandoned(const std::filesystem::path& base)
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(base, error)) {
+        std::error_code ignored;
+        if (!IsPrivateFolderName(entry.path().filename().string()) || !entry.is_directory(ignored) ||
+            entry.is_symlink(ignored))
+            continue;
+        if (IsAbandoned(entry.path()))
+            std::filesystem::remove_all(entry.path(), ignored);
+    }
+}
 
 PrivateTempFolder::PrivateTempFolder()
 {
@@ -13,12 +62,22 @@ PrivateTempFolder::PrivateTempFolder()
     std::filesystem::path base = std::filesystem::temp_directory_path(error);
     if (error)
         base = "/tmp";
-    std::string pattern = (base / "velmora-XXXXXX").string();
+    // What killed instances left behind goes first.
+    RemoveAbandoned(base);
+
+    std::string pattern = (base / (std::string(Prefix) + "XXXXXX")).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     // mkdtemp creates the folder with mode 0700.
-    if (::mkdtemp(name.data()) != nullptr)
-        path_ = std::string(name.data()) + '/';
+    if (::mkdtemp(name.data()) == nullptr)
+        return;
+    path_ = std::string(name.data()) + '/';
+    // The lock, held for the instance's life, tells others the folder is in use.
+    lockFd_ = ::open((path_ + LockName).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (lockFd_ >= 0)
+        ::flock(lockFd_, LOCK_EX | LOCK_NB);
+    lockCleanup_ = std::make_unique<RemovedOnSignal>(path_ + LockName);
+    folderCleanup_ = std::make_unique<RemovedOnSignal>(path_);
 }
 
 PrivateTempFolder::~PrivateTempFolder()
@@ -27,6 +86,8 @@ PrivateTempFolder::~PrivateTempFolder()
         return;
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
+    if (lockFd_ >= 0)
+        ::close(lockFd_);
 }
 
 } // namespace velmora

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "SignalCleanup.h"
+
+#include <filesystem>
+#include <memory>
 #include <string>
 
 namespace velmora {
@@ -11,6 +15,12 @@ namespace velmora {
 // The working file lives here.  A fixed name in the shared temporary folder
 // would let two running editors overwrite each other's work and let a
 // planted link redirect the writes.
+//
+// The instance holds a lock on a file inside for its whole life, so that a
+// folder left by a killed instance (or a crash, or a power cut) can be told
+// from one in use: making a new folder first removes every folder of this
+// program in the temporary folder whose lock is free.  A signal that stops
+// the program takes the folder too (SignalCleanup).
 class PrivateTempFolder {
 public:
     PrivateTempFolder();
@@ -24,8 +34,15 @@ public:
     // folder could not be created.
     const std::string& Path() const { return path_; }
 
+    // Removes the folders of this program under base that no running
+    // instance holds.
+    static void RemoveAbandoned(const std::filesystem::path& base);
+
 private:
     std::string path_;
+    int lockFd_ = -1;
+    std::unique_ptr<RemovedOnSignal> lockCleanup_;
+    std::unique_ptr<RemovedOnSignal> folderCleanup_;
 };
 
 } // namespace velmora

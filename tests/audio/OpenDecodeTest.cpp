@@ -146,6 +146,20 @@ TEST_F(OpenDecodeTest, A128kMp3GivesItsBitrateAndACapitalExtensionIsDecoded)
     EXPECT_EQ(doc.TotalFrames, 20u * 44100);
 }
 
+TEST_F(OpenDecodeTest, AnMp3CutShortGivesTheBitrateOfWhatItHolds)
+{
+    // Its header (LAME's tag) still promises a minute.  (The formula counts
+    // whole seconds, so the half minute left keeps the rounding small.)
+    const std::string wav = Source(44100, 1, 60);
+    const std::string mp3 = dir / "cut.mp3";
+    ASSERT_TRUE(Shell("lame --quiet -b 128 '" + wav + "' '" + mp3 + "'"));
+    std::filesystem::resize_file(mp3, std::filesystem::file_size(mp3) / 2);
+    ASSERT_EQ(Open(mp3), OpenEnd::Loaded);
+    EXPECT_GE(doc.SourceBitrate, 124);
+    EXPECT_LE(doc.SourceBitrate, 136);
+    EXPECT_LT(doc.TotalFrames, 31u * 44100);
+}
+
 TEST_F(OpenDecodeTest, AStreamThatChangesItsChannelsOnTheWayKeepsItsFirstFormat)
 {
     // Two MP3s joined end to end, stereo then mono.

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+
 #include <csignal>
 #include <random>
 #include <thread>
@@ -313,6 +316,56 @@ TEST_F(CliTest, AKilledSaveLeavesTheOldOrTheNewFile)
         std::filesystem::remove_all(tmp.Path());
         std::filesystem::create_directory(tmp.Path());
     }
+}
+
+TEST_F(CliTest, AStopBySignalDuringASaveLeavesNothingBehind)
+{
+    const std::string input = dir / "long.wav";
+    ASSERT_TRUE(test::Shell("sox -n -r 44100 -c 2 -b 16 '" + input + "' synth 120 sine 440"));
+    for (const char* name : {"out.mp3", "out.wma"}) {
+        for (int signal : {SIGINT, SIGTERM}) {
+            const std::string destination = dir / name;
+            const std::vector<unsigned char> old(5000, 'o');
+            test::WriteWholeFile(destination, old);
+            const std::string temporary = dir / ("~" + std::string(name) + ".tmp");
+            const int pid = test::StartProcess({VELMORA_CLI_PATH, input, "--save", destination}, {{"TMPDIR", tmp.Path()}});
+            for (int waited = 0; waited < 10000 && !std::filesystem::exists(temporary); waited += 5)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            ASSERT_TRUE(std::filesystem::exists(temporary)) << name;
+            ::kill(pid, signal);
+            EXPECT_EQ(test::WaitProcess(pid), 128 + signal);
+            EXPECT_FALSE(std::filesystem::exists(temporary)) << name << " " << signal;
+            EXPECT_TRUE(std::filesystem::is_empty(tmp.Path())) << name << " " << signal;
+            EXPECT_EQ(test::ReadWholeFile(destination), old);
+        }
+    }
+}
+
+TEST_F(CliTest, FoldersOfKilledRunsAreRemovedByTheNextRun)
+{
+    const std::string input = WaveBuilder().Samples(std::vector<unsigned char>(4 * 30000, 1)).WriteTo(dir / "in.wav");
+    const std::string killed = tmp / "velmora-Kq3x9Z";
+    std::filesystem::create_directory(killed);
+    test::WriteWholeFile(killed + "/velmora.lock", {});
+    test::WriteWholeFile(killed + "/AudioTemp.wav", std::vector<unsigned char>(1000, 1));
+    // A running instance's folder: its lock is held.
+    const std::string running = tmp / "velmora-Rn8w2P";
+    std::filesystem::create_directory(running);
+    test::WriteWholeFile(running + "/velmora.lock", {});
+    const int lock = ::open((running + "/velmora.lock").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    // One without a lock: a folder a starting instance is making now.
+    const std::string starting = tmp / "velmora-St4r7s";
+    std::filesystem::create_directory(starting);
+    const std::string other = tmp / "velmora-test-keep";
+    std::filesystem::create_directory(other);
+
+    ASSERT_EQ(Cli({input, "--info"}).ExitCode, 0);
+    ::close(lock);
+    EXPECT_FALSE(std::filesystem::exists(killed));
+    EXPECT_TRUE(std::filesystem::exists(running + "/velmora.lock"));
+    EXPECT_TRUE(std::filesystem::exists(starting));
+    EXPECT_TRUE(std::filesystem::exists(other));
 }
 
 TEST_F(CliTest, CutOutOfAnEmptySelectionIsRefused)

@@ -182,7 +182,7 @@ TEST_P(ScanAgreesWithModel, OnLargeRandomFiles)
 
 INSTANTIATE_TEST_SUITE_P(ColumnPeakScan, ScanAgreesWithModel,
                          testing::Combine(testing::Values(FormatCase{1, 8}, FormatCase{2, 8}, FormatCase{1, 16},
-                                                          FormatCase{2, 16}, FormatCase{4, 16}),
+                                                          FormatCase{2, 16}),
                                           testing::Values(10000, 6000, 1000)));
 
 } // namespace

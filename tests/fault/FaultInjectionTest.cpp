@@ -1,0 +1,193 @@
+// Failing reads, writes, truncations, flushes and closes at every point of
+// the edits, the saves and the open, through the preloaded fault library:
+// no failure is passed off as success.  An edit either completes or says
+// so and leaves a document that describes the working file as it now is; a
+// save leaves the old destination or the new one and no temporary file; an
+// open that could not finish its working file refuses.
+
+#include "document/Document.h"
+#include "document/LoadWorkFile.h"
+#include "document/OpenSequence.h"
+#include "edit/EditSequence.h"
+#include "export/SaveBody.h"
+#include "support/Fakes.h"
+#include "support/Process.h"
+#include "support/ReferenceModel.h"
+#include "support/TempDir.h"
+#include "support/WaveBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <dlfcn.h>
+#include <filesystem>
+
+namespace velmora {
+namespace {
+
+using test::Bytes;
+
+// The fault library's switch; the tests run with it preloaded.
+class Fault {
+public:
+    Fault()
+    {
+        arm_ = reinterpret_cast<ArmFn>(::dlsym(RTLD_DEFAULT, "velmora_fault_arm"));
+        calls_ = reinterpret_cast<CallsFn>(::dlsym(RTLD_DEFAULT, "velmora_fault_calls"));
+    }
+    bool Loaded() const { return arm_ != nullptr && calls_ != nullptr; }
+    void Arm(const char* op, long nth, int error, bool sticky) { arm_(op, nth, error, sticky ? 1 : 0); }
+    void Disarm() { arm_(nullptr, 0, 0, 0); }
+    // Whether the armed call was reached.
+    bool Fired(long nth) const { return calls_() >= nth; }
+
+private:
+    using ArmFn = void (*)(const char*, long, int, int);
+    using CallsFn = long (*)();
+    ArmFn arm_ = nullptr;
+    CallsFn calls_ = nullptr;
+};
+
+class FaultTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(fault.Loaded()) << "run with the fault library preloaded"; }
+    void TearDown() override { fault.Disarm(); }
+
+    // A stereo 16-bit working file of about three rewrite blocks, loaded.
+    void LoadWorkFile3Blocks()
+    {
+        doc = Document{};
+        doc.WorkFile = dir / "AudioTemp.wav";
+        doc.ProgramFolder = VELMORA_PLUGIN_DIR;
+        test::WaveBuilder()
+            .Format(1, 2, 44100, 16)
+            .Samples(test::RandomBytes(4u * 800000, 7))
+            .ChunkAfterData("id3 ", Bytes(10, 'r'))
+            .WriteTo(doc.WorkFile);
+        NullProgress none;
+        ASSERT_TRUE(LoadWorkFile(doc, none, dialogs));
+        doc.SelStart = 10;
+        doc.SelFinish = 60;
+    }
+
+    // The document describes the working file as it is on the disk.
+    void ExpectDocumentDescribesTheFile(const std::string& what) const
+    {
+        const Bytes file = test::ReadWholeFile(doc.WorkFile);
+        EXPECT_LE(doc.DataEnd, file.size()) << what;
+        EXPECT_EQ(doc.TotalFrames, doc.DataSize / 4) << what;
+        EXPECT_EQ(doc.ColumnCount, ColumnCountFor(doc.TotalFrames, doc.FramesPerColumn)) << what;
+        test::ModelFormat f;
+        f.DataOffset = doc.DataOffset;
+        f.DataEnd = doc.DataEnd;
+        EXPECT_EQ(doc.PeakUpper, test::ModelScan(file, f, doc.ColumnCount).Upper) << what;
+        EXPECT_LE(doc.SelStart, doc.SelFinish) << what;
+        EXPECT_LT(doc.SelFinish, std::max(doc.ColumnCount, 1u)) << what;
+    }
+
+    Fault fault;
+    test::TempDir dir;
+    Document doc;
+    test::RecordingDialogs dialogs;
+};
+
+TEST_F(FaultTest, AnEditThatCannotWriteSaysSoAndDescribesTheFileAsItIs)
+{
+    const EditRequest edits[] = {{EditCommand::Delete}, {EditCommand::CutOut}, {EditCommand::Volume, 0.5f, false},
+                                 {EditCommand::Volume, 1.0f, true}, {EditCommand::FadeIn}};
+    struct Point {
+        const char* Op;
+        long Nth;
+        bool Sticky;
+    };
+    // Writes and truncations anywhere; a read only where it is the
+    // rewrite's own (the first one: the rescan afterwards reads too).
+    const Point points[] = {{"pwrite", 1, false}, {"pwrite", 2, false}, {"pwrite", 3, true}, {"pwrite", 1, true},
+                            {"ftruncate", 1, false}, {"ftruncate", 2, false}, {"pread", 1, false}};
+    for (const EditRequest& edit : edits) {
+        for (const Point& point : points) {
+            if (std::string(point.Op) == "pread" && edit.Mute)
+                continue;  // silence is written without reading
+            const std::string what = std::to_string(static_cast<int>(edit.Command)) + " " + point.Op + " " +
+                                     std::to_string(point.Nth) + (point.Sticky ? "+" : "");
+            LoadWorkFile3Blocks();
+            dialogs.Messages.clear();
+            NullProgress processing, reloading;
+            fault.Arm(point.Op, point.Nth, ENOSPC, point.Sticky);
+            const EditEnd end = RunEdit(doc, edit, processing, reloading, dialogs);
+            const bool fired = fault.Fired(point.Nth);
+            fault.Disarm();
+            EXPECT_EQ(end, fired ? EditEnd::Failed : EditEnd::Done) << what;
+            if (end == EditEnd::Failed) {
+                EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Cannot write the temporary file."}) << what;
+            }
+            EXPECT_TRUE(doc.Modified) << what;
+            ExpectDocumentDescribesTheFile(what);
+        }
+    }
+}
+
+TEST_F(FaultTest, ASaveThatFailsLeavesTheOldDestinationAndNoTemporaryFile)
+{
+    LoadWorkFile3Blocks();
+    const Bytes old(100, 9);
+    for (const char* name : {"out.wav", "out.mp3"}) {
+        const std::string destination = dir / name;
+        for (const char* op : {"pread", "pwrite", "fsync", "close"}) {
+            for (long nth : {1, 2, 5}) {
+                const std::string what = std::string(name) + " " + op + " " + std::to_string(nth);
+                test::WriteWholeFile(destination, old);
+                dialogs.Messages.clear();
+                NullProgress bar;
+                fault.Arm(op, nth, EIO, true);
+                const SaveEnd end = RunSaveBody(doc, destination, bar, dialogs);
+                const bool fired = fault.Fired(nth);
+                fault.Disarm();
+                EXPECT_FALSE(std::filesystem::exists(TemporaryOutputName(destination))) << what;
+                if (end == SaveEnd::Saved) {
+                    EXPECT_FALSE(fired && std::string(op) != "close") << what;
+                    EXPECT_NE(test::ReadWholeFile(destination), old) << what;
+                } else {
+                    EXPECT_EQ(end, SaveEnd::Failed) << what;
+                    EXPECT_TRUE(fired) << what;
+                    EXPECT_EQ(test::ReadWholeFile(destination), old) << what;
+                    EXPECT_EQ(dialogs.Messages.size(), 1u) << what;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(FaultTest, AnOpenWhoseWorkingFileIsNotFinishedRefuses)
+{
+    const std::string wav = dir / "in.wav";
+    test::WaveBuilder().Format(1, 2, 44100, 16).Samples(test::RandomBytes(4u * 44100, 3)).WriteTo(wav);
+    const std::string mp3 = dir / "in.mp3";
+    ASSERT_TRUE(test::Shell("lame --quiet -b 128 '" + wav + "' '" + mp3 + "'"));
+    for (const std::string& source : {wav, mp3}) {
+        // The working file is the first regular file the open writes and the
+        // first it closes after writing (a decoder's own probing closes
+        // come before, and fail too once a failure sticks).
+        const std::pair<const char*, long> points[] = {{"pwrite", 1}, {"pwrite", 2}, {"pwrite", 3}, {"close", 1}};
+        for (const auto& [op, nth] : points) {
+            {
+                const std::string what = source + " " + op + " " + std::to_string(nth);
+                doc = Document{};
+                doc.TempFolder = dir / "";
+                doc.SourceFile = source;
+                dialogs.Messages.clear();
+                NullProgress decoding, loading;
+                fault.Arm(op, nth, ENOSPC, true);
+                const OpenEnd end = RunOpenBody(doc, decoding, loading, dialogs);
+                fault.Disarm();
+                // Every write and the closing of the working file come before
+                // it is loaded: each failure refuses the open.
+                EXPECT_EQ(end, OpenEnd::Failed) << what;
+                EXPECT_EQ(dialogs.Messages.size(), 1u) << what;
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace velmora

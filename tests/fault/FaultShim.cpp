@@ -1,0 +1,151 @@
+// A preloaded library that makes chosen file-system calls fail, so that
+// tests can prove every failure is reported rather than passed off as
+// success.  Only calls on regular files count.
+//
+// Armed by the test through velmora_fault_arm(op, nth, error, sticky), or
+// for a child process through VELMORA_FAULT="op:nth:error[:sticky]": the
+// nth call (from 1) of op - pread, pwrite, ftruncate, fsync or close -
+// fails with errno = error, and with sticky every later one too (a disk
+// that stays full).
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+enum Op { Pread, Pwrite, Ftruncate, Fsync, Close, OpCount };
+constexpr const char* OpNames[OpCount] = {"pread", "pwrite", "ftruncate", "fsync", "close"};
+
+struct Rule {
+    std::atomic<int> Op{-1};
+    std::atomic<long> Nth{0};
+    std::atomic<int> Error{0};
+    std::atomic<bool> Sticky{false};
+    std::atomic<long> Calls{0};
+};
+Rule g_rule;
+
+int OpOf(const char* name)
+{
+    for (int op = 0; op < OpCount; ++op)
+        if (std::strcmp(name, OpNames[op]) == 0)
+            return op;
+    return -1;
+}
+
+void ArmFromEnvironment()
+{
+    static std::atomic<bool> done{false};
+    if (done.exchange(true))
+        return;
+    const char* spec = std::getenv("VELMORA_FAULT");
+    if (spec == nullptr)
+        return;
+    char name[16] = {};
+    long nth = 0;
+    int error = 0;
+    int sticky = 0;
+    const char* colon = std::strchr(spec, ':');
+    if (colon == nullptr || colon - spec >= static_cast<long>(sizeof name))
+        return;
+    std::memcpy(name, spec, static_cast<std::size_t>(colon - spec));
+    char* end = nullptr;
+    nth = std::strtol(colon + 1, &end, 10);
+    if (end != nullptr && *end == ':')
+        error = static_cast<int>(std::strtol(end + 1, &end, 10));
+    if (end != nullptr && *end == ':')
+        sticky = static_cast<int>(std::strtol(end + 1, &end, 10));
+    g_rule.Calls = 0;
+    g_rule.Nth = nth;
+    g_rule.Error = error;
+    g_rule.Sticky = sticky != 0;
+    g_rule.Op = OpOf(name);
+}
+
+bool IsRegularFile(int fd)
+{
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// True when this call of op on fd is to fail (errno is set then).
+bool ShouldFail(Op op, int fd)
+{
+    ArmFromEnvironment();
+    if (g_rule.Op.load() != op || !IsRegularFile(fd))
+        return false;
+    const long call = ++g_rule.Calls;
+    if (call == g_rule.Nth.load() || (g_rule.Sticky.load() && call > g_rule.Nth.load())) {
+        errno = g_rule.Error.load();
+        return true;
+    }
+    return false;
+}
+
+template <typename Fn>
+Fn Next(const char* name)
+{
+    return reinterpret_cast<Fn>(::dlsym(RTLD_NEXT, name));
+}
+
+} // namespace
+
+extern "C" {
+
+__attribute__((visibility("default"))) void velmora_fault_arm(const char* op, long nth, int error, int sticky)
+{
+    g_rule.Op = -1;
+    g_rule.Calls = 0;
+    g_rule.Nth = nth;
+    g_rule.Error = error;
+    g_rule.Sticky = sticky != 0;
+    g_rule.Op = op != nullptr ? OpOf(op) : -1;
+}
+
+__attribute__((visibility("default"))) long velmora_fault_calls()
+{
+    return g_rule.Calls.load();
+}
+
+__attribute__((visibility("default"))) ssize_t pread(int fd, void* buffer, size_t size, off_t offset)
+{
+    static const auto next = Next<ssize_t (*)(int, void*, size_t, off_t)>("pread");
+    return ShouldFail(Pread, fd) ? -1 : next(fd, buffer, size, offset);
+}
+
+__attribute__((visibility("default"))) ssize_t pwrite(int fd, const void* buffer, size_t size, off_t offset)
+{
+    static const auto next = Next<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite");
+    return ShouldFail(Pwrite, fd) ? -1 : next(fd, buffer, size, offset);
+}
+
+__attribute__((visibility("default"))) int ftruncate(int fd, off_t length)
+{
+    static const auto next = Next<int (*)(int, off_t)>("ftruncate");
+    return ShouldFail(Ftruncate, fd) ? -1 : next(fd, length);
+}
+
+__attribute__((visibility("default"))) int fsync(int fd)
+{
+    static const auto next = Next<int (*)(int)>("fsync");
+    return ShouldFail(Fsync, fd) ? -1 : next(fd);
+}
+
+__attribute__((visibility("default"))) int close(int fd)
+{
+    static const auto next = Next<int (*)(int)>("close");
+    if (ShouldFail(Close, fd)) {
+        const int error = errno;
+        next(fd);  // the descriptor goes all the same, as after a real failure
+        errno = error;
+        return -1;
+    }
+    return next(fd);
+}
+
+} // extern "C"
