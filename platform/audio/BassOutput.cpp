@@ -81,8 +81,7 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart)
     PlaybackChannel* player = Player(handle);
     if (player == nullptr)
         return 0;
-    player->Play(restart != 0);
-    return 1;
+    return player->Play(restart != 0) ? 1 : 0;
 }
 
 BOOL BASS_ChannelPause(DWORD handle)

@@ -1,5 +1,6 @@
 #include "DecodeChannel.h"
 
+#include "FfmpegLog.h"
 #include "StereoMix.h"
 
 extern "C" {
@@ -24,7 +25,7 @@ constexpr std::uint32_t RateForHighSources = 48000;
 
 std::unique_ptr<DecodeChannel> DecodeChannel::Open(const std::string& path)
 {
-    av_log_set_level(AV_LOG_QUIET);
+    ApplyFfmpegLogLevel();
     std::unique_ptr<DecodeChannel> channel(new DecodeChannel);
     if (!channel->Setup(path))
         return nullptr;

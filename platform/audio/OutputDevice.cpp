@@ -44,7 +44,7 @@ std::unique_ptr<OutputDevice> OutputDevice::Open(int rate)
 OutputDevice::~OutputDevice()
 {
     feeder_.request_stop();
-    wake_.notify_all();
+    Wake();
     if (feeder_.joinable())
         feeder_.join();
     if (device_ != 0)
@@ -79,39 +79,56 @@ void OutputDevice::Remove(const PlaybackChannel* channel)
 
 void OutputDevice::Wake()
 {
+    {
+        std::lock_guard lock(wakeMutex_);
+        wakeRequested_ = true;
+    }
     wake_.notify_all();
 }
 
 void SDLCALL OutputDevice::Callback(void* self, Uint8* stream, int length)
 {
+    // Nothing is allocated here: a driver that asks for more than it said
+    // is served in pieces of the mix buffer's size.
     auto* output = static_cast<OutputDevice*>(self);
-    const std::size_t frames = static_cast<std::size_t>(length) / 4;
-    if (output->mix_.size() < frames * 2)
-        output->mix_.resize(frames * 2);  // only if the driver asks for more than it said
-    std::fill(output->mix_.begin(), output->mix_.begin() + static_cast<std::ptrdiff_t>(frames * 2), 0);
-    for (const auto& channel : output->channels_)
-        channel->MixInto(output->mix_.data(), frames);
     auto* out = reinterpret_cast<std::int16_t*>(stream);
-    for (std::size_t i = 0; i < frames * 2; ++i)
-        out[i] = static_cast<std::int16_t>(std::clamp(output->mix_[i], -32768, 32767));
+    std::size_t left = static_cast<std::size_t>(length) / 4;
+    const std::size_t piece = output->mix_.size() / 2;
+    while (left > 0) {
+        const std::size_t frames = std::min(left, piece);
+        std::fill(output->mix_.begin(), output->mix_.begin() + static_cast<std::ptrdiff_t>(frames * 2), 0);
+        for (const auto& channel : output->channels_)
+            channel->MixInto(output->mix_.data(), frames);
+        for (std::size_t i = 0; i < frames * 2; ++i)
+            *out++ = static_cast<std::int16_t>(std::clamp(output->mix_[i], -32768, 32767));
+        left -= frames;
+    }
 }
 
 void OutputDevice::FeederLoop(std::stop_token stop)
 {
-    std::mutex waitMutex;
+    std::vector<std::shared_ptr<PlaybackChannel>> channels;
     while (!stop.stop_requested()) {
-        std::vector<std::shared_ptr<PlaybackChannel>> channels;
+        ++feederRounds_;
         {
             std::lock_guard lock(listMutex_);
             channels = channels_;
         }
+        bool playing = false;
         for (const auto& channel : channels) {
             while (!stop.stop_requested() && channel->Feed()) {
             }
+            playing = playing || channel->NeedsFeeding();
         }
         channels.clear();
-        std::unique_lock lock(waitMutex);
-        wake_.wait_for(lock, stop, FeederPeriod, [] { return false; });
+        // While something plays, its ring drains and is topped up every
+        // period; otherwise the feeder sleeps until Play or a seek wakes it.
+        std::unique_lock lock(wakeMutex_);
+        if (playing)
+            wake_.wait_for(lock, stop, FeederPeriod, [this] { return wakeRequested_; });
+        else
+            wake_.wait(lock, stop, [this] { return wakeRequested_; });
+        wakeRequested_ = false;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <SDL2/SDL.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -40,6 +41,10 @@ public:
     // Asks the feeder to look at the channels now.
     void Wake();
 
+    // How often the feeder has woken since the device opened (for tests:
+    // it sleeps while nothing plays).
+    std::uint64_t FeederRounds() const { return feederRounds_.load(); }
+
 private:
     OutputDevice() = default;
     static void SDLCALL Callback(void* self, Uint8* stream, int length);
@@ -52,7 +57,10 @@ private:
 
     std::mutex listMutex_;
     std::vector<std::shared_ptr<PlaybackChannel>> channels_;  // callback reads under the device lock
+    std::mutex wakeMutex_;
     std::condition_variable_any wake_;
+    bool wakeRequested_ = false;  // under wakeMutex_
+    std::atomic<std::uint64_t> feederRounds_{0};
     std::jthread feeder_;
 };
 

@@ -1,5 +1,6 @@
 #include "PlaybackChannel.h"
 
+#include "FfmpegLog.h"
 #include "OutputDevice.h"
 #include "StereoMix.h"
 
@@ -33,6 +34,7 @@ PlaybackChannel::~PlaybackChannel() = default;
 
 std::shared_ptr<PlaybackChannel> PlaybackChannel::Open(const std::string& path, OutputDevice& device)
 {
+    ApplyFfmpegLogLevel();
     std::shared_ptr<PlaybackChannel> channel(new PlaybackChannel(device));
     if (!channel->Setup(path))
         return nullptr;
@@ -97,7 +99,7 @@ std::uint64_t PlaybackChannel::HeardFrame() const
     return std::min(frames, totalFrames_);
 }
 
-void PlaybackChannel::StartSegment(std::uint64_t frame)
+bool PlaybackChannel::StartSegment(std::uint64_t frame)
 {
     device_.LockCallback();
     ring_.Clear();
@@ -106,23 +108,33 @@ void PlaybackChannel::StartSegment(std::uint64_t frame)
     segmentStart_ = frame;
     readFrame_ = frame;
     device_.UnlockCallback();
-    swr_init(resampler_.get());  // forget what the converter held
+    // Forget what the converter held.
+    converterBroken_.store(swr_init(resampler_.get()) < 0);
+    return !converterBroken_.load();
 }
 
-void PlaybackChannel::Play(bool restart)
+bool PlaybackChannel::Play(bool restart)
 {
     {
         std::lock_guard lock(mutex_);
         if (closed_)
-            return;
+            return false;
         const State state = state_.load();
-        if (restart)
-            StartSegment(0);
-        else if (state == State::Stopped)
-            StartSegment(HeardFrame());
+        if (restart || state == State::Stopped) {
+            if (!StartSegment(restart ? 0 : HeardFrame()))
+                return false;
+        }
+        if (converterBroken_.load())
+            return false;
         state_.store(State::Playing);
     }
     device_.Wake();
+    return true;
+}
+
+bool PlaybackChannel::NeedsFeeding() const
+{
+    return state_.load() == State::Playing && !feederDone_.load();
 }
 
 void PlaybackChannel::Pause()
@@ -141,14 +153,15 @@ void PlaybackChannel::Stop()
 
 bool PlaybackChannel::SetPosition(std::uint64_t byte)
 {
+    bool started = false;
     {
         std::lock_guard lock(mutex_);
         if (closed_)
             return false;
-        StartSegment(std::min(byte / blockAlign_, totalFrames_));
+        started = StartSegment(std::min(byte / blockAlign_, totalFrames_));
     }
     device_.Wake();
-    return true;
+    return started;
 }
 
 std::uint64_t PlaybackChannel::Position()

@@ -36,7 +36,8 @@ public:
     ~PlaybackChannel() override;
 
     // Main thread.
-    void Play(bool restart);
+    // False when playback cannot start (its converter failed to reset).
+    bool Play(bool restart);
     void Pause();
     void Stop();
     bool SetPosition(std::uint64_t byte);
@@ -61,6 +62,8 @@ public:
     // Feeder thread: converts and queues more audio when there is room;
     // true when it queued something.
     bool Feed();
+    // Feeder thread: true while playing with more to queue.
+    bool NeedsFeeding() const;
 
     // Device callback: adds up to frames stereo frames to mix.
     void MixInto(std::int32_t* mix, std::size_t frames);
@@ -72,8 +75,9 @@ private:
     // The frame being heard, from the frames the callback has taken.
     std::uint64_t HeardFrame() const;
     // Starts a new stretch of playback at frame (ring emptied, converter
-    // reset).  Caller holds mutex_.
-    void StartSegment(std::uint64_t frame);
+    // reset).  Caller holds mutex_.  False when the converter could not be
+    // reset: nothing can be played until a later reset works.
+    bool StartSegment(std::uint64_t frame);
     // Frames [first, first + count) as float per channel-mixed sample, or
     // per-channel peaks; zeros outside the payload.
     std::size_t ReadFrames(std::uint64_t first, std::size_t count, std::vector<std::uint8_t>& bytes);
@@ -94,6 +98,7 @@ private:
     std::uint64_t readFrame_ = 0;     // next frame the feeder reads
     std::uint64_t segmentStart_ = 0;  // frame at which the current stretch began
     bool closed_ = false;
+    std::atomic<bool> converterBroken_{false};
 
     SampleRing ring_;
     std::vector<std::int16_t> callbackScratch_;

@@ -9,6 +9,8 @@
 
 #include "WmaWriterApi.h"
 
+#include "platform/audio/FfmpegLog.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -308,7 +310,7 @@ VELMORA_EXPORT std::int32_t WMAudioCreateWriter(const char16_t* fileName, WMAudi
     if (fileName == nullptr || writer == nullptr)
         return WMA_E_INVALIDARG;
     *writer = nullptr;
-    av_log_set_level(AV_LOG_QUIET);
+    velmora::ApplyFfmpegLogLevel();
     auto created = std::make_unique<Writer>();
     created->Interface.Table = &Table;
     created->Path = Utf8(fileName);

@@ -4,6 +4,8 @@
 
 #include "platform/File.h"
 #include "platform/audio/Bass.h"
+#include "platform/audio/OutputDevice.h"
+#include "platform/audio/PlaybackChannel.h"
 #include "support/TempDir.h"
 #include "support/WaveBuilder.h"
 
@@ -65,6 +67,29 @@ WaveBuilder Sine(std::uint32_t rate, int channels, double seconds, double freque
     const auto frames = static_cast<std::uint32_t>(rate * seconds);
     return WaveBuilder().Format(1, static_cast<std::uint16_t>(channels), rate, 16)
         .Samples(test::Pcm16(test::Sine16(frames, channels, rate, frequency, amplitude)));
+}
+
+TEST(OutputDevice, TheFeederSleepsWhileNothingPlaysAndWakesForPlay)
+{
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    test::TempDir dir;
+    const std::string path = Sine(44100, 2, 2.0, 440, 0.5).WriteTo(dir / "a.wav");
+    auto device = OutputDevice::Open(44100);
+    ASSERT_TRUE(device);
+    auto channel = PlaybackChannel::Open(path, *device);
+    ASSERT_TRUE(channel);
+    device->Add(channel);
+    std::this_thread::sleep_for(100ms);
+    const std::uint64_t idle = device->FeederRounds();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_LE(device->FeederRounds() - idle, 1u);  // no polling: 60 rounds at 5 ms
+
+    ASSERT_TRUE(channel->Play(true));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_GT(channel->Position(), 0u);
+    EXPECT_GT(device->FeederRounds() - idle, 10u);  // tops the ring up while it plays
+    channel->Stop();
+    device->Remove(channel.get());
 }
 
 TEST(AudioLibrary, VersionAndInitialisation)

@@ -368,6 +368,26 @@ TEST_F(CliTest, FoldersOfKilledRunsAreRemovedByTheNextRun)
     EXPECT_TRUE(std::filesystem::exists(other));
 }
 
+TEST_F(CliTest, FfmpegSpeaksOnlyWhenAsked)
+{
+    const std::string wav = dir / "in.wav";
+    ASSERT_TRUE(test::Shell("sox -n -r 44100 -c 2 -b 16 '" + wav + "' synth 3 sine 440"));
+    const std::string mp3 = dir / "damaged.mp3";
+    ASSERT_TRUE(test::Shell("lame --quiet -b 128 '" + wav + "' '" + mp3 + "'"));
+    auto bytes = test::ReadWholeFile(mp3);
+    for (std::size_t i = bytes.size() / 3; i < bytes.size() / 3 + 2000; ++i)
+        bytes[i] = static_cast<unsigned char>(i * 37);
+    test::WriteWholeFile(mp3, bytes);
+
+    const auto quiet = Cli({mp3, "--info"});
+    EXPECT_EQ(quiet.ExitCode, 0);
+    EXPECT_TRUE(quiet.Err.empty()) << quiet.Err;
+    const auto told = test::RunProcess({VELMORA_CLI_PATH, mp3, "--info"},
+                                       {{"TMPDIR", tmp.Path()}, {"VELMORA_FFMPEG_LOG", "warning"}});
+    EXPECT_EQ(told.ExitCode, 0);
+    EXPECT_NE(told.Err.find("[mp3"), std::string::npos) << told.Err;
+}
+
 TEST_F(CliTest, CutOutOfAnEmptySelectionIsRefused)
 {
     const std::string input = WaveBuilder().Samples(std::vector<unsigned char>(4 * 30000, 1)).WriteTo(dir / "in.wav");
