@@ -36,7 +36,7 @@ class ViewCommands;
 // and events they serve; those of the subsystems' commands call into the
 // command code beside each subsystem, which sees the window as an
 // EditorWindow.
-class TMainForm : public QMainWindow, private EditorWindow {
+class TMainForm : public QMainWindow, public EditorWindow {
     Q_OBJECT
 public:
     // arguments: the command-line arguments after the program's name.

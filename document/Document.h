@@ -52,7 +52,7 @@ struct Document {
     std::vector<std::int16_t> PeakLower;
 
     std::uint32_t Stream = 0;          // playback stream handle; 0 when none
-    std::int32_t StreamLength = 0;     // length of Stream in its own bytes
+    std::int64_t StreamLength = 0;     // length of Stream in its own bytes
 
     bool Modified = false;
     std::int32_t PlayState = psNoDocument;

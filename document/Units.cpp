@@ -15,17 +15,17 @@ std::string TimeField(std::int32_t value)
 
 } // namespace
 
-std::int32_t ColumnToStreamByte(std::uint32_t column, std::int32_t streamLength,
+std::int64_t ColumnToStreamByte(std::uint32_t column, std::int64_t streamLength,
                                 std::uint32_t columnCount)
 {
     if (columnCount == 0)
         return 0;
     const long double byte = static_cast<long double>(column) * streamLength / columnCount;
-    return static_cast<std::int32_t>(byte);
+    return static_cast<std::int64_t>(byte);
 }
 
-std::uint32_t StreamByteToColumn(std::int32_t position, std::uint32_t columnCount,
-                                 std::int32_t streamLength)
+std::uint32_t StreamByteToColumn(std::int64_t position, std::uint32_t columnCount,
+                                 std::int64_t streamLength)
 {
     if (streamLength == 0)
         return 0;

@@ -6,18 +6,19 @@
 // Conversions between the editor's units: pixel columns, bytes of the
 // playback stream, bytes of the working file, seconds.  Products and
 // quotients are computed in extended precision and truncated toward zero.
+// Stream positions are 64-bit: a working file may hold up to 4 GiB.
 
 namespace velmora {
 
 // Column c (0-based) to a byte position of the playback stream:
 // trunc(c * streamLength / columnCount).  0 when columnCount is 0.
-std::int32_t ColumnToStreamByte(std::uint32_t column, std::int32_t streamLength,
+std::int64_t ColumnToStreamByte(std::uint32_t column, std::int64_t streamLength,
                                 std::uint32_t columnCount);
 
 // Byte position p of the playback stream to its column:
 // trunc(columnCount * p / streamLength).  0 when streamLength is 0.
-std::uint32_t StreamByteToColumn(std::int32_t position, std::uint32_t columnCount,
-                                 std::int32_t streamLength);
+std::uint32_t StreamByteToColumn(std::int64_t position, std::uint32_t columnCount,
+                                 std::int64_t streamLength);
 
 // Seconds as the stream reports them (fractional) to whole seconds.
 std::int32_t WholeSeconds(double seconds);

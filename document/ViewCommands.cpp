@@ -25,7 +25,7 @@ std::uint32_t PlayColumnNow(const Document& doc)
 {
     if (doc.Stream == 0)
         return 0;
-    const auto position = static_cast<std::int32_t>(BASS_ChannelGetPosition(doc.Stream, BASS_POS_BYTE));
+    const auto position = static_cast<std::int64_t>(BASS_ChannelGetPosition(doc.Stream, BASS_POS_BYTE));
     return StreamByteToColumn(position, doc.ColumnCount, doc.StreamLength);
 }
 
@@ -53,7 +53,7 @@ WaveScene ViewCommands::Scene(const QPalette& palette) const
     if (doc_.Stream != 0 && BASS_ChannelGetInfo(doc_.Stream, &info)) {
         const double bytesPerSample = (info.flags & BASS_SAMPLE_8BITS) ? 1 : 2;
         scene.StreamBytesPerSecond = static_cast<double>(info.freq) * info.chans * bytesPerSample;
-        scene.PlayPosition = static_cast<std::int32_t>(BASS_ChannelGetPosition(doc_.Stream, BASS_POS_BYTE));
+        scene.PlayPosition = static_cast<std::int64_t>(BASS_ChannelGetPosition(doc_.Stream, BASS_POS_BYTE));
     }
     scene.RulerColor = palette.color(QPalette::ToolTipBase);
     scene.FinishMarkerColor = palette.color(QPalette::Light);
@@ -130,7 +130,7 @@ void ViewCommands::MouseUp(Qt::MouseButton button, int x, int y)
 
 void ViewCommands::SeekToColumn(int column)
 {
-    const std::int32_t byte = ColumnToStreamByte(static_cast<std::uint32_t>(column), doc_.StreamLength, doc_.ColumnCount);
+    const std::int64_t byte = ColumnToStreamByte(static_cast<std::uint32_t>(column), doc_.StreamLength, doc_.ColumnCount);
     BASS_ChannelSetPosition(doc_.Stream, static_cast<QWORD>(byte), BASS_POS_BYTE);
     window_.UpdateCommandState(doc_.PlayState);
     window_.RepaintView();

@@ -71,7 +71,7 @@ void Marker(QPainter& painter, const WaveScene& scene, std::int64_t x, std::int3
 
 std::uint32_t PlayColumn(const WaveScene& scene)
 {
-    return StreamByteToColumn(static_cast<std::int32_t>(scene.PlayPosition), scene.ColumnCount, scene.StreamLength);
+    return StreamByteToColumn(scene.PlayPosition, scene.ColumnCount, scene.StreamLength);
 }
 
 QImage RenderWaveTile(const WaveScene& scene, int x0, int width)

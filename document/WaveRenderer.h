@@ -23,7 +23,7 @@ struct WaveScene {
     std::int32_t SampleRate = 0;
     std::int32_t FramesPerColumn = 10000;
     int BitmapWidth = 10;             // the view's width in columns
-    std::int32_t StreamLength = 0;    // bytes of the playback stream
+    std::int64_t StreamLength = 0;    // bytes of the playback stream
     double StreamBytesPerSecond = 0;  // of the playback stream; 0 when there is none
     std::int64_t PlayPosition = 0;    // bytes of the playback stream
     QColor RulerColor;                // the desktop's tool-tip background

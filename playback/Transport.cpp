@@ -24,7 +24,7 @@ void Transport::CreateStream()
 {
     doc_.Stream = BASS_StreamCreateFile(0, doc_.WorkFile.c_str(), 0, 0, 0);
     doc_.StreamLength =
-        doc_.Stream != 0 ? static_cast<std::int32_t>(BASS_ChannelGetLength(doc_.Stream, BASS_POS_BYTE)) : 0;
+        doc_.Stream != 0 ? static_cast<std::int64_t>(BASS_ChannelGetLength(doc_.Stream, BASS_POS_BYTE)) : 0;
 }
 
 void Transport::ReleaseStream()

@@ -5,6 +5,7 @@
 
 #include "GuiFixture.h"
 
+#include "document/ViewCommands.h"
 #include "support/Process.h"
 
 #include <QActionGroup>
@@ -97,6 +98,51 @@ TEST_F(GuiTest, ALongPathIsElidedInTheMiddleAndWholeInTheToolTip)
     EXPECT_TRUE(panel->text().endsWith(QStringLiteral("song.wav"))) << panel->text().toStdString();
     EXPECT_TRUE(panel->text().contains(QChar(0x2026)));
     EXPECT_LE(panel->fontMetrics().horizontalAdvance(panel->text()), panel->contentsRect().width());
+}
+
+TEST_F(GuiTest, ADocumentOfThreeGigabytesPlaysAndSeeksEverywhere)
+{
+    // A sparse working file: a header, then 3.2 GB (80000 whole columns) of
+    // unwritten silence.
+    const std::uint32_t dataBytes = 80000u * 10000 * 4;
+    const std::string path = test::WaveBuilder().Format(1, 2, 44100, 16).DataSizeField(dataBytes).WriteTo(dir / "AudioTemp.wav");
+    std::filesystem::resize_file(path, 44ull + dataBytes);
+    ASSERT_TRUE(Start());
+    Show();
+    // The document as loading would leave it (without reading 3 GiB).
+    Document& doc = Doc();
+    doc.WorkFile = doc.SourceFile = path;
+    doc.Channels = 2;
+    doc.SampleRate = 44100;
+    doc.BitsPerSample = 16;
+    doc.FrameSize = 4;
+    doc.DataOffset = 44;
+    doc.DataSize = dataBytes;
+    doc.DataEnd = 44 + dataBytes;
+    doc.TotalFrames = dataBytes / 4;
+    doc.DurationSeconds = doc.TotalFrames / 44100;
+    doc.ColumnCount = ColumnCountFor(doc.TotalFrames, doc.FramesPerColumn);
+    doc.PeakUpper.assign(doc.ColumnCount, 0);
+    doc.PeakLower.assign(doc.ColumnCount, 0);
+    SelectAll(doc);
+    doc.DocumentOpen = true;
+    EditorWindow& window = Main();
+    window.CreateStream();
+    window.SetViewWidth(doc.ColumnCount);
+    window.UpdateCommandState(psStopped);
+    ASSERT_EQ(doc.StreamLength, static_cast<std::int64_t>(dataBytes));
+
+    // A click near the end, the start marker there, and playing on.
+    const std::uint32_t column = doc.ColumnCount - 10;
+    Main().PaintBox1MouseDown(Qt::LeftButton, static_cast<int>(column), 50);
+    EXPECT_EQ(PlayColumnNow(doc), column);
+    EXPECT_GT(Main().CurrentWaveScene().PlayPosition, std::int64_t{1} << 31);
+    Main().CButtonSetStartClick();
+    EXPECT_EQ(doc.SelStart, column);
+    Main().CButtonPlayFromHereClick();
+    EXPECT_TRUE(WaitFor([&] { return PlayColumnNow(doc) > column; }));
+    EXPECT_EQ(doc.PlayState, psPlaying);
+    Main().CButtonStopClick();
 }
 
 // ---- The real program ----
