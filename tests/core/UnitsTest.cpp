@@ -34,8 +34,8 @@ TEST(Units, ColumnsAndStreamBytes)
     // Nothing divides by zero.
     // Past 2 GiB (a working file holds up to 4 GiB), positions stay exact.
     const std::int64_t threeGiB = 3ll << 30;
-    EXPECT_EQ(ColumnToStreamByte(80000, threeGiB, 80531), 3200004768ll);
-    EXPECT_EQ(StreamByteToColumn(3200004768ll, 80531, threeGiB), 80000u);
+    EXPECT_EQ(ColumnToStreamByte(80000, threeGiB, 80531), 3199985567ll);
+    EXPECT_EQ(StreamByteToColumn(threeGiB / 2, 80531, threeGiB), 40265u);
     EXPECT_EQ(StreamByteToColumn(threeGiB - 1, 80531, threeGiB), 80530u);
     EXPECT_EQ(ColumnToStreamByte(5, 1000, 0), 0);
     EXPECT_EQ(StreamByteToColumn(5, 100, 0), 0u);
