@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds and runs the whole test suite through ctest: the normal build, then
 # the core and terminal tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer (clang), with a bounded libFuzzer run.
+# UndefinedBehaviorSanitizer (clang), with bounded libFuzzer runs.
 set -eu
 cd "$(dirname "$0")/.."
 

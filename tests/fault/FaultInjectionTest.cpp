@@ -163,7 +163,7 @@ TEST_F(FaultTest, AnOpenWhoseWorkingFileIsNotFinishedRefuses)
     const std::string wav = dir / "in.wav";
     test::WaveBuilder().Format(1, 2, 44100, 16).Samples(test::RandomBytes(4u * 44100, 3)).WriteTo(wav);
     const std::string mp3 = dir / "in.mp3";
-    ASSERT_TRUE(test::Shell("lame --quiet -b 128 '" + wav + "' '" + mp3 + "'"));
+    ASSERT_TRUE(test::Shell("env -u LD_PRELOAD lame --quiet -b 128 '" + wav + "' '" + mp3 + "'"));
     for (const std::string& source : {wav, mp3}) {
         // The working file is the first regular file the open writes and the
         // first it closes after writing (a decoder's own probing closes

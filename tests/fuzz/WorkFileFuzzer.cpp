@@ -10,7 +10,7 @@
 #include "edit/Fades.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/Progress.h"
-#include "platform/UserDialogs.h"
+#include "SilentDialogs.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,17 +18,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-class SilentDialogs final : public velmora::UserDialogs {
-public:
-    void ShowMessage(const std::string&, const std::string&, Icon) override {}
-    Answer AskYesNoCancel(const std::string&, const std::string&, Icon) override { return Answer::Cancel; }
-    std::optional<std::string> ChooseFileToOpen(const std::string&) override { return std::nullopt; }
-    std::optional<SaveChoice> ChooseFileToSave(const std::string&, const std::string&) override
-    {
-        return std::nullopt;
-    }
-};
 
 long long SizeOf(const std::string& path)
 {
@@ -47,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::ofstream out(doc.WorkFile, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
-    SilentDialogs dialogs;
+    velmora::fuzz::SilentDialogs dialogs;
     velmora::NullProgress progress;
     if (!velmora::LoadWorkFile(doc, progress, dialogs))
         return 0;
