@@ -6,6 +6,7 @@
 #include "document/Document.h"
 #include "platform/ByteOrder.h"
 #include "platform/File.h"
+#include "platform/FileCopy.h"
 #include "platform/PathText.h"
 #include "platform/ProgressMeter.h"
 #include "platform/SignalCleanup.h"
@@ -24,7 +25,6 @@ namespace velmora {
 
 namespace {
 
-constexpr std::size_t WaveCopyBlockBytes = 10240;
 constexpr std::uint32_t MaxFeedBlockBytes = 1u << 20;
 constexpr const char* SaveFailedMessage = "Cannot save the file.";
 constexpr std::int32_t DefaultMp3Kbps = 128;
@@ -93,24 +93,11 @@ SaveEnd CopyWorkFile(const Document& doc, const std::string& destination, Progre
     if (!output)
         return Abandon(temporary, SaveEnd::Failed, false, dialogs);
 
-    // The copy runs to its end once started; it does not poll the stop request.
+    // The copy runs to its end once started; it does not poll the stop
+    // request.  Inside the kernel where it can be.
     const std::uint64_t length = source.Size();
     ProgressMeter meter(bar);
-    std::vector<unsigned char> block(WaveCopyBlockBytes);
-    std::uint64_t written = 0;
-    bool ok = true;
-    for (;;) {
-        const std::size_t n = source.ReadAt(written, block.data(), block.size());
-        if (n == 0)
-            break;
-        if (!output.WriteAt(written, block.data(), n)) {
-            ok = false;
-            break;
-        }
-        written += n;
-        meter.Report(written, length);
-    }
-    ok = ok && source.LastError() == 0 && written == length;
+    bool ok = CopyFileData(source, output, length, [&](std::uint64_t done) { meter.Report(done, length); });
     ok = output.Close() && ok;
     if (!ok || !ReplaceDestination(temporary, destination))
         return Abandon(temporary, SaveEnd::Failed, false, dialogs);

@@ -3,6 +3,7 @@
 #include "WorkFileFormat.h"
 
 #include "platform/File.h"
+#include "platform/FileCopy.h"
 #include "platform/audio/Bass.h"
 #include "platform/PathText.h"
 #include "platform/ProgressMeter.h"
@@ -15,7 +16,6 @@ namespace velmora {
 
 namespace {
 
-constexpr std::size_t WaveCopyBlockBytes = 10240;
 constexpr DWORD DecodeBlockBytes = 10000;
 // The largest payload whose sizes still fit the header's 32-bit fields.
 constexpr std::uint64_t MaxPayloadBytes = 0xFFFFFFFFull - WorkFileHeaderBytes;
@@ -122,20 +122,12 @@ OpenBodyResult CopyWaveSource(const std::string& sourceFile, const std::string& 
         return {};
     }
 
+    // A byte-for-byte copy, inside the kernel where it can be.
     const std::uint64_t sourceSize = source.Size();
     ProgressMeter meter(decoding);
-    std::vector<unsigned char> block(WaveCopyBlockBytes);
-    std::uint64_t copied = 0;
-    for (;;) {
-        const std::size_t n = source.ReadAt(copied, block.data(), block.size());
-        if (n == 0)
-            break;
-        if (!work.WriteAt(copied, block.data(), n)) {
-            dialogs.ShowMessage("Cannot creat the temporary file.");
-            return {};
-        }
-        copied += n;
-        meter.Report(copied, sourceSize);
+    if (!CopyFileData(source, work, sourceSize, [&](std::uint64_t done) { meter.Report(done, sourceSize); })) {
+        dialogs.ShowMessage(work.LastError() != 0 ? "Cannot creat the temporary file." : "Cannot open the file.");
+        return {};
     }
     if (source.LastError() != 0) {
         dialogs.ShowMessage("Cannot open the file.");

@@ -114,6 +114,36 @@ bool File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t size)
     return true;
 }
 
+File::RangeCopy File::CopyRangeTo(File& to, std::uint64_t offset, std::size_t size)
+{
+    if (fd_ < 0 || to.fd_ < 0)
+        return RangeCopy::Failed;
+    std::size_t total = 0;
+    while (total < size) {
+        auto in = static_cast<off_t>(offset + total);
+        auto out = static_cast<off_t>(offset + total);
+        const ssize_t n = ::copy_file_range(fd_, &in, to.fd_, &out, size - total, 0);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const bool unsupported = errno == ENOSYS || errno == EXDEV || errno == EOPNOTSUPP ||
+                                     errno == EINVAL || errno == EBADF || errno == ETXTBSY;
+            if (unsupported && total == 0)
+                return RangeCopy::Unsupported;
+            // A full or read-only destination is the other file's failure.
+            const bool writing = errno == ENOSPC || errno == EDQUOT || errno == EFBIG || errno == EROFS;
+            (writing ? to.error_ : error_) = errno;
+            return RangeCopy::Failed;
+        }
+        if (n == 0) {
+            error_ = EIO;  // this file ended early
+            return RangeCopy::Failed;
+        }
+        total += static_cast<std::size_t>(n);
+    }
+    return RangeCopy::Copied;
+}
+
 std::uint64_t File::Size() const
 {
     struct stat info {};

@@ -44,6 +44,13 @@ public:
     // Writes all size bytes at offset; false on any error (disk full, ...).
     bool WriteAt(std::uint64_t offset, const void* buffer, std::size_t size);
 
+    // Copies size bytes at offset of this file to the same offset of to,
+    // inside the kernel (copy_file_range).  Unsupported when the kernel or
+    // the file systems cannot (nothing was copied); Failed on an error or
+    // when this file ends before offset + size.
+    enum class RangeCopy { Copied, Unsupported, Failed };
+    RangeCopy CopyRangeTo(File& to, std::uint64_t offset, std::size_t size);
+
     // Length of the file in bytes, or 0 when it cannot be queried.
     std::uint64_t Size() const;
 

@@ -4,9 +4,10 @@
 //
 // Armed by the test through velmora_fault_arm(op, nth, error, sticky), or
 // for a child process through VELMORA_FAULT="op:nth:error[:sticky]": the
-// nth call (from 1) of op - pread, pwrite, ftruncate, fsync or close -
+// nth call (from 1) of op - pread, pwrite, ftruncate, fsync, close or
+// copy_file_range -
 // fails with errno = error, and with sticky every later one too (a disk
-// that stays full).
+// that stays full).  copy_file_range counts the file it copies from.
 
 #include <atomic>
 #include <cerrno>
@@ -18,8 +19,8 @@
 
 namespace {
 
-enum Op { Pread, Pwrite, Ftruncate, Fsync, Close, OpCount };
-constexpr const char* OpNames[OpCount] = {"pread", "pwrite", "ftruncate", "fsync", "close"};
+enum Op { Pread, Pwrite, Ftruncate, Fsync, Close, CopyFileRange, OpCount };
+constexpr const char* OpNames[OpCount] = {"pread", "pwrite", "ftruncate", "fsync", "close", "copy_file_range"};
 
 struct Rule {
     std::atomic<int> Op{-1};
@@ -134,6 +135,14 @@ __attribute__((visibility("default"))) int fsync(int fd)
 {
     static const auto next = Next<int (*)(int)>("fsync");
     return ShouldFail(Fsync, fd) ? -1 : next(fd);
+}
+
+__attribute__((visibility("default"))) ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outOffset,
+                                                              size_t size, unsigned int flags)
+{
+    static const auto next =
+        Next<ssize_t (*)(int, off_t*, int, off_t*, size_t, unsigned int)>("copy_file_range");
+    return ShouldFail(CopyFileRange, in) ? -1 : next(in, inOffset, out, outOffset, size, flags);
 }
 
 __attribute__((visibility("default"))) int close(int fd)
