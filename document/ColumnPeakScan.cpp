@@ -14,8 +14,6 @@ namespace velmora {
 
 namespace {
 
-constexpr std::uint64_t FramesBetweenLooks = 100;
-
 // Serves byte ranges at increasing offsets from a bounded window of the
 // file, refilling it with one large read whenever a range leaves it.
 class ForwardReader {
@@ -69,40 +67,27 @@ void ScanColumnPeaks(File& file, const Document& doc, std::vector<std::int16_t>&
     const auto frameSize = static_cast<std::uint64_t>(doc.FrameSize);
     const auto framesPerColumn = static_cast<std::uint64_t>(doc.FramesPerColumn);
     const std::uint64_t looksPerColumn = framesPerColumn / FramesBetweenLooks;
-    const std::int32_t fullScale = eightBit ? 128 : 32768;
     const std::size_t bytesPerLook = static_cast<std::size_t>(frameSize);
 
     ForwardReader reader(file, doc.DataOffset, doc.DataEnd);
+    ColumnPeakJudge judge(eightBit, mono);
     for (std::uint32_t column = 0; column < columns; ++column) {
-        std::int32_t up = 0;
-        std::int32_t low = 0;
+        judge.Reset();
         const std::uint64_t firstFrame = column * framesPerColumn;
         for (std::uint64_t look = 0; look < looksPerColumn; ++look) {
             const std::uint64_t frame = firstFrame + look * FramesBetweenLooks;
             const unsigned char* p = reader.At(doc.DataOffset + frame * frameSize, bytesPerLook);
             if (p == nullptr)
                 continue;
-            std::int32_t first = 0;
-            std::int32_t second = 0;
-            if (eightBit) {
-                first = std::abs(static_cast<std::int32_t>(p[0]) - 128);
-                if (!mono)
-                    second = std::abs(static_cast<std::int32_t>(p[1]) - 128);
-            } else {
-                first = std::abs(static_cast<std::int32_t>(GetS16LE(p)));
-                if (!mono)
-                    second = std::abs(static_cast<std::int32_t>(GetS16LE(p + 2)));
-            }
-            if (mono) {
-                if (first > up)
-                    up = low = first;
-            } else {
-                up = std::max(up, first);
-                low = std::max(low, second);
-            }
+            if (eightBit)
+                judge.Look(std::abs(static_cast<std::int32_t>(p[0]) - 128),
+                           mono ? 0 : std::abs(static_cast<std::int32_t>(p[1]) - 128));
+            else
+                judge.Look(std::abs(static_cast<std::int32_t>(GetS16LE(p))),
+                           mono ? 0 : std::abs(static_cast<std::int32_t>(GetS16LE(p + 2))));
         }
-        upper[column] = static_cast<std::int16_t>(up * 100 / fullScale);
-        lower[column] = static_cast<std::int16_t>(low * 100 / fullScale);
+        upper[column] = judge.Upper();
+        lower[column] = judge.Lower();
         meter.Report(static_cast<int>((static_cast<std::uint64_t>(column) + 1) * 100 / columns));
     }
 }

@@ -30,4 +30,36 @@ struct Document;
 void ScanColumnPeaks(File& file, const Document& doc, std::vector<std::int16_t>& upper,
                      std::vector<std::int16_t>& lower, Progress& bar);
 
+// Frames between two looks of the scan.
+inline constexpr std::uint32_t FramesBetweenLooks = 100;
+
+// One column's peaks from its looks, judged as the scan judges them:
+// magnitudes (|b - 128| for 8-bit, |s| for 16-bit) of the first and second
+// sample of each look; for mono the first alone, for both rows.
+class ColumnPeakJudge {
+public:
+    ColumnPeakJudge(bool eightBit, bool mono) : fullScale_(eightBit ? 128 : 32768), mono_(mono) {}
+
+    void Look(std::int32_t firstMagnitude, std::int32_t secondMagnitude)
+    {
+        if (mono_) {
+            if (firstMagnitude > up_)
+                up_ = low_ = firstMagnitude;
+        } else {
+            up_ = up_ > firstMagnitude ? up_ : firstMagnitude;
+            low_ = low_ > secondMagnitude ? low_ : secondMagnitude;
+        }
+    }
+    // 0..100, by truncating division.
+    std::int16_t Upper() const { return static_cast<std::int16_t>(up_ * 100 / fullScale_); }
+    std::int16_t Lower() const { return static_cast<std::int16_t>(low_ * 100 / fullScale_); }
+    void Reset() { up_ = low_ = 0; }
+
+private:
+    std::int32_t fullScale_;
+    bool mono_;
+    std::int32_t up_ = 0;
+    std::int32_t low_ = 0;
+};
+
 } // namespace velmora

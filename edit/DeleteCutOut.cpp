@@ -10,6 +10,7 @@
 #include "platform/UserDialogs.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <optional>
 #include <vector>
 
@@ -46,18 +47,46 @@ std::optional<std::uint64_t> MoveDown(File& file, std::uint64_t writeTo, std::ui
     return writeTo;
 }
 
+// The columns of the file after the cut, as ranges of the old columns: a
+// range of whole columns leaves whole columns behind, each with the peaks
+// it had, so no second pass over the file is needed.
+struct KeptColumns {
+    std::uint32_t First;
+    std::uint32_t Count;
+};
+
 // Cuts the file at newLength, patches both header sizes, recomputes the
-// document and rescans it into new peak arrays.
-EditEnd FinishLengthChange(File& file, Document& doc, std::optional<std::uint64_t> newLength, Progress& reloading,
-                           UserDialogs& dialogs)
+// document and fills its new peak arrays: from the old columns kept where
+// the range was whole columns, by a rescan otherwise.
+EditEnd FinishLengthChange(File& file, Document& doc, std::optional<std::uint64_t> newLength,
+                           std::initializer_list<KeptColumns> kept, Progress& reloading, UserDialogs& dialogs)
 {
     if (!newLength || !file.Truncate(*newLength))
         return FailRewrite(file, doc, reloading, dialogs);
     const auto length = static_cast<std::uint32_t>(*newLength);
     if (!PatchEditedSizes(file, length, doc.DataOffset))
         return FailRewrite(file, doc, reloading, dialogs);
+    const std::vector<std::int16_t> oldUpper = std::move(doc.PeakUpper);
+    const std::vector<std::int16_t> oldLower = std::move(doc.PeakLower);
     RecomputeAfterLengthChange(doc, length);
-    ScanColumnPeaks(file, doc, doc.PeakUpper, doc.PeakLower, reloading);
+
+    std::uint32_t keptColumns = 0;
+    bool whole = true;
+    for (const KeptColumns& k : kept) {
+        keptColumns += k.Count;
+        whole = whole && k.First + k.Count <= oldUpper.size();
+    }
+    if (!whole || keptColumns != doc.ColumnCount || kept.size() == 0) {
+        ScanColumnPeaks(file, doc, doc.PeakUpper, doc.PeakLower, reloading);
+        return EditEnd::Done;
+    }
+    std::uint32_t column = 0;
+    for (const KeptColumns& k : kept) {
+        std::copy_n(oldUpper.begin() + k.First, k.Count, doc.PeakUpper.begin() + column);
+        std::copy_n(oldLower.begin() + k.First, k.Count, doc.PeakLower.begin() + column);
+        column += k.Count;
+    }
+    ProgressMeter(reloading).Report(100);
     return EditEnd::Done;
 }
 
@@ -72,7 +101,16 @@ EditEnd RunDeleteBody(Document& doc, Progress& processing, Progress& reloading,
         return EditEnd::NotOpened;
     const std::uint64_t end = std::min<std::uint64_t>(doc.DataEnd, file.Size());
     const auto written = MoveDown(file, range.StartByte, range.EndByte, end, processing);
-    return FinishLengthChange(file, doc, written, reloading, dialogs);
+    // Whole columns go: those before the range and those after it stay.
+    // (A range cut short by the end of the payload is rescanned.)
+    const auto perColumn = static_cast<std::uint32_t>(doc.FramesPerColumn);
+    const std::uint32_t removed = range.Frames / perColumn;
+    const auto columns = static_cast<std::uint32_t>(doc.PeakUpper.size());
+    const std::uint32_t after = columns > doc.SelStart + removed ? columns - doc.SelStart - removed : 0;
+    if (range.Frames % perColumn != 0)
+        return FinishLengthChange(file, doc, written, {}, reloading, dialogs);
+    return FinishLengthChange(file, doc, written, {{0, doc.SelStart}, {doc.SelStart + removed, after}},
+                              reloading, dialogs);
 }
 
 EditEnd RunCutOutBody(Document& doc, Progress& processing, Progress& reloading,
@@ -89,7 +127,10 @@ EditEnd RunCutOutBody(Document& doc, Progress& processing, Progress& reloading,
     if (!file.Truncate(range.EndByte))
         return FailRewrite(file, doc, reloading, dialogs);
     const auto written = MoveDown(file, doc.DataOffset, range.StartByte, range.EndByte, processing);
-    return FinishLengthChange(file, doc, written, reloading, dialogs);
+    const auto perColumn = static_cast<std::uint32_t>(doc.FramesPerColumn);
+    if (range.Frames % perColumn != 0)
+        return FinishLengthChange(file, doc, written, {}, reloading, dialogs);
+    return FinishLengthChange(file, doc, written, {{doc.SelStart, range.Frames / perColumn}}, reloading, dialogs);
 }
 
 void SetMarkersAfterDelete(Document& doc)

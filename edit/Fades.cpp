@@ -6,11 +6,26 @@
 #include "document/ColumnPeakScan.h"
 #include "platform/UserDialogs.h"
 
+#include <algorithm>
+#include <type_traits>
+
 namespace velmora {
 
 namespace {
 
 enum class FadeDirection { In, Out };
+
+// x * percent / 100 in 32-bit integers, truncating toward zero, clamped.
+template <typename Sample>
+void ScalePercent(Sample* samples, std::size_t count, std::int32_t percent)
+{
+    constexpr bool eightBit = std::is_same_v<Sample, std::uint8_t>;
+    constexpr std::int32_t centre = eightBit ? 128 : 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::int32_t v = (static_cast<std::int32_t>(samples[i]) - centre) * percent / 100;
+        samples[i] = static_cast<Sample>((eightBit ? Clamp8(v) : Clamp16(v)) + centre);
+    }
+}
 
 EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
                 Progress& reloading, UserDialogs& dialogs)
@@ -20,23 +35,38 @@ EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
     if (!file)
         return EditEnd::NotOpened;
     const std::uint32_t step = range.Frames / 100;  // L, frames per percentage step
+    RangePeaks peaks(doc, range);
     if (step > 0) {
-        const bool eightBit = (doc.BitsPerSample == 8);
-        auto percentOf = [step, direction](std::uint32_t frame) -> std::int32_t {
-            const auto rising = static_cast<std::int32_t>(frame / step);
-            return direction == FadeDirection::In ? rising : 100 - rising;
-        };
-        const bool rewritten = RewriteRangeSamples(
+        const std::size_t samplesPerFrame = doc.Channels == 1 ? 1 : 2;
+        // Each block is cut where the percentage steps, and every piece is
+        // scaled by one percentage.
+        const bool rewritten = RewriteRangeInBlocks(
             file, doc, range,
-            [&](std::uint32_t frame, std::int32_t x) {
-                const std::int32_t v = x * percentOf(frame) / 100;
-                return eightBit ? Clamp8(v) : Clamp16(v);
+            [&](std::uint32_t firstFrame, auto* samples, std::size_t count) {
+                auto* const blockStart = samples;
+                const std::size_t blockCount = count;
+                std::uint32_t frame = firstFrame;
+                while (count > 0) {
+                    const std::uint32_t stepIndex = frame / step;
+                    const std::uint32_t framesInStep = (stepIndex + 1) * step - frame;
+                    const std::size_t piece = std::min<std::size_t>(count, framesInStep * samplesPerFrame);
+                    const auto percent = static_cast<std::int32_t>(direction == FadeDirection::In ? stepIndex
+                                                                                                   : 100 - stepIndex);
+                    ScalePercent(samples, piece, percent);
+                    samples += piece;
+                    count -= piece;
+                    frame += static_cast<std::uint32_t>(piece / samplesPerFrame);
+                }
+                peaks.Take(firstFrame, blockStart, blockCount);
             },
             processing);
         if (!rewritten)
             return FailRewrite(file, doc, reloading, dialogs);
     }
-    ScanColumnPeaks(file, doc, doc.PeakUpper, doc.PeakLower, reloading);
+    // The columns of the range were judged as they were written; the
+    // others did not change.
+    peaks.StoreInto(doc);
+    ProgressMeter(reloading).Report(100);
     return EditEnd::Done;
 }
 

@@ -3,13 +3,16 @@
 #include "EditBody.h"
 #include "EditRange.h"
 
+#include "document/ColumnPeakScan.h"
 #include "document/Document.h"
-#include "platform/ByteOrder.h"
 #include "platform/File.h"
 #include "platform/ProgressMeter.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstdlib>
+#include <type_traits>
 #include <vector>
 
 namespace velmora {
@@ -38,51 +41,91 @@ inline std::size_t RewriteBlockBytes(std::int32_t frameSize, std::uint64_t range
 //
 // The range is its N frames of doc.FrameSize bytes; every frame holds one
 // sample (mono) or two (any other channel count), 8-bit unsigned or 16-bit
-// signed little-endian.  transform(frame, sample) receives the frame index
-// (0 for the first frame of the range) and one sample as a signed value
-// around 0 (8-bit: b - 128, 16-bit: s) and returns the new, already clamped
-// value.  The bar shows frames done of N.  False when a block could not be
-// read in full or written back (the rewrite stops there).
-template <typename Transform>
-bool RewriteRangeSamples(File& file, const Document& doc, const EditRange& range,
-                         Transform transform, Progress& processing)
+// signed little-endian.  For each block, rewrite(firstFrame, samples,
+// count) gets the block's samples in place - std::uint8_t* for 8-bit,
+// std::int16_t* for 16-bit, channels interleaved - where firstFrame is the
+// index of the block's first frame in the range (0 for the range's first
+// frame) and count the number of samples; it rewrites them, already
+// clamped.  Blocks come in file order.  The bar shows frames done of N.
+// False when a block could not be read in full or written back (the
+// rewrite stops there).
+template <typename Rewrite>
+bool RewriteRangeInBlocks(File& file, const Document& doc, const EditRange& range, Rewrite rewrite,
+                          Progress& processing)
 {
+    static_assert(std::endian::native == std::endian::little,
+                  "16-bit samples are rewritten where they lie, as the file stores them");
     ProgressMeter meter(processing);
     const auto frameSize = static_cast<std::uint64_t>(doc.FrameSize);
     const bool eightBit = (doc.BitsPerSample == 8);
-    const std::size_t samplesPerFrame = (doc.Channels == 1) ? 1 : 2;
+    const std::size_t bytesPerSample = eightBit ? 1 : 2;
     const std::uint64_t totalBytes = static_cast<std::uint64_t>(range.Frames) * frameSize;
-
-    std::vector<unsigned char> block(RewriteBlockBytes(doc.FrameSize, totalBytes));
+    // 16-bit storage keeps the samples aligned for the rewrite.
+    std::vector<std::int16_t> storage((RewriteBlockBytes(doc.FrameSize, totalBytes) + 1) / 2);
+    auto* block = reinterpret_cast<unsigned char*>(storage.data());
+    const std::size_t blockBytes = RewriteBlockBytes(doc.FrameSize, totalBytes);
     std::uint64_t done = 0;
     while (done < totalBytes) {
-        const auto wanted =
-            static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), totalBytes - done));
-        if (file.ReadAt(range.StartByte + done, block.data(), wanted) != wanted)
+        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(blockBytes, totalBytes - done));
+        if (file.ReadAt(range.StartByte + done, block, wanted) != wanted)
             return false;
-        const auto frames = static_cast<std::size_t>(wanted / frameSize);
-        auto frame = static_cast<std::uint32_t>(done / frameSize);
-        unsigned char* p = block.data();
-        for (std::size_t f = 0; f < frames; ++f, ++frame) {
-            for (std::size_t s = 0; s < samplesPerFrame; ++s) {
-                if (eightBit) {
-                    const std::int32_t v = transform(frame, static_cast<std::int32_t>(*p) - 128);
-                    *p = static_cast<unsigned char>(v + 128);
-                    p += 1;
-                } else {
-                    const std::int32_t v = transform(frame, static_cast<std::int32_t>(GetS16LE(p)));
-                    PutS16LE(p, static_cast<std::int16_t>(v));
-                    p += 2;
-                }
-            }
-        }
-        if (!file.WriteAt(range.StartByte + done, block.data(), wanted))
+        const auto firstFrame = static_cast<std::uint32_t>(done / frameSize);
+        if (eightBit)
+            rewrite(firstFrame, block, wanted / bytesPerSample);
+        else
+            rewrite(firstFrame, storage.data(), wanted / bytesPerSample);
+        if (!file.WriteAt(range.StartByte + done, block, wanted))
             return false;
         done += wanted;
         meter.Report(done / frameSize, range.Frames);
     }
     return true;
 }
+
+// The peaks of the columns an edit range covers, judged from the samples
+// as they are rewritten, so that Volume and the fades need no second pass
+// over the file.  The range starts on a column's first frame, so its looks
+// are its frames 0, 100, 200 ...; the columns outside it do not change.
+class RangePeaks {
+public:
+    RangePeaks(const Document& doc, const EditRange& range)
+        : firstColumn_(doc.SelStart), framesPerColumn_(static_cast<std::uint32_t>(doc.FramesPerColumn)),
+          samplesPerFrame_(doc.Channels == 1 ? 1 : 2),
+          judges_((range.Frames + framesPerColumn_ - 1) / framesPerColumn_,
+                  ColumnPeakJudge(doc.BitsPerSample == 8, doc.Channels == 1))
+    {
+    }
+
+    // The rewritten samples of frames firstFrame... of the range.
+    template <typename Sample>
+    void Take(std::uint32_t firstFrame, const Sample* samples, std::size_t count)
+    {
+        constexpr std::int32_t centre = std::is_same_v<Sample, std::uint8_t> ? 128 : 0;
+        const auto frames = static_cast<std::uint32_t>(count / samplesPerFrame_);
+        std::uint32_t frame = (firstFrame + FramesBetweenLooks - 1) / FramesBetweenLooks * FramesBetweenLooks;
+        for (; frame < firstFrame + frames; frame += FramesBetweenLooks) {
+            const Sample* look = samples + static_cast<std::size_t>(frame - firstFrame) * samplesPerFrame_;
+            const std::int32_t first = std::abs(static_cast<std::int32_t>(look[0]) - centre);
+            const std::int32_t second = samplesPerFrame_ == 2 ? std::abs(static_cast<std::int32_t>(look[1]) - centre) : 0;
+            judges_[frame / framesPerColumn_].Look(first, second);
+        }
+    }
+
+    // The judged columns into the document's peak arrays.
+    void StoreInto(Document& doc) const
+    {
+        for (std::size_t i = 0; i < judges_.size() && firstColumn_ + i < doc.PeakUpper.size(); ++i) {
+            doc.PeakUpper[firstColumn_ + i] = judges_[i].Upper();
+            doc.PeakLower[firstColumn_ + i] = judges_[i].Lower();
+        }
+    }
+
+private:
+    std::uint32_t firstColumn_;
+    std::uint32_t framesPerColumn_;
+    std::size_t samplesPerFrame_;
+    std::vector<ColumnPeakJudge> judges_;
+};
 
 // Writes silence (8-bit 128, 16-bit 0) over the range without reading it;
 // false when a write failed.

@@ -7,6 +7,7 @@
 #include "platform/UserDialogs.h"
 
 #include <string>
+#include <type_traits>
 
 namespace velmora {
 
@@ -19,6 +20,35 @@ std::optional<float> GainForPercent(int percent)
     return std::nullopt;
 }
 
+namespace {
+
+// x * gain computed with more precision than the gain, truncated toward
+// zero and clamped.  The list's gains are whole quarters, which makes the
+// product an exact quarter: x * q / 4 in integers gives the very same
+// values, faster.
+template <typename Sample>
+void ScaleSamples(Sample* samples, std::size_t count, float gain)
+{
+    constexpr bool eightBit = std::is_same_v<Sample, std::uint8_t>;
+    constexpr std::int32_t centre = eightBit ? 128 : 0;
+    const double quarters = static_cast<double>(gain) * 4;
+    if (quarters == static_cast<std::int32_t>(quarters) && quarters >= 0 && quarters <= 64) {
+        const auto q = static_cast<std::int32_t>(quarters);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::int32_t v = (static_cast<std::int32_t>(samples[i]) - centre) * q / 4;
+            samples[i] = static_cast<Sample>((eightBit ? Clamp8(v) : Clamp16(v)) + centre);
+        }
+        return;
+    }
+    const double factor = gain;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto v = static_cast<std::int64_t>((static_cast<std::int32_t>(samples[i]) - centre) * factor);
+        samples[i] = static_cast<Sample>((eightBit ? Clamp8(v) : Clamp16(v)) + centre);
+    }
+}
+
+} // namespace
+
 EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing,
                       Progress& reloading, UserDialogs& dialogs)
 {
@@ -29,30 +59,24 @@ EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing
     File file = OpenForRewrite(doc, dialogs);
     if (!file)
         return EditEnd::NotOpened;
+    // Silence has no peaks; scaled samples are judged as they are written.
+    RangePeaks peaks(doc, range);
     bool rewritten = true;
     if (mute) {
         rewritten = SilenceRange(file, doc, range, processing);
     } else {
-        const double factor = gain;
-        if (doc.BitsPerSample == 8) {
-            rewritten = RewriteRangeSamples(
-                file, doc, range,
-                [factor](std::uint32_t, std::int32_t x) {
-                    return Clamp8(static_cast<std::int64_t>(x * factor));
-                },
-                processing);
-        } else {
-            rewritten = RewriteRangeSamples(
-                file, doc, range,
-                [factor](std::uint32_t, std::int32_t x) {
-                    return Clamp16(static_cast<std::int64_t>(x * factor));
-                },
-                processing);
-        }
+        rewritten = RewriteRangeInBlocks(
+            file, doc, range,
+            [gain, &peaks](std::uint32_t firstFrame, auto* samples, std::size_t count) {
+                ScaleSamples(samples, count, gain);
+                peaks.Take(firstFrame, samples, count);
+            },
+            processing);
     }
     if (!rewritten)
         return FailRewrite(file, doc, reloading, dialogs);
-    ScanColumnPeaks(file, doc, doc.PeakUpper, doc.PeakLower, reloading);
+    peaks.StoreInto(doc);
+    ProgressMeter(reloading).Report(100);
     return EditEnd::Done;
 }
 
