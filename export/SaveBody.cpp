@@ -97,7 +97,7 @@ SaveEnd CopyWorkFile(const Document& doc, const std::string& destination, Progre
     // request.  Inside the kernel where it can be.
     const std::uint64_t length = source.Size();
     ProgressMeter meter(bar);
-    bool ok = CopyFileData(source, output, length, [&](std::uint64_t done) { meter.Report(done, length); });
+    bool ok = CopyFileData(source, 0, output, 0, length, [&](std::uint64_t done) { meter.Report(done, length); });
     ok = output.Close() && ok;
     if (!ok || !ReplaceDestination(temporary, destination))
         return Abandon(temporary, SaveEnd::Failed, false, dialogs);

@@ -1,5 +1,6 @@
 #include "OpenBody.h"
 
+#include "SegmentedDecode.h"
 #include "WorkFileFormat.h"
 
 #include "platform/File.h"
@@ -69,30 +70,44 @@ OpenBodyResult DecodeSource(const std::string& sourceFile, const std::string& wo
     }
 
     ProgressMeter meter(decoding);
-    std::vector<unsigned char> block(DecodeBlockBytes);
     std::uint64_t written = 0;
     bool cancelled = false;
     const char* failure = nullptr;
-    while (BASS_ChannelIsActive(stream) != BASS_ACTIVE_STOPPED) {
-        if (meter.StopRequested()) {
-            cancelled = true;
-            break;
-        }
-        const DWORD got = BASS_ChannelGetData(stream, block.data(), DecodeBlockBytes);
-        if (got != static_cast<DWORD>(-1) && got > 0) {
-            if (written + got > MaxPayloadBytes) {
-                failure = "The decoded audio is too long for a working file.";
+    const char* tooLong = "The decoded audio is too long for a working file.";
+    // On every core where the stream can be split exactly, else in one piece.
+    const std::uint64_t estimate = headerBytes == static_cast<QWORD>(-1) ? 0 : headerBytes;
+    const SegmentedResult segmented =
+        DecodeInSegments(sourceFile, work, WorkFileHeaderBytes, estimate, MaxPayloadBytes, workFile + ".part", meter);
+    switch (segmented.End) {
+    case SegmentedEnd::Decoded: written = segmented.Bytes; break;
+    case SegmentedEnd::Cancelled: cancelled = true; break;
+    case SegmentedEnd::Failed: failure = cannotCreate; break;
+    case SegmentedEnd::TooLong: failure = tooLong; break;
+    case SegmentedEnd::NotPossible: {
+        std::vector<unsigned char> block(DecodeBlockBytes);
+        while (BASS_ChannelIsActive(stream) != BASS_ACTIVE_STOPPED) {
+            if (meter.StopRequested()) {
+                cancelled = true;
                 break;
             }
-            if (!work.WriteAt(WorkFileHeaderBytes + written, block.data(), got)) {
-                failure = cannotCreate;
-                break;
+            const DWORD got = BASS_ChannelGetData(stream, block.data(), DecodeBlockBytes);
+            if (got != static_cast<DWORD>(-1) && got > 0) {
+                if (written + got > MaxPayloadBytes) {
+                    failure = tooLong;
+                    break;
+                }
+                if (!work.WriteAt(WorkFileHeaderBytes + written, block.data(), got)) {
+                    failure = cannotCreate;
+                    break;
+                }
+                written += got;
             }
-            written += got;
+            const double position = static_cast<double>(BASS_ChannelGetPosition(stream, BASS_POS_BYTE));
+            const double length = static_cast<double>(BASS_ChannelGetLength(stream, BASS_POS_BYTE));
+            meter.Report(length > 0 ? std::min(100, static_cast<int>(position * 100.0 / length)) : 0);
         }
-        const double position = static_cast<double>(BASS_ChannelGetPosition(stream, BASS_POS_BYTE));
-        const double length = static_cast<double>(BASS_ChannelGetLength(stream, BASS_POS_BYTE));
-        meter.Report(length > 0 ? std::min(100, static_cast<int>(position * 100.0 / length)) : 0);
+        break;
+    }
     }
     // A header whose sizes were not written, or a file whose last blocks
     // did not reach the disk, is no working file.
@@ -125,7 +140,7 @@ OpenBodyResult CopyWaveSource(const std::string& sourceFile, const std::string& 
     // A byte-for-byte copy, inside the kernel where it can be.
     const std::uint64_t sourceSize = source.Size();
     ProgressMeter meter(decoding);
-    if (!CopyFileData(source, work, sourceSize, [&](std::uint64_t done) { meter.Report(done, sourceSize); })) {
+    if (!CopyFileData(source, 0, work, 0, sourceSize, [&](std::uint64_t done) { meter.Report(done, sourceSize); })) {
         dialogs.ShowMessage(work.LastError() != 0 ? "Cannot creat the temporary file." : "Cannot open the file.");
         return {};
     }

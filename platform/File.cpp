@@ -114,14 +114,14 @@ bool File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t size)
     return true;
 }
 
-File::RangeCopy File::CopyRangeTo(File& to, std::uint64_t offset, std::size_t size)
+File::RangeCopy File::CopyRangeTo(File& to, std::uint64_t fromOffset, std::uint64_t toOffset, std::size_t size)
 {
     if (fd_ < 0 || to.fd_ < 0)
         return RangeCopy::Failed;
     std::size_t total = 0;
     while (total < size) {
-        auto in = static_cast<off_t>(offset + total);
-        auto out = static_cast<off_t>(offset + total);
+        auto in = static_cast<off_t>(fromOffset + total);
+        auto out = static_cast<off_t>(toOffset + total);
         const ssize_t n = ::copy_file_range(fd_, &in, to.fd_, &out, size - total, 0);
         if (n < 0) {
             if (errno == EINTR)

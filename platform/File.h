@@ -44,12 +44,12 @@ public:
     // Writes all size bytes at offset; false on any error (disk full, ...).
     bool WriteAt(std::uint64_t offset, const void* buffer, std::size_t size);
 
-    // Copies size bytes at offset of this file to the same offset of to,
+    // Copies size bytes at fromOffset of this file to toOffset of to,
     // inside the kernel (copy_file_range).  Unsupported when the kernel or
     // the file systems cannot (nothing was copied); Failed on an error or
-    // when this file ends before offset + size.
+    // when this file ends before fromOffset + size.
     enum class RangeCopy { Copied, Unsupported, Failed };
-    RangeCopy CopyRangeTo(File& to, std::uint64_t offset, std::size_t size);
+    RangeCopy CopyRangeTo(File& to, std::uint64_t fromOffset, std::uint64_t toOffset, std::size_t size);
 
     // Length of the file in bytes, or 0 when it cannot be queried.
     std::uint64_t Size() const;

@@ -15,7 +15,7 @@ constexpr std::size_t BufferBytes = 1u << 20;
 
 } // namespace
 
-bool CopyFileData(File& from, File& to, std::uint64_t length,
+bool CopyFileData(File& from, std::uint64_t fromOffset, File& to, std::uint64_t toOffset, std::uint64_t length,
                   const std::function<void(std::uint64_t done)>& afterChunk)
 {
     std::uint64_t done = 0;
@@ -24,7 +24,7 @@ bool CopyFileData(File& from, File& to, std::uint64_t length,
     while (done < length) {
         if (inKernel) {
             const auto chunk = static_cast<std::size_t>(std::min(KernelChunkBytes, length - done));
-            switch (from.CopyRangeTo(to, done, chunk)) {
+            switch (from.CopyRangeTo(to, fromOffset + done, toOffset + done, chunk)) {
             case File::RangeCopy::Copied:
                 done += chunk;
                 afterChunk(done);
@@ -38,7 +38,8 @@ bool CopyFileData(File& from, File& to, std::uint64_t length,
             }
         }
         const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), length - done));
-        if (from.ReadAt(done, buffer.data(), chunk) != chunk || !to.WriteAt(done, buffer.data(), chunk))
+        if (from.ReadAt(fromOffset + done, buffer.data(), chunk) != chunk ||
+            !to.WriteAt(toOffset + done, buffer.data(), chunk))
             return false;
         done += chunk;
         afterChunk(done);

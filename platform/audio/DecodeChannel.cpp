@@ -32,6 +32,19 @@ std::unique_ptr<DecodeChannel> DecodeChannel::Open(const std::string& path)
     return channel;
 }
 
+std::unique_ptr<DecodeChannel> DecodeChannel::OpenSegment(const std::string& path, std::uint64_t firstByte,
+                                                         std::uint64_t endByte)
+{
+    auto channel = Open(path);
+    if (!channel)
+        return nullptr;
+    channel->segment_ = true;
+    channel->segmentFirst_ = static_cast<std::int64_t>(std::min<std::uint64_t>(firstByte, INT64_MAX));
+    channel->segmentEnd_ = static_cast<std::int64_t>(std::min<std::uint64_t>(endByte, INT64_MAX));
+    channel->inSegment_ = firstByte == 0;
+    return channel;
+}
+
 DecodeChannel::~DecodeChannel() = default;
 
 bool DecodeChannel::Setup(const std::string& path)
@@ -126,6 +139,7 @@ void DecodeChannel::Convert(const AVFrame* frame)
     // for the frames as they come now.  The output stays as it began.
     if (frame != nullptr && (frame->ch_layout.nb_channels != inChannels_ || frame->sample_rate != inRate_ ||
                              frame->format != inFormat_)) {
+        segmentExact_ = false;  // a segment would begin with the other converter
         Convert(nullptr);
         if (frame->ch_layout.nb_channels <= 0 || frame->sample_rate <= 0 ||
             !SetupResampler(frame->ch_layout, static_cast<AVSampleFormat>(frame->format), frame->sample_rate)) {
@@ -155,6 +169,17 @@ void DecodeChannel::Drain()
     }
 }
 
+void DecodeChannel::DecodeLeadIn()
+{
+    for (const ffmpeg::Packet& packet : leadIn_) {
+        if (avcodec_send_packet(codec_.get(), packet.get()) == 0) {
+            while (avcodec_receive_frame(codec_.get(), frame_.get()) == 0)
+                av_frame_unref(frame_.get());
+        }
+    }
+    leadIn_.clear();
+}
+
 void DecodeChannel::DecodeMore()
 {
     const std::size_t before = pending_.size();
@@ -168,6 +193,29 @@ void DecodeChannel::DecodeMore()
                 Convert(nullptr);  // what the resampler still holds
                 finished_ = true;
                 break;
+            }
+            if (packet_->stream_index == streamIndex_ && segment_) {
+                if (packet_->pos < 0)
+                    segmentExact_ = false;  // no place in the file to split at
+                if (!inSegment_ && packet_->pos >= segmentFirst_) {
+                    DecodeLeadIn();
+                    inSegment_ = true;
+                }
+                if (!inSegment_) {
+                    // Before the segment: kept only as its lead-in.
+                    leadIn_.emplace_back(av_packet_alloc());
+                    av_packet_move_ref(leadIn_.back().get(), packet_.get());
+                    if (leadIn_.size() > LeadInPackets)
+                        leadIn_.pop_front();
+                    continue;
+                }
+                if (packet_->pos >= segmentEnd_) {
+                    // The next segment's first packet: this one ends here,
+                    // with nothing flushed.
+                    av_packet_unref(packet_.get());
+                    finished_ = true;
+                    break;
+                }
             }
             if (packet_->stream_index == streamIndex_) {
                 // A damaged packet is skipped, as the ffmpeg tool does.

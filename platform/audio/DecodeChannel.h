@@ -4,6 +4,7 @@
 #include "FfmpegHandles.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +24,26 @@ namespace velmora {
 class DecodeChannel final : public AudioChannel {
 public:
     static std::unique_ptr<DecodeChannel> Open(const std::string& path);
+
+    // Packets decoded before a segment's first one, their output dropped,
+    // so that the decoder's state there is what it would be had it decoded
+    // everything before (MP3 needs 3, WMA 2; the rest is margin).
+    static constexpr std::size_t LeadInPackets = 8;
+
+    // A channel that delivers one part of path's sound: what the packets
+    // lying from firstByte (the first packet at or after it) up to endByte
+    // of the file (the first one at or after it no longer counts) decode
+    // to, exactly as the channel of Open delivers that part.  firstByte 0
+    // starts at the beginning; an endByte past the file runs to the end.
+    static std::unique_ptr<DecodeChannel> OpenSegment(const std::string& path, std::uint64_t firstByte,
+                                                      std::uint64_t endByte);
+
+    // Whether the stream can be decoded in segments: its samples keep
+    // their rate (a resampler carries state from one packet to the next).
+    bool CanSegment() const { return static_cast<std::uint32_t>(inRate_) == outRate_; }
+    // False when this segment cannot be matched with the whole decode: a
+    // packet without a file position, or a change of format on the way.
+    bool SegmentExact() const { return segmentExact_; }
     ~DecodeChannel() override;
 
     // Up to length bytes of whole frames; 0 only when length is smaller
@@ -57,6 +78,8 @@ private:
     void DecodeMore();
     void Convert(const AVFrame* frame);
     void Drain();
+    // Sends the lead-in packets, dropping what they decode to.
+    void DecodeLeadIn();
 
     ffmpeg::FormatInput format_;
     ffmpeg::CodecContext codec_;
@@ -81,6 +104,15 @@ private:
     std::uint64_t produced_ = 0;
     bool inputEnded_ = false;
     bool finished_ = false;
+
+    // A segment: the packets whose file position lies in
+    // [segmentFirst_, segmentEnd_), bytes of the file.
+    bool segment_ = false;
+    std::int64_t segmentFirst_ = 0;
+    std::int64_t segmentEnd_ = 0;
+    bool inSegment_ = false;
+    bool segmentExact_ = true;
+    std::deque<ffmpeg::Packet> leadIn_;
 };
 
 } // namespace velmora

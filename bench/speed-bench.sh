@@ -1,0 +1,97 @@
+#!/bin/sh
+# The speed targets in one run: velmora-cli beside the peer commands on the
+# same files, medians of RUNS interleaved runs, each after a `sync` so that
+# no run pays for the write-back of the one before.
+#
+#   open a 10-minute MP3 / WMA          vs  ffmpeg -i IN -f wav OUT
+#   open a 1-hour MP3                   vs  ffmpeg -i IN -f wav OUT
+#   open a 1-hour WAV                   vs  cp
+#   volume / fade out over it all       added to the open, vs cp
+#   delete of the first half            added to the open, vs cp
+#   save as WAV                         added to the open, vs cp + sync
+#   peak memory of a 2-hour document    open, edit and save
+#
+# Usage: bench/speed-bench.sh [RUNS] [FOLDER]   (needs build/bin/velmora-cli;
+# FOLDER, default a new one under $TMPDIR, holds about 3 GB of files)
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/lib.sh"
+cli="$here/../build/bin/velmora-cli"
+runs=${1:-5}
+work=${2:-$(mktemp -d)}
+mkdir -p "$work"
+export TMPDIR="$work"
+trap 'rm -rf "$work"/out.* "$work"/copy.* "$work"/velmora-*' EXIT
+
+[ -f "$work/hour.wav" ] || sox -n -r 44100 -c 2 -b 16 "$work/hour.wav" synth 3600 sine 440 sine 660 vol 0.7
+[ -f "$work/two-hours.wav" ] || sox -n -r 44100 -c 2 -b 16 "$work/two-hours.wav" synth 7200 sine 440 vol 0.7
+[ -f "$work/ten.mp3" ] || { sox "$work/hour.wav" "$work/ten.wav" trim 0 600; lame --quiet -b 128 "$work/ten.wav" "$work/ten.mp3"; }
+[ -f "$work/ten.wma" ] || ffmpeg -v error -i "$work/ten.wav" -c:a wmav2 -b:a 128k "$work/ten.wma"
+[ -f "$work/hour.mp3" ] || lame --quiet -b 128 "$work/hour.wav" "$work/hour.mp3"
+columns=$("$cli" "$work/hour.wav" --info | sed -n 's/^ColumnCount=//p')
+half=$((columns / 2))
+
+# median_of NAME: the median of the times collected for NAME.
+median_of() {
+    eval "echo \${times_$1:-}" | tr ' ' '\n' | grep -v '^$' | sort -g | awk '{a[NR]=$1} END {
+        m = (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2; printf "%.3f\n", m }'
+}
+# measure NAME COMMAND...: one timed run after a sync, added to NAME's times.
+measure() {
+    name=$1
+    shift
+    sync
+    start=$(now)
+    "$@" >/dev/null 2>&1 || { echo "benchmark command failed: $*" >&2; exit 1; }
+    end=$(now)
+    eval "times_$name=\"\${times_$name:-} $(minus "$end" "$start")\""
+}
+
+i=0
+while [ "$i" -lt "$runs" ]; do
+    for kind in mp3 wma; do
+        measure ffmpeg_$kind ffmpeg -v error -y -i "$work/ten.$kind" -f wav "$work/out.wav"
+        measure open_$kind "$cli" "$work/ten.$kind" --info
+    done
+    measure ffmpeg_hour ffmpeg -v error -y -i "$work/hour.mp3" -f wav "$work/out.wav"
+    measure open_hour_mp3 "$cli" "$work/hour.mp3" --info
+    rm -f "$work/out.wav"
+    measure cp cp "$work/hour.wav" "$work/copy.wav"
+    rm -f "$work/copy.wav"
+    measure cp_sync sh -c "cp '$work/hour.wav' '$work/copy.wav' && sync '$work/copy.wav'"
+    rm -f "$work/copy.wav"
+    measure open "$cli" "$work/hour.wav" --info
+    measure volume "$cli" "$work/hour.wav" --select-all --volume 50
+    measure fade "$cli" "$work/hour.wav" --select-all --fade-out
+    measure delete "$cli" "$work/hour.wav" --markers "0:$half" --delete
+    measure save "$cli" "$work/hour.wav" --save "$work/out.wav"
+    rm -f "$work/out.wav"
+    i=$((i + 1))
+done
+
+echo "Medians of $runs runs, seconds; ratios against the peer command in the same run"
+for kind in mp3 wma; do
+    printf 'open a 10-minute %s     %6s  ffmpeg -f wav %6s  = %sx   (target 0.6x)\n' "$kind" \
+        "$(median_of open_$kind)" "$(median_of ffmpeg_$kind)" "$(ratio "$(median_of open_$kind)" "$(median_of ffmpeg_$kind)")"
+done
+printf 'open a 1-hour mp3         %6s  ffmpeg -f wav %6s  = %sx\n' \
+    "$(median_of open_hour_mp3)" "$(median_of ffmpeg_hour)" "$(ratio "$(median_of open_hour_mp3)" "$(median_of ffmpeg_hour)")"
+open=$(median_of open)
+cp=$(median_of cp)
+printf 'open a 1-hour wav         %6s  cp            %6s  = %sx   (target 1.1x)\n' "$open" "$cp" "$(ratio "$open" "$cp")"
+for row in "volume 50, all|volume|1.2" "fade out, all|fade|1.2" "delete, first half|delete|0.7"; do
+    label=${row%%|*}; rest=${row#*|}; name=${rest%%|*}; target=${rest#*|}
+    t=$(median_of "$name")
+    added=$(minus "$t" "$open")
+    printf '%-25s %6s  adds %6s = %sx cp   (target %sx)\n' "$label" "$t" "$added" "$(ratio "$added" "$cp")" "$target"
+done
+save=$(median_of save)
+added=$(minus "$save" "$open")
+cp_sync=$(median_of cp_sync)
+printf 'save as wav               %6s  adds %6s = %sx cp + sync (%s)   (target 1.1x)\n' "$save" "$added" \
+    "$(ratio "$added" "$cp_sync")" "$cp_sync"
+
+sync
+mem_cli=$(peak_rss_mb "$cli" "$work/two-hours.wav" --select-all --fade-in --markers "0:1000" --delete --save "$work/out.mp3")
+rm -f "$work/out.mp3"
+printf 'peak memory, velmora-cli: open, fade in, delete and save as MP3 a 2-hour document: %s MB   (target 64 MB)\n' "$mem_cli"

@@ -1,0 +1,193 @@
+#include "SegmentedDecode.h"
+
+#include "platform/File.h"
+#include "platform/FileCopy.h"
+#include "platform/PathText.h"
+#include "platform/ProgressMeter.h"
+#include "platform/audio/DecodeChannel.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <list>
+#include <thread>
+#include <vector>
+
+namespace velmora {
+
+namespace {
+
+// Files smaller than this decode in one piece: threads would not pay.
+constexpr std::uint64_t SmallestSplitFile = 256u << 10;
+constexpr unsigned MostSegments = 8;
+// Small enough that the stop request is seen at once and the bar moves smoothly.
+constexpr std::uint32_t BlockBytes = 64u << 10;
+
+// One segment after the first, decoded on a thread of its own into its
+// part file.  The thread writes Bytes as it goes and, once it is done,
+// Exact and Failed before Done.
+struct Segment {
+    std::uint64_t FirstByte = 0;  // bytes of the source file
+    std::uint64_t EndByte = 0;
+    std::string PartFile;
+    std::atomic<std::uint64_t> Bytes{0};  // bytes of sound written to the part file
+    std::atomic<bool> Done{false};
+    bool Exact = true;
+    bool Failed = false;
+    bool TooLong = false;
+    std::thread Worker;
+};
+
+enum class PumpEnd { Done, WriteFailed, TooLong };
+
+// Feeds what a segment's channel delivers to write(bytes so far, data,
+// size) until the channel is exhausted, the stop flag is raised, a write
+// fails or the sound passes maxBytes.
+template <typename Write>
+PumpEnd Pump(DecodeChannel& channel, const std::atomic<bool>& stop, std::uint64_t maxBytes,
+             std::atomic<std::uint64_t>& bytes, Write write)
+{
+    std::vector<unsigned char> block(BlockBytes);
+    std::uint64_t done = 0;
+    while (!stop.load()) {
+        const std::uint32_t got = channel.Read(block.data(), BlockBytes);
+        if (got == static_cast<std::uint32_t>(-1))
+            break;
+        if (done + got > maxBytes)
+            return PumpEnd::TooLong;
+        if (!write(done, block.data(), got))
+            return PumpEnd::WriteFailed;
+        done += got;
+        bytes.store(done);
+    }
+    return PumpEnd::Done;
+}
+
+void DecodeSegment(Segment& segment, const std::string& sourceFile, const std::atomic<bool>& stop,
+                   std::uint64_t maxBytes)
+{
+    auto channel = DecodeChannel::OpenSegment(sourceFile, segment.FirstByte, segment.EndByte);
+    File part = File::Open(segment.PartFile, File::Mode::Create);
+    if (!channel || !part) {
+        segment.Failed = true;
+    } else {
+        const PumpEnd end = Pump(*channel, stop, maxBytes, segment.Bytes,
+                                 [&part](std::uint64_t at, const void* data, std::size_t size) {
+                                     return part.WriteAt(at, data, size);
+                                 });
+        segment.Exact = channel->SegmentExact();
+        segment.TooLong = end == PumpEnd::TooLong;
+        segment.Failed = !part.Close() || end == PumpEnd::WriteFailed;
+    }
+    segment.Done.store(true);
+}
+
+} // namespace
+
+SegmentedResult DecodeInSegments(const std::string& sourceFile, File& work, std::uint64_t offset,
+                                 std::uint64_t estimatedBytes, std::uint64_t maxBytes, const std::string& partPrefix,
+                                 ProgressMeter& meter, unsigned segments)
+{
+    std::error_code error;
+    const std::uint64_t sourceBytes = std::filesystem::file_size(sourceFile, error);
+    if (segments == 0)
+        segments = std::min(std::thread::hardware_concurrency(), MostSegments);
+    if (error || segments < 2 || sourceBytes < SmallestSplitFile)
+        return {};
+    // Split points in the source file; each segment takes the packets that
+    // begin between its own and the next one's.
+    auto splitAt = [&](unsigned k) { return k >= segments ? UINT64_MAX : sourceBytes * k / segments; };
+    auto first = DecodeChannel::OpenSegment(sourceFile, 0, splitAt(1));
+    if (!first || !first->CanSegment())
+        return {};
+
+    std::atomic<bool> stop{false};
+    std::list<Segment> others;  // a list: segments do not move once their threads run
+    for (unsigned k = 1; k < segments; ++k) {
+        Segment& segment = others.emplace_back();
+        segment.FirstByte = splitAt(k);
+        segment.EndByte = splitAt(k + 1);
+        segment.PartFile = partPrefix + std::to_string(k);
+        segment.Worker = std::thread(DecodeSegment, std::ref(segment), std::cref(sourceFile), std::cref(stop), maxBytes);
+    }
+    auto decodedSoFar = [&](std::uint64_t firstBytes) {
+        std::uint64_t total = firstBytes;
+        for (const Segment& segment : others)
+            total += segment.Bytes.load();
+        return std::min(total, estimatedBytes);
+    };
+    // Ends the threads and removes the part files.
+    auto finish = [&](SegmentedResult result) {
+        stop.store(true);
+        for (Segment& segment : others) {
+            if (segment.Worker.joinable())
+                segment.Worker.join();
+            RemoveFileIfExists(segment.PartFile);
+        }
+        return result;
+    };
+
+    // The first segment, here, straight into the working file.
+    std::atomic<std::uint64_t> firstBytes{0};
+    bool cancelled = false;
+    const PumpEnd firstEnd = Pump(*first, stop, maxBytes, firstBytes, [&](std::uint64_t at, const void* data, std::size_t size) {
+        meter.Report(decodedSoFar(at + size), estimatedBytes);
+        if (meter.StopRequested()) {
+            cancelled = true;
+            stop.store(true);
+        }
+        return work.WriteAt(offset + at, data, size);
+    });
+    if (firstEnd != PumpEnd::Done)
+        return finish({firstEnd == PumpEnd::TooLong ? SegmentedEnd::TooLong : SegmentedEnd::Failed, firstBytes.load()});
+    // Then the others, keeping the front end responsive.
+    for (const Segment& segment : others) {
+        while (!segment.Done.load() && !cancelled) {
+            meter.Report(decodedSoFar(firstBytes.load()), estimatedBytes);
+            if (meter.StopRequested()) {
+                cancelled = true;
+                stop.store(true);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    if (cancelled)
+        return finish({SegmentedEnd::Cancelled, firstBytes.load()});
+    for (Segment& segment : others)
+        segment.Worker.join();
+
+    bool exact = first->SegmentExact();
+    bool failed = false;
+    bool tooLong = false;
+    for (const Segment& segment : others) {
+        exact = exact && segment.Exact;
+        failed = failed || segment.Failed;
+        tooLong = tooLong || segment.TooLong;
+    }
+    if (failed)
+        return finish({SegmentedEnd::Failed, firstBytes.load()});
+    if (!exact) {
+        // Not to be matched with the sequential decode: it starts afresh.
+        if (!work.Truncate(offset))
+            return finish({SegmentedEnd::Failed, 0});
+        return finish({});
+    }
+    if (tooLong)
+        return finish({SegmentedEnd::TooLong, firstBytes.load()});
+
+    // The parts after the first, in order, copied in by the kernel.
+    std::uint64_t total = firstBytes.load();
+    for (const Segment& segment : others) {
+        File part = File::Open(segment.PartFile, File::Mode::Read);
+        const std::uint64_t size = segment.Bytes.load();
+        if (total + size > maxBytes)
+            return finish({SegmentedEnd::TooLong, total});
+        if (!part || !CopyFileData(part, 0, work, offset + total, size, [&](std::uint64_t) { meter.Tick(); }))
+            return finish({SegmentedEnd::Failed, total});
+        total += size;
+    }
+    return finish({SegmentedEnd::Decoded, total});
+}
+
+} // namespace velmora
