@@ -24,14 +24,18 @@ constexpr unsigned MostSegments = 8;
 // Small enough that the stop request is seen at once and the bar moves smoothly.
 constexpr std::uint32_t BlockBytes = 64u << 10;
 
-// One segment after the first, decoded on a thread of its own into its
-// part file.  The thread writes Bytes as it goes and, once it is done,
-// Exact and Failed before Done.
+// One segment after the first, decoded on a thread of its own: straight
+// into the working file where its start is known from the packets before it
+// (Direct), otherwise into a part file.  The thread writes Bytes as it goes
+// and, once it is done, Start, Exact, Failed and TooLong before Done.
 struct Segment {
     std::uint64_t FirstByte = 0;  // bytes of the source file
     std::uint64_t EndByte = 0;
+    bool Direct = false;
+    File Output;                  // a second handle on the working file, or the part file
     std::string PartFile;
-    std::atomic<std::uint64_t> Bytes{0};  // bytes of sound written to the part file
+    std::uint64_t Start = 0;      // Direct: bytes of sound before it, as predicted
+    std::atomic<std::uint64_t> Bytes{0};  // bytes of sound written
     std::atomic<bool> Done{false};
     bool Exact = true;
     bool Failed = false;
@@ -64,21 +68,36 @@ PumpEnd Pump(DecodeChannel& channel, const std::atomic<bool>& stop, std::uint64_
     return PumpEnd::Done;
 }
 
+// What a stream's start holds back beyond its packets' durations, bytes,
+// once the first segment has measured it.
+struct StartShortfall {
+    std::atomic<std::int64_t> Bytes{0};
+    std::atomic<bool> Known{false};
+};
+
 void DecodeSegment(Segment& segment, const std::string& sourceFile, const std::atomic<bool>& stop,
-                   std::uint64_t maxBytes)
+                   const StartShortfall& shortfall, std::uint64_t workOffset, std::uint64_t maxBytes)
 {
     auto channel = DecodeChannel::OpenSegment(sourceFile, segment.FirstByte, segment.EndByte);
-    File part = File::Open(segment.PartFile, File::Mode::Create);
-    if (!channel || !part) {
+    if (!channel || !segment.Output) {
         segment.Failed = true;
     } else {
         const PumpEnd end = Pump(*channel, stop, maxBytes, segment.Bytes,
-                                 [&part](std::uint64_t at, const void* data, std::size_t size) {
-                                     return part.WriteAt(at, data, size);
+                                 [&](std::uint64_t at, const void* data, std::size_t size) {
+                                     if (!segment.Direct)
+                                         return segment.Output.WriteAt(at, data, size);
+                                     // Known once the segment's first bytes are there and
+                                     // the first segment has measured its start.
+                                     while (!shortfall.Known.load() && !stop.load())
+                                         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                                     const auto predicted = static_cast<std::int64_t>(channel->PredictedStartBytes());
+                                     segment.Start = static_cast<std::uint64_t>(
+                                         std::max<std::int64_t>(0, predicted - shortfall.Bytes.load()));
+                                     return segment.Output.WriteAt(workOffset + segment.Start + at, data, size);
                                  });
         segment.Exact = channel->SegmentExact();
         segment.TooLong = end == PumpEnd::TooLong;
-        segment.Failed = !part.Close() || end == PumpEnd::WriteFailed;
+        segment.Failed = !segment.Output.Close() || end == PumpEnd::WriteFailed;
     }
     segment.Done.store(true);
 }
@@ -103,13 +122,18 @@ SegmentedResult DecodeInSegments(const std::string& sourceFile, File& work, std:
         return {};
 
     std::atomic<bool> stop{false};
+    StartShortfall shortfall;
+    const bool direct = first->HasExactPacketDurations();
     std::list<Segment> others;  // a list: segments do not move once their threads run
     for (unsigned k = 1; k < segments; ++k) {
         Segment& segment = others.emplace_back();
         segment.FirstByte = splitAt(k);
         segment.EndByte = splitAt(k + 1);
+        segment.Direct = direct;
         segment.PartFile = partPrefix + std::to_string(k);
-        segment.Worker = std::thread(DecodeSegment, std::ref(segment), std::cref(sourceFile), std::cref(stop), maxBytes);
+        segment.Output = direct ? work.Duplicate() : File::Open(segment.PartFile, File::Mode::Create);
+        segment.Worker = std::thread(DecodeSegment, std::ref(segment), std::cref(sourceFile), std::cref(stop),
+                                     std::cref(shortfall), offset, maxBytes);
     }
     auto decodedSoFar = [&](std::uint64_t firstBytes) {
         std::uint64_t total = firstBytes;
@@ -117,14 +141,20 @@ SegmentedResult DecodeInSegments(const std::string& sourceFile, File& work, std:
             total += segment.Bytes.load();
         return std::min(total, estimatedBytes);
     };
-    // Ends the threads and removes the part files.
+    // Ends the threads and removes the part files.  A decode that did not
+    // complete leaves the working file with the first segment's part only,
+    // whatever the others wrote after it.
     auto finish = [&](SegmentedResult result) {
         stop.store(true);
         for (Segment& segment : others) {
             if (segment.Worker.joinable())
                 segment.Worker.join();
-            RemoveFileIfExists(segment.PartFile);
+            if (!segment.Direct)
+                RemoveFileIfExists(segment.PartFile);
         }
+        if (direct && result.End != SegmentedEnd::Decoded && result.End != SegmentedEnd::NotPossible &&
+            !work.Truncate(offset + result.Bytes))
+            result.End = SegmentedEnd::Failed;
         return result;
     };
 
@@ -132,6 +162,10 @@ SegmentedResult DecodeInSegments(const std::string& sourceFile, File& work, std:
     std::atomic<std::uint64_t> firstBytes{0};
     bool cancelled = false;
     const PumpEnd firstEnd = Pump(*first, stop, maxBytes, firstBytes, [&](std::uint64_t at, const void* data, std::size_t size) {
+        if (!shortfall.Known.load()) {
+            shortfall.Bytes.store(first->StartShortfall());
+            shortfall.Known.store(true);
+        }
         meter.Report(decodedSoFar(at + size), estimatedBytes);
         if (meter.StopRequested()) {
             cancelled = true;
@@ -139,6 +173,7 @@ SegmentedResult DecodeInSegments(const std::string& sourceFile, File& work, std:
         }
         return work.WriteAt(offset + at, data, size);
     });
+    shortfall.Known.store(true);  // (a first segment without sound)
     if (firstEnd != PumpEnd::Done)
         return finish({firstEnd == PumpEnd::TooLong ? SegmentedEnd::TooLong : SegmentedEnd::Failed, firstBytes.load()});
     // Then the others, keeping the front end responsive.
@@ -160,10 +195,15 @@ SegmentedResult DecodeInSegments(const std::string& sourceFile, File& work, std:
     bool exact = first->SegmentExact();
     bool failed = false;
     bool tooLong = false;
+    std::uint64_t total = firstBytes.load();
     for (const Segment& segment : others) {
         exact = exact && segment.Exact;
         failed = failed || segment.Failed;
         tooLong = tooLong || segment.TooLong;
+        // A segment written in place must begin where the ones before it end.
+        if (segment.Direct && segment.Bytes.load() > 0 && segment.Start != total)
+            exact = false;
+        total += segment.Bytes.load();
     }
     if (failed)
         return finish({SegmentedEnd::Failed, firstBytes.load()});
@@ -173,11 +213,13 @@ SegmentedResult DecodeInSegments(const std::string& sourceFile, File& work, std:
             return finish({SegmentedEnd::Failed, 0});
         return finish({});
     }
-    if (tooLong)
+    if (tooLong || total > maxBytes)
         return finish({SegmentedEnd::TooLong, firstBytes.load()});
+    if (direct)
+        return finish({SegmentedEnd::Decoded, total});
 
     // The parts after the first, in order, copied in by the kernel.
-    std::uint64_t total = firstBytes.load();
+    total = firstBytes.load();
     for (const Segment& segment : others) {
         File part = File::Open(segment.PartFile, File::Mode::Read);
         const std::uint64_t size = segment.Bytes.load();

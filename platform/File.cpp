@@ -72,6 +72,14 @@ File File::Open(const std::string& path, Mode mode)
     return file;
 }
 
+File File::Duplicate() const
+{
+    File copy(fd_ < 0 ? -1 : ::fcntl(fd_, F_DUPFD_CLOEXEC, 0));
+    if (copy.fd_ < 0)
+        copy.error_ = fd_ < 0 ? EBADF : errno;
+    return copy;
+}
+
 std::size_t File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size)
 {
     if (fd_ < 0)

@@ -33,6 +33,10 @@ public:
     // Opens path; IsOpen() tells whether it worked and LastError() why not.
     static File Open(const std::string& path, Mode mode);
 
+    // A second handle on the same open file, sharing its lock, for another
+    // thread's positional reads and writes.
+    File Duplicate() const;
+
     bool IsOpen() const { return fd_ >= 0; }
     explicit operator bool() const { return IsOpen(); }
     int LastError() const { return error_; }

@@ -5,6 +5,7 @@
 
 extern "C" {
 #include <libavutil/channel_layout.h>
+#include <libavutil/intreadwrite.h>
 #include <libavutil/log.h>
 #include <libavutil/opt.h>
 }
@@ -169,6 +170,24 @@ void DecodeChannel::Drain()
     }
 }
 
+bool DecodeChannel::HasExactPacketDurations() const
+{
+    const AVCodecID id = codec_->codec_id;
+    return id == AV_CODEC_ID_MP3 || id == AV_CODEC_ID_MP2 || id == AV_CODEC_ID_MP1;
+}
+
+std::uint64_t DecodeChannel::PacketBytes(const AVPacket& packet) const
+{
+    const AVStream* stream = format_->streams[streamIndex_];
+    std::int64_t samples = av_rescale_q(packet.duration, stream->time_base, AVRational{1, static_cast<int>(outRate_)});
+    // What the decoder drops of it: the encoder's delay at the start, the
+    // padding at the end.
+    std::size_t size = 0;
+    if (const std::uint8_t* skip = av_packet_get_side_data(&packet, AV_PKT_DATA_SKIP_SAMPLES, &size); skip && size >= 8)
+        samples -= static_cast<std::int64_t>(AV_RL32(skip)) + static_cast<std::int64_t>(AV_RL32(skip + 4));
+    return samples > 0 ? static_cast<std::uint64_t>(samples) * static_cast<std::uint64_t>(bytesPerFrame_) : 0;
+}
+
 void DecodeChannel::DecodeLeadIn()
 {
     for (const ffmpeg::Packet& packet : leadIn_) {
@@ -202,6 +221,7 @@ void DecodeChannel::DecodeMore()
                     inSegment_ = true;
                 }
                 if (!inSegment_) {
+                    predictedStart_ += PacketBytes(*packet_);
                     // Before the segment: kept only as its lead-in.
                     leadIn_.emplace_back(av_packet_alloc());
                     av_packet_move_ref(leadIn_.back().get(), packet_.get());
@@ -218,6 +238,8 @@ void DecodeChannel::DecodeMore()
                 }
             }
             if (packet_->stream_index == streamIndex_) {
+                if (segment_)
+                    predictedSent_ += PacketBytes(*packet_);
                 // A damaged packet is skipped, as the ffmpeg tool does.
                 if (avcodec_send_packet(codec_.get(), packet_.get()) == 0)
                     Drain();

@@ -44,6 +44,22 @@ public:
     // False when this segment cannot be matched with the whole decode: a
     // packet without a file position, or a change of format on the way.
     bool SegmentExact() const { return segmentExact_; }
+    // Whether every packet's duration tells how much it decodes to (MPEG
+    // audio): then a segment knows where its sound begins before the ones
+    // before it are decoded.
+    bool HasExactPacketDurations() const;
+    // Bytes the whole decode delivers before this segment, from the
+    // durations of the packets before it (known once the segment's first
+    // bytes have been read).
+    std::uint64_t PredictedStartBytes() const { return predictedStart_; }
+    // Bytes the packets sent so far should have decoded to, by their
+    // durations, less the bytes they did: at the start of a stream a
+    // decoder may hold back a little more than the packets say (MPEG-2
+    // audio does), which then shifts every later segment alike.
+    std::int64_t StartShortfall() const
+    {
+        return static_cast<std::int64_t>(predictedSent_) - static_cast<std::int64_t>(produced_);
+    }
     ~DecodeChannel() override;
 
     // Up to length bytes of whole frames; 0 only when length is smaller
@@ -80,6 +96,8 @@ private:
     void Drain();
     // Sends the lead-in packets, dropping what they decode to.
     void DecodeLeadIn();
+    // What packet decodes to in the whole decode, by its duration, bytes.
+    std::uint64_t PacketBytes(const AVPacket& packet) const;
 
     ffmpeg::FormatInput format_;
     ffmpeg::CodecContext codec_;
@@ -113,6 +131,8 @@ private:
     bool inSegment_ = false;
     bool segmentExact_ = true;
     std::deque<ffmpeg::Packet> leadIn_;
+    std::uint64_t predictedStart_ = 0;  // bytes; see PredictedStartBytes
+    std::uint64_t predictedSent_ = 0;   // bytes; see StartShortfall
 };
 
 } // namespace velmora
