@@ -15,14 +15,22 @@ namespace {
 
 enum class FadeDirection { In, Out };
 
-// x * percent / 100 in 32-bit integers, truncating toward zero, clamped.
+// x * percent / 100, truncating toward zero, clamped - as 32-bit integer
+// arithmetic gives it.  Computed in single precision, which the vector
+// units take four or eight at a time, with the very same results: x *
+// percent is a whole number below 2^22, exact in a float; the quotient,
+// correctly rounded, lies within 0.004 of the true one, whose fraction is
+// a whole number of hundredths, so truncation lands where integer
+// division does (an exact quotient comes out exact).
 template <typename Sample>
 void ScalePercent(Sample* samples, std::size_t count, std::int32_t percent)
 {
     constexpr bool eightBit = std::is_same_v<Sample, std::uint8_t>;
     constexpr std::int32_t centre = eightBit ? 128 : 0;
+    const auto factor = static_cast<float>(percent);
     for (std::size_t i = 0; i < count; ++i) {
-        const std::int32_t v = (static_cast<std::int32_t>(samples[i]) - centre) * percent / 100;
+        const float product = static_cast<float>(static_cast<std::int32_t>(samples[i]) - centre) * factor;
+        const auto v = static_cast<std::int32_t>(product / 100.0f);
         samples[i] = static_cast<Sample>((eightBit ? Clamp8(v) : Clamp16(v)) + centre);
     }
 }

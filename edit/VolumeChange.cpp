@@ -24,8 +24,8 @@ namespace {
 
 // x * gain computed with more precision than the gain, truncated toward
 // zero and clamped.  The list's gains are whole quarters, which makes the
-// product an exact quarter: x * q / 4 in integers gives the very same
-// values, faster.
+// product an exact quarter, so single precision gives the very same values,
+// faster.
 template <typename Sample>
 void ScaleSamples(Sample* samples, std::size_t count, float gain)
 {
@@ -33,9 +33,12 @@ void ScaleSamples(Sample* samples, std::size_t count, float gain)
     constexpr std::int32_t centre = eightBit ? 128 : 0;
     const double quarters = static_cast<double>(gain) * 4;
     if (quarters == static_cast<std::int32_t>(quarters) && quarters >= 0 && quarters <= 64) {
-        const auto q = static_cast<std::int32_t>(quarters);
+        // A whole number of quarters times a sample needs at most 23 bits:
+        // exact in single precision, which the vector units take four or
+        // eight at a time.
+        const float factor = gain;
         for (std::size_t i = 0; i < count; ++i) {
-            const std::int32_t v = (static_cast<std::int32_t>(samples[i]) - centre) * q / 4;
+            const auto v = static_cast<std::int32_t>(static_cast<float>(static_cast<std::int32_t>(samples[i]) - centre) * factor);
             samples[i] = static_cast<Sample>((eightBit ? Clamp8(v) : Clamp16(v)) + centre);
         }
         return;

@@ -311,6 +311,38 @@ TEST_F(EditTest, EightBitFadesTruncateTowardTheCentre)
     EXPECT_EQ(bytes[44 + 501], 191);
 }
 
+TEST_F(EditTest, EverySixteenBitValueAtEveryStepAgreesWithIntegerArithmetic)
+{
+    // Every value at each of the fade's hundred percentages (and at every
+    // volume): the fast arithmetic must be the integer one, value for value.
+    constexpr std::uint32_t step = 65540;  // frames per percentage, a multiple of 10
+    std::vector<std::int16_t> values(100 * step);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = static_cast<std::int16_t>(static_cast<std::int32_t>(i % step % 65536) - 32768);
+    const WaveBuilder builder = WaveBuilder().Format(1, 1, 48000, 16).Samples(test::Pcm16(values));
+    test::ModelFormat f;
+    f.Channels = 1;
+    f.FramesPerColumn = 1000;
+    for (int edit = 0; edit < 2 + 7; ++edit) {
+        Open(builder, 1000);
+        doc.SelFinish = doc.ColumnCount - 1;  // 100 * step frames, all of them
+        f.DataEnd = doc.DataEnd;
+        const Bytes before = File();
+        Bytes expected;
+        if (edit < 2) {
+            expected = test::ModelFade(before, f, 0, doc.SelFinish, edit == 0);
+            ASSERT_EQ(edit == 0 ? RunFadeInBody(doc, processing, reloading, dialogs)
+                                : RunFadeOutBody(doc, processing, reloading, dialogs),
+                      EditEnd::Done);
+        } else {
+            const VolumeItem& item = VolumeItems[edit - 2];
+            expected = test::ModelVolume(before, f, 0, doc.SelFinish, item.Gain, false);
+            ASSERT_EQ(RunVolumeBody(doc, item.Gain, false, processing, reloading, dialogs), EditEnd::Done);
+        }
+        EXPECT_TRUE(File() == expected) << edit;
+    }
+}
+
 TEST_F(EditTest, EmptyRangeChangesNothingButIsRescanned)
 {
     Open(Tagged16(30000));
