@@ -5,11 +5,67 @@
 
 #include "import/WorkFileFormat.h"
 #include "platform/File.h"
+#include "platform/Progress.h"
+#include "platform/ProgressMeter.h"
 #include "platform/UserDialogs.h"
 
 namespace velmora {
 
-bool LoadWorkFile(Document& doc, Progress& loading, UserDialogs& dialogs)
+namespace {
+
+// The loading step's derived members, once the header's fields are in.
+void DeriveFormat(Document& doc)
+{
+    doc.FrameSize = FrameSizeFor(doc.BitsPerSample, doc.Channels);
+    doc.TotalFrames = doc.DataSize / static_cast<std::uint32_t>(doc.FrameSize);
+    doc.ColumnCount = ColumnCountFor(doc.TotalFrames, doc.FramesPerColumn);
+}
+
+} // namespace
+
+EarlyPeakScan::EarlyPeakScan(const std::string& path, std::int32_t framesPerColumn)
+{
+    scan_ = std::async(std::launch::async, [path, framesPerColumn]() -> std::optional<Peaks> {
+        File file = File::Open(path, File::Mode::Read);
+        WaveHeader header;
+        if (!file || ReadWaveHeader(file, header))
+            return std::nullopt;
+        Document doc;
+        doc.Channels = header.Channels;
+        doc.BitsPerSample = header.BitsPerSample;
+        doc.DataOffset = header.DataOffset;
+        doc.DataSize = header.DataSize;
+        doc.DataEnd = header.DataEnd;
+        doc.FramesPerColumn = framesPerColumn;
+        DeriveFormat(doc);
+        Peaks peaks{doc.DataOffset, doc.DataEnd,   doc.FramesPerColumn, doc.FrameSize,
+                    doc.BitsPerSample, doc.Channels, doc.ColumnCount,     {}, {}};
+        peaks.Upper.assign(doc.ColumnCount, 0);
+        peaks.Lower.assign(doc.ColumnCount, 0);
+        NullProgress none;
+        ScanColumnPeaks(file, doc, peaks.Upper, peaks.Lower, none);
+        return peaks;
+    });
+}
+
+EarlyPeakScan::~EarlyPeakScan() = default;  // (the future waits for the scan)
+
+bool EarlyPeakScan::GiveTo(Document& doc)
+{
+    if (!scan_.valid())
+        return false;
+    std::optional<Peaks> peaks = scan_.get();
+    if (!peaks || peaks->DataOffset != doc.DataOffset || peaks->DataEnd != doc.DataEnd ||
+        peaks->FramesPerColumn != doc.FramesPerColumn || peaks->FrameSize != doc.FrameSize ||
+        peaks->BitsPerSample != doc.BitsPerSample || peaks->Channels != doc.Channels ||
+        peaks->ColumnCount != doc.ColumnCount)
+        return false;
+    doc.PeakUpper = std::move(peaks->Upper);
+    doc.PeakLower = std::move(peaks->Lower);
+    return true;
+}
+
+bool LoadWorkFile(Document& doc, Progress& loading, UserDialogs& dialogs, EarlyPeakScan* early)
 {
     File file = File::Open(doc.WorkFile, File::Mode::Read);
     if (!file) {
@@ -32,15 +88,17 @@ bool LoadWorkFile(Document& doc, Progress& loading, UserDialogs& dialogs)
         return false;
     }
 
-    doc.FrameSize = FrameSizeFor(doc.BitsPerSample, doc.Channels);
-    doc.TotalFrames = doc.DataSize / static_cast<std::uint32_t>(doc.FrameSize);
+    DeriveFormat(doc);
     if (doc.TotalFrames == 0) {
         // Nothing in the editor can work on a document without frames.
         dialogs.ShowMessage("No audio data found in the file.");
         return false;
     }
 
-    doc.ColumnCount = ColumnCountFor(doc.TotalFrames, doc.FramesPerColumn);
+    if (early != nullptr && early->GiveTo(doc)) {
+        ProgressMeter(loading).Report(100);
+        return true;
+    }
     doc.PeakUpper.assign(doc.ColumnCount, 0);
     doc.PeakLower.assign(doc.ColumnCount, 0);
     ScanColumnPeaks(file, doc, doc.PeakUpper, doc.PeakLower, loading);

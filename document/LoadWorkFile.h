@@ -1,10 +1,48 @@
 #pragma once
 
+#include <cstdint>
+#include <future>
+#include <optional>
+#include <string>
+#include <vector>
+
 namespace velmora {
 
 class Progress;
 class UserDialogs;
 struct Document;
+
+// The column peak scan of a file run ahead, on a thread of its own: of a
+// WAV source while the open copies it, byte for byte, into the working
+// file, so that the loading step need not read it all again.
+class EarlyPeakScan {
+public:
+    // Starts scanning path as the loading step would scan a working file
+    // of the same bytes at framesPerColumn; nothing happens when the
+    // reading rules refuse it.
+    EarlyPeakScan(const std::string& path, std::int32_t framesPerColumn);
+    ~EarlyPeakScan();
+    EarlyPeakScan(const EarlyPeakScan&) = delete;
+    EarlyPeakScan& operator=(const EarlyPeakScan&) = delete;
+
+    // Hands the peaks to doc when they were scanned from a file laid out as
+    // doc says (waiting for the scan); false otherwise.
+    bool GiveTo(Document& doc);
+
+private:
+    struct Peaks {
+        std::uint32_t DataOffset = 0;
+        std::uint32_t DataEnd = 0;
+        std::int32_t FramesPerColumn = 0;
+        std::int32_t FrameSize = 0;
+        std::int32_t BitsPerSample = 0;
+        std::int32_t Channels = 0;
+        std::uint32_t ColumnCount = 0;
+        std::vector<std::int16_t> Upper;
+        std::vector<std::int16_t> Lower;
+    };
+    std::future<std::optional<Peaks>> scan_;
+};
 
 // The loading step, run once the working file doc.WorkFile is complete:
 // checks its header by the reading rules, derives the format members
@@ -16,6 +54,7 @@ struct Document;
 // peak arrays are then left as they were, while the header fields read
 // before the refusal keep their new values.  A payload without a single
 // complete frame is refused with "No audio data found in the file.".
-bool LoadWorkFile(Document& doc, Progress& loading, UserDialogs& dialogs);
+// early, when given, offers peaks scanned ahead from the same bytes.
+bool LoadWorkFile(Document& doc, Progress& loading, UserDialogs& dialogs, EarlyPeakScan* early = nullptr);
 
 } // namespace velmora

@@ -4,19 +4,27 @@
 #include "LoadWorkFile.h"
 
 #include "import/OpenBody.h"
+#include "platform/PathText.h"
+
+#include <optional>
 
 namespace velmora {
 
 OpenEnd RunOpenBody(Document& doc, Progress& decoding, Progress& loading, UserDialogs& dialogs)
 {
     doc.WorkFile = doc.TempFolder + "AudioTemp.wav";
+    // A WAV source is copied byte for byte: its peaks are scanned from the
+    // source on another core while the copy runs.
+    std::optional<EarlyPeakScan> early;
+    if (HasExtension(doc.SourceFile, ".wav"))
+        early.emplace(doc.SourceFile, doc.FramesPerColumn);
     const OpenBodyResult produced = ProduceWorkFile(doc.SourceFile, doc.WorkFile, decoding, dialogs);
     if (produced.End == OpenBodyEnd::Cancelled)
         return OpenEnd::Cancelled;
     if (produced.End == OpenBodyEnd::Failed)
         return OpenEnd::Failed;
     doc.SourceBitrate = produced.SourceBitrate;
-    return LoadWorkFile(doc, loading, dialogs) ? OpenEnd::Loaded : OpenEnd::Failed;
+    return LoadWorkFile(doc, loading, dialogs, early ? &*early : nullptr) ? OpenEnd::Loaded : OpenEnd::Failed;
 }
 
 void FinishOpen(Document& doc)
