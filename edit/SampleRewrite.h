@@ -2,6 +2,7 @@
 
 #include "EditBody.h"
 #include "EditRange.h"
+#include "ReadAhead.h"
 
 #include "document/ColumnPeakScan.h"
 #include "document/Document.h"
@@ -60,26 +61,24 @@ bool RewriteRangeInBlocks(File& file, const Document& doc, const EditRange& rang
     const bool eightBit = (doc.BitsPerSample == 8);
     const std::size_t bytesPerSample = eightBit ? 1 : 2;
     const std::uint64_t totalBytes = static_cast<std::uint64_t>(range.Frames) * frameSize;
-    // 16-bit storage keeps the samples aligned for the rewrite.
-    std::vector<std::int16_t> storage((RewriteBlockBytes(doc.FrameSize, totalBytes) + 1) / 2);
-    auto* block = reinterpret_cast<unsigned char*>(storage.data());
-    const std::size_t blockBytes = RewriteBlockBytes(doc.FrameSize, totalBytes);
+    if (totalBytes == 0)
+        return true;
+    // While one block is rewritten and written back, the next is read.
+    ReadAhead reader(file, range.StartByte, totalBytes, RewriteBlockBytes(doc.FrameSize, totalBytes));
     std::uint64_t done = 0;
-    while (done < totalBytes) {
-        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(blockBytes, totalBytes - done));
-        if (file.ReadAt(range.StartByte + done, block, wanted) != wanted)
-            return false;
+    std::size_t bytes = 0;
+    while (std::int16_t* block = reader.Next(bytes)) {
         const auto firstFrame = static_cast<std::uint32_t>(done / frameSize);
         if (eightBit)
-            rewrite(firstFrame, block, wanted / bytesPerSample);
+            rewrite(firstFrame, reinterpret_cast<std::uint8_t*>(block), bytes / bytesPerSample);
         else
-            rewrite(firstFrame, storage.data(), wanted / bytesPerSample);
-        if (!file.WriteAt(range.StartByte + done, block, wanted))
+            rewrite(firstFrame, block, bytes / bytesPerSample);
+        if (!file.WriteAt(range.StartByte + done, block, bytes))
             return false;
-        done += wanted;
+        done += bytes;
         meter.Report(done / frameSize, range.Frames);
     }
-    return true;
+    return !reader.Failed() && done == totalBytes;
 }
 
 // The peaks of the columns an edit range covers, judged from the samples

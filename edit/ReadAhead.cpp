@@ -1,0 +1,79 @@
+#include "ReadAhead.h"
+
+#include <algorithm>
+
+namespace velmora {
+
+ReadAhead::ReadAhead(const File& file, std::uint64_t start, std::uint64_t total, std::size_t blockBytes)
+    : file_(file.Duplicate()), start_(start), total_(total), blockBytes_(std::max<std::size_t>(blockBytes, 2))
+{
+    for (auto& buffer : buffers_)
+        buffer.resize((blockBytes_ + 1) / 2);
+    reader_ = std::thread(&ReadAhead::ReadBlocks, this);
+}
+
+ReadAhead::~ReadAhead()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    reader_.join();
+}
+
+void ReadAhead::ReadBlocks()
+{
+    const std::size_t blocks = static_cast<std::size_t>((total_ + blockBytes_ - 1) / blockBytes_);
+    for (std::size_t index = 0; index < blocks; ++index) {
+        const std::size_t slot = index % 2;
+        {
+            // Wait for the slot: the caller is done with the block it held.
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return stop_ || filled_[slot] == 0; });
+            if (stop_)
+                return;
+        }
+        const std::uint64_t offset = static_cast<std::uint64_t>(index) * blockBytes_;
+        const auto bytes = static_cast<std::size_t>(std::min<std::uint64_t>(blockBytes_, total_ - offset));
+        const bool read = file_ && file_.ReadAt(start_ + offset, buffers_[slot].data(), bytes) == bytes;
+        {
+            std::lock_guard lock(mutex_);
+            if (!read) {
+                failed_ = true;
+            } else {
+                filled_[slot] = bytes;
+                nextToRead_ = index + 1;
+            }
+        }
+        changed_.notify_all();
+        if (!read)
+            return;
+    }
+}
+
+std::int16_t* ReadAhead::Next(std::size_t& bytes)
+{
+    std::unique_lock lock(mutex_);
+    if (nextToHand_ > 0)
+        filled_[(nextToHand_ - 1) % 2] = 0;  // the caller's last block is free again
+    changed_.notify_all();
+    const std::uint64_t handed = static_cast<std::uint64_t>(nextToHand_) * blockBytes_;
+    if (handed >= total_)
+        return nullptr;
+    changed_.wait(lock, [&] { return failed_ || nextToRead_ > nextToHand_; });
+    if (nextToRead_ <= nextToHand_)
+        return nullptr;  // failed
+    const std::size_t slot = nextToHand_ % 2;
+    bytes = filled_[slot];
+    ++nextToHand_;
+    return buffers_[slot].data();
+}
+
+bool ReadAhead::Failed() const
+{
+    std::lock_guard lock(mutex_);
+    return failed_;
+}
+
+} // namespace velmora

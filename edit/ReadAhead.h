@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/File.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace velmora {
+
+// Reads a range of a file block after block on a thread of its own, one
+// block ahead of the caller: while the caller rewrites and writes back one
+// block, the next is already being read.  The reads go through a second
+// handle on the file; blocks are 16-bit aligned.
+class ReadAhead {
+public:
+    // The bytes [start, start + total) of file, in blocks of blockBytes.
+    ReadAhead(const File& file, std::uint64_t start, std::uint64_t total, std::size_t blockBytes);
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // The next block, filled; it stays the caller's until the next call.
+    // nullptr after the last block, or when a block could not be read in
+    // full (Failed() then tells).
+    std::int16_t* Next(std::size_t& bytes);
+    bool Failed() const;
+
+private:
+    void ReadBlocks();
+
+    File file_;
+    std::uint64_t start_;
+    std::uint64_t total_;
+    std::size_t blockBytes_;
+    std::vector<std::int16_t> buffers_[2];
+    std::size_t filled_[2] = {0, 0};  // bytes of a full buffer; 0 while it is free
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t nextToRead_ = 0;    // block index the reader fills next
+    std::size_t nextToHand_ = 0;    // block index the caller gets next
+    bool failed_ = false;
+    bool stop_ = false;
+    std::thread reader_;
+};
+
+} // namespace velmora
