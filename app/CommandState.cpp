@@ -46,7 +46,9 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     for (QToolButton* button : {c.ButtonDelete, c.ButtonCutOut, c.ButtonVolume, c.ButtonFadeIn, c.ButtonFadeOut})
         button->setEnabled(document);
     c.ButtonZoomIn->setEnabled(zoomIn);
+    ZoomInAction->setEnabled(zoomIn);
     c.ButtonZoomOut->setEnabled(zoomOut);
+    ZoomOutAction->setEnabled(zoomOut);
     c.MPlay->setEnabled(play);
     c.CButtonPlay->setEnabled(play);
     c.MPlayFromHere->setEnabled(play);
@@ -62,6 +64,7 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     c.MSetFinish->setEnabled(setFinish);
     MPopSetFinish->setEnabled(setFinish);
     c.CButtonSetFinish->setEnabled(setFinish);
+    AssignSpaceKey(state);
 
     if (state == psNoDocument) {
         for (QLabel* panel : StatusPanels)

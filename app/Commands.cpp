@@ -61,6 +61,7 @@ void TMainForm::CButtonSetFinishClick() { transport_->SetFinish(); }
 void TMainForm::Timer1Timer()
 {
     transport_->Tick({SpectrumView.get(), ui_->PaintBox2, LevelView.get(), ui_->PaintBox3, FftData});
+    FollowPlayCursor();
 }
 
 } // namespace velmora

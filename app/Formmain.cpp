@@ -23,12 +23,15 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
 #include <QScrollBar>
 #include <QShowEvent>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -41,10 +44,22 @@ namespace {
 
 constexpr int TimerIntervalMs = 100;
 constexpr int StatusPanelWidths[3] = {250, 200, 300};
-// The waveform view is centred in its area once that is higher than this.
-constexpr int CentringHeight = 251;
+// The waveform area's design height: the view's rows and room for the
+// horizontal scroll bar.  A taller area grows the view by as many rows.
+constexpr int DesignAreaHeight = 251;
 
 } // namespace
+
+std::string ConfigurationFileFor(const std::string& programFolder)
+{
+    const QFileInfo folderInfo(QString::fromStdString(programFolder));
+    if (!FileExists(programFolder + "user-config") && folderInfo.isWritable())
+        return programFolder + "Kelvane.ini";
+    const QString folder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/velmora");
+    QDir().mkpath(folder);
+    return folder.toStdString() + "/Kelvane.ini";
+}
 
 TMainForm::TMainForm(const QStringList& arguments, const std::string& programFolder, QWidget* parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::TMainForm>())
@@ -116,7 +131,8 @@ void TMainForm::FormCreate(const QStringList& arguments, const std::string& prog
 
     // 9 to 12: the configuration file, the web pane, the Language menu.
     Doc.ProgramFolder = programFolder.empty() ? ExecutableFolder() : programFolder;
-    IniFile configuration(Doc.ProgramFolder + "Kelvane.ini");
+    ConfigurationFile = ConfigurationFileFor(Doc.ProgramFolder);
+    IniFile configuration(ConfigurationFile);
     const bool adOff = configuration.ReadString("General", "Ad", "") == "0";
     (void)adOff;  // the pane starts hidden either way
     QWidget* pane = CreateWebPane(*ui_->Panel1);
@@ -230,6 +246,7 @@ void TMainForm::ConnectCommands()
     c.PaintBox1->OnMouseDown = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseDown(b, x, y); };
     c.PaintBox1->OnMouseUp = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseUp(b, x, y); };
     c.ScrollBox1->installEventFilter(this);
+    c.ScrollBox1->viewport()->installEventFilter(this);
 
     // The status bar's three panels.
     // Panels keep their widths; the last one is cut off by a narrow window
@@ -242,6 +259,9 @@ void TMainForm::ConnectCommands()
         c.StatusBar1->addWidget(StatusPanels[i], i < 2 ? 0 : 1);
     }
     StatusPanels[2]->installEventFilter(this);
+
+    AssignShortcuts();
+    setAcceptDrops(true);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -300,25 +320,27 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
         FormResize();
     else if (watched == StatusPanels[2] && event->type() == QEvent::Resize)
         ElideSourcePanel();
+    else if (watched == ui_->ScrollBox1->viewport() && event->type() == QEvent::Wheel)
+        return WheelOnView(static_cast<QWheelEvent*>(event));
     return QMainWindow::eventFilter(watched, event);
 }
 
 void TMainForm::FormResize()
 {
     const int h = ui_->ScrollBox1->height();
-    const int top = h > CentringHeight ? (h - CentringHeight) / 2 : 0;
-    ui_->PaintBox1->move(0, top);
+    WaveBitmap.Height = WaveViewHeight + std::max(0, h - DesignAreaHeight);
+    ui_->PaintBox1->setGeometry(0, 0, WaveBitmap.Width, WaveBitmap.Height);
     // Exactly as high as the view: anything taller would give the hidden
     // vertical scroll bar a range once the horizontal one appears, and the
     // wheel would shift the view up.
-    ui_->ScrollBoxContents->resize(ui_->PaintBox1->width(), top + WaveViewHeight);
+    ui_->ScrollBoxContents->resize(WaveBitmap.Width, WaveBitmap.Height);
+    ui_->PaintBox1->update();
 }
 
 void TMainForm::SetViewWidth(std::uint32_t columns)
 {
     const int width = static_cast<int>(std::min<std::uint32_t>(columns, QWIDGETSIZE_MAX));
     WaveBitmap.Width = width;
-    ui_->PaintBox1->resize(width, WaveViewHeight);
     FormResize();
 }
 

@@ -2,6 +2,7 @@
 
 #include "document/Document.h"
 #include "document/EditorWindow.h"
+#include "document/PlayCursorFollow.h"
 #include "document/WaveRenderer.h"
 #include "platform/IniFile.h"
 #include "platform/PrivateTempFolder.h"
@@ -15,6 +16,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QTimer;
+class QWheelEvent;
 
 namespace Ui {
 class TMainForm;
@@ -36,6 +38,13 @@ class ViewCommands;
 // and events they serve; those of the subsystems' commands call into the
 // command code beside each subsystem, which sees the window as an
 // EditorWindow.
+// Kelvane.ini: beside the program in a build tree or a copy of its own; in
+// the user's configuration folder ($XDG_CONFIG_HOME/velmora) for an
+// installed program (its folder holds the file "user-config"), whose
+// folder is not the user's to write even when it could be, and for a
+// program in a folder it cannot write.
+std::string ConfigurationFileFor(const std::string& programFolder);
+
 class TMainForm : public QMainWindow, public EditorWindow {
     Q_OBJECT
 public:
@@ -57,6 +66,7 @@ public:
     std::unique_ptr<TVolume> LevelView;
     float FftData[512] = {};
     std::string LanguageFile;
+    std::string ConfigurationFile;  // Kelvane.ini
     std::string HelpFile;
     std::unique_ptr<IniFile> LanguageIni;
 
@@ -133,12 +143,17 @@ public:
     QAction* MPopSelectAll = nullptr;
     QTimer* Timer1 = nullptr;
     QLabel* StatusPanels[3] = {};
+    // The keys of Zoom In and Zoom Out, which have no menu items.
+    QAction* ZoomInAction = nullptr;
+    QAction* ZoomOutAction = nullptr;
 
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void FormCreate(const QStringList& arguments, const std::string& programFolder);
@@ -148,6 +163,16 @@ private:
     // Panel 2 of the status bar: its tool tip (the source file's path)
     // elided to the panel's width.
     void ElideSourcePanel();
+
+    // ---- Keyboard, drops, wheel, following the play cursor ----
+    void AssignShortcuts();
+    // Space goes to Play, Pause or Play From Here by the play state.
+    void AssignSpaceKey(std::int32_t state);
+    // The wheel over the waveform: with Ctrl it steps the zoom, otherwise
+    // it scrolls along the waveform.  True when the event was used.
+    bool WheelOnView(QWheelEvent* event);
+    // Called by the timer: while playing, keeps the play cursor in view.
+    void FollowPlayCursor();
 
     // ---- EditorWindow ----
     void ShowZoom(std::int32_t framesPerColumn) override;
@@ -169,6 +194,9 @@ private:
     std::unique_ptr<PrivateTempFolder> tempFolder_;
     bool startedUp_ = false;
     bool shownOnce_ = false;
+    PlayCursorFollow cursorFollow_;
+    bool wasPlaying_ = false;
+    int wheelZoomDelta_ = 0;  // eighths of a degree not yet a zoom step
 };
 
 } // namespace velmora

@@ -243,7 +243,7 @@ void TMainForm::LanguageItemClick(QAction* sender)
     for (const std::string& name : LanguageFileNames(folder)) {
         if (EqualsIgnoringCase(OpenLanguageFile(folder + name).ReadString("LanguageProperty", "Name", ""), picked)) {
             LanguageFile = name;
-            IniFile configuration(Doc.ProgramFolder + "Kelvane.ini");
+            IniFile configuration(ConfigurationFile);
             configuration.WriteString("General", "Language", LanguageFile);
             break;
         }

@@ -18,6 +18,8 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     velmora::SubstituteDesignFonts();
     QApplication::setApplicationName(QStringLiteral("Velmora Audio Editor"));
+    // Lets the desktop match the windows to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     return velmora::RunProgram(arguments);

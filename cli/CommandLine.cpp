@@ -21,14 +21,18 @@ bool ParseInteger(const std::string& text, std::int64_t& value)
 
 const char* UsageText()
 {
-    return "usage: velmora-cli INPUT [STEP ...]\n"
+    return "Usage: velmora-cli INPUT [STEP ...]\n"
+           "Edit an MP3, WMA or WAV file from the command line.\n"
            "\n"
            "Opens INPUT (.wav, .mp3 or .wma) as the editor does, runs the steps in\n"
            "order on the working copy, then discards the working copy.\n"
            "\n"
-           "steps:\n"
+           "Steps:\n"
            "  --zoom R          frames per column R x 1000, R in 10, 8, 6, 4, 2, 1\n"
            "  --markers S:F     start and finish markers at columns S and F\n"
+           "  --from T          the start marker at time T: seconds, M:S or H:M:S,\n"
+           "                    with a fraction (90.5, 1:30.5), on its column\n"
+           "  --to T            the finish marker at time T\n"
            "  --select-all      markers on the whole file\n"
            "  --delete          remove the frames between the markers\n"
            "  --cut-out         keep only the frames between the markers\n"
@@ -42,7 +46,43 @@ const char* UsageText()
            "  --save OUTPUT     write the edited audio to OUTPUT: .mp3 and .wma are\n"
            "                    encoded, any other name gets the WAV working file\n"
            "\n"
-           "exit status: 0 success, 1 refused (the reason on stderr), 2 usage error\n";
+           "Options:\n"
+           "  --help            print this text\n"
+           "  --version         print the program's version\n"
+           "\n"
+           "Exit status: 0 success, 1 refused (the reason on stderr), 2 usage error.\n";
+}
+
+const char* VersionText()
+{
+    return "velmora-cli " VELMORA_VERSION "\n";
+}
+
+std::optional<double> ParseTime(const std::string& text)
+{
+    // Up to three fields; the last one may have a fraction.
+    double total = 0;
+    std::size_t start = 0;
+    int fields = 0;
+    for (;;) {
+        const std::size_t colon = text.find(':', start);
+        const std::string field = text.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+        if (field.empty() || ++fields > 3)
+            return std::nullopt;
+        double value = 0;
+        const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
+        if (error != std::errc() || end != field.data() + field.size() || value < 0)
+            return std::nullopt;
+        const bool last = colon == std::string::npos;
+        if (!last && value != static_cast<double>(static_cast<std::int64_t>(value)))
+            return std::nullopt;  // only the seconds have a fraction
+        if (fields > 1 && value >= 60 && (last || fields == 2))
+            return std::nullopt;  // minutes and seconds stay below 60
+        total = total * 60 + value;
+        if (last)
+            return total;
+        start = colon + 1;
+    }
 }
 
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args,
@@ -51,6 +91,10 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
     CommandLine line;
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         line.Help = true;
+        return line;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        line.Version = true;
         return line;
     }
     if (args.empty()) {
@@ -112,6 +156,18 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
                 return std::nullopt;
             }
             line.Steps.emplace_back(K::Markers, start, finish);
+        } else if (arg == "--from" || arg == "--to") {
+            const std::string* value = needValue("a time");
+            if (value == nullptr)
+                return std::nullopt;
+            const auto seconds = ParseTime(*value);
+            if (!seconds) {
+                error = arg + " takes a time: seconds, M:S or H:M:S";
+                return std::nullopt;
+            }
+            Step step(arg == "--from" ? K::From : K::To);
+            step.Seconds = *seconds;
+            line.Steps.push_back(step);
         } else if (arg == "--volume") {
             const std::string* value = needValue("a percentage");
             std::int64_t percent = 0;

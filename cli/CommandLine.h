@@ -23,6 +23,8 @@ struct Step {
         Peaks,
         Save,       // Path: the output file
         Bitrate,    // Value: kbit/s for the next encoded saves
+        From,       // Seconds: the start marker's time
+        To,         // Seconds: the finish marker's time
     };
     explicit Step(Kind what, std::int64_t value = 0, std::int64_t value2 = 0)
         : What(what), Value(value), Value2(value2)
@@ -32,11 +34,13 @@ struct Step {
     Kind What;
     std::int64_t Value = 0;
     std::int64_t Value2 = 0;
+    double Seconds = 0;
     std::string Path;
 };
 
 struct CommandLine {
     bool Help = false;
+    bool Version = false;
     std::string Input;
     std::vector<Step> Steps;
 };
@@ -46,7 +50,15 @@ struct CommandLine {
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args,
                                             std::string& error);
 
-// The usage text printed for --help and after a usage error.
+// The text --help prints (also the source of the manual page).
 const char* UsageText();
+
+// What --version prints.
+const char* VersionText();
+
+// A time of day in seconds from "S", "M:S" or "H:M:S", each part a whole
+// number but the seconds, which may have a fraction; nothing when it is
+// none of these.
+std::optional<double> ParseTime(const std::string& text);
 
 } // namespace velmora::cli

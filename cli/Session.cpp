@@ -12,6 +12,7 @@
 #include "import/OpenBody.h"
 #include "platform/PathText.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace velmora::cli {
@@ -40,6 +41,7 @@ Session::Status Session::Refuse(const std::string& message)
 Session::Status Session::Open(const std::string& input)
 {
     doc_.SourceFile = input;
+    dialogs_.SetFile(input);
     if (!IsOpenableExtension(input))
         return Refuse("Can not open the file.");
     TerminalProgress decoding("Decoding");
@@ -72,6 +74,9 @@ Session::Status Session::Run(const Step& step)
     case K::SelectAll:
         SelectAll(doc_);
         return Status::Ok;
+    case K::From:
+    case K::To:
+        return MarkerAt(step.What == K::From, step.Seconds);
     case K::Delete:
         return Edit({EditCommand::Delete});
     case K::CutOut:
@@ -93,11 +98,31 @@ Session::Status Session::Run(const Step& step)
         return Status::Ok;
     case K::Save: {
         TerminalProgress bar("Saving");
+        // Its messages are about the file it writes.
+        const std::string input = dialogs_.File();
+        dialogs_.SetFile(step.Path);
         const SaveEnd end = RunSaveBody(doc_, step.Path, bar, dialogs_);
+        dialogs_.SetFile(input);
         FinishSave(doc_, end, step.Path, false);
         return end == SaveEnd::Saved ? Status::Ok : Status::Refused;
     }
     }
+    return Status::Ok;
+}
+
+Session::Status Session::MarkerAt(bool start, double seconds)
+{
+    // The column the windows' marker would take with the play position at
+    // that time: its frame's byte of the playback stream, to its column.
+    const auto frames = static_cast<std::uint64_t>(seconds * doc_.SampleRate);
+    const std::uint64_t frame = std::min<std::uint64_t>(frames, doc_.TotalFrames);
+    const auto length = static_cast<std::int64_t>(doc_.TotalFrames) * doc_.FrameSize;
+    const std::uint32_t column = std::min(
+        StreamByteToColumn(static_cast<std::int64_t>(frame) * doc_.FrameSize, doc_.ColumnCount, length),
+        doc_.ColumnCount - 1);
+    (start ? doc_.SelStart : doc_.SelFinish) = column;
+    if (doc_.SelStart > doc_.SelFinish)
+        return Refuse("The start marker must not lie after the finish marker.");
     return Status::Ok;
 }
 

@@ -30,6 +30,7 @@ public:
 private:
     Status Refuse(const std::string& message);
     Status Edit(const EditRequest& edit);
+    Status MarkerAt(bool start, double seconds);
     Status Info();
     Status Peaks();
 

@@ -6,7 +6,10 @@ namespace velmora::cli {
 
 void TerminalDialogs::ShowMessage(const std::string& text, const std::string&, Icon)
 {
-    std::fprintf(stderr, "%s\n", text.c_str());
+    if (file_.empty())
+        std::fprintf(stderr, "velmora-cli: %s\n", text.c_str());
+    else
+        std::fprintf(stderr, "velmora-cli: %s: %s\n", file_.c_str(), text.c_str());
     shown_ = true;
 }
 

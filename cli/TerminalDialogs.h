@@ -6,11 +6,15 @@
 
 namespace velmora::cli {
 
-// Messages go to standard error, one per line; the first one is kept so
-// that the front end can end with it.  Questions and file dialogs have no
-// terminal counterpart and answer Cancel.
+// Messages go to standard error, one per line, naming the program and the
+// file they are about: "velmora-cli: song.mp3: Cannot open the file.".
+// Questions and file dialogs have no terminal counterpart and answer Cancel.
 class TerminalDialogs final : public UserDialogs {
 public:
+    // The file the messages from now on are about (as the user named it).
+    void SetFile(const std::string& file) { file_ = file; }
+    const std::string& File() const { return file_; }
+
     void ShowMessage(const std::string& text, const std::string& caption, Icon icon) override;
     Answer AskYesNoCancel(const std::string& text, const std::string& caption, Icon icon) override;
     std::optional<std::string> ChooseFileToOpen(const std::string& filter) override;
@@ -20,6 +24,7 @@ public:
     bool AnyMessageShown() const { return shown_; }
 
 private:
+    std::string file_;
     bool shown_ = false;
 };
 

@@ -38,11 +38,11 @@ int main(int argc, char** argv)
     std::string error;
     const auto line = ParseCommandLine(args, error);
     if (!line) {
-        std::fprintf(stderr, "velmora-cli: %s\n\n%s", error.c_str(), UsageText());
+        std::fprintf(stderr, "velmora-cli: %s\nTry 'velmora-cli --help'.\n", error.c_str());
         return 2;
     }
-    if (line->Help) {
-        std::fputs(UsageText(), stdout);
+    if (line->Help || line->Version) {
+        std::fputs(line->Help ? UsageText() : VersionText(), stdout);
         return 0;
     }
 
@@ -51,7 +51,7 @@ int main(int argc, char** argv)
 
     PrivateTempFolder folder;
     if (!folder.IsValid()) {
-        std::fprintf(stderr, "Cannot creat the temporary file.\n");
+        std::fprintf(stderr, "velmora-cli: Cannot creat the temporary file.\n");
         return 1;
     }
     // A stop by signal takes the working file and folder, and the

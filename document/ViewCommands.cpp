@@ -16,11 +16,6 @@
 
 namespace velmora {
 
-namespace {
-// Clicks below the waveform (on the ruler) do nothing.
-constexpr int WaveRows = 201;
-} // namespace
-
 std::uint32_t PlayColumnNow(const Document& doc)
 {
     if (doc.Stream == 0)
@@ -48,6 +43,7 @@ WaveScene ViewCommands::Scene(const QPalette& palette) const
     scene.SampleRate = doc_.SampleRate;
     scene.FramesPerColumn = doc_.FramesPerColumn;
     scene.BitmapWidth = bitmap_.Width;
+    scene.Height = bitmap_.Height;
     scene.StreamLength = doc_.StreamLength;
     BASS_CHANNELINFO info;
     if (doc_.Stream != 0 && BASS_ChannelGetInfo(doc_.Stream, &info)) {
@@ -113,16 +109,17 @@ void ViewCommands::ZoomOut()
     }
 }
 
+// Clicks below the waveform (on the ruler) do nothing.
 void ViewCommands::MouseDown(Qt::MouseButton button, int x, int y)
 {
-    if (doc_.Stream == 0 || y >= WaveRows || button != Qt::LeftButton)
+    if (doc_.Stream == 0 || y >= RulerTopRow(bitmap_.Height) || button != Qt::LeftButton)
         return;
     SeekToColumn(x);
 }
 
 void ViewCommands::MouseUp(Qt::MouseButton button, int x, int y)
 {
-    if (doc_.Stream == 0 || y >= WaveRows || button != Qt::RightButton)
+    if (doc_.Stream == 0 || y >= RulerTopRow(bitmap_.Height) || button != Qt::RightButton)
         return;
     SeekToColumn(x);
     window_.PopUpViewMenu(x, y);

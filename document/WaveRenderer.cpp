@@ -20,8 +20,6 @@ const QColor RulerLabelGrey(128, 128, 128);
 const QColor StartAqua(0, 255, 255);
 const QColor CursorYellow(255, 255, 0);
 
-constexpr int MidlineRow = 100;
-constexpr int RulerTop = 201;
 constexpr int LabelReach = 100;  // columns a label can reach beyond its anchor
 
 QFont LabelFont()
@@ -62,7 +60,7 @@ void Marker(QPainter& painter, const WaveScene& scene, std::int64_t x, std::int3
     if (x < x0 - LabelReach || x > x1 + LabelReach)
         return;
     const int column = static_cast<int>(x);
-    VerticalLine(painter, column, 0, 200, color);
+    VerticalLine(painter, column, 0, RulerTopRow(scene.Height) - 1, color);
     const int labelX = column > scene.BitmapWidth - 48 ? column - 46 : column + 2;
     Label(painter, labelX, 2, QString::fromStdString(SecondsToTimeText(seconds)), color);
 }
@@ -76,7 +74,8 @@ std::uint32_t PlayColumn(const WaveScene& scene)
 
 QImage RenderWaveTile(const WaveScene& scene, int x0, int width)
 {
-    QImage tile(std::max(width, 1), WaveViewHeight, QImage::Format_RGB32);
+    const int height = std::max(scene.Height, WaveViewHeight);
+    QImage tile(std::max(width, 1), height, QImage::Format_RGB32);
     tile.fill(Black);
     if (!scene.Visible || width <= 0)
         return tile;
@@ -88,13 +87,16 @@ QImage RenderWaveTile(const WaveScene& scene, int x0, int width)
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     painter.setFont(LabelFont());
     painter.translate(-x0, 0);
-    painter.setClipRect(QRect(x0, 0, width, WaveViewHeight));
+    painter.setClipRect(QRect(x0, 0, width, height));
+    const int rulerTop = RulerTopRow(height);
+    const int midline = (rulerTop - 1) / 2;
+    auto rows = [midline](std::int16_t peak) { return peak * midline / 100; };
 
     // The selection band: columns SelStart to SelFinish - 1.
     const std::int64_t bandLeft = std::max<std::int64_t>(scene.SelStart, x0);
     const std::int64_t bandRight = std::min<std::int64_t>({scene.SelFinish, x1, bitmapEnd});
     if (bandRight > bandLeft)
-        painter.fillRect(QRect(static_cast<int>(bandLeft), 0, static_cast<int>(bandRight - bandLeft), WaveViewHeight),
+        painter.fillRect(QRect(static_cast<int>(bandLeft), 0, static_cast<int>(bandRight - bandLeft), height),
                          SelectionBlue);
 
     // Peaks.  While a rescan runs the arrays may be shorter than the view.
@@ -109,24 +111,24 @@ QImage RenderWaveTile(const WaveScene& scene, int x0, int width)
     const int last = static_cast<int>(std::min<std::int64_t>({x1, columns, bitmapEnd}));
     for (int i = first; i < last; ++i) {
         const auto index = static_cast<std::size_t>(i);
-        VerticalLine(painter, i, MidlineRow - (*scene.PeakUpper)[index], MidlineRow - 1, PeakGreen);
-        VerticalLine(painter, i, MidlineRow, MidlineRow + (*scene.PeakLower)[index], lowerColor);
+        VerticalLine(painter, i, midline - rows((*scene.PeakUpper)[index]), midline - 1, PeakGreen);
+        VerticalLine(painter, i, midline, midline + rows((*scene.PeakLower)[index]), lowerColor);
     }
-    painter.fillRect(QRect(first, MidlineRow, std::max(0, std::min(x1, bitmapEnd) - first), 1), MidlineOlive);
+    painter.fillRect(QRect(first, midline, std::max(0, std::min(x1, bitmapEnd) - first), 1), MidlineOlive);
 
     // The ruler.
-    painter.fillRect(QRect(first, RulerTop, std::max(0, std::min(x1, bitmapEnd) - first), WaveViewHeight - RulerTop),
+    painter.fillRect(QRect(first, rulerTop, std::max(0, std::min(x1, bitmapEnd) - first), RulerRows),
                      scene.RulerColor);
     const float step = TenSecondsInColumns(scene.SampleRate, scene.FramesPerColumn);
     auto tick = [&](int c, std::uint64_t t) {
         if (c < x0 - LabelReach || c > x1 + LabelReach)
             return;
         if (t % 20 == 0) {
-            VerticalLine(painter, c, RulerTop, RulerTop + 5, Black);
-            Label(painter, c + 2, 208, QString::fromStdString(SecondsToTimeText(static_cast<std::int32_t>(t))),
+            VerticalLine(painter, c, rulerTop, rulerTop + 5, Black);
+            Label(painter, c + 2, rulerTop + 7, QString::fromStdString(SecondsToTimeText(static_cast<std::int32_t>(t))),
                   RulerLabelGrey);
         } else {
-            VerticalLine(painter, c, RulerTop, RulerTop + 2, Black);
+            VerticalLine(painter, c, rulerTop, rulerTop + 2, Black);
         }
     };
     // Below ten seconds per column (rates under 1000 Hz at 10:1) several

@@ -8,6 +8,15 @@
 
 namespace velmora {
 
+// The view's design height; a taller waveform area grows the view.
+inline constexpr int WaveViewHeight = 221;
+// The ruler's rows at the bottom of the view.
+inline constexpr int RulerRows = 20;
+
+// The first row of the ruler in a view of height rows; the waveform lies
+// above it.
+constexpr int RulerTopRow(int height) { return height - RulerRows; }
+
 // What the waveform view shows: the document's peaks, markers and ruler,
 // and the play cursor.  Units as in the document: columns, seconds, bytes
 // of the playback stream.
@@ -23,6 +32,7 @@ struct WaveScene {
     std::int32_t SampleRate = 0;
     std::int32_t FramesPerColumn = 10000;
     int BitmapWidth = 10;             // the view's width in columns
+    int Height = WaveViewHeight;      // the view's height in rows (WaveViewHeight or more)
     std::int64_t StreamLength = 0;    // bytes of the playback stream
     double StreamBytesPerSecond = 0;  // of the playback stream; 0 when there is none
     std::int64_t PlayPosition = 0;    // bytes of the playback stream
@@ -30,10 +40,9 @@ struct WaveScene {
     QColor FinishMarkerColor;         // the desktop's light 3-D edge
 };
 
-inline constexpr int WaveViewHeight = 221;
-
 // The virtual off-screen bitmap of the waveform view: a width in columns
-// and 221 rows, drawn on demand a tile at a time (see RenderWaveTile).
+// and a height in rows (221 by design), drawn on demand a tile at a time
+// (see RenderWaveTile).
 struct WaveBitmapSize {
     int Width = 10;
     int Height = WaveViewHeight;
@@ -42,20 +51,25 @@ struct WaveBitmapSize {
 // The play cursor's column: trunc(ColumnCount x position / StreamLength).
 std::uint32_t PlayColumn(const WaveScene& scene);
 
-// The view as one bitmap BitmapWidth x 221 would show it, columns x0 to
+// The view as one bitmap BitmapWidth x Height would show it, columns x0 to
 // x0 + width - 1 only: every tile is pixel for pixel the same as the part
 // of the whole picture it covers, so a long document costs only what is on
 // screen.
 //
-// The picture: black, the selection band (0, 51, 204) from SelStart up to
-// SelFinish, per column a green line up from the midline to the upper peak
-// and a line down to the lower peak (green for mono, red otherwise), the
-// olive midline at row 100; the ruler in rows 201 to 220 with a tick every
-// ten seconds (long and labelled every twenty) at the truncated running sum
-// of single-precision ten-second steps; then the start marker (aqua), the
-// finish marker and the play cursor (yellow), each a line over rows 0 to 199
-// with its time label right of it, or left of it near the right edge.
-// Lines include their first pixel and exclude their last.
+// The picture, in rows for the design height of 221: black, the selection
+// band (0, 51, 204) from SelStart up to SelFinish, per column a green line
+// up from the midline to the upper peak and a line down to the lower peak
+// (green for mono, red otherwise), the olive midline at row 100; the ruler
+// in rows 201 to 220 with a tick every ten seconds (long and labelled every
+// twenty) at the truncated running sum of single-precision ten-second steps;
+// then the start marker (aqua), the finish marker and the play cursor
+// (yellow), each a line over rows 0 to 199 with its time label right of it,
+// or left of it near the right edge.  Lines include their first pixel and
+// exclude their last.
+//
+// A taller view keeps the ruler in its last 20 rows; the midline moves to
+// (ruler top - 1) / 2 and a peak of p (percent of full scale) reaches
+// p x midline / 100 rows from it, which is p itself at the design height.
 QImage RenderWaveTile(const WaveScene& scene, int x0, int width);
 
 } // namespace velmora

@@ -50,6 +50,21 @@ void OpenCloseCommands::OpenSourceFile()
     window_.UpdateCommandState(psStopped);
 }
 
+void OpenCloseCommands::OpenDropped(const std::string& path)
+{
+    if (!IsOpenableExtension(path)) {
+        AppDialogs().ShowMessage("Can not open the file.");
+        return;
+    }
+    if (doc_.DocumentOpen) {
+        Close();
+        if (doc_.DocumentOpen)
+            return;
+    }
+    doc_.SourceFile = AbsolutePath(path);
+    OpenSourceFile();
+}
+
 void OpenCloseCommands::Close()
 {
     window_.StopIfActive();

@@ -23,6 +23,11 @@ public:
     // (also the file named on the command line): the open dialog with its
     // worker, then the stream, the view and the command state.
     void OpenSourceFile();
+    // A file dropped on the window: refused as Open refuses it unless it
+    // is a WAV, MP3 or WMA file; otherwise the open document is closed
+    // first (with Close's save prompt, whose Cancel keeps it and drops
+    // nothing) and the file opens as one named on the command line.
+    void OpenDropped(const std::string& path);
     // Close: stops playback, asks to save unsaved edits (Yes saves first,
     // Cancel keeps the document), then releases the stream, deletes the
     // working file and returns to no document.

@@ -60,6 +60,9 @@ TEST_F(CliTest, HelpAndUsageErrors)
     const auto help = Cli({"--help"});
     EXPECT_EQ(help.ExitCode, 0);
     EXPECT_NE(help.Out.find("velmora-cli INPUT [STEP ...]"), std::string::npos);
+    const auto version = Cli({"--version"});
+    EXPECT_EQ(version.ExitCode, 0);
+    EXPECT_TRUE(version.Out.starts_with("velmora-cli ")) << version.Out;
 
     const std::string input = WaveBuilder().Samples(std::vector<unsigned char>(400, 0)).WriteTo(dir / "in.wav");
     const std::vector<std::vector<std::string>> usageErrors = {
@@ -71,11 +74,17 @@ TEST_F(CliTest, HelpAndUsageErrors)
         {input, "--markers", "3"},
         {input, "--markers", "-1:4"},
         {input, "--frobnicate"},
+        {input, "--from", "1:75"},
+        {input, "--to", "1.5:20"},
+        {input, "--from", "-3"},
     };
+    // One line on what is wrong, one on where to look.
     for (const auto& args : usageErrors) {
         const auto r = Cli(args);
         EXPECT_EQ(r.ExitCode, 2) << testing::PrintToString(args);
-        EXPECT_NE(r.Err.find("usage:"), std::string::npos);
+        EXPECT_TRUE(r.Err.starts_with("velmora-cli: ")) << r.Err;
+        EXPECT_TRUE(r.Err.ends_with("\nTry 'velmora-cli --help'.\n")) << r.Err;
+        EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 2) << r.Err;
     }
 }
 
@@ -100,12 +109,12 @@ TEST_F(CliTest, RefusalsExitWithOneAndTheMessage)
         test::WriteWholeFile(path, c.Bytes);
         const auto r = Cli({path, "--info"});
         EXPECT_EQ(r.ExitCode, 1) << c.Name;
-        EXPECT_EQ(r.Err, c.Message + "\n") << c.Name;
+        EXPECT_EQ(r.Err, "velmora-cli: " + path + ": " + c.Message + "\n") << c.Name;
         EXPECT_TRUE(r.Out.empty()) << c.Name;
     }
     const auto missing = Cli({dir / "missing.wav"});
     EXPECT_EQ(missing.ExitCode, 1);
-    EXPECT_EQ(missing.Err, "Cannot open the file.\n");
+    EXPECT_EQ(missing.Err, "velmora-cli: " + dir / "missing.wav" + ": Cannot open the file.\n");
     EXPECT_TRUE(TmpIsEmpty());
 }
 
@@ -242,7 +251,7 @@ TEST_F(CliTest, OpensMp3AndWmaByDecodingThem)
     test::WriteWholeFile(fake, {'n', 'o', 't'});
     r = Cli({fake, "--info"});
     EXPECT_EQ(r.ExitCode, 1);
-    EXPECT_EQ(r.Err, "Can not creat the decode stream.\n");
+    EXPECT_EQ(r.Err, "velmora-cli: " + fake + ": Can not creat the decode stream.\n");
     EXPECT_TRUE(TmpIsEmpty());
 }
 
@@ -279,7 +288,7 @@ TEST_F(CliTest, AMissingEncoderPluginIsOneMessageAndAFailedSave)
     test::WriteWholeFile(destination, {'o', 'l', 'd'});
     const auto r = test::RunProcess({lonely, input, "--save", destination, "--info"}, {{"TMPDIR", tmp.Path()}});
     EXPECT_EQ(r.ExitCode, 1);
-    EXPECT_EQ(r.Err, "Could not load lame_enc.dll file\n");
+    EXPECT_EQ(r.Err, "velmora-cli: " + destination + ": Could not load lame_enc.dll file\n");
     EXPECT_TRUE(r.Out.empty());
     EXPECT_EQ(test::ReadWholeFile(destination), (std::vector<unsigned char>{'o', 'l', 'd'}));
     EXPECT_TRUE(TmpIsEmpty());
@@ -388,12 +397,39 @@ TEST_F(CliTest, FfmpegSpeaksOnlyWhenAsked)
     EXPECT_NE(told.Err.find("[mp3"), std::string::npos) << told.Err;
 }
 
+TEST_F(CliTest, TimesPutTheMarkersOnTheColumnsTheWindowsWould)
+{
+    // 8000 Hz mono, 25 columns of 10000 frames (1.25 s each).
+    const std::string input = WaveBuilder().Format(1, 1, 8000, 16).Samples(std::vector<unsigned char>(2 * 250000, 1))
+                                  .WriteTo(dir / "in.wav");
+    const struct {
+        std::vector<std::string> Steps;
+        const char* Markers;
+    } cases[] = {
+        {{"--from", "2.5", "--to", "10"}, "SelStart=2\nSelFinish=8\n"},
+        {{"--from", "0:02.49", "--to", "0:0:12.6"}, "SelStart=1\nSelFinish=10\n"},
+        {{"--to", "1:00"}, "SelStart=0\nSelFinish=24\n"},  // past the end: the last column
+        {{"--from", "30"}, "SelStart=24\nSelFinish=24\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {input};
+        args.insert(args.end(), c.Steps.begin(), c.Steps.end());
+        args.push_back("--info");
+        const auto r = Cli(args);
+        ASSERT_EQ(r.ExitCode, 0) << r.Err;
+        EXPECT_NE(r.Out.find(c.Markers), std::string::npos) << testing::PrintToString(c.Steps) << "\n" << r.Out;
+    }
+    const auto backwards = Cli({input, "--from", "10", "--to", "5"});
+    EXPECT_EQ(backwards.ExitCode, 1);
+    EXPECT_EQ(backwards.Err, "velmora-cli: " + input + ": The start marker must not lie after the finish marker.\n");
+}
+
 TEST_F(CliTest, CutOutOfAnEmptySelectionIsRefused)
 {
     const std::string input = WaveBuilder().Samples(std::vector<unsigned char>(4 * 30000, 1)).WriteTo(dir / "in.wav");
     const auto r = Cli({input, "--markers", "1:1", "--cut-out", "--info"});
     EXPECT_EQ(r.ExitCode, 1);
-    EXPECT_EQ(r.Err, "The selection is empty.\n");
+    EXPECT_EQ(r.Err, "velmora-cli: " + input + ": The selection is empty.\n");
     EXPECT_TRUE(r.Out.empty());
 }
 

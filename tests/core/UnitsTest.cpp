@@ -1,5 +1,6 @@
 // Time text and the conversions between columns, stream bytes and seconds.
 
+#include "document/PlayCursorFollow.h"
 #include "document/Units.h"
 #include "document/Zoom.h"
 
@@ -69,6 +70,35 @@ TEST(Zoom, StepsInAndOut)
     EXPECT_EQ(ZoomOutStep(10000), 10000);
     EXPECT_TRUE(IsZoomStep(6000));
     EXPECT_FALSE(IsZoomStep(5000));
+}
+
+TEST(PlayCursorFollow, JumpsAPageAndRespectsTheUsersScrollUntilTheCursorComesBack)
+{
+    // A view 100 columns wide; each step: where the view is, where the
+    // cursor is, where the view goes.
+    struct Look {
+        int Left, Cursor, Next;
+    };
+    const Look looks[] = {
+        {0, 50, 0},       // in sight
+        {0, 100, 100},    // left the view: a new page starts at the cursor
+        {100, 150, 100},  //
+        {0, 160, 0},      // the user looked back: the view stays
+        {0, 170, 0},      //
+        {120, 180, 120},  // the user scrolled to the cursor: followed again
+        {120, 220, 220},  //
+        {220, 230, 220},  //
+        {400, 240, 400},  // scrolled ahead of the cursor: it is awaited there
+        {400, 420, 400},  //
+        {400, 500, 500},  //
+    };
+    PlayCursorFollow follow;
+    follow.Start(0);
+    for (const Look& look : looks)
+        EXPECT_EQ(follow.Next(look.Left, 100, look.Cursor), look.Next) << look.Left << " " << look.Cursor;
+    // A new start follows at once.
+    follow.Start(0);
+    EXPECT_EQ(follow.Next(0, 100, 700), 700);
 }
 
 } // namespace

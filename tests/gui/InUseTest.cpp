@@ -52,7 +52,7 @@ TEST_F(GuiTest, ChoosingTheCheckedZoomItemKeepsItsMark)
     EXPECT_TRUE(C().MZoom2->isChecked());
 }
 
-TEST_F(GuiTest, TheWheelNeverMovesAViewThatFitsUpOrDown)
+TEST_F(GuiTest, TheWheelMovesAlongTheWaveformAndWithCtrlStepsTheZoom)
 {
     ASSERT_TRUE(Start());
     Show();
@@ -61,16 +61,28 @@ TEST_F(GuiTest, TheWheelNeverMovesAViewThatFitsUpOrDown)
     Wait(50);
     QScrollArea* box = C().ScrollBox1;
     ASSERT_TRUE(box->horizontalScrollBar()->isVisible());
-    // Centred in a tall area, at the top of a low one.
-    const int h = box->height();
-    const int top = h > 251 ? (h - 251) / 2 : 0;
-    for (Qt::KeyboardModifiers modifiers : {Qt::NoModifier, Qt::ShiftModifier}) {
+    auto turn = [box](int delta, Qt::KeyboardModifiers modifiers) {
         QWheelEvent wheel(QPointF(100, 100), box->viewport()->mapToGlobal(QPointF(100, 100)), QPoint(),
-                          QPoint(0, -120), Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+                          QPoint(0, delta), Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
         QApplication::sendEvent(box->viewport(), &wheel);
+    };
+    int left = 0;
+    for (Qt::KeyboardModifiers modifiers : {Qt::NoModifier, Qt::ShiftModifier}) {
+        turn(-120, modifiers);
+        EXPECT_GT(box->horizontalScrollBar()->value(), left);
+        left = box->horizontalScrollBar()->value();
         EXPECT_EQ(box->verticalScrollBar()->value(), 0);
-        EXPECT_EQ(C().PaintBox1->mapTo(box->viewport(), QPoint(0, 0)).y(), top);
+        EXPECT_EQ(C().PaintBox1->mapTo(box->viewport(), QPoint(0, 0)).y(), 0);
     }
+    // Ctrl: half notches add up; the finest zoom cannot go finer.
+    turn(-60, Qt::ControlModifier);
+    EXPECT_EQ(Doc().FramesPerColumn, 1000);
+    turn(-60, Qt::ControlModifier);
+    EXPECT_EQ(Doc().FramesPerColumn, 2000);
+    turn(120, Qt::ControlModifier);
+    EXPECT_EQ(Doc().FramesPerColumn, 1000);
+    turn(120, Qt::ControlModifier);
+    EXPECT_EQ(Doc().FramesPerColumn, 1000);
 }
 
 TEST_F(GuiTest, AFileNamedRelativelyIsHeldByItsFullPath)

@@ -5,6 +5,7 @@
 
 #include "app/Formabout.h"
 #include "document/Formreload.h"
+#include "document/ViewCommands.h"
 #include "edit/Formprocess.h"
 #include "edit/Formvolume.h"
 #include "export/Formsave.h"
@@ -163,16 +164,22 @@ TEST_F(GuiTest, FirstStartWritesTheLanguageAndListsTheLanguageFiles)
     EXPECT_EQ(items, (QStringList{"MLanguage0=En*", "MLanguage1=Ru"}));
 }
 
-TEST_F(GuiTest, TheViewIsCentredInATallWaveformArea)
+TEST_F(GuiTest, ATallWaveformAreaGrowsTheView)
 {
     ASSERT_TRUE(Start());
     Show();
-    C().ScrollBox1->setFixedHeight(251);
-    Wait(20);
-    EXPECT_EQ(C().PaintBox1->y(), 0);
-    C().ScrollBox1->setFixedHeight(300);
-    Wait(20);
-    EXPECT_EQ(C().PaintBox1->y(), 24);
+    OpenThroughDialog(SineWave("a.wav", 8000, 1, 8000 * 30));
+    for (const auto& [area, view] : {std::pair{200, 221}, std::pair{251, 221}, std::pair{300, 270}}) {
+        C().ScrollBox1->setFixedHeight(area);
+        Wait(20);
+        EXPECT_EQ(C().PaintBox1->geometry(), QRect(0, 0, static_cast<int>(Doc().ColumnCount), view)) << area;
+        EXPECT_EQ(Main().CurrentWaveScene().Height, view);
+    }
+    // A click on the ruler of the grown view moves nothing; one just above it does.
+    Main().PaintBox1MouseDown(Qt::LeftButton, 20, 250);
+    EXPECT_EQ(PlayColumnNow(Doc()), 0u);
+    Main().PaintBox1MouseDown(Qt::LeftButton, 20, 249);
+    EXPECT_EQ(PlayColumnNow(Doc()), 20u);
 }
 
 TEST_F(GuiTest, CloseWithoutChangesAsksNothingAndRemovesTheWorkingFile)

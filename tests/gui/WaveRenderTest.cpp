@@ -191,5 +191,43 @@ TEST(WaveRenderer, TilesArePixelIdenticalToTheWholePicture)
     }
 }
 
+TEST(WaveRenderer, ATallerViewScalesThePeaksAndKeepsTheRulerAtTheBottom)
+{
+    // 421 rows: the ruler in rows 401..420, the midline at row 200, and a
+    // peak of p percent reaching 2p rows from it (lines exclude their last
+    // pixel).
+    Scene scene(40, 2);
+    scene.S.Height = 421;
+    scene.Upper[10] = 50;
+    scene.Lower[10] = 100;
+    scene.Upper[11] = 33;  // 66 rows
+    scene.S.SelStart = 5;
+    scene.S.SelFinish = 30;
+    const QImage image = scene.Whole();
+    ASSERT_EQ(image.size(), QSize(40, 421));
+    EXPECT_EQ(image.pixel(10, 99), Blue);
+    EXPECT_EQ(image.pixel(10, 100), Green);
+    EXPECT_EQ(image.pixel(10, 198), Green);
+    EXPECT_EQ(image.pixel(10, 199), Blue);
+    EXPECT_EQ(image.pixel(10, 200), Olive);
+    EXPECT_EQ(image.pixel(10, 399), Red);
+    EXPECT_EQ(image.pixel(10, 400), Blue);
+    EXPECT_EQ(image.pixel(11, 133), Blue);
+    EXPECT_EQ(image.pixel(11, 134), Green);
+    EXPECT_EQ(image.pixel(20, 400), Blue);
+    EXPECT_EQ(image.pixel(20, 401), Ruler);
+    EXPECT_EQ(image.pixel(20, 420), Ruler);
+    // The markers stop a row above the ruler, as at the design height.
+    EXPECT_EQ(image.pixel(5, 399), Aqua);
+    EXPECT_EQ(image.pixel(5, 400), Blue);
+    EXPECT_EQ(image.pixel(30, 399), Light);
+    // A label at the long tick of 0:00 sits as far below the ruler's top
+    // as at the design height.
+    bool labelled = false;
+    for (int y = 408; y < 420; ++y)
+        labelled = labelled || image.pixel(3, y) != Ruler;
+    EXPECT_TRUE(labelled);
+}
+
 } // namespace
 } // namespace velmora
