@@ -23,6 +23,7 @@ void ResetToNoDocument(Document& doc)
     doc.SourceFile.clear();
     doc.FramesPerColumn = DefaultFramesPerColumn;
     doc.Modified = false;
+    doc.History.Clear();
     doc.SelStart = 0;
     doc.SelFinish = 0;
     doc.Stream = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EditHistory.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -55,6 +57,7 @@ struct Document {
     std::int64_t StreamLength = 0;     // length of Stream in its own bytes
 
     bool Modified = false;
+    EditHistory History;               // the edits that can be undone and redone
     std::int32_t PlayState = psNoDocument;
     std::int32_t SourceBitrate = 0;    // kbit/s of an MP3 or WMA source; 0 for WAV
     bool OpenAtStart = false;

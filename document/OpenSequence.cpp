@@ -33,6 +33,7 @@ void FinishOpen(Document& doc)
     doc.Modified = false;
     SelectAll(doc);
     doc.DocumentOpen = true;
+    doc.History.Begin(doc.TempFolder.empty() ? std::string() : doc.TempFolder + "journal.bin");
 }
 
 } // namespace velmora

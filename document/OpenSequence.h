@@ -19,7 +19,7 @@ OpenEnd RunOpenBody(Document& doc, Progress& decoding, Progress& loading, UserDi
 
 // The open command's document steps after a successful body: the zoom back
 // to 10000 frames per column, not modified, markers on the whole file, the
-// document open.  (The playback stream and the view are the window's.)
+// document open with no edits to undo (its journal in TempFolder).  (The playback stream and the view are the window's.)
 void FinishOpen(Document& doc);
 
 } // namespace velmora

@@ -35,6 +35,7 @@ bool ApplyZoomChange(Document& doc, std::int32_t framesPerColumn, Progress& bar,
     doc.FramesPerColumn = framesPerColumn;
     RunReloadBody(doc, bar, dialogs);
     SelectAll(doc);
+    doc.History.ForgetRedo();  // redo steps name columns of the old zoom
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "EditSequence.h"
 
 #include "DeleteCutOut.h"
+#include "EditJournal.h"
 #include "Fades.h"
 #include "VolumeChange.h"
 
@@ -23,21 +24,82 @@ EditEnd RunBody(Document& doc, const EditRequest& edit, Progress& processing, Pr
     return EditEnd::Refused;
 }
 
+// The edit, kept for Undo first where the document keeps a history.  A
+// redo brings back the state it undid.
+EditEnd RunKeptEdit(Document& doc, const EditRequest& edit, Progress& processing, Progress& reloading,
+                    UserDialogs& dialogs, const RedoStep* redo)
+{
+    EditHistory& history = doc.History;
+    UndoStep step;
+    Kept kept = Kept::NotKept;
+    // Cut Out of an empty selection is refused before it touches anything.
+    const bool refusedAnyway = edit.Command == EditCommand::CutOut && doc.SelStart == doc.SelFinish;
+    if (history.Keeping() && !refusedAnyway) {
+        kept = KeepForUndo(doc, edit, dialogs, step);
+        if (kept == Kept::CalledOff)
+            return EditEnd::Refused;
+    }
+    const EditEnd end = RunBody(doc, edit, processing, reloading, dialogs);
+    if (end == EditEnd::Refused)
+        return end;
+    doc.Modified = true;
+    if (end == EditEnd::NotOpened)
+        return end;
+    if (end == EditEnd::Failed) {
+        // The file is partly rewritten: no step describes it any more.
+        history.Forget();
+        history.State = history.NewState();
+        return end;  // the markers were kept inside what the file now holds
+    }
+    if (edit.Command == EditCommand::Delete)
+        SetMarkersAfterDelete(doc);
+    else if (edit.Command == EditCommand::CutOut)
+        SetMarkersAfterCutOut(doc);
+
+    if (!history.Keeping())
+        return end;
+    const std::uint64_t state = redo != nullptr ? redo->StateAfter : history.NewState();
+    if (kept == Kept::Yes) {
+        step.StateBefore = history.State;
+        step.StateAfter = state;
+        history.JournalUsed = JournalEndOf(step);
+        history.Undo.push_back(std::move(step));
+    } else {
+        history.Forget();  // the older steps cannot reach back past this edit
+    }
+    if (redo == nullptr)
+        history.Redo.clear();
+    history.State = state;
+    doc.Modified = !history.AtSavedState();
+    return end;
+}
+
 } // namespace
 
 EditEnd RunEdit(Document& doc, const EditRequest& edit, Progress& processing, Progress& reloading,
                 UserDialogs& dialogs)
 {
-    const EditEnd end = RunBody(doc, edit, processing, reloading, dialogs);
-    if (end == EditEnd::Refused)
-        return end;
-    doc.Modified = true;
-    if (end == EditEnd::Failed)
-        return end;  // the markers were kept inside what the file now holds
-    if (edit.Command == EditCommand::Delete)
-        SetMarkersAfterDelete(doc);
-    else if (edit.Command == EditCommand::CutOut)
-        SetMarkersAfterCutOut(doc);
+    return RunKeptEdit(doc, edit, processing, reloading, dialogs, nullptr);
+}
+
+EditEnd RedoEdit(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs)
+{
+    EditHistory& history = doc.History;
+    if (!history.CanRedo())
+        return EditEnd::Refused;
+    const RedoStep redo = history.Redo.back();
+    history.Redo.pop_back();
+    const std::uint32_t selStart = doc.SelStart;
+    const std::uint32_t selFinish = doc.SelFinish;
+    doc.SelStart = redo.SelStart;
+    doc.SelFinish = redo.SelFinish;
+    const EditEnd end = RunKeptEdit(doc, redo.Edit, processing, reloading, dialogs, &redo);
+    if (end == EditEnd::Refused || end == EditEnd::NotOpened) {
+        // Nothing changed: the markers and the step stay as they were.
+        doc.SelStart = selStart;
+        doc.SelFinish = selFinish;
+        history.Redo.push_back(redo);
+    }
     return end;
 }
 

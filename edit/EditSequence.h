@@ -2,21 +2,13 @@
 
 #include "EditBody.h"
 
+#include "document/EditHistory.h"
+
 namespace velmora {
 
 class Progress;
 class UserDialogs;
 struct Document;
-
-// The five edits.
-enum class EditCommand { Delete, CutOut, Volume, FadeIn, FadeOut };
-
-// What an edit is asked to do; the gain and the mute flag are Volume's.
-struct EditRequest {
-    EditCommand Command = EditCommand::Delete;
-    float Gain = 1.0f;
-    bool Mute = false;
-};
 
 // One edit's document side, the same for every front end: the body runs
 // (processing shows the rewrite, reloading the rescan), then the document
@@ -29,7 +21,21 @@ struct EditRequest {
 //
 // Stopping playback and re-creating the stream, the progress dialog and
 // the view are the front end's.
+//
+// Where the document keeps a history (an open document with a private
+// folder), the bytes the edit destroys go to the journal first and the
+// edit becomes the one to undo; no room for them asks whether to go on
+// without Undo (No refuses the edit).
 EditEnd RunEdit(Document& doc, const EditRequest& edit, Progress& processing, Progress& reloading,
                 UserDialogs& dialogs);
+
+// Undo: the last edit taken back, byte for byte, with the markers and the
+// peaks it found.  Refused when there is nothing to undo.
+EditEnd UndoEdit(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs);
+
+// Redo: the last undone edit again, between the markers it had.  Refused
+// when there is nothing to redo; a new edit or a zoom change leaves nothing
+// to redo.
+EditEnd RedoEdit(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs);
 
 } // namespace velmora

@@ -1,0 +1,238 @@
+#include "EditJournal.h"
+
+#include "EditRange.h"
+#include "EditSequence.h"
+
+#include "document/ColumnPeakScan.h"
+#include "document/Document.h"
+#include "platform/File.h"
+#include "platform/FileCopy.h"
+#include "platform/ProgressMeter.h"
+#include "platform/UserDialogs.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace velmora {
+
+namespace {
+
+// Room left free in the temporary folder beyond the journal itself.
+constexpr std::uint64_t SpareBytes = 16u << 20;
+
+std::uint64_t PeakBytes(std::uint32_t columns)
+{
+    return 2ull * columns * sizeof(std::int16_t);
+}
+
+// What an edit destroys, as pieces of the working file (before the edit),
+// and the move that undoes its shifting of the rest.
+void PlanUndo(const Document& doc, const EditRequest& edit, std::uint64_t fileLength, UndoStep& step)
+{
+    const EditRange range = EditRangeOf(doc);
+    const std::uint64_t dataOffset = doc.DataOffset;
+    auto piece = [&step](std::uint64_t from, std::uint64_t to) {
+        if (to > from)
+            step.Pieces.push_back({from, to - from, 0});
+    };
+    step.LengthBefore = fileLength;
+    switch (edit.Command) {
+    case EditCommand::Volume:
+    case EditCommand::FadeIn:
+    case EditCommand::FadeOut:
+        piece(range.StartByte, range.EndByte);
+        break;
+    case EditCommand::Delete: {
+        // The bytes after the range move down onto it; whatever follows
+        // the payload is cut away; the header's sizes change.
+        const std::uint64_t end = std::min<std::uint64_t>(doc.DataEnd, fileLength);
+        piece(0, dataOffset);
+        piece(range.StartByte, range.EndByte);
+        piece(end, fileLength);
+        step.MoveFrom = range.StartByte;
+        step.MoveTo = range.EndByte;
+        step.MoveLength = end > range.EndByte ? end - range.EndByte : 0;
+        break;
+    }
+    case EditCommand::CutOut:
+        // The range moves down to the payload's start; what stood before and
+        // after it is cut away.
+        piece(0, dataOffset);
+        piece(dataOffset, range.StartByte);
+        piece(range.EndByte, fileLength);
+        step.MoveFrom = dataOffset;
+        step.MoveTo = range.StartByte;
+        step.MoveLength = range.EndByte - range.StartByte;
+        break;
+    }
+}
+
+bool AskToGoOnWithoutUndo(UserDialogs& dialogs)
+{
+    return dialogs.AskYesNoCancel("There is not enough room in the temporary folder to keep this edit for Undo.\n"
+                                  "Do you want to go on without Undo?",
+                                  "Confirm", UserDialogs::Icon::Question) == UserDialogs::Answer::Yes;
+}
+
+// Moves length bytes at from up to to (to > from), in blocks, back to front
+// so that nothing is overwritten before it has been read.
+bool MoveUp(File& file, std::uint64_t from, std::uint64_t to, std::uint64_t length, ProgressMeter& meter,
+            std::uint64_t& done, std::uint64_t total)
+{
+    if (length == 0 || from == to)
+        return true;
+    std::vector<unsigned char> block(static_cast<std::size_t>(std::min<std::uint64_t>(EditBlockBytes, length)));
+    std::uint64_t left = length;
+    while (left > 0) {
+        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), left));
+        left -= size;
+        if (file.ReadAt(from + left, block.data(), size) != size || !file.WriteAt(to + left, block.data(), size))
+            return false;
+        done += size;
+        meter.Report(done, total);
+    }
+    return true;
+}
+
+// The working file as it was before step's edit.
+bool PutBack(File& file, File& journal, const UndoStep& step, Progress& processing)
+{
+    ProgressMeter meter(processing);
+    std::uint64_t total = step.MoveLength;
+    for (const JournalPiece& piece : step.Pieces)
+        total += piece.Length;
+    std::uint64_t done = 0;
+    if (file.Size() < step.LengthBefore && !file.Truncate(step.LengthBefore))
+        return false;
+    if (!MoveUp(file, step.MoveFrom, step.MoveTo, step.MoveLength, meter, done, total))
+        return false;
+    for (const JournalPiece& piece : step.Pieces) {
+        const std::uint64_t before = done;
+        const bool copied = CopyFileData(journal, piece.JournalOffset, file, piece.FileOffset, piece.Length,
+                                         [&](std::uint64_t chunk) { meter.Report(before + chunk, total); });
+        if (!copied)
+            return false;
+        done += piece.Length;
+    }
+    meter.Report(total, total);
+    return file.Truncate(step.LengthBefore);
+}
+
+bool ReadPeaks(File& journal, const UndoStep& step, Document& doc)
+{
+    const std::uint32_t columns = step.Before.ColumnCount;
+    doc.PeakUpper.assign(columns, 0);
+    doc.PeakLower.assign(columns, 0);
+    const std::size_t bytes = columns * sizeof(std::int16_t);
+    return journal.ReadAt(step.PeaksAt, doc.PeakUpper.data(), bytes) == bytes &&
+           journal.ReadAt(step.PeaksAt + bytes, doc.PeakLower.data(), bytes) == bytes;
+}
+
+} // namespace
+
+std::uint64_t JournalEndOf(const UndoStep& step)
+{
+    return step.PeaksAt + PeakBytes(step.Before.ColumnCount);
+}
+
+Kept KeepForUndo(const Document& doc, const EditRequest& edit, UserDialogs& dialogs, UndoStep& step)
+{
+    const EditHistory& history = doc.History;
+    step = UndoStep{};
+    step.Edit = edit;
+    step.Before = {doc.DataOffset, doc.DataSize,      doc.DataEnd,  doc.DurationSeconds, doc.TotalFrames,
+                   doc.FramesPerColumn, doc.ColumnCount, doc.SelStart, doc.SelFinish};
+    step.JournalStart = history.JournalEnd();
+
+    File work = File::Open(doc.WorkFile, File::Mode::Read);
+    if (!work)
+        return Kept::NotKept;  // the edit itself will say that the file cannot be opened
+    PlanUndo(doc, edit, work.Size(), step);
+    std::uint64_t needed = PeakBytes(doc.ColumnCount);
+    for (const JournalPiece& piece : step.Pieces)
+        needed += piece.Length;
+
+    std::error_code error;
+    const auto space = std::filesystem::space(std::filesystem::path(history.JournalPath).parent_path(), error);
+    if (error || space.available < needed + SpareBytes)
+        return AskToGoOnWithoutUndo(dialogs) ? Kept::NotKept : Kept::CalledOff;
+
+    File journal = File::Open(history.JournalPath,
+                              step.JournalStart == 0 ? File::Mode::Create : File::Mode::ReadWrite);
+    bool written = static_cast<bool>(journal) && journal.Truncate(step.JournalStart);
+    std::uint64_t at = step.JournalStart;
+    for (JournalPiece& piece : step.Pieces) {
+        if (!written)
+            break;
+        piece.JournalOffset = at;
+        written = CopyFileData(work, piece.FileOffset, journal, at, piece.Length, [](std::uint64_t) {});
+        at += piece.Length;
+    }
+    step.PeaksAt = at;
+    const std::size_t rowBytes = doc.ColumnCount * sizeof(std::int16_t);
+    written = written && doc.PeakUpper.size() >= doc.ColumnCount && doc.PeakLower.size() >= doc.ColumnCount &&
+              journal.WriteAt(at, doc.PeakUpper.data(), rowBytes) &&
+              journal.WriteAt(at + rowBytes, doc.PeakLower.data(), rowBytes);
+    if (written)
+        return Kept::Yes;
+    if (journal)
+        journal.Truncate(step.JournalStart);  // best effort: give the room back
+    return AskToGoOnWithoutUndo(dialogs) ? Kept::NotKept : Kept::CalledOff;
+}
+
+// Puts the last edit's bytes back in place (processing), restores the
+// document, the markers and the peaks (reloading; rescanned when the zoom
+// changed since), and makes the edit the next one to redo.  A failure part
+// way is shown, the document describes the file as it then is, and the
+// history is given up.
+EditEnd UndoEdit(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs)
+{
+    EditHistory& history = doc.History;
+    if (!history.CanUndo())
+        return EditEnd::Refused;
+    const UndoStep step = history.Undo.back();
+    File file = OpenForRewrite(doc, dialogs);
+    if (!file)
+        return EditEnd::NotOpened;
+    File journal = File::Open(history.JournalPath, File::Mode::ReadWrite);
+    if (!journal || !PutBack(file, journal, step, processing)) {
+        history.Forget();
+        history.State = history.NewState();
+        doc.Modified = true;
+        return FailRewrite(file, doc, reloading, dialogs);
+    }
+
+    const DocumentShape& before = step.Before;
+    doc.DataOffset = before.DataOffset;
+    doc.DataSize = before.DataSize;
+    doc.DataEnd = before.DataEnd;
+    doc.DurationSeconds = before.DurationSeconds;
+    doc.TotalFrames = before.TotalFrames;
+    const bool sameZoom = doc.FramesPerColumn == before.FramesPerColumn;
+    if (sameZoom && ReadPeaks(journal, step, doc)) {
+        doc.ColumnCount = before.ColumnCount;
+        doc.SelStart = before.SelStart;
+        doc.SelFinish = before.SelFinish;
+        ProgressMeter(reloading).Report(100);
+    } else {
+        // Peaks and markers of another zoom: scanned and set as a zoom change would.
+        doc.ColumnCount = ColumnCountFor(doc.TotalFrames, doc.FramesPerColumn);
+        doc.PeakUpper.assign(doc.ColumnCount, 0);
+        doc.PeakLower.assign(doc.ColumnCount, 0);
+        ScanColumnPeaks(file, doc, doc.PeakUpper, doc.PeakLower, reloading);
+        SelectAll(doc);
+    }
+
+    history.Undo.pop_back();
+    history.JournalUsed = step.JournalStart;
+    journal.Truncate(step.JournalStart);  // only gives room back; the bytes past JournalUsed are never read
+    if (sameZoom)
+        history.Redo.push_back({step.Edit, before.SelStart, before.SelFinish, step.StateAfter});
+    history.State = step.StateBefore;
+    doc.Modified = !history.AtSavedState();
+    return EditEnd::Done;
+}
+
+} // namespace velmora

@@ -1,0 +1,181 @@
+// Undo and Redo: every edit taken back byte for byte and done again, several
+// steps deep, across the formats; Modified against the saved state; what a
+// zoom change and a new edit leave to redo.
+
+#include "document/Document.h"
+#include "document/LoadWorkFile.h"
+#include "document/OpenSequence.h"
+#include "document/Zoom.h"
+#include "edit/EditSequence.h"
+#include "export/SaveSequence.h"
+#include "support/Fakes.h"
+#include "support/TempDir.h"
+#include "support/WaveBuilder.h"
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+// The working file and everything the document says about it.
+struct Snapshot {
+    Bytes File;
+    std::vector<std::int16_t> Upper, Lower;
+    std::uint32_t SelStart, SelFinish, ColumnCount, DataEnd, TotalFrames;
+
+    explicit Snapshot(const Document& doc)
+        : File(test::ReadWholeFile(doc.WorkFile)), Upper(doc.PeakUpper), Lower(doc.PeakLower),
+          SelStart(doc.SelStart), SelFinish(doc.SelFinish), ColumnCount(doc.ColumnCount), DataEnd(doc.DataEnd),
+          TotalFrames(doc.TotalFrames)
+    {
+    }
+    bool operator==(const Snapshot&) const = default;
+};
+
+class UndoTest : public testing::Test {
+protected:
+    void Open(int channels, int bits, std::uint32_t frames)
+    {
+        const int frameSize = (bits == 8 ? 1 : 2) * channels;
+        doc = Document{};
+        doc.TempFolder = dir.Path() + "/";
+        doc.WorkFile = doc.TempFolder + "AudioTemp.wav";
+        test::WaveBuilder()
+            .Format(1, static_cast<std::uint16_t>(channels), 22050, static_cast<std::uint16_t>(bits))
+            .ChunkBeforeData("LIST", Bytes(9, 'q'))
+            .Samples(test::RandomBytes(static_cast<std::size_t>(frames) * frameSize, 7))
+            .ChunkAfterData("id3 ", Bytes(10, 'r'))
+            .WriteTo(doc.WorkFile);
+        NullProgress none;
+        ASSERT_TRUE(LoadWorkFile(doc, none, dialogs));
+        FinishOpen(doc);
+    }
+
+    EditEnd Edit(EditCommand command, std::uint32_t start, std::uint32_t finish, float gain = 1.0f)
+    {
+        doc.SelStart = start;
+        doc.SelFinish = finish;
+        return RunEdit(doc, {command, gain, false}, processing, reloading, dialogs);
+    }
+    EditEnd Undo() { return UndoEdit(doc, processing, reloading, dialogs); }
+    EditEnd Redo() { return RedoEdit(doc, processing, reloading, dialogs); }
+
+    test::TempDir dir;
+    test::RecordingDialogs dialogs;
+    test::RecordingProgress processing;
+    test::RecordingProgress reloading;
+    Document doc;
+};
+
+struct Format {
+    int Channels, Bits;
+};
+
+class UndoEveryEdit : public UndoTest, public testing::WithParamInterface<Format> {};
+
+TEST_P(UndoEveryEdit, UndoneByteForByteAndRedoneToTheSameBytes)
+{
+    // Over two rewrite blocks, a partial last column, chunks before and
+    // after the payload (Delete and Cut Out drop the one after).
+    Open(GetParam().Channels, GetParam().Bits, 1'200'000);
+    struct Step {
+        EditCommand Command;
+        std::uint32_t Start, Finish;
+        float Gain;
+    };
+    const Step steps[] = {
+        {EditCommand::Volume, 10, 90, 1.5f}, {EditCommand::FadeIn, 0, 40, 1},  {EditCommand::Delete, 20, 60, 1},
+        {EditCommand::FadeOut, 5, 70, 1},    {EditCommand::Volume, 0, 3, 0.25f}, {EditCommand::CutOut, 2, 50, 1},
+        {EditCommand::Delete, 0, 1, 1},
+    };
+    std::vector<Snapshot> before, after;
+    for (const Step& s : steps) {
+        doc.SelStart = s.Start;
+        doc.SelFinish = s.Finish;
+        before.emplace_back(doc);
+        ASSERT_EQ(Edit(s.Command, s.Start, s.Finish, s.Gain), EditEnd::Done);
+        after.emplace_back(doc);
+    }
+    for (std::size_t i = std::size(steps); i-- > 0;) {
+        ASSERT_EQ(Undo(), EditEnd::Done) << i;
+        EXPECT_TRUE(Snapshot(doc) == before[i]) << "undo " << i;
+    }
+    EXPECT_FALSE(doc.History.CanUndo());
+    EXPECT_FALSE(doc.Modified);
+    EXPECT_EQ(Undo(), EditEnd::Refused);
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        ASSERT_EQ(Redo(), EditEnd::Done) << i;
+        EXPECT_TRUE(Snapshot(doc) == after[i]) << "redo " << i;
+    }
+    EXPECT_FALSE(doc.History.CanRedo());
+    EXPECT_TRUE(dialogs.Messages.empty());
+    // Undo once more after the redos: the journal was written again.
+    ASSERT_EQ(Undo(), EditEnd::Done);
+    EXPECT_TRUE(Snapshot(doc) == before.back());
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, UndoEveryEdit,
+                         testing::Values(Format{1, 8}, Format{2, 8}, Format{1, 16}, Format{2, 16}));
+
+TEST_F(UndoTest, UndoingBackToTheSavedStateLeavesTheDocumentUnmodified)
+{
+    Open(2, 16, 300'000);
+    ASSERT_EQ(Edit(EditCommand::FadeIn, 0, 10), EditEnd::Done);
+    FinishSave(doc, SaveEnd::Saved, dir / "saved.wav", false);
+    ASSERT_FALSE(doc.Modified);
+    ASSERT_EQ(Edit(EditCommand::Delete, 3, 6), EditEnd::Done);
+    EXPECT_TRUE(doc.Modified);
+    Undo();
+    EXPECT_FALSE(doc.Modified);
+    Undo();
+    EXPECT_TRUE(doc.Modified);  // before the save
+    Redo();
+    EXPECT_FALSE(doc.Modified);
+    Redo();
+    EXPECT_TRUE(doc.Modified);
+    // A failed save keeps the saved state where it was.
+    FinishSave(doc, SaveEnd::Failed, dir / "other.wav", false);
+    Undo();
+    EXPECT_FALSE(doc.Modified);
+}
+
+TEST_F(UndoTest, ANewEditOrAZoomChangeLeavesNothingToRedoButUndoStillWorks)
+{
+    Open(1, 16, 300'000);
+    const Snapshot opened(doc);
+    ASSERT_EQ(Edit(EditCommand::Delete, 2, 5), EditEnd::Done);
+    Undo();
+    ASSERT_TRUE(doc.History.CanRedo());
+    ASSERT_EQ(Edit(EditCommand::Volume, 1, 4, 2.0f), EditEnd::Done);
+    EXPECT_FALSE(doc.History.CanRedo());
+
+    NullProgress none;
+    ASSERT_TRUE(ApplyZoomChange(doc, 2000, none, dialogs));
+    ASSERT_EQ(Undo(), EditEnd::Done);
+    EXPECT_FALSE(doc.History.CanRedo());
+    // The bytes are those opened; peaks and markers those of the new zoom.
+    EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), opened.File);
+    Document scanned = doc;
+    ASSERT_TRUE(LoadWorkFile(scanned, none, dialogs));
+    EXPECT_EQ(doc.PeakUpper, scanned.PeakUpper);
+    EXPECT_EQ(doc.ColumnCount, scanned.ColumnCount);
+    EXPECT_EQ(doc.SelFinish, doc.ColumnCount - 1);
+}
+
+TEST_F(UndoTest, CloseRemovesTheJournalAndAnEmptyCutOutKeepsNothing)
+{
+    Open(2, 8, 100'000);
+    ASSERT_EQ(Edit(EditCommand::CutOut, 3, 3), EditEnd::Refused);
+    EXPECT_FALSE(doc.History.CanUndo());
+    ASSERT_EQ(Edit(EditCommand::FadeOut, 0, 5), EditEnd::Done);
+    const std::string journal = doc.History.JournalPath;
+    EXPECT_TRUE(std::filesystem::exists(journal));
+    ResetToNoDocument(doc);
+    EXPECT_FALSE(std::filesystem::exists(journal));
+    EXPECT_FALSE(doc.History.CanUndo());
+}
+
+} // namespace
+} // namespace velmora
