@@ -3,6 +3,7 @@
 
 #include "Formmain.h"
 
+#include "document/RecoveryManifest.h"
 #include "document/Units.h"
 #include "document/ViewCommands.h"
 #include "ui_Formmain.h"
@@ -16,6 +17,10 @@ namespace velmora {
 void TMainForm::UpdateCommandState(std::int32_t state)
 {
     Doc.PlayState = state;
+    // Every change of the document ends here: what a recovery would need
+    // goes to the manifest.
+    if (manifest_)
+        manifest_->Keep(Doc);
     const bool document = state != psNoDocument;
     const std::uint32_t p = document ? PlayColumnNow(Doc) : 0;
 
@@ -39,6 +44,8 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     c.MSaveAs->setEnabled(document);
     c.ButtonSaveAs->setEnabled(document);
     c.MSelectAll->setEnabled(document);
+    c.MUndo->setEnabled(document && Doc.History.CanUndo());
+    c.MRedo->setEnabled(document && Doc.History.CanRedo());
     MPopSelectAll->setEnabled(document);
     for (QAction* item : {c.MDelete, c.MCutOut, c.MVolume, c.MFadeIn, c.MFadeOut, c.MZoom10, c.MZoom8, c.MZoom6,
                           c.MZoom4, c.MZoom2, c.MZoom1})

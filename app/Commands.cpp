@@ -34,6 +34,8 @@ void TMainForm::MCutOutClick() { ButtonCutOutClick(); }
 void TMainForm::MVolumeClick() { ButtonVolumeClick(); }
 void TMainForm::MFadeInClick() { ButtonFadeInClick(); }
 void TMainForm::MFadeOutClick() { ButtonFadeOutClick(); }
+void TMainForm::MUndoClick() { edit_->Undo(); }
+void TMainForm::MRedoClick() { edit_->Redo(); }
 
 // ---- The waveform view ----
 WaveScene TMainForm::CurrentWaveScene() const { return view_->Scene(palette()); }

@@ -48,6 +48,8 @@ void TMainForm::AssignShortcuts()
     c.MExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     c.MSelectAll->setShortcut(QKeySequence::SelectAll);
     c.MDelete->setShortcut(QKeySequence(Qt::Key_Delete));
+    c.MUndo->setShortcut(QKeySequence::Undo);
+    c.MRedo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
     c.MStop->setShortcut(QKeySequence(Qt::Key_Escape));
     c.MSetStart->setShortcut(QKeySequence(Qt::Key_BracketLeft));
     c.MSetFinish->setShortcut(QKeySequence(Qt::Key_BracketRight));
@@ -68,7 +70,7 @@ void TMainForm::AssignShortcuts()
 
     // Menu shortcuts work in the whole window, also while a control of the
     // tool bar has the focus.
-    for (QAction* item : {c.MOpen, c.MClose, c.MSave, c.MSaveAs, c.MExit, c.MSelectAll, c.MDelete, c.MPlay,
+    for (QAction* item : {c.MOpen, c.MClose, c.MSave, c.MSaveAs, c.MExit, c.MSelectAll, c.MDelete, c.MUndo, c.MRedo, c.MPlay,
                           c.MPlayFromHere, c.MPause, c.MStop, c.MSetStart, c.MSetFinish, c.MHelp})
         item->setShortcutContext(Qt::WindowShortcut);
 }

@@ -11,6 +11,7 @@
 #include "edit/EditCommands.h"
 #include "export/SaveCommands.h"
 #include "import/OpenCloseCommands.h"
+#include "document/RecoveryManifest.h"
 #include "platform/PathText.h"
 #include "platform/audio/Bass.h"
 #include "platform/widgets/QtUserDialogs.h"
@@ -95,9 +96,13 @@ void TMainForm::FormCreate(const QStringList& arguments, const std::string& prog
     }
 
     // 3: the working file's folder, private to this instance.
-    tempFolder_ = std::make_unique<PrivateTempFolder>();
+    // Folders of killed editors with unsaved edits stay, to be offered back
+    // once the window is up.
+    tempFolder_ = std::make_unique<PrivateTempFolder>(HoldsUnsavedEdits);
     Doc.TempFolder = tempFolder_->IsValid() ? tempFolder_->Path()
                                             : std::filesystem::temp_directory_path().string() + "/";
+    if (tempFolder_->IsValid())
+        manifest_ = std::make_unique<ManifestKeeper>(Doc.TempFolder);
 
     // 4, 5: the waveform view and the two displays.
     ui_->PaintBox1->setGeometry(0, 0, 10, WaveViewHeight);
@@ -184,6 +189,8 @@ void TMainForm::ConnectCommands()
     bind(c.MVolume, &QAction::triggered, &TMainForm::MVolumeClick);
     bind(c.MFadeIn, &QAction::triggered, &TMainForm::MFadeInClick);
     bind(c.MFadeOut, &QAction::triggered, &TMainForm::MFadeOutClick);
+    bind(c.MUndo, &QAction::triggered, &TMainForm::MUndoClick);
+    bind(c.MRedo, &QAction::triggered, &TMainForm::MRedoClick);
     bind(c.MZoom10, &QAction::triggered, &TMainForm::MZoom10Click);
     bind(c.MZoom8, &QAction::triggered, &TMainForm::MZoom8Click);
     bind(c.MZoom6, &QAction::triggered, &TMainForm::MZoom6Click);
@@ -290,10 +297,16 @@ void TMainForm::showEvent(QShowEvent* event)
 
 void TMainForm::FormShow()
 {
-    if (!startedUp_ || !Doc.OpenAtStart)
+    if (!startedUp_)
+        return;
+    const bool recovered = openClose_->OfferRecovery();
+    if (!Doc.OpenAtStart)
         return;
     Doc.OpenAtStart = false;
-    OpenSourceFile();
+    // One document at a time: a recovered one, with its unsaved edits,
+    // comes before the file named on the command line.
+    if (!recovered)
+        OpenSourceFile();
 }
 
 void TMainForm::FormActivate()

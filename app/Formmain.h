@@ -25,6 +25,7 @@ class TMainForm;
 namespace velmora {
 
 class EditCommands;
+class ManifestKeeper;
 class OpenCloseCommands;
 class SaveCommands;
 class TSpectrum;
@@ -90,6 +91,8 @@ public:
     void MVolumeClick();
     void MFadeInClick();
     void MFadeOutClick();
+    void MUndoClick();
+    void MRedoClick();
     void ButtonZoomInClick();
     void ButtonZoomOutClick();
     void ButtonHelpClick();
@@ -192,6 +195,7 @@ private:
     std::unique_ptr<EditCommands> edit_;
     std::unique_ptr<SaveCommands> save_;
     std::unique_ptr<PrivateTempFolder> tempFolder_;
+    std::unique_ptr<ManifestKeeper> manifest_;  // of the document in tempFolder_
     bool startedUp_ = false;
     bool shownOnce_ = false;
     PlayCursorFollow cursorFollow_;

@@ -26,6 +26,7 @@
 #include <cctype>
 #include <charconv>
 #include <filesystem>
+#include <tuple>
 
 namespace velmora {
 
@@ -284,6 +285,17 @@ void TMainForm::ApplyLanguage()
         case Place::Copyright: AboutForm->CopyrightText = value; break;
         case Place::Reserved: AboutForm->ReservedText = value; break;
         }
+    }
+    // Captions the original table does not know: English where a language
+    // file lacks them.
+    const std::tuple<const char*, const char*, const char*> ownCaptions[] = {
+        {"Undo", "Undo", "MUndo"},
+        {"Redo", "Redo", "MRedo"},
+    };
+    for (const auto& [key, english, control] : ownCaptions) {
+        const std::string value = language.ReadString("Menu", key, "");
+        SetCaption(findChild<QObject*>(QString::fromUtf8(control)),
+                   QString::fromStdString(value.empty() ? english : value));
     }
 }
 

@@ -40,6 +40,8 @@ const char* UsageText()
            "  --mute            silence them\n"
            "  --fade-in         fade them in\n"
            "  --fade-out        fade them out\n"
+           "  --undo            take the last edit back (markers and all)\n"
+           "  --redo            do the last undone edit again\n"
            "  --info            print the document as Name=value lines\n"
            "  --peaks           print the column peaks: index upper lower\n"
            "  --bitrate K       encode later MP3 and WMA saves at K kbit/s\n"
@@ -127,6 +129,10 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             line.Steps.emplace_back(K::FadeIn);
         } else if (arg == "--fade-out") {
             line.Steps.emplace_back(K::FadeOut);
+        } else if (arg == "--undo") {
+            line.Steps.emplace_back(K::Undo);
+        } else if (arg == "--redo") {
+            line.Steps.emplace_back(K::Redo);
         } else if (arg == "--info") {
             line.Steps.emplace_back(K::Info);
         } else if (arg == "--peaks") {

@@ -25,6 +25,8 @@ struct Step {
         Bitrate,    // Value: kbit/s for the next encoded saves
         From,       // Seconds: the start marker's time
         To,         // Seconds: the finish marker's time
+        Undo,       // the last edit taken back
+        Redo,       // the last undone edit done again
     };
     explicit Step(Kind what, std::int64_t value = 0, std::int64_t value2 = 0)
         : What(what), Value(value), Value2(value2)

@@ -89,6 +89,16 @@ Session::Status Session::Run(const Step& step)
         return Edit({EditCommand::FadeIn});
     case K::FadeOut:
         return Edit({EditCommand::FadeOut});
+    case K::Undo:
+    case K::Redo: {
+        if (!(step.What == K::Undo ? doc_.History.CanUndo() : doc_.History.CanRedo()))
+            return Refuse(step.What == K::Undo ? "There is no edit to undo." : "There is no edit to redo.");
+        TerminalProgress processing("Processing");
+        TerminalProgress reloading("Reloading");
+        const EditEnd end = step.What == K::Undo ? UndoEdit(doc_, processing, reloading, dialogs_)
+                                                 : RedoEdit(doc_, processing, reloading, dialogs_);
+        return end == EditEnd::Done ? Status::Ok : Status::Refused;
+    }
     case K::Info:
         return Info();
     case K::Peaks:

@@ -10,6 +10,7 @@
 #include "Session.h"
 #include "TerminalDialogs.h"
 
+#include "document/RecoveryManifest.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/SignalCleanup.h"
 
@@ -49,14 +50,16 @@ int main(int argc, char** argv)
     // A file size limit should fail a write, not kill the program mid-save.
     std::signal(SIGXFSZ, SIG_IGN);
 
-    PrivateTempFolder folder;
+    // Folders of killed editors with unsaved edits are the editor's to offer back.
+    PrivateTempFolder folder(velmora::HoldsUnsavedEdits);
     if (!folder.IsValid()) {
         std::fprintf(stderr, "velmora-cli: Cannot creat the temporary file.\n");
         return 1;
     }
     // A stop by signal takes the working file and folder, and the
     // temporary output of a save in progress, with it.
-    const velmora::RemovedOnSignal workFile(folder.Path() + "AudioTemp.wav");
+    const velmora::RemovedOnSignal workFile(folder.Path() + velmora::WorkFileName);
+    const velmora::RemovedOnSignal journal(folder.Path() + velmora::JournalFileName);
     for (int signal : {SIGINT, SIGTERM, SIGHUP})
         std::signal(signal, RemoveWhatIsPendingAndExit);
 

@@ -20,6 +20,11 @@ enum PlayStates : std::int32_t {
 inline constexpr std::int32_t ZoomSteps[] = {10000, 8000, 6000, 4000, 2000, 1000};
 inline constexpr std::int32_t DefaultFramesPerColumn = 10000;
 
+// The names of the working file and of the edit journal in the private
+// folder.
+inline constexpr const char* WorkFileName = "AudioTemp.wav";
+inline constexpr const char* JournalFileName = "journal.bin";
+
 // The one document the editor holds: the working file and what is known
 // about it.  The main window owns one; the terminal front end owns one; the
 // workers read and write it.  Units are in every comment: "bytes" are bytes

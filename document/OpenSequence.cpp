@@ -12,7 +12,7 @@ namespace velmora {
 
 OpenEnd RunOpenBody(Document& doc, Progress& decoding, Progress& loading, UserDialogs& dialogs)
 {
-    doc.WorkFile = doc.TempFolder + "AudioTemp.wav";
+    doc.WorkFile = doc.TempFolder + WorkFileName;
     // A WAV source is copied byte for byte: its peaks are scanned from the
     // source on another core while the copy runs.
     std::optional<EarlyPeakScan> early;
@@ -33,7 +33,7 @@ void FinishOpen(Document& doc)
     doc.Modified = false;
     SelectAll(doc);
     doc.DocumentOpen = true;
-    doc.History.Begin(doc.TempFolder.empty() ? std::string() : doc.TempFolder + "journal.bin");
+    doc.History.Begin(doc.TempFolder.empty() ? std::string() : doc.TempFolder + JournalFileName);
 }
 
 } // namespace velmora

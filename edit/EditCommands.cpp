@@ -67,4 +67,14 @@ void EditCommands::FadeOut()
     Run([this] { return std::make_unique<TFadeOutThread>(doc_, *ProcessForm); });
 }
 
+void EditCommands::Undo()
+{
+    Run([this] { return std::make_unique<TUndoThread>(doc_, *ProcessForm); });
+}
+
+void EditCommands::Redo()
+{
+    Run([this] { return std::make_unique<TRedoThread>(doc_, *ProcessForm); });
+}
+
 } // namespace velmora

@@ -24,6 +24,10 @@ public:
     void Volume();
     void FadeIn();
     void FadeOut();
+    // The last edit taken back / the last undone edit done again, in the
+    // same sequence.
+    void Undo();
+    void Redo();
 
 private:
     // The sequence; makeWorker runs once the stream is released and gives

@@ -12,10 +12,25 @@ void TEditThread::Execute()
 {
     ProgressOnBar processing(dialog_.ProgressBar1());
     ProgressOnBar reloading(dialog_.ProgressBar2());
-    RunEdit(doc_, Request, processing, reloading, AppDialogs());
+    Run(processing, reloading);
     dialog_.done(FinishedResult);
     if (QWidget* owner = dialog_.parentWidget())
         owner->update();
+}
+
+void TEditThread::Run(Progress& processing, Progress& reloading)
+{
+    RunEdit(doc_, Request, processing, reloading, AppDialogs());
+}
+
+void TUndoThread::Run(Progress& processing, Progress& reloading)
+{
+    UndoEdit(Doc(), processing, reloading, AppDialogs());
+}
+
+void TRedoThread::Run(Progress& processing, Progress& reloading)
+{
+    RedoEdit(Doc(), processing, reloading, AppDialogs());
 }
 
 } // namespace velmora

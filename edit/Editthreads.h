@@ -4,6 +4,7 @@
 
 namespace velmora {
 
+class Progress;
 class TProcessForm;
 struct Document;
 
@@ -25,6 +26,9 @@ protected:
         : Request{command}, doc_(doc), dialog_(dialog)
     {
     }
+    // What the body does between the two bars: the edit of Request.
+    virtual void Run(Progress& processing, Progress& reloading);
+    Document& Doc() const { return doc_; }
 
 private:
     Document& doc_;
@@ -55,6 +59,24 @@ public:
 class TFadeOutThread final : public TEditThread {
 public:
     TFadeOutThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditCommand::FadeOut) {}
+};
+
+// Undo and Redo run in the same dialog: putting bytes back is processing,
+// the peaks reloading.
+class TUndoThread final : public TEditThread {
+public:
+    TUndoThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditCommand::Delete) {}
+
+protected:
+    void Run(Progress& processing, Progress& reloading) override;
+};
+
+class TRedoThread final : public TEditThread {
+public:
+    TRedoThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditCommand::Delete) {}
+
+protected:
+    void Run(Progress& processing, Progress& reloading) override;
 };
 
 } // namespace velmora

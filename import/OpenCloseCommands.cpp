@@ -6,12 +6,17 @@
 #include "document/Document.h"
 #include "document/EditorWindow.h"
 #include "document/OpenSequence.h"
+#include "document/RecoveryManifest.h"
 #include "import/OpenBody.h"
 #include "platform/PathText.h"
+#include "platform/PrivateTempFolder.h"
+#include "platform/widgets/ProgressOnBar.h"
 #include "platform/widgets/QtUserDialogs.h"
 #include "platform/widgets/RunModal.h"
 
 #include <QProgressBar>
+
+#include <filesystem>
 
 namespace velmora {
 
@@ -63,6 +68,44 @@ void OpenCloseCommands::OpenDropped(const std::string& path)
     }
     doc_.SourceFile = AbsolutePath(path);
     OpenSourceFile();
+}
+
+bool OpenCloseCommands::OfferRecovery()
+{
+    for (const std::filesystem::path& folder : PrivateTempFolder::Abandoned(PrivateTempFolder::Base())) {
+        const std::optional<Manifest> manifest = ReadManifest(folder);
+        if (!manifest || !HoldsUnsavedEdits(folder))
+            continue;
+        const std::string name = std::filesystem::path(manifest->SourceFile).filename().string();
+        const UserDialogs::Answer answer =
+            AppDialogs().AskYesNoCancel("Recover the unsaved edits of " + name + "?", "Confirm",
+                                        UserDialogs::Icon::Question);
+        if (answer == UserDialogs::Answer::No) {
+            std::error_code ignored;
+            std::filesystem::remove_all(folder, ignored);
+            continue;
+        }
+        if (answer != UserDialogs::Answer::Yes)
+            continue;
+        bool recovered = false;
+        OpenForm->ProgressBar1()->setValue(100);
+        OpenForm->ProgressBar2()->setValue(0);
+        OpenForm->StopRequested = false;
+        RunModalWithBody(*OpenForm, [&] {
+            ProgressOnBar loading(OpenForm->ProgressBar2());
+            recovered = RecoverDocument(doc_, folder, *manifest, loading, AppDialogs());
+            OpenForm->done(FinishedResult);
+        });
+        if (!recovered)
+            continue;
+        window_.CreateStream();
+        window_.SetViewWidth(doc_.ColumnCount);
+        window_.ShowZoom(doc_.FramesPerColumn);
+        window_.RepaintView();
+        window_.UpdateCommandState(psStopped);
+        return true;
+    }
+    return false;
 }
 
 void OpenCloseCommands::Close()

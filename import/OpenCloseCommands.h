@@ -28,6 +28,12 @@ public:
     // first (with Close's save prompt, whose Cancel keeps it and drops
     // nothing) and the file opens as one named on the command line.
     void OpenDropped(const std::string& path);
+    // At start-up: offers back, one by one, the documents with unsaved
+    // edits that killed editors left ("Recover the unsaved edits of
+    // song.mp3?"): Yes takes the document up (and ends the offers), No
+    // removes its folder, Cancel leaves it for the next start.  True when a
+    // document was taken up.
+    bool OfferRecovery();
     // Close: stops playback, asks to save unsaved edits (Yes saves first,
     // Cancel keeps the document), then releases the stream, deletes the
     // working file and returns to no document.

@@ -43,8 +43,16 @@ bool IsAbandoned(const std::filesystem::path& folder)
 
 } // namespace
 
-void PrivateTempFolder::RemoveAbandoned(const std::filesystem::path& base)
+std::filesystem::path PrivateTempFolder::Base()
 {
+    std::error_code error;
+    std::filesystem::path base = std::filesystem::temp_directory_path(error);
+    return error ? std::filesystem::path("/tmp") : base;
+}
+
+std::vector<std::filesystem::path> PrivateTempFolder::Abandoned(const std::filesystem::path& base)
+{
+    std::vector<std::filesystem::path> folders;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(base, error)) {
         std::error_code ignored;
@@ -52,18 +60,25 @@ void PrivateTempFolder::RemoveAbandoned(const std::filesystem::path& base)
             entry.is_symlink(ignored))
             continue;
         if (IsAbandoned(entry.path()))
-            std::filesystem::remove_all(entry.path(), ignored);
+            folders.push_back(entry.path());
+    }
+    return folders;
+}
+
+void PrivateTempFolder::RemoveAbandoned(const std::filesystem::path& base, const KeepRule& keep)
+{
+    for (const std::filesystem::path& folder : Abandoned(base)) {
+        std::error_code ignored;
+        if (!keep || !keep(folder))
+            std::filesystem::remove_all(folder, ignored);
     }
 }
 
-PrivateTempFolder::PrivateTempFolder()
+PrivateTempFolder::PrivateTempFolder(const KeepRule& keep)
 {
-    std::error_code error;
-    std::filesystem::path base = std::filesystem::temp_directory_path(error);
-    if (error)
-        base = "/tmp";
+    const std::filesystem::path base = Base();
     // What killed instances left behind goes first.
-    RemoveAbandoned(base);
+    RemoveAbandoned(base, keep);
 
     std::string pattern = (base / (std::string(Prefix) + "XXXXXX")).string();
     std::vector<char> name(pattern.begin(), pattern.end());

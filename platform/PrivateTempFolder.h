@@ -3,7 +3,9 @@
 #include "SignalCleanup.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <vector>
 #include <string>
 
 namespace velmora {
@@ -19,11 +21,15 @@ namespace velmora {
 // The instance holds a lock on a file inside for its whole life, so that a
 // folder left by a killed instance (or a crash, or a power cut) can be told
 // from one in use: making a new folder first removes every folder of this
-// program in the temporary folder whose lock is free.  A signal that stops
-// the program takes the folder too (SignalCleanup).
+// program in the temporary folder whose lock is free - except those that
+// keep says to keep (a document with unsaved edits, for the editor to offer
+// back).  A signal that stops the program takes the folder too
+// (SignalCleanup).
 class PrivateTempFolder {
 public:
-    PrivateTempFolder();
+    using KeepRule = std::function<bool(const std::filesystem::path& folder)>;
+
+    explicit PrivateTempFolder(const KeepRule& keep = {});
     ~PrivateTempFolder();
     PrivateTempFolder(const PrivateTempFolder&) = delete;
     PrivateTempFolder& operator=(const PrivateTempFolder&) = delete;
@@ -34,9 +40,12 @@ public:
     // folder could not be created.
     const std::string& Path() const { return path_; }
 
-    // Removes the folders of this program under base that no running
-    // instance holds.
-    static void RemoveAbandoned(const std::filesystem::path& base);
+    // The folder private folders are made in: the system's temporary folder.
+    static std::filesystem::path Base();
+    // The folders of this program under base that no running instance holds.
+    static std::vector<std::filesystem::path> Abandoned(const std::filesystem::path& base);
+    // Removes them, but those keep says to keep.
+    static void RemoveAbandoned(const std::filesystem::path& base, const KeepRule& keep = {});
 
 private:
     std::string path_;
