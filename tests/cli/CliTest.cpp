@@ -377,6 +377,33 @@ TEST_F(CliTest, FoldersOfKilledRunsAreRemovedByTheNextRun)
     EXPECT_TRUE(std::filesystem::exists(other));
 }
 
+TEST_F(CliTest, UndoAndRedoStepsGiveBackTheSameBytes)
+{
+    const std::string input = WaveBuilder().Format(1, 1, 8000, 8).Samples(test::RandomBytes(8000 * 6, 3))
+                                  .WriteTo(dir / "in.wav");
+    const auto r = Cli({input, "--markers", "1:4", "--delete", "--save", dir / "deleted.wav", "--fade-in",
+                        "--undo", "--undo", "--save", dir / "undone.wav", "--redo", "--save", dir / "redone.wav",
+                        "--undo", "--undo", "--undo"});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Err, "velmora-cli: " + input + ": There is no edit to undo.\n");
+    EXPECT_EQ(test::ReadWholeFile(dir / "undone.wav"), test::ReadWholeFile(input));
+    EXPECT_EQ(test::ReadWholeFile(dir / "redone.wav"), test::ReadWholeFile(dir / "deleted.wav"));
+    EXPECT_TRUE(TmpIsEmpty());
+}
+
+TEST_F(CliTest, AKilledEditorsUnsavedEditsAreLeftForTheEditor)
+{
+    const std::string input = WaveBuilder().Samples(std::vector<unsigned char>(4 * 30000, 1)).WriteTo(dir / "in.wav");
+    const std::string unsaved = tmp / "velmora-Ed1t3d";
+    std::filesystem::create_directory(unsaved);
+    test::WriteWholeFile(unsaved + "/velmora.lock", {});
+    test::WriteWholeFile(unsaved + "/AudioTemp.wav", std::vector<unsigned char>(1000, 1));
+    const std::string manifest = "[Document]\nSource=/a/song.mp3\nModified=1\n";
+    test::WriteWholeFile(unsaved + "/manifest.ini", std::vector<unsigned char>(manifest.begin(), manifest.end()));
+    ASSERT_EQ(Cli({input, "--info"}).ExitCode, 0);
+    EXPECT_TRUE(std::filesystem::exists(unsaved + "/AudioTemp.wav"));
+}
+
 TEST_F(CliTest, FfmpegSpeaksOnlyWhenAsked)
 {
     const std::string wav = dir / "in.wav";

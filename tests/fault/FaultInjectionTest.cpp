@@ -127,6 +127,49 @@ TEST_F(FaultTest, AnEditThatCannotWriteSaysSoAndDescribesTheFileAsItIs)
     }
 }
 
+TEST_F(FaultTest, AJournalWithoutRoomAsksAndAnUndoThatCannotWriteSaysSo)
+{
+    for (UserDialogs::Answer answer : {UserDialogs::Answer::Yes, UserDialogs::Answer::No}) {
+        LoadWorkFile3Blocks();
+        doc.TempFolder = dir.Path() + "/";
+        FinishOpen(doc);
+        NullProgress processing, reloading;
+        doc.SelStart = 10;
+        doc.SelFinish = 60;
+        ASSERT_EQ(RunEdit(doc, {EditCommand::FadeIn}, processing, reloading, dialogs), EditEnd::Done);
+        const Bytes before = test::ReadWholeFile(doc.WorkFile);
+        dialogs.Answers = {answer};
+        fault.Arm("copy_file_range", 1, ENOSPC, true);
+        const EditEnd end = RunEdit(doc, {EditCommand::Volume, 0.5f, false}, processing, reloading, dialogs);
+        fault.Disarm();
+        ASSERT_EQ(dialogs.Questions.size(), 1u);
+        EXPECT_EQ(dialogs.Questions[0].Text, "There is not enough room in the temporary folder to keep this edit "
+                                             "for Undo.\nDo you want to go on without Undo?");
+        dialogs.Questions.clear();
+        if (answer == UserDialogs::Answer::Yes) {
+            EXPECT_EQ(end, EditEnd::Done);
+            EXPECT_NE(test::ReadWholeFile(doc.WorkFile), before);
+            EXPECT_FALSE(doc.History.CanUndo());  // not past an edit it cannot take back
+        } else {
+            EXPECT_EQ(end, EditEnd::Refused);
+            EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), before);
+            EXPECT_TRUE(doc.History.CanUndo());
+        }
+    }
+
+    // Delete's undo moves the tail back up: a write failing there.
+    NullProgress processing, reloading;
+    ASSERT_EQ(RunEdit(doc, {EditCommand::Delete}, processing, reloading, dialogs), EditEnd::Done);
+    dialogs.Messages.clear();
+    fault.Arm("pwrite", 1, EIO, false);
+    EXPECT_EQ(UndoEdit(doc, processing, reloading, dialogs), EditEnd::Failed);
+    fault.Disarm();
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Cannot write the temporary file."});
+    EXPECT_FALSE(doc.History.CanUndo());
+    EXPECT_TRUE(doc.Modified);
+    ExpectDocumentDescribesTheFile("undo");
+}
+
 TEST_F(FaultTest, ASaveThatFailsLeavesTheOldDestinationAndNoTemporaryFile)
 {
     LoadWorkFile3Blocks();

@@ -1,0 +1,169 @@
+// Undo and Redo in the windows, and documents with unsaved edits taken up
+// again after the editor was killed.
+
+#include "GuiFixture.h"
+
+#include "document/RecoveryManifest.h"
+#include "support/Process.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace velmora {
+namespace {
+
+using test::GuiTest;
+
+TEST_F(GuiTest, UndoAndRedoFromTheMenuAndTheKeysInEveryLanguage)
+{
+    UseShippedLanguage("Russian.ini");
+    const std::string path = SineWave("u.wav", 8000, 2, 8000 * 6);
+    ASSERT_TRUE(Start());
+    Show();
+    EXPECT_EQ(C().MUndo->text(), QStringLiteral("Отменить"));
+    OpenThroughDialog(path);
+    const auto opened = test::ReadWholeFile(Doc().WorkFile);
+    EXPECT_FALSE(C().MUndo->isEnabled());
+
+    Main().PaintBox1MouseDown(Qt::LeftButton, 1, 5);
+    Main().CButtonSetStartClick();
+    C().MDelete->trigger();
+    ASSERT_EQ(Doc().ColumnCount, 2u);
+    EXPECT_TRUE(C().MUndo->isEnabled());
+    EXPECT_FALSE(C().MRedo->isEnabled());
+
+    QApplication::setActiveWindow(MainForm);
+    QTest::keyClick(MainForm, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(test::ReadWholeFile(Doc().WorkFile), opened);
+    EXPECT_EQ(Doc().ColumnCount, 5u);
+    EXPECT_FALSE(Doc().Modified);
+    EXPECT_EQ(C().PaintBox1->width(), 5);
+    EXPECT_TRUE(C().MRedo->isEnabled());
+
+    QApplication::setActiveWindow(MainForm);
+    QTest::keyClick(MainForm, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Doc().ColumnCount, 2u);
+    EXPECT_TRUE(Doc().Modified);
+
+    dialogs.Answers.push_back(UserDialogs::Answer::No);
+    Main().ButtonCloseClick();
+    EXPECT_FALSE(C().MUndo->isEnabled());
+    EXPECT_FALSE(C().MRedo->isEnabled());
+}
+
+TEST_F(GuiTest, AFileWithoutTheUndoKeysShowsTheEnglishWords)
+{
+    std::filesystem::create_directories(programFolder / "KVLanguage");
+    test::WriteWholeFile(programFolder / "KVLanguage/Old.ini",
+                         {'[', 'L', 'a', 'n', 'g', 'u', 'a', 'g', 'e', 'P', 'r', 'o', 'p', 'e', 'r', 't', 'y', ']', '\n',
+                          'N', 'a', 'm', 'e', '=', 'O', 'l', 'd', '\n'});
+    IniFile(programFolder / "Kelvane.ini").WriteString("General", "Language", "Old.ini");
+    ASSERT_TRUE(Start());
+    Show();
+    EXPECT_EQ(C().MUndo->text(), QStringLiteral("Undo"));
+    EXPECT_EQ(C().MRedo->text(), QStringLiteral("Redo"));
+    EXPECT_TRUE(C().MDelete->text().isEmpty());  // the original keys blank out
+}
+
+// A private folder as a killed editor leaves it.
+std::string AbandonedFolder(const std::string& name, const std::string& wave, bool modified)
+{
+    const std::string folder = PrivateTempFolder::Base() / name;
+    std::filesystem::create_directory(folder);
+    test::WriteWholeFile(folder + "/velmora.lock", {});
+    std::filesystem::copy_file(wave, folder + "/" + WorkFileName);
+    const std::string manifest = "[Document]\nSource=/music/song.mp3\nModified=" + std::string(modified ? "1" : "0") +
+                                 "\nSelStart=1\nSelFinish=3\nFramesPerColumn=2000\nSourceBitrate=192\n";
+    test::WriteWholeFile(folder + "/" + ManifestName, std::vector<unsigned char>(manifest.begin(), manifest.end()));
+    return folder;
+}
+
+TEST_F(GuiTest, UnsavedEditsOfAKilledEditorAreOfferedBack)
+{
+    const std::string wave = SineWave("w.wav", 8000, 1, 8000 * 2);
+    for (UserDialogs::Answer answer : {UserDialogs::Answer::Cancel, UserDialogs::Answer::No, UserDialogs::Answer::Yes}) {
+        SCOPED_TRACE(static_cast<int>(answer));
+        const std::string unsaved = AbandonedFolder("velmora-Un5av3", wave, true);
+        const std::string saved = AbandonedFolder("velmora-5av3d0", wave, false);
+        dialogs.Questions.clear();
+        dialogs.Answers = {answer};
+        ASSERT_TRUE(Start({QString::fromStdString(wave)}));
+        Show();
+        EXPECT_FALSE(std::filesystem::exists(saved));  // nothing to offer: removed silently
+        ASSERT_EQ(dialogs.Questions.size(), 1u);
+        EXPECT_EQ(dialogs.Questions[0].Text, "Recover the unsaved edits of song.mp3?");
+        EXPECT_EQ(std::filesystem::exists(unsaved), answer == UserDialogs::Answer::Cancel);
+        if (answer == UserDialogs::Answer::Yes) {
+            EXPECT_EQ(Doc().SourceFile, "/music/song.mp3");
+            EXPECT_TRUE(Doc().Modified);
+            EXPECT_EQ(Doc().FramesPerColumn, 2000);
+            EXPECT_TRUE(C().MZoom2->isChecked());
+            EXPECT_EQ(Doc().ColumnCount, 8u);
+            EXPECT_EQ(Doc().SelStart, 1u);
+            EXPECT_EQ(Doc().SelFinish, 3u);
+            EXPECT_EQ(Doc().SourceBitrate, 192);
+            EXPECT_TRUE(C().MSave->isEnabled());
+        } else {
+            EXPECT_EQ(Doc().SourceFile, wave);  // the command line's file
+            EXPECT_FALSE(Doc().Modified);
+        }
+        DestroyWindows();
+        std::error_code ignored;
+        std::filesystem::remove_all(unsaved, ignored);
+    }
+}
+
+TEST_F(GuiTest, AnEditSurvivesAnEditorKilledWithSigkill)
+{
+    if (!test::Shell("command -v Xvfb >/dev/null && command -v xdotool >/dev/null"))
+        GTEST_SKIP() << "needs Xvfb and xdotool";
+    int number = 140;
+    while (number < 190 && std::filesystem::exists("/tmp/.X" + std::to_string(number) + "-lock"))
+        ++number;
+    const std::string display = ":" + std::to_string(number);
+    const int server = test::StartProcess({"Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number)); }, 10000));
+    const std::string path = SineWave("k.wav", 8000, 1, 8000 * 5);  // four columns
+    const std::string temporary = PrivateTempFolder::Base();
+    const int editor = test::StartProcess({VELMORA_PATH, path}, {{"DISPLAY", display},
+                                                                 {"QT_QPA_PLATFORM", "xcb"},
+                                                                 {"SDL_AUDIODRIVER", "dummy"}});
+    // Delete with the markers on the whole file keeps the last column.
+    auto manifestSaysModified = [&] {
+        for (const auto& entry : std::filesystem::directory_iterator(temporary)) {
+            const auto manifest = ReadManifest(entry.path());
+            if (manifest && manifest->Modified)
+                return true;
+        }
+        return false;
+    };
+    const bool edited = WaitFor([&] {
+        test::RunProcess({"xdotool", "search", "--name", "^Velmora Audio Editor$", "windowfocus", "key", "Delete"},
+                         {{"DISPLAY", display}});
+        return manifestSaysModified();
+    }, 30000);
+    ::kill(editor, SIGKILL);
+    test::WaitProcess(editor);
+    ::kill(server, SIGTERM);
+    test::WaitProcess(server);
+    ASSERT_TRUE(edited);
+
+    dialogs.Answers = {UserDialogs::Answer::Yes};
+    ASSERT_TRUE(Start());
+    Show();
+    ASSERT_EQ(dialogs.Questions.size(), 1u);
+    EXPECT_EQ(dialogs.Questions[0].Text, "Recover the unsaved edits of k.wav?");
+    EXPECT_EQ(Doc().SourceFile, path);
+    EXPECT_TRUE(Doc().Modified);
+    EXPECT_EQ(Doc().TotalFrames, 10000u);
+}
+
+} // namespace
+} // namespace velmora
