@@ -42,6 +42,8 @@ const char* UsageText()
            "  --fade-out        fade them out\n"
            "  --undo            take the last edit back (markers and all)\n"
            "  --redo            do the last undone edit again\n"
+           "  --no-undo         keep later edits from the journal: no undo, no\n"
+           "                    copy of the bytes they change\n"
            "  --info            print the document as Name=value lines\n"
            "  --peaks           print the column peaks: index upper lower\n"
            "  --bitrate K       encode later MP3 and WMA saves at K kbit/s\n"
@@ -133,6 +135,8 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             line.Steps.emplace_back(K::Undo);
         } else if (arg == "--redo") {
             line.Steps.emplace_back(K::Redo);
+        } else if (arg == "--no-undo") {
+            line.Steps.emplace_back(K::NoUndo);
         } else if (arg == "--info") {
             line.Steps.emplace_back(K::Info);
         } else if (arg == "--peaks") {

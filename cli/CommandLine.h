@@ -27,6 +27,7 @@ struct Step {
         To,         // Seconds: the finish marker's time
         Undo,       // the last edit taken back
         Redo,       // the last undone edit done again
+        NoUndo,     // later edits are not kept for Undo
     };
     explicit Step(Kind what, std::int64_t value = 0, std::int64_t value2 = 0)
         : What(what), Value(value), Value2(value2)

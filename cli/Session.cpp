@@ -99,6 +99,9 @@ Session::Status Session::Run(const Step& step)
                                                  : RedoEdit(doc_, processing, reloading, dialogs_);
         return end == EditEnd::Done ? Status::Ok : Status::Refused;
     }
+    case K::NoUndo:
+        doc_.History.Clear();
+        return Status::Ok;
     case K::Info:
         return Info();
     case K::Peaks:

@@ -159,9 +159,13 @@ Kept KeepForUndo(const Document& doc, const EditRequest& edit, UserDialogs& dial
     if (error || space.available < needed + SpareBytes)
         return AskToGoOnWithoutUndo(dialogs) ? Kept::NotKept : Kept::CalledOff;
 
-    File journal = File::Open(history.JournalPath,
-                              step.JournalStart == 0 ? File::Mode::Create : File::Mode::ReadWrite);
-    bool written = static_cast<bool>(journal) && journal.Truncate(step.JournalStart);
+    // Never cut to nothing and written again: ext4 then pushes the whole
+    // journal to the disk when it is closed, which costs more than the edit.
+    File journal = File::Open(history.JournalPath, File::Mode::ReadWrite);
+    if (!journal)
+        journal = File::Open(history.JournalPath, File::Mode::CreateNew);
+    // Bytes past JournalStart (of undone steps) are overwritten or never read.
+    bool written = static_cast<bool>(journal);
     std::uint64_t at = step.JournalStart;
     for (JournalPiece& piece : step.Pieces) {
         if (!written)
@@ -177,7 +181,7 @@ Kept KeepForUndo(const Document& doc, const EditRequest& edit, UserDialogs& dial
               journal.WriteAt(at + rowBytes, doc.PeakLower.data(), rowBytes);
     if (written)
         return Kept::Yes;
-    if (journal)
+    if (journal && step.JournalStart > 0)
         journal.Truncate(step.JournalStart);  // best effort: give the room back
     return AskToGoOnWithoutUndo(dialogs) ? Kept::NotKept : Kept::CalledOff;
 }
@@ -227,7 +231,8 @@ EditEnd UndoEdit(Document& doc, Progress& processing, Progress& reloading, UserD
 
     history.Undo.pop_back();
     history.JournalUsed = step.JournalStart;
-    journal.Truncate(step.JournalStart);  // only gives room back; the bytes past JournalUsed are never read
+    if (step.JournalStart > 0)
+        journal.Truncate(step.JournalStart);  // gives room back; the bytes past JournalUsed are never read
     if (sameZoom)
         history.Redo.push_back({step.Edit, before.SelStart, before.SelFinish, step.StateAfter});
     history.State = step.StateBefore;

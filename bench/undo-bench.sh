@@ -1,0 +1,73 @@
+#!/bin/sh
+# The journal's cost: each edit of a 1-hour stereo WAV with its bytes kept
+# for Undo beside the same edit without (--no-undo), and the undo of it.
+# An edit's time is the run's time less that of a run that only opens the
+# file; medians of RUNS interleaved runs, each after a `sync`.
+#
+# Usage: bench/undo-bench.sh [RUNS] [FOLDER]   (needs build/bin/velmora-cli;
+# FOLDER, default a new one under $TMPDIR, holds about 1.3 GB of files)
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/lib.sh"
+cli="$here/../build/bin/velmora-cli"
+runs=${1:-5}
+work=${2:-$(mktemp -d)}
+mkdir -p "$work"
+export TMPDIR="$work"
+trap 'rm -rf "$work"/velmora-*' EXIT
+[ -f "$work/hour.wav" ] || sox -n -r 44100 -c 2 -b 16 "$work/hour.wav" synth 3600 sine 440 sine 660 vol 0.7
+columns=$("$cli" "$work/hour.wav" --info | sed -n 's/^ColumnCount=//p')
+tenth=$((columns / 10))
+half=$((columns / 2))
+
+# The edits: a name and the steps that select and apply it.
+edits="volume_all:--select-all --volume 50
+fade_tenth:--markers $((4 * tenth)):$((5 * tenth)) --fade-in
+delete_tenth:--markers $((4 * tenth)):$((5 * tenth)) --delete
+delete_half:--markers 0:$half --delete
+cutout_half:--markers $tenth:$((tenth + half)) --cut-out"
+
+# measure NAME COMMAND...: one timed run after a sync, added to NAME's times.
+measure() {
+    measured=$1
+    shift
+    sync
+    start=$(now)
+    "$@" >/dev/null 2>&1 || { echo "benchmark command failed: $*" >&2; exit 1; }
+    end=$(now)
+    eval "times_$measured=\"\${times_$measured:-} $(minus "$end" "$start")\""
+}
+# median_of NAME: the median of the times collected for NAME.
+median_of() {
+    eval "echo \${times_$1:-}" | tr ' ' '\n' | grep -v '^$' | sort -g | awk '{a[NR]=$1} END {
+        m = (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2; printf "%.3f\n", m }'
+}
+
+i=0
+while [ "$i" -lt "$runs" ]; do
+    measure open "$cli" "$work/hour.wav" --info
+    for row in $(echo "$edits" | tr ' ' '~'); do
+        name=${row%%:*}
+        steps=$(echo "${row#*:}" | tr '~' ' ')
+        # shellcheck disable=SC2086
+        measure "${name}_plain" "$cli" "$work/hour.wav" --no-undo $steps
+        # shellcheck disable=SC2086
+        measure "${name}_kept" "$cli" "$work/hour.wav" $steps
+        # shellcheck disable=SC2086
+        measure "${name}_undone" "$cli" "$work/hour.wav" $steps --undo
+    done
+    i=$((i + 1))
+done
+
+open=$(median_of open)
+echo "Medians of $runs runs, seconds of the edit alone (the open, $open s, taken off)"
+printf '%-14s %10s %10s %8s %10s %8s\n' edit "no undo" "kept" ratio "undo" "vs edit"
+for row in $(echo "$edits" | tr ' ' '~'); do
+    name=${row%%:*}
+    plain=$(minus "$(median_of "${name}_plain")" "$open")
+    kept=$(minus "$(median_of "${name}_kept")" "$open")
+    undo=$(minus "$(median_of "${name}_undone")" "$(median_of "${name}_kept")")
+    printf '%-14s %10s %10s %7sx %10s %7sx\n' "$name" "$plain" "$kept" "$(ratio "$kept" "$plain")" "$undo" \
+        "$(ratio "$undo" "$plain")"
+done
+echo "(target: kept at most 1.5x the edit without the journal; undo of volume and fades no more than the edit)"
