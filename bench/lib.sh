@@ -31,3 +31,21 @@ ratio() { echo "$1 / $2" | bc -l | awk '{printf "%.2f", $1}'; }
 
 # minus A B
 minus() { echo "$1 - $2" | bc -l | awk '{printf "%.3f", $1}'; }
+
+# measure NAME COMMAND...: one timed run after a sync (so that no run pays
+# for the write-back of the one before), added to NAME's times.
+measure() {
+    measured=$1
+    shift
+    sync
+    start=$(now)
+    "$@" >/dev/null 2>&1 || { echo "benchmark command failed: $*" >&2; exit 1; }
+    end=$(now)
+    eval "times_$measured=\"\${times_$measured:-} $(minus "$end" "$start")\""
+}
+
+# median_of NAME: the median of the times measure collected for NAME.
+median_of() {
+    eval "echo \${times_$1:-}" | tr ' ' '\n' | grep -v '^$' | sort -g | awk '{a[NR]=$1} END {
+        m = (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2; printf "%.3f\n", m }'
+}

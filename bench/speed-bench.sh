@@ -31,21 +31,6 @@ trap 'rm -rf "$work"/out.* "$work"/copy.* "$work"/velmora-*' EXIT
 columns=$("$cli" "$work/hour.wav" --info | sed -n 's/^ColumnCount=//p')
 half=$((columns / 2))
 
-# median_of NAME: the median of the times collected for NAME.
-median_of() {
-    eval "echo \${times_$1:-}" | tr ' ' '\n' | grep -v '^$' | sort -g | awk '{a[NR]=$1} END {
-        m = (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2; printf "%.3f\n", m }'
-}
-# measure NAME COMMAND...: one timed run after a sync, added to NAME's times.
-measure() {
-    name=$1
-    shift
-    sync
-    start=$(now)
-    "$@" >/dev/null 2>&1 || { echo "benchmark command failed: $*" >&2; exit 1; }
-    end=$(now)
-    eval "times_$name=\"\${times_$name:-} $(minus "$end" "$start")\""
-}
 
 i=0
 while [ "$i" -lt "$runs" ]; do

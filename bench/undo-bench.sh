@@ -27,21 +27,6 @@ delete_tenth:--markers $((4 * tenth)):$((5 * tenth)) --delete
 delete_half:--markers 0:$half --delete
 cutout_half:--markers $tenth:$((tenth + half)) --cut-out"
 
-# measure NAME COMMAND...: one timed run after a sync, added to NAME's times.
-measure() {
-    measured=$1
-    shift
-    sync
-    start=$(now)
-    "$@" >/dev/null 2>&1 || { echo "benchmark command failed: $*" >&2; exit 1; }
-    end=$(now)
-    eval "times_$measured=\"\${times_$measured:-} $(minus "$end" "$start")\""
-}
-# median_of NAME: the median of the times collected for NAME.
-median_of() {
-    eval "echo \${times_$1:-}" | tr ' ' '\n' | grep -v '^$' | sort -g | awk '{a[NR]=$1} END {
-        m = (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2; printf "%.3f\n", m }'
-}
 
 i=0
 while [ "$i" -lt "$runs" ]; do
