@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
@@ -24,6 +25,16 @@ bool IsPrivateFolderName(const std::string& name)
 {
     return name.size() == std::string(Prefix).size() + RandomPart && name.starts_with(Prefix) &&
            name.find('-', std::string(Prefix).size()) == std::string::npos;
+}
+
+// True when folder belongs to this user alone, as the folders this program
+// makes do: another user's folder (one planted in the shared temporary
+// folder, say) is neither removed nor offered back.
+bool IsOwnPrivateFolder(const std::filesystem::path& folder)
+{
+    struct stat info {};
+    return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+           (info.st_mode & 077) == 0;
 }
 
 // True when no running instance holds folder: its lock file can be locked,
@@ -59,7 +70,7 @@ std::vector<std::filesystem::path> PrivateTempFolder::Abandoned(const std::files
         if (!IsPrivateFolderName(entry.path().filename().string()) || !entry.is_directory(ignored) ||
             entry.is_symlink(ignored))
             continue;
-        if (IsAbandoned(entry.path()))
+        if (IsOwnPrivateFolder(entry.path()) && IsAbandoned(entry.path()))
             folders.push_back(entry.path());
     }
     return folders;

@@ -353,19 +353,29 @@ TEST_F(CliTest, AStopBySignalDuringASaveLeavesNothingBehind)
 TEST_F(CliTest, FoldersOfKilledRunsAreRemovedByTheNextRun)
 {
     const std::string input = WaveBuilder().Samples(std::vector<unsigned char>(4 * 30000, 1)).WriteTo(dir / "in.wav");
+    const auto privateFolder = [](const std::string& path) {
+        std::filesystem::create_directory(path);
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    };
     const std::string killed = tmp / "velmora-Kq3x9Z";
-    std::filesystem::create_directory(killed);
+    privateFolder(killed);
     test::WriteWholeFile(killed + "/velmora.lock", {});
     test::WriteWholeFile(killed + "/AudioTemp.wav", std::vector<unsigned char>(1000, 1));
     // A running instance's folder: its lock is held.
     const std::string running = tmp / "velmora-Rn8w2P";
-    std::filesystem::create_directory(running);
+    privateFolder(running);
     test::WriteWholeFile(running + "/velmora.lock", {});
     const int lock = ::open((running + "/velmora.lock").c_str(), O_RDONLY);
     ASSERT_EQ(::flock(lock, LOCK_EX), 0);
     // One without a lock: a folder a starting instance is making now.
     const std::string starting = tmp / "velmora-St4r7s";
-    std::filesystem::create_directory(starting);
+    privateFolder(starting);
+    // One others may enter is not one this program made: left alone.
+    const std::string planted = tmp / "velmora-P1ant3";
+    std::filesystem::create_directory(planted);
+    std::filesystem::permissions(planted, std::filesystem::perms::owner_all | std::filesystem::perms::others_read |
+                                              std::filesystem::perms::others_exec);
+    test::WriteWholeFile(planted + "/velmora.lock", {});
     const std::string other = tmp / "velmora-test-keep";
     std::filesystem::create_directory(other);
 
@@ -375,6 +385,7 @@ TEST_F(CliTest, FoldersOfKilledRunsAreRemovedByTheNextRun)
     EXPECT_TRUE(std::filesystem::exists(running + "/velmora.lock"));
     EXPECT_TRUE(std::filesystem::exists(starting));
     EXPECT_TRUE(std::filesystem::exists(other));
+    EXPECT_TRUE(std::filesystem::exists(planted));
 }
 
 TEST_F(CliTest, UndoAndRedoStepsGiveBackTheSameBytes)
@@ -396,6 +407,7 @@ TEST_F(CliTest, AKilledEditorsUnsavedEditsAreLeftForTheEditor)
     const std::string input = WaveBuilder().Samples(std::vector<unsigned char>(4 * 30000, 1)).WriteTo(dir / "in.wav");
     const std::string unsaved = tmp / "velmora-Ed1t3d";
     std::filesystem::create_directory(unsaved);
+    std::filesystem::permissions(unsaved, std::filesystem::perms::owner_all);
     test::WriteWholeFile(unsaved + "/velmora.lock", {});
     test::WriteWholeFile(unsaved + "/AudioTemp.wav", std::vector<unsigned char>(1000, 1));
     const std::string manifest = "[Document]\nSource=/a/song.mp3\nModified=1\n";

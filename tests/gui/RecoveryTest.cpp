@@ -77,6 +77,7 @@ std::string AbandonedFolder(const std::string& name, const std::string& wave, bo
 {
     const std::string folder = PrivateTempFolder::Base() / name;
     std::filesystem::create_directory(folder);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
     test::WriteWholeFile(folder + "/velmora.lock", {});
     std::filesystem::copy_file(wave, folder + "/" + WorkFileName);
     const std::string manifest = "[Document]\nSource=/music/song.mp3\nModified=" + std::string(modified ? "1" : "0") +
