@@ -23,7 +23,7 @@ namespace {
 // before it has been read.  Returns the write position after the last
 // byte, or nothing when a block could not be read in full or written.
 std::optional<std::uint64_t> MoveDown(File& file, std::uint64_t writeTo, std::uint64_t readFrom,
-                                      std::uint64_t readLimit, Progress& processing)
+                                      std::uint64_t readLimit, Progress& processing, WriteGate* gate)
 {
     ProgressMeter meter(processing);
     const std::uint64_t total = readLimit > readFrom ? readLimit - readFrom : 0;
@@ -37,7 +37,10 @@ std::optional<std::uint64_t> MoveDown(File& file, std::uint64_t writeTo, std::ui
     while (readFrom < readLimit) {
         const auto wanted = static_cast<std::size_t>(
             std::min<std::uint64_t>(block.size(), readLimit - readFrom));
-        if (file.ReadAt(readFrom, block.data(), wanted) != wanted || !file.WriteAt(writeTo, block.data(), wanted))
+        if (file.ReadAt(readFrom, block.data(), wanted) != wanted)
+            return std::nullopt;
+        WaitUntilKept(gate, writeTo + wanted);
+        if (!file.WriteAt(writeTo, block.data(), wanted))
             return std::nullopt;
         readFrom += wanted;
         writeTo += wanted;
@@ -59,8 +62,10 @@ struct KeptColumns {
 // document and fills its new peak arrays: from the old columns kept where
 // the range was whole columns, by a rescan otherwise.
 EditEnd FinishLengthChange(File& file, Document& doc, std::optional<std::uint64_t> newLength,
-                           std::initializer_list<KeptColumns> kept, Progress& reloading, UserDialogs& dialogs)
+                           std::initializer_list<KeptColumns> kept, Progress& reloading, UserDialogs& dialogs,
+                           WriteGate* gate)
 {
+    WaitUntilKept(gate, WholeFile);
     if (!newLength || !file.Truncate(*newLength))
         return FailRewrite(file, doc, reloading, dialogs);
     const auto length = static_cast<std::uint32_t>(*newLength);
@@ -93,14 +98,14 @@ EditEnd FinishLengthChange(File& file, Document& doc, std::optional<std::uint64_
 } // namespace
 
 EditEnd RunDeleteBody(Document& doc, Progress& processing, Progress& reloading,
-                      UserDialogs& dialogs)
+                      UserDialogs& dialogs, WriteGate* gate)
 {
     const EditRange range = EditRangeOf(doc);
-    File file = OpenForRewrite(doc, dialogs);
+    File file = OpenForRewrite(doc, dialogs, gate);
     if (!file)
         return EditEnd::NotOpened;
     const std::uint64_t end = std::min<std::uint64_t>(doc.DataEnd, file.Size());
-    const auto written = MoveDown(file, range.StartByte, range.EndByte, end, processing);
+    const auto written = MoveDown(file, range.StartByte, range.EndByte, end, processing, gate);
     // Whole columns go: those before the range and those after it stay.
     // (A range cut short by the end of the payload is rescanned.)
     const auto perColumn = static_cast<std::uint32_t>(doc.FramesPerColumn);
@@ -108,29 +113,32 @@ EditEnd RunDeleteBody(Document& doc, Progress& processing, Progress& reloading,
     const auto columns = static_cast<std::uint32_t>(doc.PeakUpper.size());
     const std::uint32_t after = columns > doc.SelStart + removed ? columns - doc.SelStart - removed : 0;
     if (range.Frames % perColumn != 0)
-        return FinishLengthChange(file, doc, written, {}, reloading, dialogs);
+        return FinishLengthChange(file, doc, written, {}, reloading, dialogs, gate);
     return FinishLengthChange(file, doc, written, {{0, doc.SelStart}, {doc.SelStart + removed, after}},
-                              reloading, dialogs);
+                              reloading, dialogs, gate);
 }
 
 EditEnd RunCutOutBody(Document& doc, Progress& processing, Progress& reloading,
-                      UserDialogs& dialogs)
+                      UserDialogs& dialogs, WriteGate* gate)
 {
     if (doc.SelStart == doc.SelFinish) {
         dialogs.ShowMessage("The selection is empty.");
         return EditEnd::Refused;
     }
     const EditRange range = EditRangeOf(doc);
-    File file = OpenForRewrite(doc, dialogs);
+    File file = OpenForRewrite(doc, dialogs, gate);
     if (!file)
         return EditEnd::NotOpened;
+    // The cut takes the tail, the last of the kept pieces.
+    WaitUntilKept(gate, WholeFile);
     if (!file.Truncate(range.EndByte))
         return FailRewrite(file, doc, reloading, dialogs);
-    const auto written = MoveDown(file, doc.DataOffset, range.StartByte, range.EndByte, processing);
+    const auto written = MoveDown(file, doc.DataOffset, range.StartByte, range.EndByte, processing, gate);
     const auto perColumn = static_cast<std::uint32_t>(doc.FramesPerColumn);
     if (range.Frames % perColumn != 0)
-        return FinishLengthChange(file, doc, written, {}, reloading, dialogs);
-    return FinishLengthChange(file, doc, written, {{doc.SelStart, range.Frames / perColumn}}, reloading, dialogs);
+        return FinishLengthChange(file, doc, written, {}, reloading, dialogs, gate);
+    return FinishLengthChange(file, doc, written, {{doc.SelStart, range.Frames / perColumn}}, reloading, dialogs,
+                              gate);
 }
 
 void SetMarkersAfterDelete(Document& doc)

@@ -11,6 +11,7 @@
 #include "platform/UserDialogs.h"
 
 #include <algorithm>
+#include <memory>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -137,7 +138,74 @@ std::uint64_t JournalEndOf(const UndoStep& step)
     return step.PeaksAt + PeakBytes(step.Before.ColumnCount);
 }
 
-Kept KeepForUndo(const Document& doc, const EditRequest& edit, UserDialogs& dialogs, UndoStep& step)
+JournalCopier::JournalCopier(File work, File journal, std::vector<JournalPiece> pieces)
+    : work_(std::move(work)), journal_(std::move(journal)), pieces_(std::move(pieces))
+{
+    kept_ = pieces_.empty() ? WholeFile : pieces_.front().FileOffset;
+    thread_ = std::thread([this] { Copy(); });
+}
+
+JournalCopier::~JournalCopier()
+{
+    Finish();
+}
+
+void JournalCopier::Copy()
+{
+    // Small chunks let the rewrite follow closely behind.
+    constexpr std::uint64_t ChunkBytes = 4u << 20;
+    bool copied = true;
+    for (std::size_t i = 0; i < pieces_.size() && copied; ++i) {
+        const JournalPiece& piece = pieces_[i];
+        for (std::uint64_t done = 0; done < piece.Length && copied;) {
+            const std::uint64_t chunk = std::min(ChunkBytes, piece.Length - done);
+            copied = CopyFileData(work_, piece.FileOffset + done, journal_, piece.JournalOffset + done, chunk,
+                                  [](std::uint64_t) {});
+            done += chunk;
+            // Bytes between the pieces are not the edit's to destroy.
+            const std::uint64_t kept = done < piece.Length ? piece.FileOffset + done
+                                       : i + 1 < pieces_.size() ? pieces_[i + 1].FileOffset
+                                                                : WholeFile;
+            Publish(copied ? kept : WholeFile, !copied);
+        }
+    }
+    Publish(WholeFile, !copied);
+    std::lock_guard lock(mutex_);
+    over_ = true;
+    changed_.notify_all();
+}
+
+void JournalCopier::Publish(std::uint64_t kept, bool failed)
+{
+    std::lock_guard lock(mutex_);
+    kept_ = kept;
+    failed_ = failed_ || failed;
+    changed_.notify_all();
+}
+
+void JournalCopier::Before(std::uint64_t end)
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return kept_ >= end || over_; });
+}
+
+bool JournalCopier::StartedWell()
+{
+    std::unique_lock lock(mutex_);
+    const std::uint64_t first = pieces_.empty() ? 0 : pieces_.front().FileOffset;
+    changed_.wait(lock, [&] { return kept_ > first || over_; });
+    return !failed_;
+}
+
+bool JournalCopier::Finish()
+{
+    if (thread_.joinable())
+        thread_.join();
+    return !failed_;
+}
+
+Kept KeepForUndo(const Document& doc, const EditRequest& edit, File& work, UserDialogs& dialogs, UndoStep& step,
+                 std::unique_ptr<JournalCopier>& copier)
 {
     const EditHistory& history = doc.History;
     step = UndoStep{};
@@ -145,10 +213,6 @@ Kept KeepForUndo(const Document& doc, const EditRequest& edit, UserDialogs& dial
     step.Before = {doc.DataOffset, doc.DataSize,      doc.DataEnd,  doc.DurationSeconds, doc.TotalFrames,
                    doc.FramesPerColumn, doc.ColumnCount, doc.SelStart, doc.SelFinish};
     step.JournalStart = history.JournalEnd();
-
-    File work = File::Open(doc.WorkFile, File::Mode::Read);
-    if (!work)
-        return Kept::NotKept;  // the edit itself will say that the file cannot be opened
     PlanUndo(doc, edit, work.Size(), step);
     std::uint64_t needed = PeakBytes(doc.ColumnCount);
     for (const JournalPiece& piece : step.Pieces)
@@ -165,24 +229,25 @@ Kept KeepForUndo(const Document& doc, const EditRequest& edit, UserDialogs& dial
     if (!journal)
         journal = File::Open(history.JournalPath, File::Mode::CreateNew);
     // Bytes past JournalStart (of undone steps) are overwritten or never read.
-    bool written = static_cast<bool>(journal);
     std::uint64_t at = step.JournalStart;
     for (JournalPiece& piece : step.Pieces) {
-        if (!written)
-            break;
         piece.JournalOffset = at;
-        written = CopyFileData(work, piece.FileOffset, journal, at, piece.Length, [](std::uint64_t) {});
         at += piece.Length;
     }
+    // The peaks before the edit, now: the edit replaces them.
     step.PeaksAt = at;
     const std::size_t rowBytes = doc.ColumnCount * sizeof(std::int16_t);
-    written = written && doc.PeakUpper.size() >= doc.ColumnCount && doc.PeakLower.size() >= doc.ColumnCount &&
-              journal.WriteAt(at, doc.PeakUpper.data(), rowBytes) &&
-              journal.WriteAt(at + rowBytes, doc.PeakLower.data(), rowBytes);
-    if (written)
-        return Kept::Yes;
-    if (journal && step.JournalStart > 0)
-        journal.Truncate(step.JournalStart);  // best effort: give the room back
+    File copyFrom = work.Duplicate();
+    const bool ready = journal && copyFrom && doc.PeakUpper.size() >= doc.ColumnCount &&
+                       doc.PeakLower.size() >= doc.ColumnCount && journal.WriteAt(at, doc.PeakUpper.data(), rowBytes) &&
+                       journal.WriteAt(at + rowBytes, doc.PeakLower.data(), rowBytes);
+    if (ready) {
+        copier = std::make_unique<JournalCopier>(std::move(copyFrom), std::move(journal), step.Pieces);
+        // A copy that fails before the edit has begun can still be declined.
+        if (copier->StartedWell())
+            return Kept::Yes;
+        copier.reset();
+    }
     return AskToGoOnWithoutUndo(dialogs) ? Kept::NotKept : Kept::CalledOff;
 }
 

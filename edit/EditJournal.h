@@ -3,6 +3,14 @@
 #include "EditBody.h"
 
 #include "document/EditHistory.h"
+#include "platform/File.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace velmora {
 
@@ -19,14 +27,50 @@ enum class Kept {
 
 // Keeping edits for Undo; UndoEdit (EditSequence.h) takes them back.
 
-// Before an edit's body runs: appends to the journal the bytes of the
-// working file that the edit will overwrite or cut away - the range for
+// Copies an edit's pieces to the journal on a thread of its own while the
+// edit runs: the edit's writes wait (WriteGate::Before) only where they
+// would overtake the copy.
+class JournalCopier final : public WriteGate {
+public:
+    // Starts copying pieces, in order, from work (the edit's own handle on
+    // the working file, duplicated) to journal.
+    JournalCopier(File work, File journal, std::vector<JournalPiece> pieces);
+    ~JournalCopier() override;
+    JournalCopier(const JournalCopier&) = delete;
+    JournalCopier& operator=(const JournalCopier&) = delete;
+
+    const File& WorkFile() const override { return work_; }
+    void Before(std::uint64_t end) override;
+
+    // Waits for the first chunk; false when it could not be copied.
+    bool StartedWell();
+    // Waits for the copy's end; true when every piece was kept.
+    bool Finish();
+
+private:
+    void Copy();
+    void Publish(std::uint64_t kept, bool failed);
+
+    File work_;
+    File journal_;
+    const std::vector<JournalPiece> pieces_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::uint64_t kept_ = 0;  // bytes of the working file: every piece's byte below is kept
+    bool failed_ = false;
+    bool over_ = false;
+    std::thread thread_;
+};
+
+// Before an edit's body runs, with work the edit's handle on the working
+// file: plans what the edit will overwrite or cut away - the range for
 // Volume and the fades; the header, the range and whatever follows the
-// payload for Delete; the header, the head and the tail for Cut Out - and
-// the peaks, and describes in step how to put them back.  When the
-// temporary folder has too little room, or the copy fails, asks whether to
-// go on without Undo.
-Kept KeepForUndo(const Document& doc, const EditRequest& edit, UserDialogs& dialogs, UndoStep& step);
+// payload for Delete; the header, the head and the tail for Cut Out -
+// writes the peaks to the journal and starts copier on the pieces.  When
+// the temporary folder has too little room, or the copy fails at once,
+// asks whether to go on without Undo.
+Kept KeepForUndo(const Document& doc, const EditRequest& edit, File& work, UserDialogs& dialogs, UndoStep& step,
+                 std::unique_ptr<JournalCopier>& copier);
 
 // Bytes of the journal that step's data reaches.
 std::uint64_t JournalEndOf(const UndoStep& step);

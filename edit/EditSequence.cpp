@@ -6,20 +6,24 @@
 #include "VolumeChange.h"
 
 #include "document/Document.h"
+#include "platform/File.h"
+#include "platform/UserDialogs.h"
+
+#include <memory>
 
 namespace velmora {
 
 namespace {
 
 EditEnd RunBody(Document& doc, const EditRequest& edit, Progress& processing, Progress& reloading,
-                UserDialogs& dialogs)
+                UserDialogs& dialogs, WriteGate* gate)
 {
     switch (edit.Command) {
-    case EditCommand::Delete: return RunDeleteBody(doc, processing, reloading, dialogs);
-    case EditCommand::CutOut: return RunCutOutBody(doc, processing, reloading, dialogs);
-    case EditCommand::Volume: return RunVolumeBody(doc, edit.Gain, edit.Mute, processing, reloading, dialogs);
-    case EditCommand::FadeIn: return RunFadeInBody(doc, processing, reloading, dialogs);
-    case EditCommand::FadeOut: return RunFadeOutBody(doc, processing, reloading, dialogs);
+    case EditCommand::Delete: return RunDeleteBody(doc, processing, reloading, dialogs, gate);
+    case EditCommand::CutOut: return RunCutOutBody(doc, processing, reloading, dialogs, gate);
+    case EditCommand::Volume: return RunVolumeBody(doc, edit.Gain, edit.Mute, processing, reloading, dialogs, gate);
+    case EditCommand::FadeIn: return RunFadeInBody(doc, processing, reloading, dialogs, gate);
+    case EditCommand::FadeOut: return RunFadeOutBody(doc, processing, reloading, dialogs, gate);
     }
     return EditEnd::Refused;
 }
@@ -34,12 +38,24 @@ EditEnd RunKeptEdit(Document& doc, const EditRequest& edit, Progress& processing
     Kept kept = Kept::NotKept;
     // Cut Out of an empty selection is refused before it touches anything.
     const bool refusedAnyway = edit.Command == EditCommand::CutOut && doc.SelStart == doc.SelFinish;
+    std::unique_ptr<JournalCopier> copier;
     if (history.Keeping() && !refusedAnyway) {
-        kept = KeepForUndo(doc, edit, dialogs, step);
-        if (kept == Kept::CalledOff)
-            return EditEnd::Refused;
+        // The edit's own handle; the copier and the body work through
+        // duplicates of it.  Unopened, the body says so itself.
+        File work = File::Open(doc.WorkFile, File::Mode::ReadWrite);
+        if (work) {
+            kept = KeepForUndo(doc, edit, work, dialogs, step, copier);
+            if (kept == Kept::CalledOff)
+                return EditEnd::Refused;
+        }
     }
-    const EditEnd end = RunBody(doc, edit, processing, reloading, dialogs);
+    const EditEnd end = RunBody(doc, edit, processing, reloading, dialogs, copier.get());
+    if (copier && !copier->Finish()) {
+        // The copy failed once the edit was under way: it went on.
+        kept = Kept::NotKept;
+        dialogs.ShowMessage("The temporary folder could not keep this edit for Undo.");
+    }
+    copier.reset();
     if (end == EditEnd::Refused)
         return end;
     doc.Modified = true;

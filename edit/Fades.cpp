@@ -36,10 +36,10 @@ void ScalePercent(Sample* samples, std::size_t count, std::int32_t percent)
 }
 
 EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
-                Progress& reloading, UserDialogs& dialogs)
+                Progress& reloading, UserDialogs& dialogs, WriteGate* gate)
 {
     const EditRange range = EditRangeOf(doc);
-    File file = OpenForRewrite(doc, dialogs);
+    File file = OpenForRewrite(doc, dialogs, gate);
     if (!file)
         return EditEnd::NotOpened;
     const std::uint32_t step = range.Frames / 100;  // L, frames per percentage step
@@ -67,7 +67,7 @@ EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
                 }
                 peaks.Take(firstFrame, blockStart, blockCount);
             },
-            processing);
+            processing, gate);
         if (!rewritten)
             return FailRewrite(file, doc, reloading, dialogs);
     }
@@ -81,15 +81,15 @@ EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
 } // namespace
 
 EditEnd RunFadeInBody(Document& doc, Progress& processing, Progress& reloading,
-                      UserDialogs& dialogs)
+                      UserDialogs& dialogs, WriteGate* gate)
 {
-    return RunFade(doc, FadeDirection::In, processing, reloading, dialogs);
+    return RunFade(doc, FadeDirection::In, processing, reloading, dialogs, gate);
 }
 
 EditEnd RunFadeOutBody(Document& doc, Progress& processing, Progress& reloading,
-                       UserDialogs& dialogs)
+                       UserDialogs& dialogs, WriteGate* gate)
 {
-    return RunFade(doc, FadeDirection::Out, processing, reloading, dialogs);
+    return RunFade(doc, FadeDirection::Out, processing, reloading, dialogs, gate);
 }
 
 } // namespace velmora

@@ -52,7 +52,7 @@ inline std::size_t RewriteBlockBytes(std::int32_t frameSize, std::uint64_t range
 // rewrite stops there).
 template <typename Rewrite>
 bool RewriteRangeInBlocks(File& file, const Document& doc, const EditRange& range, Rewrite rewrite,
-                          Progress& processing)
+                          Progress& processing, WriteGate* gate = nullptr)
 {
     static_assert(std::endian::native == std::endian::little,
                   "16-bit samples are rewritten where they lie, as the file stores them");
@@ -73,6 +73,7 @@ bool RewriteRangeInBlocks(File& file, const Document& doc, const EditRange& rang
             rewrite(firstFrame, reinterpret_cast<std::uint8_t*>(block), bytes / bytesPerSample);
         else
             rewrite(firstFrame, block, bytes / bytesPerSample);
+        WaitUntilKept(gate, range.StartByte + done + bytes);
         if (!file.WriteAt(range.StartByte + done, block, bytes))
             return false;
         done += bytes;
@@ -128,6 +129,7 @@ private:
 
 // Writes silence (8-bit 128, 16-bit 0) over the range without reading it;
 // false when a write failed.
-bool SilenceRange(File& file, const Document& doc, const EditRange& range, Progress& processing);
+bool SilenceRange(File& file, const Document& doc, const EditRange& range, Progress& processing,
+                  WriteGate* gate = nullptr);
 
 } // namespace velmora

@@ -53,20 +53,20 @@ void ScaleSamples(Sample* samples, std::size_t count, float gain)
 } // namespace
 
 EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing,
-                      Progress& reloading, UserDialogs& dialogs)
+                      Progress& reloading, UserDialogs& dialogs, WriteGate* gate)
 {
     if (gain == 1.0f && !mute)
         return EditEnd::Done;
 
     const EditRange range = EditRangeOf(doc);
-    File file = OpenForRewrite(doc, dialogs);
+    File file = OpenForRewrite(doc, dialogs, gate);
     if (!file)
         return EditEnd::NotOpened;
     // Silence has no peaks; scaled samples are judged as they are written.
     RangePeaks peaks(doc, range);
     bool rewritten = true;
     if (mute) {
-        rewritten = SilenceRange(file, doc, range, processing);
+        rewritten = SilenceRange(file, doc, range, processing, gate);
     } else {
         rewritten = RewriteRangeInBlocks(
             file, doc, range,
@@ -74,7 +74,7 @@ EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing
                 ScaleSamples(samples, count, gain);
                 peaks.Take(firstFrame, samples, count);
             },
-            processing);
+            processing, gate);
     }
     if (!rewritten)
         return FailRewrite(file, doc, reloading, dialogs);

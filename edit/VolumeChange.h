@@ -29,7 +29,8 @@ std::optional<float> GainForPercent(int percent);
 // nothing is read.  A gain of 1 without mute changes nothing: the file is
 // not opened and the peaks are not rescanned.  Otherwise the peaks are
 // rescanned into the existing arrays.
+// A gate, when given, is asked before every write.
 EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing,
-                      Progress& reloading, UserDialogs& dialogs);
+                      Progress& reloading, UserDialogs& dialogs, WriteGate* gate = nullptr);
 
 } // namespace velmora

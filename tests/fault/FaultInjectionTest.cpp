@@ -157,6 +157,29 @@ TEST_F(FaultTest, AJournalWithoutRoomAsksAndAnUndoThatCannotWriteSaysSo)
         }
     }
 
+    // A copy failing after its first piece (Delete's header): asked about
+    // when the edit has not begun yet, told afterwards when it has - the
+    // copy runs beside the edit - and the edit is done either way.
+    {
+        NullProgress processing, reloading;
+        dialogs.Messages.clear();
+        dialogs.Questions.clear();
+        dialogs.Answers = {UserDialogs::Answer::Yes};
+        doc.SelStart = 10;
+        doc.SelFinish = 20;
+        const std::uint32_t columns = doc.ColumnCount;
+        fault.Arm("copy_file_range", 2, ENOSPC, true);
+        EXPECT_EQ(RunEdit(doc, {EditCommand::Delete}, processing, reloading, dialogs), EditEnd::Done);
+        fault.Disarm();
+        if (dialogs.Questions.empty())
+            EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"The temporary folder could not keep this edit for Undo."});
+        else
+            EXPECT_TRUE(dialogs.Messages.empty());
+        EXPECT_EQ(doc.ColumnCount, columns - 10);
+        EXPECT_FALSE(doc.History.CanUndo());
+        ExpectDocumentDescribesTheFile("delete without its journal");
+    }
+
     // Delete's undo moves the tail back up: a write failing there.
     NullProgress processing, reloading;
     ASSERT_EQ(RunEdit(doc, {EditCommand::Delete}, processing, reloading, dialogs), EditEnd::Done);
