@@ -1,27 +1,26 @@
 #pragma once
 
 #include "AudioChannel.h"
-#include "FfmpegHandles.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace velmora {
 
-// A decoding stream: any audio file FFmpeg can read, delivered as
-// interleaved PCM on demand.
+// A decoding stream: any audio file the decoder can read, delivered as
+// interleaved PCM on demand.  Samples come out 16-bit signed (8-bit
+// unsigned when the source itself is 8-bit), one channel for a mono source
+// and two for anything else; the samples equal those of
+// `ffmpeg -i FILE -f s16le -`.
 //
-// Samples come out 16-bit signed (8-bit unsigned when the source itself is
-// 8-bit), one channel for a mono source and two for anything else (more
-// channels are mixed down).  Rates above 65535 Hz are resampled to 48000 Hz
-// so that the rate always fits a 16-bit field.  The encoder delay and
-// padding that FFmpeg reports are honoured, and the conversion from the
-// decoder's float samples is FFmpeg's default, so the samples equal those
-// of `ffmpeg -i FILE -f s16le -`.
-class DecodeChannel final : public AudioChannel {
+// The decoder lives in a module of its own (DecoderModuleName in the
+// program's folder), loaded the first time a stream is opened, so that a
+// program that only copies WAV files never loads FFmpeg and the hundred
+// libraries it brings along.  When the module cannot be loaded, Open and
+// OpenSegment fail like a file that cannot be decoded.
+class DecodeChannel : public AudioChannel {
 public:
     static std::unique_ptr<DecodeChannel> Open(const std::string& path);
 
@@ -40,99 +39,37 @@ public:
 
     // Whether the stream can be decoded in segments: its samples keep
     // their rate (a resampler carries state from one packet to the next).
-    bool CanSegment() const { return static_cast<std::uint32_t>(inRate_) == outRate_; }
+    virtual bool CanSegment() const = 0;
     // False when this segment cannot be matched with the whole decode: a
     // packet without a file position, or a change of format on the way.
-    bool SegmentExact() const { return segmentExact_; }
+    virtual bool SegmentExact() const = 0;
     // Whether every packet's duration tells how much it decodes to (MPEG
     // audio): then a segment knows where its sound begins before the ones
     // before it are decoded.
-    bool HasExactPacketDurations() const;
+    virtual bool HasExactPacketDurations() const = 0;
     // Bytes the whole decode delivers before this segment, from the
     // durations of the packets before it (known once the segment's first
     // bytes have been read).
-    std::uint64_t PredictedStartBytes() const { return predictedStart_; }
+    virtual std::uint64_t PredictedStartBytes() const = 0;
     // Bytes the packets sent so far should have decoded to, by their
     // durations, less the bytes they did: at the start of a stream a
     // decoder may hold back a little more than the packets say (MPEG-2
     // audio does), which then shifts every later segment alike.
-    std::int64_t StartShortfall() const
-    {
-        return static_cast<std::int64_t>(predictedSent_) - static_cast<std::int64_t>(produced_);
-    }
-    ~DecodeChannel() override;
+    virtual std::int64_t StartShortfall() const = 0;
 
     // Up to length bytes of whole frames; 0 only when length is smaller
     // than a frame; -1 (as std::uint32_t) once the decoder is exhausted.
-    std::uint32_t Read(void* buffer, std::uint32_t length);
-
-    // Bytes: an estimate from the stream's duration until the decoder has
-    // reached the end, then the exact count.
-    std::uint64_t Length() const override;
-    std::uint64_t Position() override { return delivered_; }  // bytes delivered
-    bool Active() const { return !finished_ || pendingStart_ < pending_.size(); }
-
-    std::uint32_t Rate() const override { return outRate_; }
-    std::uint32_t Channels() const override { return static_cast<std::uint32_t>(outChannels_); }
-    bool EightBit() const override { return outFormat_ == AV_SAMPLE_FMT_U8; }
-    std::uint32_t BytesPerFrame() const override { return static_cast<std::uint32_t>(bytesPerFrame_); }
-    std::uint64_t FileSize() const override { return fileSize_; }
-
-    // BASS_ACTIVE_PLAYING until the decoder is exhausted.
-    DWORD ActiveState() override { return Active() ? BASS_ACTIVE_PLAYING : BASS_ACTIVE_STOPPED; }
-    // Read, for lengths without the library's flag bits.
-    DWORD GetData(void* buffer, DWORD length) override;
-
-private:
-    DecodeChannel() = default;
-    bool Setup(const std::string& path);
-    // A converter from frames of this layout, format and rate to the
-    // channel's output.
-    bool SetupResampler(const AVChannelLayout& layout, AVSampleFormat format, int rate);
-    // Decodes until at least one more frame is pending or the decoder is
-    // exhausted.
-    void DecodeMore();
-    void Convert(const AVFrame* frame);
-    void Drain();
-    // Sends the lead-in packets, dropping what they decode to.
-    void DecodeLeadIn();
-    // What packet decodes to in the whole decode, by its duration, bytes.
-    std::uint64_t PacketBytes(const AVPacket& packet) const;
-
-    ffmpeg::FormatInput format_;
-    ffmpeg::CodecContext codec_;
-    ffmpeg::Resampler resampler_;
-    ffmpeg::Frame frame_;
-    ffmpeg::Packet packet_;
-    int streamIndex_ = -1;
-    int inChannels_ = 0;
-    int inFormat_ = AV_SAMPLE_FMT_NONE;
-    int inRate_ = 0;
-
-    AVSampleFormat outFormat_ = AV_SAMPLE_FMT_S16;
-    int outChannels_ = 2;
-    std::uint32_t outRate_ = 0;
-    int bytesPerFrame_ = 4;
-    std::uint64_t estimatedBytes_ = 0;
-    std::uint64_t fileSize_ = 0;
-
-    std::vector<std::uint8_t> pending_;
-    std::size_t pendingStart_ = 0;
-    std::uint64_t delivered_ = 0;
-    std::uint64_t produced_ = 0;
-    bool inputEnded_ = false;
-    bool finished_ = false;
-
-    // A segment: the packets whose file position lies in
-    // [segmentFirst_, segmentEnd_), bytes of the file.
-    bool segment_ = false;
-    std::int64_t segmentFirst_ = 0;
-    std::int64_t segmentEnd_ = 0;
-    bool inSegment_ = false;
-    bool segmentExact_ = true;
-    std::deque<ffmpeg::Packet> leadIn_;
-    std::uint64_t predictedStart_ = 0;  // bytes; see PredictedStartBytes
-    std::uint64_t predictedSent_ = 0;   // bytes; see StartShortfall
+    virtual std::uint32_t Read(void* buffer, std::uint32_t length) = 0;
+    // Whether Read has more to give.
+    virtual bool Active() const = 0;
 };
+
+// The decoder module and its one entry point: opens path whole (segment
+// 0) or the segment [firstByte, endByte) of it (segment 1), bytes of the
+// file; a new channel the caller owns, or nullptr.
+inline constexpr char DecoderModuleName[] = "velmora_ffmpeg_decode";
+inline constexpr char OpenDecodeChannelSymbol[] = "VelmoraOpenDecodeChannel";
+using OpenDecodeChannelFunction = DecodeChannel* (*)(const char* path, int segment, std::uint64_t firstByte,
+                                                     std::uint64_t endByte);
 
 } // namespace velmora

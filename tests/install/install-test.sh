@@ -15,7 +15,7 @@ fail() { echo "install-test: $*" >&2; exit 1; }
 for link in velmora velmora-cli; do
     [ -L "$prefix/bin/$link" ] || fail "bin/$link is not a link"
 done
-for file in velmora velmora-cli liblame_enc.so libwmaudsdk.so user-config KVLanguage/English.ini \
+for file in velmora velmora-cli liblame_enc.so libwmaudsdk.so velmora_ffmpeg_decode.so user-config KVLanguage/English.ini \
             KVLanguage/Help/English/index.html KVLanguage/Help/help.css; do
     [ -e "$prefix/lib/velmora/$file" ] || fail "lib/velmora/$file is missing"
 done
@@ -38,9 +38,11 @@ wait "$pid" || true
 grep -q '^Language=Russian.ini' "$config/velmora/Kelvane.ini" || fail "no Kelvane.ini in the configuration folder"
 [ ! -e "$prefix/lib/velmora/Kelvane.ini" ] || fail "the installed editor wrote into its program folder"
 
-# The installed velmora-cli, through its link, finds its plugins.
+# The installed velmora-cli, through its link, finds its plugins and its
+# decoder.
 sox -n -r 8000 -c 1 -b 16 "$prefix/in.wav" synth 1 sine 440
 "$prefix/bin/velmora-cli" "$prefix/in.wav" --save "$prefix/out.mp3" --save "$prefix/out.wma" || fail "velmora-cli could not save"
 ffmpeg -v error -i "$prefix/out.mp3" -f null - || fail "the MP3 does not decode"
 ffmpeg -v error -i "$prefix/out.wma" -f null - || fail "the WMA does not decode"
+"$prefix/bin/velmora-cli" "$prefix/out.mp3" --info | grep -q '^SampleRate=8000' || fail "velmora-cli could not open its MP3"
 echo "install-test: the installed programs work"

@@ -1,4 +1,4 @@
-#include "DecodeChannel.h"
+#include "FfmpegDecodeChannel.h"
 
 #include "FfmpegLog.h"
 #include "StereoMix.h"
@@ -24,16 +24,16 @@ constexpr std::uint32_t RateForHighSources = 48000;
 
 } // namespace
 
-std::unique_ptr<DecodeChannel> DecodeChannel::Open(const std::string& path)
+std::unique_ptr<FfmpegDecodeChannel> FfmpegDecodeChannel::Open(const std::string& path)
 {
     ApplyFfmpegLogLevel();
-    std::unique_ptr<DecodeChannel> channel(new DecodeChannel);
+    std::unique_ptr<FfmpegDecodeChannel> channel(new FfmpegDecodeChannel);
     if (!channel->Setup(path))
         return nullptr;
     return channel;
 }
 
-std::unique_ptr<DecodeChannel> DecodeChannel::OpenSegment(const std::string& path, std::uint64_t firstByte,
+std::unique_ptr<FfmpegDecodeChannel> FfmpegDecodeChannel::OpenSegment(const std::string& path, std::uint64_t firstByte,
                                                          std::uint64_t endByte)
 {
     auto channel = Open(path);
@@ -46,9 +46,9 @@ std::unique_ptr<DecodeChannel> DecodeChannel::OpenSegment(const std::string& pat
     return channel;
 }
 
-DecodeChannel::~DecodeChannel() = default;
+FfmpegDecodeChannel::~FfmpegDecodeChannel() = default;
 
-bool DecodeChannel::Setup(const std::string& path)
+bool FfmpegDecodeChannel::Setup(const std::string& path)
 {
     std::error_code error;
     fileSize_ = std::filesystem::file_size(path, error);
@@ -104,7 +104,7 @@ bool DecodeChannel::Setup(const std::string& path)
     return frame_ && packet_;
 }
 
-bool DecodeChannel::SetupResampler(const AVChannelLayout& layout, AVSampleFormat format, int rate)
+bool FfmpegDecodeChannel::SetupResampler(const AVChannelLayout& layout, AVSampleFormat format, int rate)
 {
     AVChannelLayout inLayout{};
     if (layout.order == AV_CHANNEL_ORDER_UNSPEC)
@@ -131,7 +131,7 @@ bool DecodeChannel::SetupResampler(const AVChannelLayout& layout, AVSampleFormat
     return InitStereoMix(resampler_.get(), inChannels);
 }
 
-void DecodeChannel::Convert(const AVFrame* frame)
+void FfmpegDecodeChannel::Convert(const AVFrame* frame)
 {
     if (!resampler_)
         return;
@@ -162,7 +162,7 @@ void DecodeChannel::Convert(const AVFrame* frame)
     produced_ += kept;
 }
 
-void DecodeChannel::Drain()
+void FfmpegDecodeChannel::Drain()
 {
     while (avcodec_receive_frame(codec_.get(), frame_.get()) == 0) {
         Convert(frame_.get());
@@ -170,13 +170,13 @@ void DecodeChannel::Drain()
     }
 }
 
-bool DecodeChannel::HasExactPacketDurations() const
+bool FfmpegDecodeChannel::HasExactPacketDurations() const
 {
     const AVCodecID id = codec_->codec_id;
     return id == AV_CODEC_ID_MP3 || id == AV_CODEC_ID_MP2 || id == AV_CODEC_ID_MP1;
 }
 
-std::uint64_t DecodeChannel::PacketBytes(const AVPacket& packet) const
+std::uint64_t FfmpegDecodeChannel::PacketBytes(const AVPacket& packet) const
 {
     const AVStream* stream = format_->streams[streamIndex_];
     std::int64_t samples = av_rescale_q(packet.duration, stream->time_base, AVRational{1, static_cast<int>(outRate_)});
@@ -188,7 +188,7 @@ std::uint64_t DecodeChannel::PacketBytes(const AVPacket& packet) const
     return samples > 0 ? static_cast<std::uint64_t>(samples) * static_cast<std::uint64_t>(bytesPerFrame_) : 0;
 }
 
-void DecodeChannel::DecodeLeadIn()
+void FfmpegDecodeChannel::DecodeLeadIn()
 {
     for (const ffmpeg::Packet& packet : leadIn_) {
         if (avcodec_send_packet(codec_.get(), packet.get()) == 0) {
@@ -199,7 +199,7 @@ void DecodeChannel::DecodeLeadIn()
     leadIn_.clear();
 }
 
-void DecodeChannel::DecodeMore()
+void FfmpegDecodeChannel::DecodeMore()
 {
     const std::size_t before = pending_.size();
     while (!finished_ && pending_.size() == before) {
@@ -249,7 +249,7 @@ void DecodeChannel::DecodeMore()
     }
 }
 
-std::uint32_t DecodeChannel::Read(void* buffer, std::uint32_t length)
+std::uint32_t FfmpegDecodeChannel::Read(void* buffer, std::uint32_t length)
 {
     const std::size_t wanted = (length / static_cast<std::uint32_t>(bytesPerFrame_)) * static_cast<std::size_t>(bytesPerFrame_);
     while (pending_.size() - pendingStart_ < wanted && !finished_)
@@ -269,12 +269,12 @@ std::uint32_t DecodeChannel::Read(void* buffer, std::uint32_t length)
     return static_cast<std::uint32_t>(count);
 }
 
-std::uint64_t DecodeChannel::Length() const
+std::uint64_t FfmpegDecodeChannel::Length() const
 {
     return finished_ ? produced_ : estimatedBytes_;
 }
 
-DWORD DecodeChannel::GetData(void* buffer, DWORD length)
+DWORD FfmpegDecodeChannel::GetData(void* buffer, DWORD length)
 {
     if ((length & 0x80000000u) != 0)
         return static_cast<DWORD>(-1);
@@ -282,3 +282,14 @@ DWORD DecodeChannel::GetData(void* buffer, DWORD length)
 }
 
 } // namespace velmora
+
+// The module's entry point (see OpenDecodeChannelFunction).
+extern "C" __attribute__((visibility("default"))) velmora::DecodeChannel*
+VelmoraOpenDecodeChannel(const char* path, int segment, std::uint64_t firstByte, std::uint64_t endByte)
+{
+    if (path == nullptr)
+        return nullptr;
+    auto channel = segment != 0 ? velmora::FfmpegDecodeChannel::OpenSegment(path, firstByte, endByte)
+                                : velmora::FfmpegDecodeChannel::Open(path);
+    return channel.release();
+}
