@@ -160,7 +160,9 @@ TEST_P(ScanAgreesWithModel, OnLargeRandomFiles)
 {
     const auto [format, framesPerColumn] = GetParam();
     const int frameSize = (format.Bits == 8 ? 1 : 2) * (format.Channels == 1 ? 1 : 2);
-    // Several window refills, and a payload that ends inside a frame.
+    // Several window refills, a payload that ends inside a frame, and at
+    // the finer zooms enough columns for the scan to share them between
+    // two threads.
     const auto samples = test::RandomBytes(static_cast<std::size_t>(frameSize) * 700003 + 1, 42u + format.Bits);
     const WaveBuilder builder = WaveBuilder()
                                     .Format(1, static_cast<std::uint16_t>(format.Channels), 44100,
@@ -183,7 +185,7 @@ TEST_P(ScanAgreesWithModel, OnLargeRandomFiles)
 INSTANTIATE_TEST_SUITE_P(ColumnPeakScan, ScanAgreesWithModel,
                          testing::Combine(testing::Values(FormatCase{1, 8}, FormatCase{2, 8}, FormatCase{1, 16},
                                                           FormatCase{2, 16}),
-                                          testing::Values(10000, 6000, 1000)));
+                                          testing::Values(10000, 6000, 1000, 300, 100)));
 
 } // namespace
 } // namespace velmora
