@@ -44,6 +44,21 @@ measure() {
     eval "times_$measured=\"\${times_$measured:-} $(minus "$end" "$start")\""
 }
 
+# measure_unsynced NAME COMMAND...: measure without the sync, for a step
+# that must find the one before as it left the page cache (removing a file
+# just written).
+measure_unsynced() {
+    measured=$1
+    shift
+    start=$(now)
+    "$@" >/dev/null 2>&1 || { echo "benchmark command failed: $*" >&2; exit 1; }
+    end=$(now)
+    eval "times_$measured=\"\${times_$measured:-} $(minus "$end" "$start")\""
+}
+
+# plus A B
+plus() { echo "$1 + $2" | bc -l | awk '{printf "%.3f", $1}'; }
+
 # median_of NAME: the median of the times measure collected for NAME.
 median_of() {
     eval "echo \${times_$1:-}" | tr ' ' '\n' | grep -v '^$' | sort -g | awk '{a[NR]=$1} END {

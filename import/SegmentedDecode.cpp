@@ -176,7 +176,8 @@ SegmentedResult DecodeInSegments(const std::string& sourceFile, File& work, std:
     shortfall.Known.store(true);  // (a first segment without sound)
     if (firstEnd != PumpEnd::Done)
         return finish({firstEnd == PumpEnd::TooLong ? SegmentedEnd::TooLong : SegmentedEnd::Failed, firstBytes.load()});
-    // Then the others, keeping the front end responsive.
+    // Then the others, keeping the front end responsive; polled often, so
+    // that the open goes on as soon as the last one is done.
     for (const Segment& segment : others) {
         while (!segment.Done.load() && !cancelled) {
             meter.Report(decodedSoFar(firstBytes.load()), estimatedBytes);
@@ -184,7 +185,7 @@ SegmentedResult DecodeInSegments(const std::string& sourceFile, File& work, std:
                 cancelled = true;
                 stop.store(true);
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
     if (cancelled)
