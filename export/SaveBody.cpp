@@ -94,10 +94,18 @@ SaveEnd CopyWorkFile(const Document& doc, const std::string& destination, Progre
         return Abandon(temporary, SaveEnd::Failed, false, dialogs);
 
     // The copy runs to its end once started; it does not poll the stop
-    // request.  Inside the kernel where it can be.
+    // request.  Inside the kernel where it can be.  Each chunk is sent on
+    // to the disk as soon as it is copied: the disk writes while the next
+    // one is copied, and the dirty pages of a long file never pile up
+    // until the system throttles the copy.
     const std::uint64_t length = source.Size();
     ProgressMeter meter(bar);
-    bool ok = CopyFileData(source, 0, output, 0, length, [&](std::uint64_t done) { meter.Report(done, length); });
+    std::uint64_t sent = 0;  // bytes of the new file handed to the disk
+    bool ok = CopyFileData(source, 0, output, 0, length, [&](std::uint64_t done) {
+        output.StartWriteBack(sent, done - sent);  // (a hint; the sync before the rename checks)
+        sent = done;
+        meter.Report(done, length);
+    });
     ok = output.Close() && ok;
     if (!ok || !ReplaceDestination(temporary, destination))
         return Abandon(temporary, SaveEnd::Failed, false, dialogs);

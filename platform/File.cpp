@@ -182,6 +182,14 @@ bool File::Sync()
     return true;
 }
 
+bool File::StartWriteBack(std::uint64_t offset, std::uint64_t length)
+{
+    if (fd_ < 0 || offset > static_cast<std::uint64_t>(INT64_MAX) || length > static_cast<std::uint64_t>(INT64_MAX))
+        return false;
+    return ::sync_file_range(fd_, static_cast<off64_t>(offset), static_cast<off64_t>(length),
+                             SYNC_FILE_RANGE_WRITE) == 0;
+}
+
 bool File::Close()
 {
     if (fd_ < 0)

@@ -64,6 +64,12 @@ public:
     // Flushes the file's data to the disk.
     bool Sync();
 
+    // Starts writing bytes [offset, offset + length) to the disk without
+    // waiting, so that a long write never piles up dirty pages for a Sync
+    // at its end to wait on.  Only a hint: false where the system does not
+    // take it, and Sync still reports what went wrong.
+    bool StartWriteBack(std::uint64_t offset, std::uint64_t length);
+
     // Closes now; false when closing reported an error.
     bool Close();
 
