@@ -4,11 +4,12 @@
 
 namespace velmora {
 
-PluginLibrary::PluginLibrary(const std::string& folder, const std::string& name)
+PluginLibrary::PluginLibrary(const std::string& folder, const std::string& name, Binding binding)
 {
+    const int when = binding == Binding::AtLoad ? RTLD_NOW : RTLD_LAZY;
     // RTLD_LOCAL: a plugin's symbols never stand in for the program's.
     for (const std::string& file : {folder + "lib" + name + ".so", folder + name + ".so"}) {
-        handle_ = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+        handle_ = ::dlopen(file.c_str(), when | RTLD_LOCAL);
         if (handle_ != nullptr)
             return;
     }

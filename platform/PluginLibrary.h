@@ -8,9 +8,14 @@ namespace velmora {
 // the object goes.  RAII over dlopen, dlsym and dlclose.
 class PluginLibrary {
 public:
+    // When the library's functions are bound: all at load (a plugin that
+    // lacks one fails to load), or each at its first call (quicker for a
+    // library that brings a hundred others along).
+    enum class Binding { AtLoad, AtFirstCall };
+
     // Loads folder + "lib" + name + ".so", or folder + name + ".so" when the
     // first does not exist.  IsLoaded() tells whether either worked.
-    PluginLibrary(const std::string& folder, const std::string& name);
+    PluginLibrary(const std::string& folder, const std::string& name, Binding binding = Binding::AtLoad);
     ~PluginLibrary();
     PluginLibrary(const PluginLibrary&) = delete;
     PluginLibrary& operator=(const PluginLibrary&) = delete;

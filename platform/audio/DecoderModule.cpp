@@ -15,8 +15,11 @@ namespace {
 OpenDecodeChannelFunction LoadDecoder()
 {
     // Loaded once and never unloaded: channels it made may sit in static
-    // tables until the very end of the program.
-    static PluginLibrary* const module = new PluginLibrary(ExecutableFolder(), DecoderModuleName);
+    // tables until the very end of the program.  FFmpeg's libraries bind
+    // their functions as they are first called, as they would had the
+    // program been linked with them.
+    static PluginLibrary* const module =
+        new PluginLibrary(ExecutableFolder(), DecoderModuleName, PluginLibrary::Binding::AtFirstCall);
     const auto open = module->ResolveFunction<OpenDecodeChannelFunction>(OpenDecodeChannelSymbol);
     if (open == nullptr)
         std::fprintf(stderr, "velmora: the decoder module %s could not be loaded from %s\n", DecoderModuleName,
