@@ -8,8 +8,11 @@ PluginLibrary::PluginLibrary(const std::string& folder, const std::string& name,
 {
     const int when = binding == Binding::AtLoad ? RTLD_NOW : RTLD_LAZY;
     // RTLD_LOCAL: a plugin's symbols never stand in for the program's.
+    // RTLD_NODELETE: the libraries a plugin brings along (FFmpeg) keep
+    // once-only state, set up on first use and never torn down, that does
+    // not survive being unmapped; a released plugin stays mapped.
     for (const std::string& file : {folder + "lib" + name + ".so", folder + name + ".so"}) {
-        handle_ = ::dlopen(file.c_str(), when | RTLD_LOCAL);
+        handle_ = ::dlopen(file.c_str(), when | RTLD_LOCAL | RTLD_NODELETE);
         if (handle_ != nullptr)
             return;
     }

@@ -4,8 +4,9 @@
 
 namespace velmora {
 
-// A shared library loaded at run time (an encoder plugin), unloaded when
-// the object goes.  RAII over dlopen, dlsym and dlclose.
+// A shared library loaded at run time (an encoder plugin, the decoder),
+// released when the object goes.  RAII over dlopen, dlsym and dlclose; the
+// library itself stays mapped (see the constructor).
 class PluginLibrary {
 public:
     // When the library's functions are bound: all at load (a plugin that
