@@ -32,21 +32,9 @@ ratio() { echo "$1 / $2" | bc -l | awk '{printf "%.2f", $1}'; }
 # minus A B
 minus() { echo "$1 - $2" | bc -l | awk '{printf "%.3f", $1}'; }
 
-# measure NAME COMMAND...: one timed run after a sync (so that no run pays
-# for the write-back of the one before), added to NAME's times.
-measure() {
-    measured=$1
-    shift
-    sync
-    start=$(now)
-    "$@" >/dev/null 2>&1 || { echo "benchmark command failed: $*" >&2; exit 1; }
-    end=$(now)
-    eval "times_$measured=\"\${times_$measured:-} $(minus "$end" "$start")\""
-}
-
-# measure_unsynced NAME COMMAND...: measure without the sync, for a step
-# that must find the one before as it left the page cache (removing a file
-# just written).
+# measure_unsynced NAME COMMAND...: one timed run, added to NAME's times;
+# for a step that must find the one before as it left the page cache
+# (removing a file just written).
 measure_unsynced() {
     measured=$1
     shift
@@ -54,6 +42,13 @@ measure_unsynced() {
     "$@" >/dev/null 2>&1 || { echo "benchmark command failed: $*" >&2; exit 1; }
     end=$(now)
     eval "times_$measured=\"\${times_$measured:-} $(minus "$end" "$start")\""
+}
+
+# measure NAME COMMAND...: the same after a sync, so that no run pays for
+# the write-back of the one before.
+measure() {
+    sync
+    measure_unsynced "$@"
 }
 
 # plus A B
