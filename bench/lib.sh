@@ -1,5 +1,11 @@
 # Shared helpers of the benchmark scripts (sourced, not run).
 
+# make_hour_wav FILE: one hour of 44.1 kHz 16-bit stereo (635 MB), unless
+# FILE is already there.
+make_hour_wav() {
+    [ -f "$1" ] || sox -n -r 44100 -c 2 -b 16 "$1" synth 3600 sine 440 sine 660 vol 0.7
+}
+
 # Seconds since the epoch, with nanoseconds.
 now() { date +%s.%N; }
 

@@ -36,7 +36,7 @@ mkdir -p "$work"
 export TMPDIR="$work"
 trap 'rm -rf "$work"/out.* "$work"/copy.* "$work"/work.wav "$work"/velmora-*' EXIT
 
-[ -f "$work/hour.wav" ] || sox -n -r 44100 -c 2 -b 16 "$work/hour.wav" synth 3600 sine 440 sine 660 vol 0.7
+make_hour_wav "$work/hour.wav"
 [ -f "$work/two-hours.wav" ] || sox -n -r 44100 -c 2 -b 16 "$work/two-hours.wav" synth 7200 sine 440 vol 0.7
 [ -f "$work/ten.mp3" ] || { sox "$work/hour.wav" "$work/ten.wav" trim 0 600; lame --quiet -b 128 "$work/ten.wav" "$work/ten.mp3"; }
 [ -f "$work/ten.wma" ] || ffmpeg -v error -i "$work/ten.wav" -c:a wmav2 -b:a 128k "$work/ten.wma"

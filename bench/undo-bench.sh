@@ -15,7 +15,7 @@ work=${2:-$(mktemp -d)}
 mkdir -p "$work"
 export TMPDIR="$work"
 trap 'rm -rf "$work"/velmora-*' EXIT
-[ -f "$work/hour.wav" ] || sox -n -r 44100 -c 2 -b 16 "$work/hour.wav" synth 3600 sine 440 sine 660 vol 0.7
+make_hour_wav "$work/hour.wav"
 columns=$("$cli" "$work/hour.wav" --info | sed -n 's/^ColumnCount=//p')
 tenth=$((columns / 10))
 half=$((columns / 2))
