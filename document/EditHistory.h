@@ -23,6 +23,15 @@ struct JournalPiece {
     std::uint64_t JournalOffset = 0;  // bytes of the journal
 };
 
+// The samples Volume or a fade rescaled, kept as what the rescaling took
+// from each of them rather than byte for byte.
+struct KeptRemainders {
+    std::uint64_t FileOffset = 0;     // bytes of the working file: the range's first sample
+    std::uint64_t Length = 0;         // bytes of the working file; 0 when the step keeps none
+    std::uint64_t JournalOffset = 0;  // bytes of the journal
+    std::uint64_t JournalLength = 0;  // bytes of the journal
+};
+
 // What the document said about the working file before an edit.
 struct DocumentShape {
     std::uint32_t DataOffset = 0;       // bytes
@@ -40,7 +49,8 @@ struct DocumentShape {
 // moves the MoveLength bytes at MoveFrom up to MoveTo (the part Delete or
 // Cut Out moved down), writes the pieces back where they were and cuts the
 // file at LengthBefore; the peaks before the edit follow the pieces in the
-// journal, ColumnCount of each row.
+// journal, ColumnCount of each row.  Volume and the fades keep remainders
+// instead of pieces, after the peaks.
 struct UndoStep {
     EditRequest Edit;
     DocumentShape Before;
@@ -49,6 +59,7 @@ struct UndoStep {
     std::uint64_t MoveTo = 0;        // bytes of the working file before the edit
     std::uint64_t MoveLength = 0;    // bytes
     std::vector<JournalPiece> Pieces;
+    KeptRemainders Remainders;
     std::uint64_t PeaksAt = 0;       // bytes of the journal
     std::uint64_t JournalStart = 0;  // bytes of the journal: where this step's data begins
     std::uint64_t StateBefore = 0;

@@ -2,6 +2,9 @@
 
 #include "EditRange.h"
 #include "EditSequence.h"
+#include "Fades.h"
+#include "RemainderJournal.h"
+#include "SampleRewrite.h"
 
 #include "document/ColumnPeakScan.h"
 #include "document/Document.h"
@@ -11,9 +14,10 @@
 #include "platform/UserDialogs.h"
 
 #include <algorithm>
-#include <memory>
 #include <filesystem>
+#include <memory>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 namespace velmora {
@@ -41,9 +45,15 @@ void PlanUndo(const Document& doc, const EditRequest& edit, std::uint64_t fileLe
     step.LengthBefore = fileLength;
     switch (edit.Command) {
     case EditCommand::Volume:
+        if (edit.Mute)
+            piece(range.StartByte, range.EndByte);  // silence keeps nothing of what it replaces
+        else if (edit.Gain != 1.0f)
+            step.Remainders = {range.StartByte, range.EndByte - range.StartByte, 0, 0};
+        break;
     case EditCommand::FadeIn:
     case EditCommand::FadeOut:
-        piece(range.StartByte, range.EndByte);
+        if (range.Frames >= 100)  // a shorter range has no percentage steps and is left as it is
+            step.Remainders = {range.StartByte, range.EndByte - range.StartByte, 0, 0};
         break;
     case EditCommand::Delete: {
         // The bytes after the range move down onto it; whatever follows
@@ -121,6 +131,49 @@ bool PutBack(File& file, File& journal, const UndoStep& step, Progress& processi
     return file.Truncate(step.LengthBefore);
 }
 
+// The samples a Volume or a fade rescaled, from what they are now and
+// their remainders.
+bool PutBackRemainders(File& file, File& journal, const UndoStep& step, const Document& doc, Progress& processing)
+{
+    const KeptRemainders& kept = step.Remainders;
+    const EditRange range{kept.FileOffset, kept.FileOffset + kept.Length,
+                          static_cast<std::uint32_t>(kept.Length / static_cast<std::uint64_t>(doc.FrameSize))};
+    RemainderReader remainders(journal, kept.JournalOffset, kept.JournalLength);
+    std::vector<std::int16_t> lost;
+    const std::size_t samplesPerFrame = doc.Channels == 1 ? 1 : 2;
+    const std::uint32_t fadeStep = range.Frames / 100;
+    const bool fade = step.Edit.Command != EditCommand::Volume;
+    const float volumeInverse = InverseOfScale(step.Edit.Gain);
+    bool whole = true;
+    const bool rewritten = RewriteRangeInBlocks(
+        file, doc, range,
+        [&](std::uint32_t firstFrame, auto* samples, std::size_t count) {
+            using Sample = std::remove_pointer_t<decltype(samples)>;
+            constexpr std::int32_t centre = std::is_same_v<Sample, std::uint8_t> ? 128 : 0;
+            lost.resize(count);
+            if (!remainders.Next(lost.data(), count)) {
+                whole = false;
+                return;
+            }
+            auto restore = [&](std::size_t offset, std::size_t piece, float inverse) {
+                for (std::size_t i = offset; i < offset + piece; ++i) {
+                    const std::int32_t y = static_cast<std::int32_t>(samples[i]) - centre;
+                    samples[i] = static_cast<Sample>(Restore(y, lost[i], inverse) + centre);
+                }
+            };
+            if (!fade) {
+                restore(0, count, volumeInverse);
+                return;
+            }
+            ForEachFadePiece(step.Edit.Command == EditCommand::FadeIn, fadeStep, samplesPerFrame, firstFrame, count,
+                             [&](std::size_t offset, std::size_t piece, std::int32_t percent) {
+                                 restore(offset, piece, InverseOfPercent(percent));
+                             });
+        },
+        processing);
+    return rewritten && whole;
+}
+
 bool ReadPeaks(File& journal, const UndoStep& step, Document& doc)
 {
     const std::uint32_t columns = step.Before.ColumnCount;
@@ -135,7 +188,8 @@ bool ReadPeaks(File& journal, const UndoStep& step, Document& doc)
 
 std::uint64_t JournalEndOf(const UndoStep& step)
 {
-    return step.PeaksAt + PeakBytes(step.Before.ColumnCount);
+    return std::max(step.PeaksAt + PeakBytes(step.Before.ColumnCount),
+                    step.Remainders.JournalOffset + step.Remainders.JournalLength);
 }
 
 JournalCopier::JournalCopier(File work, File journal, std::vector<JournalPiece> pieces)
@@ -205,7 +259,7 @@ bool JournalCopier::Finish()
 }
 
 Kept KeepForUndo(const Document& doc, const EditRequest& edit, File& work, UserDialogs& dialogs, UndoStep& step,
-                 std::unique_ptr<JournalCopier>& copier)
+                 JournalWriters& writers)
 {
     const EditHistory& history = doc.History;
     step = UndoStep{};
@@ -214,7 +268,9 @@ Kept KeepForUndo(const Document& doc, const EditRequest& edit, File& work, UserD
                    doc.FramesPerColumn, doc.ColumnCount, doc.SelStart, doc.SelFinish};
     step.JournalStart = history.JournalEnd();
     PlanUndo(doc, edit, work.Size(), step);
-    std::uint64_t needed = PeakBytes(doc.ColumnCount);
+    // Remainders take no more room than the samples, less what their
+    // chunks' headers add.
+    std::uint64_t needed = PeakBytes(doc.ColumnCount) + step.Remainders.Length + step.Remainders.Length / 512;
     for (const JournalPiece& piece : step.Pieces)
         needed += piece.Length;
 
@@ -234,19 +290,27 @@ Kept KeepForUndo(const Document& doc, const EditRequest& edit, File& work, UserD
         piece.JournalOffset = at;
         at += piece.Length;
     }
-    // The peaks before the edit, now: the edit replaces them.
+    // The peaks before the edit, now: the edit replaces them.  The
+    // remainders follow them, as long as they turn out.
     step.PeaksAt = at;
     const std::size_t rowBytes = doc.ColumnCount * sizeof(std::int16_t);
+    step.Remainders.JournalOffset = at + 2 * rowBytes;
     File copyFrom = work.Duplicate();
     const bool ready = journal && copyFrom && doc.PeakUpper.size() >= doc.ColumnCount &&
                        doc.PeakLower.size() >= doc.ColumnCount && journal.WriteAt(at, doc.PeakUpper.data(), rowBytes) &&
                        journal.WriteAt(at + rowBytes, doc.PeakLower.data(), rowBytes);
+    if (ready && step.Remainders.Length > 0) {
+        writers.Remainders = std::make_unique<RemainderWriter>(std::move(journal), step.Remainders.JournalOffset);
+        return Kept::Yes;
+    }
+    if (ready && step.Pieces.empty())
+        return Kept::Yes;  // the edit changes no sample (Volume 100 %, a fade too short to step)
     if (ready) {
-        copier = std::make_unique<JournalCopier>(std::move(copyFrom), std::move(journal), step.Pieces);
+        writers.Copier = std::make_unique<JournalCopier>(std::move(copyFrom), std::move(journal), step.Pieces);
         // A copy that fails before the edit has begun can still be declined.
-        if (copier->StartedWell())
+        if (writers.Copier->StartedWell())
             return Kept::Yes;
-        copier.reset();
+        writers.Copier.reset();
     }
     return AskToGoOnWithoutUndo(dialogs) ? Kept::NotKept : Kept::CalledOff;
 }
@@ -266,7 +330,9 @@ EditEnd UndoEdit(Document& doc, Progress& processing, Progress& reloading, UserD
     if (!file)
         return EditEnd::NotOpened;
     File journal = File::Open(history.JournalPath, File::Mode::ReadWrite);
-    if (!journal || !PutBack(file, journal, step, processing)) {
+    const bool putBack = journal && PutBack(file, journal, step, processing) &&
+                         (step.Remainders.Length == 0 || PutBackRemainders(file, journal, step, doc, processing));
+    if (!putBack) {
         history.Forget();
         history.State = history.NewState();
         doc.Modified = true;

@@ -15,6 +15,7 @@
 namespace velmora {
 
 class Progress;
+class RemainderWriter;
 class UserDialogs;
 struct Document;
 
@@ -62,15 +63,24 @@ private:
     std::thread thread_;
 };
 
+// What keeps an edit while its body runs: a copier of the bytes it
+// destroys, or a writer of the remainders of the samples Volume or a fade
+// rescales (the body hands them over).
+struct JournalWriters {
+    std::unique_ptr<JournalCopier> Copier;
+    std::unique_ptr<RemainderWriter> Remainders;
+};
+
 // Before an edit's body runs, with work the edit's handle on the working
-// file: plans what the edit will overwrite or cut away - the range for
-// Volume and the fades; the header, the range and whatever follows the
-// payload for Delete; the header, the head and the tail for Cut Out -
-// writes the peaks to the journal and starts copier on the pieces.  When
-// the temporary folder has too little room, or the copy fails at once,
-// asks whether to go on without Undo.
+// file: plans what the edit will overwrite or cut away - the range for mute;
+// the header, the range and whatever follows the payload for Delete; the
+// header, the head and the tail for Cut Out - or whose samples it rescales
+// (Volume and the fades), writes the peaks to the journal and starts the
+// copier on the pieces or sets up the remainders' writer.  When the
+// temporary folder has too little room, or the journal cannot be written at
+// once, asks whether to go on without Undo.
 Kept KeepForUndo(const Document& doc, const EditRequest& edit, File& work, UserDialogs& dialogs, UndoStep& step,
-                 std::unique_ptr<JournalCopier>& copier);
+                 JournalWriters& writers);
 
 // Bytes of the journal that step's data reaches.
 std::uint64_t JournalEndOf(const UndoStep& step);

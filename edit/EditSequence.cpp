@@ -3,6 +3,7 @@
 #include "DeleteCutOut.h"
 #include "EditJournal.h"
 #include "Fades.h"
+#include "RemainderJournal.h"
 #include "VolumeChange.h"
 
 #include "document/Document.h"
@@ -16,14 +17,17 @@ namespace velmora {
 namespace {
 
 EditEnd RunBody(Document& doc, const EditRequest& edit, Progress& processing, Progress& reloading,
-                UserDialogs& dialogs, WriteGate* gate)
+                UserDialogs& dialogs, const JournalWriters& writers)
 {
+    WriteGate* gate = writers.Copier.get();
+    RemainderWriter* remainders = writers.Remainders.get();
     switch (edit.Command) {
     case EditCommand::Delete: return RunDeleteBody(doc, processing, reloading, dialogs, gate);
     case EditCommand::CutOut: return RunCutOutBody(doc, processing, reloading, dialogs, gate);
-    case EditCommand::Volume: return RunVolumeBody(doc, edit.Gain, edit.Mute, processing, reloading, dialogs, gate);
-    case EditCommand::FadeIn: return RunFadeInBody(doc, processing, reloading, dialogs, gate);
-    case EditCommand::FadeOut: return RunFadeOutBody(doc, processing, reloading, dialogs, gate);
+    case EditCommand::Volume:
+        return RunVolumeBody(doc, edit.Gain, edit.Mute, processing, reloading, dialogs, gate, remainders);
+    case EditCommand::FadeIn: return RunFadeInBody(doc, processing, reloading, dialogs, remainders);
+    case EditCommand::FadeOut: return RunFadeOutBody(doc, processing, reloading, dialogs, remainders);
     }
     return EditEnd::Refused;
 }
@@ -38,24 +42,28 @@ EditEnd RunKeptEdit(Document& doc, const EditRequest& edit, Progress& processing
     Kept kept = Kept::NotKept;
     // Cut Out of an empty selection is refused before it touches anything.
     const bool refusedAnyway = edit.Command == EditCommand::CutOut && doc.SelStart == doc.SelFinish;
-    std::unique_ptr<JournalCopier> copier;
+    JournalWriters writers;
     if (history.Keeping() && !refusedAnyway) {
         // The edit's own handle; the copier and the body work through
         // duplicates of it.  Unopened, the body says so itself.
         File work = File::Open(doc.WorkFile, File::Mode::ReadWrite);
         if (work) {
-            kept = KeepForUndo(doc, edit, work, dialogs, step, copier);
+            kept = KeepForUndo(doc, edit, work, dialogs, step, writers);
             if (kept == Kept::CalledOff)
                 return EditEnd::Refused;
         }
     }
-    const EditEnd end = RunBody(doc, edit, processing, reloading, dialogs, copier.get());
-    if (copier && !copier->Finish()) {
-        // The copy failed once the edit was under way: it went on.
+    const EditEnd end = RunBody(doc, edit, processing, reloading, dialogs, writers);
+    const bool journalFailed = (writers.Copier && !writers.Copier->Finish()) ||
+                               (writers.Remainders && !writers.Remainders->Finish());
+    if (journalFailed && end != EditEnd::Refused) {
+        // The journal failed once the edit was under way: it went on.
         kept = Kept::NotKept;
         dialogs.ShowMessage("The temporary folder could not keep this edit for Undo.");
     }
-    copier.reset();
+    if (writers.Remainders)
+        step.Remainders.JournalLength = writers.Remainders->Length();
+    writers = {};
     if (end == EditEnd::Refused)
         return end;
     doc.Modified = true;

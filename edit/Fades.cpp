@@ -1,6 +1,7 @@
 #include "Fades.h"
 
 #include "EditRange.h"
+#include "RemainderJournal.h"
 #include "SampleRewrite.h"
 
 #include "document/ColumnPeakScan.h"
@@ -21,25 +22,37 @@ enum class FadeDirection { In, Out };
 // percent is a whole number below 2^22, exact in a float; the quotient,
 // correctly rounded, lies within 0.004 of the true one, whose fraction is
 // a whole number of hundredths, so truncation lands where integer
-// division does (an exact quotient comes out exact).
+// division does (an exact quotient comes out exact).  With lost, also
+// each sample's remainder against the inverse.
 template <typename Sample>
-void ScalePercent(Sample* samples, std::size_t count, std::int32_t percent)
+void ScalePercent(Sample* samples, std::size_t count, std::int32_t percent, std::int16_t* lost)
 {
     constexpr bool eightBit = std::is_same_v<Sample, std::uint8_t>;
     constexpr std::int32_t centre = eightBit ? 128 : 0;
     const auto factor = static_cast<float>(percent);
+    auto scale = [factor](std::int32_t x) {
+        const auto v = static_cast<std::int32_t>(static_cast<float>(x) * factor / 100.0f);
+        return eightBit ? Clamp8(v) : Clamp16(v);
+    };
+    if (lost == nullptr) {
+        for (std::size_t i = 0; i < count; ++i)
+            samples[i] = static_cast<Sample>(scale(static_cast<std::int32_t>(samples[i]) - centre) + centre);
+        return;
+    }
+    const float inverse = InverseOfPercent(percent);
     for (std::size_t i = 0; i < count; ++i) {
-        const float product = static_cast<float>(static_cast<std::int32_t>(samples[i]) - centre) * factor;
-        const auto v = static_cast<std::int32_t>(product / 100.0f);
-        samples[i] = static_cast<Sample>((eightBit ? Clamp8(v) : Clamp16(v)) + centre);
+        const std::int32_t x = static_cast<std::int32_t>(samples[i]) - centre;
+        const std::int32_t y = scale(x);
+        samples[i] = static_cast<Sample>(y + centre);
+        lost[i] = KeepRemainder(x, y, inverse);
     }
 }
 
 EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
-                Progress& reloading, UserDialogs& dialogs, WriteGate* gate)
+                Progress& reloading, UserDialogs& dialogs, RemainderWriter* remainders)
 {
     const EditRange range = EditRangeOf(doc);
-    File file = OpenForRewrite(doc, dialogs, gate);
+    File file = OpenForRewrite(doc, dialogs);
     if (!file)
         return EditEnd::NotOpened;
     const std::uint32_t step = range.Frames / 100;  // L, frames per percentage step
@@ -51,23 +64,17 @@ EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
         const bool rewritten = RewriteRangeInBlocks(
             file, doc, range,
             [&](std::uint32_t firstFrame, auto* samples, std::size_t count) {
-                auto* const blockStart = samples;
-                const std::size_t blockCount = count;
-                std::uint32_t frame = firstFrame;
-                while (count > 0) {
-                    const std::uint32_t stepIndex = frame / step;
-                    const std::uint32_t framesInStep = (stepIndex + 1) * step - frame;
-                    const std::size_t piece = std::min<std::size_t>(count, framesInStep * samplesPerFrame);
-                    const auto percent = static_cast<std::int32_t>(direction == FadeDirection::In ? stepIndex
-                                                                                                   : 100 - stepIndex);
-                    ScalePercent(samples, piece, percent);
-                    samples += piece;
-                    count -= piece;
-                    frame += static_cast<std::uint32_t>(piece / samplesPerFrame);
-                }
-                peaks.Take(firstFrame, blockStart, blockCount);
+                std::int16_t* lost = remainders != nullptr ? remainders->Room(count) : nullptr;
+                ForEachFadePiece(direction == FadeDirection::In, step, samplesPerFrame, firstFrame, count,
+                                 [&](std::size_t offset, std::size_t piece, std::int32_t percent) {
+                                     ScalePercent(samples + offset, piece, percent,
+                                                  lost != nullptr ? lost + offset : nullptr);
+                                 });
+                if (remainders != nullptr)
+                    remainders->Take(count);
+                peaks.Take(firstFrame, samples, count);
             },
-            processing, gate);
+            processing);
         if (!rewritten)
             return FailRewrite(file, doc, reloading, dialogs);
     }
@@ -80,16 +87,21 @@ EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
 
 } // namespace
 
-EditEnd RunFadeInBody(Document& doc, Progress& processing, Progress& reloading,
-                      UserDialogs& dialogs, WriteGate* gate)
+float InverseOfPercent(std::int32_t percent)
 {
-    return RunFade(doc, FadeDirection::In, processing, reloading, dialogs, gate);
+    return InverseOfScale(percent / 100.0);
+}
+
+EditEnd RunFadeInBody(Document& doc, Progress& processing, Progress& reloading,
+                      UserDialogs& dialogs, RemainderWriter* remainders)
+{
+    return RunFade(doc, FadeDirection::In, processing, reloading, dialogs, remainders);
 }
 
 EditEnd RunFadeOutBody(Document& doc, Progress& processing, Progress& reloading,
-                       UserDialogs& dialogs, WriteGate* gate)
+                       UserDialogs& dialogs, RemainderWriter* remainders)
 {
-    return RunFade(doc, FadeDirection::Out, processing, reloading, dialogs, gate);
+    return RunFade(doc, FadeDirection::Out, processing, reloading, dialogs, remainders);
 }
 
 } // namespace velmora

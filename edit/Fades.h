@@ -2,11 +2,36 @@
 
 #include "EditBody.h"
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
 namespace velmora {
 
 class Progress;
+class RemainderWriter;
 class UserDialogs;
 struct Document;
+
+// The pieces of count samples, from frame firstFrame of a fade's range on,
+// that take one percentage each, with step frames to a percentage (L, at
+// least 1): piece(offset, samples, percent), offset and samples counted in
+// samples.
+template <typename Piece>
+void ForEachFadePiece(bool fadeIn, std::uint32_t step, std::size_t samplesPerFrame, std::uint32_t firstFrame,
+                      std::size_t count, Piece piece)
+{
+    std::size_t offset = 0;
+    std::uint32_t frame = firstFrame;
+    while (offset < count) {
+        const std::uint32_t stepIndex = frame / step;
+        const std::uint32_t framesInStep = (stepIndex + 1) * step - frame;
+        const std::size_t samples = std::min<std::size_t>(count - offset, framesInStep * samplesPerFrame);
+        piece(offset, samples, static_cast<std::int32_t>(fadeIn ? stepIndex : 100 - stepIndex));
+        offset += samples;
+        frame += static_cast<std::uint32_t>(samples / samplesPerFrame);
+    }
+}
 
 // Fade In and Fade Out: every sample of frame i of the edit range becomes
 // x * g / 100 (32-bit integer arithmetic, truncating), clamped, where with
@@ -14,11 +39,15 @@ struct Document;
 //   Fade In:  g = i / L          (0 % for the first L frames ... 99 %)
 //   Fade Out: g = 100 - i / L    (100 % for the first L frames ... 1 %)
 // Both channels of a frame get the same g.  The peaks are rescanned into
-// the existing arrays, also when the range is empty.  A gate, when given,
-// is asked before every write.
+// the existing arrays, also when the range is empty.  Remainders, when
+// given, gets what the scaling took from each sample (RemainderJournal.h,
+// with the inverse of percent / 100).
 EditEnd RunFadeInBody(Document& doc, Progress& processing, Progress& reloading,
-                      UserDialogs& dialogs, WriteGate* gate = nullptr);
+                      UserDialogs& dialogs, RemainderWriter* remainders = nullptr);
 EditEnd RunFadeOutBody(Document& doc, Progress& processing, Progress& reloading,
-                       UserDialogs& dialogs, WriteGate* gate = nullptr);
+                       UserDialogs& dialogs, RemainderWriter* remainders = nullptr);
+
+// The inverse of a fade's percent / 100, as its remainders are kept.
+float InverseOfPercent(std::int32_t percent);
 
 } // namespace velmora

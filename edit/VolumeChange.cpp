@@ -1,6 +1,7 @@
 #include "VolumeChange.h"
 
 #include "EditRange.h"
+#include "RemainderJournal.h"
 #include "SampleRewrite.h"
 
 #include "document/ColumnPeakScan.h"
@@ -25,35 +26,48 @@ namespace {
 // x * gain computed with more precision than the gain, truncated toward
 // zero and clamped.  The list's gains are whole quarters, which makes the
 // product an exact quarter, so single precision gives the very same values,
-// faster.
-template <typename Sample>
-void ScaleSamples(Sample* samples, std::size_t count, float gain)
+// faster: a whole number of quarters times a sample needs at most 23 bits,
+// exact in single precision, which the vector units take four or eight at
+// a time.  With lost, also each sample's remainder against the inverse.
+template <typename Sample, typename Factor>
+void ScaleBy(Sample* samples, std::size_t count, Factor factor, std::int16_t* lost)
 {
     constexpr bool eightBit = std::is_same_v<Sample, std::uint8_t>;
     constexpr std::int32_t centre = eightBit ? 128 : 0;
-    const double quarters = static_cast<double>(gain) * 4;
-    if (quarters == static_cast<std::int32_t>(quarters) && quarters >= 0 && quarters <= 64) {
-        // A whole number of quarters times a sample needs at most 23 bits:
-        // exact in single precision, which the vector units take four or
-        // eight at a time.
-        const float factor = gain;
-        for (std::size_t i = 0; i < count; ++i) {
-            const auto v = static_cast<std::int32_t>(static_cast<float>(static_cast<std::int32_t>(samples[i]) - centre) * factor);
-            samples[i] = static_cast<Sample>((eightBit ? Clamp8(v) : Clamp16(v)) + centre);
-        }
+    // Single precision stays in 32 bits, where the vector units convert.
+    using Whole = std::conditional_t<std::is_same_v<Factor, float>, std::int32_t, std::int64_t>;
+    auto scale = [factor](std::int32_t x) {
+        const auto v = static_cast<Whole>(static_cast<Factor>(x) * factor);
+        return eightBit ? Clamp8(v) : Clamp16(v);
+    };
+    if (lost == nullptr) {
+        for (std::size_t i = 0; i < count; ++i)
+            samples[i] = static_cast<Sample>(scale(static_cast<std::int32_t>(samples[i]) - centre) + centre);
         return;
     }
-    const double factor = gain;
+    const float inverse = InverseOfScale(factor);
     for (std::size_t i = 0; i < count; ++i) {
-        const auto v = static_cast<std::int64_t>((static_cast<std::int32_t>(samples[i]) - centre) * factor);
-        samples[i] = static_cast<Sample>((eightBit ? Clamp8(v) : Clamp16(v)) + centre);
+        const std::int32_t x = static_cast<std::int32_t>(samples[i]) - centre;
+        const std::int32_t y = scale(x);
+        samples[i] = static_cast<Sample>(y + centre);
+        lost[i] = KeepRemainder(x, y, inverse);
     }
+}
+
+template <typename Sample>
+void ScaleSamples(Sample* samples, std::size_t count, float gain, std::int16_t* lost)
+{
+    const double quarters = static_cast<double>(gain) * 4;
+    if (quarters == static_cast<std::int32_t>(quarters) && quarters >= 0 && quarters <= 64)
+        ScaleBy(samples, count, gain, lost);
+    else
+        ScaleBy(samples, count, static_cast<double>(gain), lost);
 }
 
 } // namespace
 
 EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing,
-                      Progress& reloading, UserDialogs& dialogs, WriteGate* gate)
+                      Progress& reloading, UserDialogs& dialogs, WriteGate* gate, RemainderWriter* remainders)
 {
     if (gain == 1.0f && !mute)
         return EditEnd::Done;
@@ -70,8 +84,10 @@ EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing
     } else {
         rewritten = RewriteRangeInBlocks(
             file, doc, range,
-            [gain, &peaks](std::uint32_t firstFrame, auto* samples, std::size_t count) {
-                ScaleSamples(samples, count, gain);
+            [gain, &peaks, remainders](std::uint32_t firstFrame, auto* samples, std::size_t count) {
+                ScaleSamples(samples, count, gain, remainders != nullptr ? remainders->Room(count) : nullptr);
+                if (remainders != nullptr)
+                    remainders->Take(count);
                 peaks.Take(firstFrame, samples, count);
             },
             processing, gate);

@@ -7,6 +7,7 @@
 namespace velmora {
 
 class Progress;
+class RemainderWriter;
 class UserDialogs;
 struct Document;
 
@@ -29,8 +30,11 @@ std::optional<float> GainForPercent(int percent);
 // nothing is read.  A gain of 1 without mute changes nothing: the file is
 // not opened and the peaks are not rescanned.  Otherwise the peaks are
 // rescanned into the existing arrays.
-// A gate, when given, is asked before every write.
+// A gate, when given, is asked before every write; remainders, when given,
+// gets what the scaling took from each sample (RemainderJournal.h, with the
+// inverse of the gain).
 EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing,
-                      Progress& reloading, UserDialogs& dialogs, WriteGate* gate = nullptr);
+                      Progress& reloading, UserDialogs& dialogs, WriteGate* gate = nullptr,
+                      RemainderWriter* remainders = nullptr);
 
 } // namespace velmora

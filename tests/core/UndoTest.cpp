@@ -88,7 +88,7 @@ TEST_P(UndoEveryEdit, UndoneByteForByteAndRedoneToTheSameBytes)
     const Step steps[] = {
         {EditCommand::Volume, 10, 90, 1.5f}, {EditCommand::FadeIn, 0, 40, 1},  {EditCommand::Delete, 20, 60, 1},
         {EditCommand::FadeOut, 5, 70, 1},    {EditCommand::Volume, 0, 3, 0.25f}, {EditCommand::CutOut, 2, 50, 1},
-        {EditCommand::Delete, 0, 1, 1},
+        {EditCommand::Delete, 0, 1, 1},     {EditCommand::Volume, 1, 45, 2.5f}, {EditCommand::Volume, 3, 40, 0.5f},
     };
     std::vector<Snapshot> before, after;
     for (const Step& s : steps) {

@@ -139,7 +139,8 @@ TEST_F(FaultTest, AJournalWithoutRoomAsksAndAnUndoThatCannotWriteSaysSo)
         ASSERT_EQ(RunEdit(doc, {EditCommand::FadeIn}, processing, reloading, dialogs), EditEnd::Done);
         const Bytes before = test::ReadWholeFile(doc.WorkFile);
         dialogs.Answers = {answer};
-        fault.Arm("copy_file_range", 1, ENOSPC, true);
+        // The journal's first write (the peaks) fails; the edit's own writes do not.
+        fault.Arm("pwrite", 1, ENOSPC, false);
         const EditEnd end = RunEdit(doc, {EditCommand::Volume, 0.5f, false}, processing, reloading, dialogs);
         fault.Disarm();
         ASSERT_EQ(dialogs.Questions.size(), 1u);

@@ -1,0 +1,288 @@
+#include "RemainderJournal.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace velmora {
+
+namespace {
+
+constexpr std::size_t HeaderBytes = 1 + 2 + 2;
+constexpr std::size_t FlushBytes = 1u << 20;
+
+// Chunks are packed as multiples of 8 values.
+std::size_t Padded(std::size_t count)
+{
+    return (count + 7) / 8 * 8;
+}
+
+std::size_t PackedBytes(unsigned width, std::size_t count)
+{
+    return Padded(count) * width / 8;
+}
+
+// The fewest bits of the widths on offer that hold every value up to span.
+unsigned WidthFor(std::uint32_t span)
+{
+    for (unsigned width : {0u, 1u, 2u, 4u, 8u}) {
+        if (span < (1u << width))
+            return width;
+    }
+    return 16;
+}
+
+bool KnownWidth(unsigned width)
+{
+    return width == 0 || width == 1 || width == 2 || width == 4 || width == 8 || width == 16;
+}
+
+// The values above least of remainders (count of them, a multiple of 8) in
+// Width bits each, laid out as the writer's comment says.
+template <unsigned Width>
+void Pack(const std::int16_t* remainders, std::size_t count, std::int16_t least, unsigned char* out)
+{
+    auto above = [least](std::int16_t r) { return static_cast<std::uint16_t>(r - least); };
+    if constexpr (Width > 0 && Width < 8) {
+        constexpr unsigned runs = 8 / Width;
+        const std::size_t run = count / runs;
+        for (std::size_t j = 0; j < run; ++j) {
+            std::uint8_t byte = 0;
+            for (unsigned k = 0; k < runs; ++k)
+                byte = static_cast<std::uint8_t>(byte | (above(remainders[k * run + j]) << (k * Width)));
+            out[j] = byte;
+        }
+    } else if constexpr (Width == 8) {
+        for (std::size_t i = 0; i < count; ++i)
+            out[i] = static_cast<std::uint8_t>(above(remainders[i]));
+    } else if constexpr (Width == 16) {
+        for (std::size_t i = 0; i < count; ++i) {
+            out[2 * i] = static_cast<std::uint8_t>(above(remainders[i]));
+            out[2 * i + 1] = static_cast<std::uint8_t>(above(remainders[i]) >> 8);
+        }
+    }
+}
+
+template <unsigned Width>
+void Unpack(const unsigned char* in, std::size_t count, std::int16_t least, std::int16_t* out)
+{
+    auto plus = [least](unsigned value) { return static_cast<std::int16_t>(least + static_cast<std::int32_t>(value)); };
+    if constexpr (Width == 0) {
+        std::fill(out, out + count, least);
+    } else if constexpr (Width < 8) {
+        constexpr unsigned runs = 8 / Width;
+        constexpr unsigned mask = (1u << Width) - 1;
+        const std::size_t run = count / runs;
+        for (std::size_t j = 0; j < run; ++j) {
+            for (unsigned k = 0; k < runs; ++k)
+                out[k * run + j] = plus((in[j] >> (k * Width)) & mask);
+        }
+    } else if constexpr (Width == 8) {
+        for (std::size_t i = 0; i < count; ++i)
+            out[i] = plus(in[i]);
+    } else {
+        for (std::size_t i = 0; i < count; ++i)
+            out[i] = plus(in[2 * i] | (static_cast<unsigned>(in[2 * i + 1]) << 8));
+    }
+}
+
+void PutLittle16(unsigned char* out, std::uint16_t value)
+{
+    out[0] = static_cast<unsigned char>(value);
+    out[1] = static_cast<unsigned char>(value >> 8);
+}
+
+std::uint16_t GetLittle16(const unsigned char* in)
+{
+    return static_cast<std::uint16_t>(in[0] | (in[1] << 8));
+}
+
+} // namespace
+
+RemainderWriter::RemainderWriter(File journal, std::uint64_t at)
+    : journal_(std::move(journal)), at_(at)
+{
+    out_.reserve(FlushBytes + HeaderBytes + RemainderChunk * 2);
+    packer_ = std::thread([this] { PackHandedOver(); });
+}
+
+RemainderWriter::~RemainderWriter()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    packer_.join();
+}
+
+std::int16_t* RemainderWriter::Room(std::size_t count)
+{
+    // Beyond the remainders, room to pad a last chunk to whole bytes.
+    if (filling_.size() < fillingCount_ + count + 8)
+        filling_.resize(fillingCount_ + count + 8);
+    return filling_.data() + fillingCount_;
+}
+
+void RemainderWriter::Take(std::size_t count)
+{
+    fillingCount_ += count;
+    if (fillingCount_ < HandOverAt)
+        return;
+    // The whole chunks go to the packer; the rest starts the next buffer.
+    const std::size_t whole = fillingCount_ / RemainderChunk * RemainderChunk;
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return packingCount_ == 0; });
+    std::swap(filling_, packing_);
+    packingCount_ = whole;
+    fillingCount_ -= whole;
+    if (filling_.size() < fillingCount_ + 8)
+        filling_.resize(fillingCount_ + 8);
+    std::copy_n(packing_.data() + whole, fillingCount_, filling_.data());
+    lock.unlock();
+    changed_.notify_all();
+}
+
+void RemainderWriter::PackHandedOver()
+{
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return packingCount_ > 0 || stop_; });
+        if (packingCount_ == 0)
+            return;
+        lock.unlock();
+        for (std::size_t done = 0; done < packingCount_; done += RemainderChunk)
+            PackChunk(packing_.data() + done, RemainderChunk);
+        lock.lock();
+        packingCount_ = 0;
+        changed_.notify_all();
+    }
+}
+
+void RemainderWriter::PackChunk(std::int16_t* remainders, std::size_t count)
+{
+    // In 32 bits, where the vector units reduce without a fuss.
+    std::int32_t least32 = remainders[0];
+    std::int32_t most32 = remainders[0];
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::int32_t r = remainders[i];
+        least32 = r < least32 ? r : least32;
+        most32 = r > most32 ? r : most32;
+    }
+    const auto least = static_cast<std::int16_t>(least32);
+    const auto most = static_cast<std::int16_t>(most32);
+    const unsigned width = WidthFor(static_cast<std::uint32_t>(most - least));
+    // The padding packs as zeros.
+    std::fill(remainders + count, remainders + Padded(count), least);
+
+    const std::size_t start = out_.size();
+    out_.resize(start + HeaderBytes + PackedBytes(width, count));
+    unsigned char* header = out_.data() + start;
+    header[0] = static_cast<unsigned char>(width);
+    PutLittle16(header + 1, static_cast<std::uint16_t>(count));
+    PutLittle16(header + 3, static_cast<std::uint16_t>(least));
+    unsigned char* packed = header + HeaderBytes;
+    const std::size_t padded = Padded(count);
+    switch (width) {
+    case 0: break;
+    case 1: Pack<1>(remainders, padded, least, packed); break;
+    case 2: Pack<2>(remainders, padded, least, packed); break;
+    case 4: Pack<4>(remainders, padded, least, packed); break;
+    case 8: Pack<8>(remainders, padded, least, packed); break;
+    default: Pack<16>(remainders, padded, least, packed); break;
+    }
+    if (out_.size() >= FlushBytes)
+        Flush();
+}
+
+void RemainderWriter::Flush()
+{
+    if (!failed_ && !out_.empty()) {
+        failed_ = !journal_.WriteAt(at_ + written_, out_.data(), out_.size());
+        if (!failed_)
+            written_ += out_.size();
+    }
+    out_.clear();
+}
+
+bool RemainderWriter::Finish()
+{
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return packingCount_ == 0; });
+    }
+    // The packer is idle: the last chunk is packed here.
+    Room(0);  // the padding
+    for (std::size_t done = 0; done < fillingCount_; done += RemainderChunk)
+        PackChunk(filling_.data() + done, std::min(RemainderChunk, fillingCount_ - done));
+    fillingCount_ = 0;
+    Flush();
+    return !failed_ && journal_;
+}
+
+RemainderReader::RemainderReader(File& journal, std::uint64_t at, std::uint64_t length)
+    : journal_(journal), next_(at), end_(at + length)
+{
+}
+
+bool RemainderReader::Have(std::size_t bytes)
+{
+    if (in_.size() - inPos_ >= bytes)
+        return true;
+    in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(inPos_));
+    inPos_ = 0;
+    const auto more = static_cast<std::size_t>(std::min<std::uint64_t>(FlushBytes, end_ - next_));
+    const std::size_t kept = in_.size();
+    in_.resize(kept + more);
+    if (journal_.ReadAt(next_, in_.data() + kept, more) != more)
+        return false;
+    next_ += more;
+    return in_.size() >= bytes;
+}
+
+bool RemainderReader::UnpackChunk()
+{
+    if (!Have(HeaderBytes))
+        return false;
+    const unsigned char* header = in_.data() + inPos_;
+    const unsigned width = header[0];
+    const std::size_t count = GetLittle16(header + 1);
+    const auto least = static_cast<std::int16_t>(GetLittle16(header + 3));
+    if (!KnownWidth(width) || count == 0 || count > RemainderChunk)
+        return false;
+    const std::size_t bytes = PackedBytes(width, count);
+    if (!Have(HeaderBytes + bytes))
+        return false;
+    const unsigned char* packed = in_.data() + inPos_ + HeaderBytes;
+    const std::size_t padded = Padded(count);
+    chunk_.resize(padded);
+    switch (width) {
+    case 0: Unpack<0>(packed, padded, least, chunk_.data()); break;
+    case 1: Unpack<1>(packed, padded, least, chunk_.data()); break;
+    case 2: Unpack<2>(packed, padded, least, chunk_.data()); break;
+    case 4: Unpack<4>(packed, padded, least, chunk_.data()); break;
+    case 8: Unpack<8>(packed, padded, least, chunk_.data()); break;
+    default: Unpack<16>(packed, padded, least, chunk_.data()); break;
+    }
+    chunk_.resize(count);
+    inPos_ += HeaderBytes + bytes;
+    chunkPos_ = 0;
+    return true;
+}
+
+bool RemainderReader::Next(std::int16_t* out, std::size_t count)
+{
+    while (count > 0) {
+        if (chunkPos_ == chunk_.size()) {
+            if (!UnpackChunk())
+                return false;
+        }
+        const std::size_t take = std::min(count, chunk_.size() - chunkPos_);
+        std::copy_n(chunk_.data() + chunkPos_, take, out);
+        chunkPos_ += take;
+        out += take;
+        count -= take;
+    }
+    return true;
+}
+
+} // namespace velmora
