@@ -5,6 +5,7 @@
 #include "Fades.h"
 #include "RemainderJournal.h"
 #include "SampleRewrite.h"
+#include "VectorClones.h"
 
 #include "document/ColumnPeakScan.h"
 #include "document/Document.h"
@@ -131,6 +132,29 @@ bool PutBack(File& file, File& journal, const UndoStep& step, Progress& processi
     return file.Truncate(step.LengthBefore);
 }
 
+template <typename Sample>
+[[gnu::always_inline]] inline void RestoreSamples(Sample* samples, std::size_t count, const std::int16_t* lost,
+                                                  float inverse)
+{
+    constexpr std::int32_t centre = std::is_same_v<Sample, std::uint8_t> ? 128 : 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::int32_t y = static_cast<std::int32_t>(samples[i]) - centre;
+        samples[i] = static_cast<Sample>(Restore(y, lost[i], inverse) + centre);
+    }
+}
+
+VELMORA_VECTOR_CLONES void RestoreBlock(std::uint8_t* samples, std::size_t count, const std::int16_t* lost,
+                                        float inverse)
+{
+    RestoreSamples(samples, count, lost, inverse);
+}
+
+VELMORA_VECTOR_CLONES void RestoreBlock(std::int16_t* samples, std::size_t count, const std::int16_t* lost,
+                                        float inverse)
+{
+    RestoreSamples(samples, count, lost, inverse);
+}
+
 // The samples a Volume or a fade rescaled, from what they are now and
 // their remainders.
 bool PutBackRemainders(File& file, File& journal, const UndoStep& step, const Document& doc, Progress& processing)
@@ -148,18 +172,13 @@ bool PutBackRemainders(File& file, File& journal, const UndoStep& step, const Do
     const bool rewritten = RewriteRangeInBlocks(
         file, doc, range,
         [&](std::uint32_t firstFrame, auto* samples, std::size_t count) {
-            using Sample = std::remove_pointer_t<decltype(samples)>;
-            constexpr std::int32_t centre = std::is_same_v<Sample, std::uint8_t> ? 128 : 0;
             lost.resize(count);
             if (!remainders.Next(lost.data(), count)) {
                 whole = false;
                 return;
             }
             auto restore = [&](std::size_t offset, std::size_t piece, float inverse) {
-                for (std::size_t i = offset; i < offset + piece; ++i) {
-                    const std::int32_t y = static_cast<std::int32_t>(samples[i]) - centre;
-                    samples[i] = static_cast<Sample>(Restore(y, lost[i], inverse) + centre);
-                }
+                RestoreBlock(samples + offset, piece, lost.data() + offset, inverse);
             };
             if (!fade) {
                 restore(0, count, volumeInverse);

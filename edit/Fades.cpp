@@ -3,6 +3,7 @@
 #include "EditRange.h"
 #include "RemainderJournal.h"
 #include "SampleRewrite.h"
+#include "VectorClones.h"
 
 #include "document/ColumnPeakScan.h"
 #include "platform/UserDialogs.h"
@@ -25,7 +26,8 @@ enum class FadeDirection { In, Out };
 // division does (an exact quotient comes out exact).  With lost, also
 // each sample's remainder against the inverse.
 template <typename Sample>
-void ScalePercent(Sample* samples, std::size_t count, std::int32_t percent, std::int16_t* lost)
+[[gnu::always_inline]] inline void ScalePercent(Sample* samples, std::size_t count, std::int32_t percent,
+                                                std::int16_t* lost)
 {
     constexpr bool eightBit = std::is_same_v<Sample, std::uint8_t>;
     constexpr std::int32_t centre = eightBit ? 128 : 0;
@@ -48,6 +50,18 @@ void ScalePercent(Sample* samples, std::size_t count, std::int32_t percent, std:
     }
 }
 
+VELMORA_VECTOR_CLONES void ScaleBlock(std::uint8_t* samples, std::size_t count, std::int32_t percent,
+                                      std::int16_t* lost)
+{
+    ScalePercent(samples, count, percent, lost);
+}
+
+VELMORA_VECTOR_CLONES void ScaleBlock(std::int16_t* samples, std::size_t count, std::int32_t percent,
+                                      std::int16_t* lost)
+{
+    ScalePercent(samples, count, percent, lost);
+}
+
 EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
                 Progress& reloading, UserDialogs& dialogs, RemainderWriter* remainders)
 {
@@ -67,7 +81,7 @@ EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
                 std::int16_t* lost = remainders != nullptr ? remainders->Room(count) : nullptr;
                 ForEachFadePiece(direction == FadeDirection::In, step, samplesPerFrame, firstFrame, count,
                                  [&](std::size_t offset, std::size_t piece, std::int32_t percent) {
-                                     ScalePercent(samples + offset, piece, percent,
+                                     ScaleBlock(samples + offset, piece, percent,
                                                   lost != nullptr ? lost + offset : nullptr);
                                  });
                 if (remainders != nullptr)

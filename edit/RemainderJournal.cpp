@@ -1,5 +1,7 @@
 #include "RemainderJournal.h"
 
+#include "VectorClones.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -39,7 +41,7 @@ bool KnownWidth(unsigned width)
 // The values above least of remainders (count of them, a multiple of 8) in
 // Width bits each, laid out as the writer's comment says.
 template <unsigned Width>
-void Pack(const std::int16_t* remainders, std::size_t count, std::int16_t least, unsigned char* out)
+[[gnu::always_inline]] inline void Pack(const std::int16_t* remainders, std::size_t count, std::int16_t least, unsigned char* out)
 {
     auto above = [least](std::int16_t r) { return static_cast<std::uint16_t>(r - least); };
     if constexpr (Width > 0 && Width < 8) {
@@ -63,7 +65,7 @@ void Pack(const std::int16_t* remainders, std::size_t count, std::int16_t least,
 }
 
 template <unsigned Width>
-void Unpack(const unsigned char* in, std::size_t count, std::int16_t least, std::int16_t* out)
+[[gnu::always_inline]] inline void Unpack(const unsigned char* in, std::size_t count, std::int16_t least, std::int16_t* out)
 {
     auto plus = [least](unsigned value) { return static_cast<std::int16_t>(least + static_cast<std::int32_t>(value)); };
     if constexpr (Width == 0) {
@@ -82,6 +84,47 @@ void Unpack(const unsigned char* in, std::size_t count, std::int16_t least, std:
     } else {
         for (std::size_t i = 0; i < count; ++i)
             out[i] = plus(in[2 * i] | (static_cast<unsigned>(in[2 * i + 1]) << 8));
+    }
+}
+
+// The least and the most of count remainders.
+VELMORA_VECTOR_CLONES void Spread(const std::int16_t* remainders, std::size_t count, std::int16_t& least,
+                                  std::int16_t& most)
+{
+    std::int16_t low = remainders[0];
+    std::int16_t high = remainders[0];
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::int16_t r = remainders[i];
+        low = r < low ? r : low;
+        high = r > high ? r : high;
+    }
+    least = low;
+    most = high;
+}
+
+VELMORA_VECTOR_CLONES void PackIn(unsigned width, const std::int16_t* remainders, std::size_t count,
+                                  std::int16_t least, unsigned char* out)
+{
+    switch (width) {
+    case 0: break;
+    case 1: Pack<1>(remainders, count, least, out); break;
+    case 2: Pack<2>(remainders, count, least, out); break;
+    case 4: Pack<4>(remainders, count, least, out); break;
+    case 8: Pack<8>(remainders, count, least, out); break;
+    default: Pack<16>(remainders, count, least, out); break;
+    }
+}
+
+VELMORA_VECTOR_CLONES void UnpackFrom(unsigned width, const unsigned char* in, std::size_t count,
+                                      std::int16_t least, std::int16_t* out)
+{
+    switch (width) {
+    case 0: Unpack<0>(in, count, least, out); break;
+    case 1: Unpack<1>(in, count, least, out); break;
+    case 2: Unpack<2>(in, count, least, out); break;
+    case 4: Unpack<4>(in, count, least, out); break;
+    case 8: Unpack<8>(in, count, least, out); break;
+    default: Unpack<16>(in, count, least, out); break;
     }
 }
 
@@ -160,16 +203,9 @@ void RemainderWriter::PackHandedOver()
 
 void RemainderWriter::PackChunk(std::int16_t* remainders, std::size_t count)
 {
-    // In 32 bits, where the vector units reduce without a fuss.
-    std::int32_t least32 = remainders[0];
-    std::int32_t most32 = remainders[0];
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::int32_t r = remainders[i];
-        least32 = r < least32 ? r : least32;
-        most32 = r > most32 ? r : most32;
-    }
-    const auto least = static_cast<std::int16_t>(least32);
-    const auto most = static_cast<std::int16_t>(most32);
+    std::int16_t least = 0;
+    std::int16_t most = 0;
+    Spread(remainders, count, least, most);
     const unsigned width = WidthFor(static_cast<std::uint32_t>(most - least));
     // The padding packs as zeros.
     std::fill(remainders + count, remainders + Padded(count), least);
@@ -182,14 +218,7 @@ void RemainderWriter::PackChunk(std::int16_t* remainders, std::size_t count)
     PutLittle16(header + 3, static_cast<std::uint16_t>(least));
     unsigned char* packed = header + HeaderBytes;
     const std::size_t padded = Padded(count);
-    switch (width) {
-    case 0: break;
-    case 1: Pack<1>(remainders, padded, least, packed); break;
-    case 2: Pack<2>(remainders, padded, least, packed); break;
-    case 4: Pack<4>(remainders, padded, least, packed); break;
-    case 8: Pack<8>(remainders, padded, least, packed); break;
-    default: Pack<16>(remainders, padded, least, packed); break;
-    }
+    PackIn(width, remainders, padded, least, packed);
     if (out_.size() >= FlushBytes)
         Flush();
 }
@@ -255,14 +284,7 @@ bool RemainderReader::UnpackChunk()
     const unsigned char* packed = in_.data() + inPos_ + HeaderBytes;
     const std::size_t padded = Padded(count);
     chunk_.resize(padded);
-    switch (width) {
-    case 0: Unpack<0>(packed, padded, least, chunk_.data()); break;
-    case 1: Unpack<1>(packed, padded, least, chunk_.data()); break;
-    case 2: Unpack<2>(packed, padded, least, chunk_.data()); break;
-    case 4: Unpack<4>(packed, padded, least, chunk_.data()); break;
-    case 8: Unpack<8>(packed, padded, least, chunk_.data()); break;
-    default: Unpack<16>(packed, padded, least, chunk_.data()); break;
-    }
+    UnpackFrom(width, packed, padded, least, chunk_.data());
     chunk_.resize(count);
     inPos_ += HeaderBytes + bytes;
     chunkPos_ = 0;

@@ -3,6 +3,7 @@
 #include "EditRange.h"
 #include "RemainderJournal.h"
 #include "SampleRewrite.h"
+#include "VectorClones.h"
 
 #include "document/ColumnPeakScan.h"
 #include "platform/UserDialogs.h"
@@ -30,7 +31,7 @@ namespace {
 // exact in single precision, which the vector units take four or eight at
 // a time.  With lost, also each sample's remainder against the inverse.
 template <typename Sample, typename Factor>
-void ScaleBy(Sample* samples, std::size_t count, Factor factor, std::int16_t* lost)
+[[gnu::always_inline]] inline void ScaleBy(Sample* samples, std::size_t count, Factor factor, std::int16_t* lost)
 {
     constexpr bool eightBit = std::is_same_v<Sample, std::uint8_t>;
     constexpr std::int32_t centre = eightBit ? 128 : 0;
@@ -55,13 +56,23 @@ void ScaleBy(Sample* samples, std::size_t count, Factor factor, std::int16_t* lo
 }
 
 template <typename Sample>
-void ScaleSamples(Sample* samples, std::size_t count, float gain, std::int16_t* lost)
+[[gnu::always_inline]] inline void ScaleSamples(Sample* samples, std::size_t count, float gain, std::int16_t* lost)
 {
     const double quarters = static_cast<double>(gain) * 4;
     if (quarters == static_cast<std::int32_t>(quarters) && quarters >= 0 && quarters <= 64)
         ScaleBy(samples, count, gain, lost);
     else
         ScaleBy(samples, count, static_cast<double>(gain), lost);
+}
+
+VELMORA_VECTOR_CLONES void ScaleBlock(std::uint8_t* samples, std::size_t count, float gain, std::int16_t* lost)
+{
+    ScaleSamples(samples, count, gain, lost);
+}
+
+VELMORA_VECTOR_CLONES void ScaleBlock(std::int16_t* samples, std::size_t count, float gain, std::int16_t* lost)
+{
+    ScaleSamples(samples, count, gain, lost);
 }
 
 } // namespace
@@ -85,7 +96,7 @@ EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing
         rewritten = RewriteRangeInBlocks(
             file, doc, range,
             [gain, &peaks, remainders](std::uint32_t firstFrame, auto* samples, std::size_t count) {
-                ScaleSamples(samples, count, gain, remainders != nullptr ? remainders->Room(count) : nullptr);
+                ScaleBlock(samples, count, gain, remainders != nullptr ? remainders->Room(count) : nullptr);
                 if (remainders != nullptr)
                     remainders->Take(count);
                 peaks.Take(firstFrame, samples, count);
