@@ -57,6 +57,18 @@ measure() {
     measure_unsynced "$@"
 }
 
+# measure_last_step NAME VELMORA-CLI ARGS...: after a sync, one run of
+# velmora-cli with --times; the time its last step took, as the program
+# measured it, is added to NAME's times.
+measure_last_step() {
+    measured=$1
+    shift
+    sync
+    took=$("$@" --times 2>&1 >/dev/null | sed -n 's/^velmora-cli: step [0-9]* took \([0-9.]*\) s$/\1/p' | tail -1)
+    [ -n "$took" ] || { echo "benchmark command failed: $*" >&2; exit 1; }
+    eval "times_$measured=\"\${times_$measured:-} $took\""
+}
+
 # plus A B
 plus() { echo "$1 + $2" | bc -l | awk '{printf "%.3f", $1}'; }
 

@@ -1,8 +1,8 @@
 #!/bin/sh
 # The journal's cost: each edit of a 1-hour stereo WAV with its bytes kept
 # for Undo beside the same edit without (--no-undo), and the undo of it.
-# An edit's time is the run's time less that of a run that only opens the
-# file; medians of RUNS interleaved runs, each after a `sync`.
+# Each time is the step's own, as velmora-cli --times reports it; medians
+# of RUNS interleaved runs, each after a `sync`.
 #
 # Usage: bench/undo-bench.sh [RUNS] [FOLDER]   (needs build/bin/velmora-cli;
 # FOLDER, default a new one under $TMPDIR, holds about 1.3 GB of files)
@@ -23,6 +23,7 @@ half=$((columns / 2))
 # The edits: a name and the steps that select and apply it.
 edits="volume_all:--select-all --volume 50
 fade_tenth:--markers $((4 * tenth)):$((5 * tenth)) --fade-in
+fade_all:--select-all --fade-out
 delete_tenth:--markers $((4 * tenth)):$((5 * tenth)) --delete
 delete_half:--markers 0:$half --delete
 cutout_half:--markers $tenth:$((tenth + half)) --cut-out"
@@ -30,28 +31,26 @@ cutout_half:--markers $tenth:$((tenth + half)) --cut-out"
 
 i=0
 while [ "$i" -lt "$runs" ]; do
-    measure open "$cli" "$work/hour.wav" --info
     for row in $(echo "$edits" | tr ' ' '~'); do
         name=${row%%:*}
         steps=$(echo "${row#*:}" | tr '~' ' ')
         # shellcheck disable=SC2086
-        measure "${name}_plain" "$cli" "$work/hour.wav" --no-undo $steps
+        measure_last_step "${name}_plain" "$cli" "$work/hour.wav" --no-undo $steps
         # shellcheck disable=SC2086
-        measure "${name}_kept" "$cli" "$work/hour.wav" $steps
+        measure_last_step "${name}_kept" "$cli" "$work/hour.wav" $steps
         # shellcheck disable=SC2086
-        measure "${name}_undone" "$cli" "$work/hour.wav" $steps --undo
+        measure_last_step "${name}_undone" "$cli" "$work/hour.wav" $steps --undo
     done
     i=$((i + 1))
 done
 
-open=$(median_of open)
-echo "Medians of $runs runs, seconds of the edit alone (the open, $open s, taken off)"
+echo "Medians of $runs runs, seconds of the step alone"
 printf '%-14s %10s %10s %8s %10s %8s\n' edit "no undo" "kept" ratio "undo" "vs edit"
 for row in $(echo "$edits" | tr ' ' '~'); do
     name=${row%%:*}
-    plain=$(minus "$(median_of "${name}_plain")" "$open")
-    kept=$(minus "$(median_of "${name}_kept")" "$open")
-    undo=$(minus "$(median_of "${name}_undone")" "$(median_of "${name}_kept")")
+    plain=$(median_of "${name}_plain")
+    kept=$(median_of "${name}_kept")
+    undo=$(median_of "${name}_undone")
     printf '%-14s %10s %10s %7sx %10s %7sx\n' "$name" "$plain" "$kept" "$(ratio "$kept" "$plain")" "$undo" \
         "$(ratio "$undo" "$plain")"
 done

@@ -51,6 +51,8 @@ const char* UsageText()
            "                    encoded, any other name gets the WAV working file\n"
            "\n"
            "Options:\n"
+           "  --times           print how long the open and each step took, on\n"
+           "                    stderr: 'velmora-cli: step N took S s' (N 0: the open)\n"
            "  --help            print this text\n"
            "  --version         print the program's version\n"
            "\n"
@@ -119,6 +121,8 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
         using K = Step::Kind;
         if (arg == "--help" || arg == "-h") {
             line.Help = true;
+        } else if (arg == "--times") {
+            line.Times = true;
         } else if (arg == "--select-all") {
             line.Steps.emplace_back(K::SelectAll);
         } else if (arg == "--delete") {

@@ -44,6 +44,7 @@ struct Step {
 struct CommandLine {
     bool Help = false;
     bool Version = false;
+    bool Times = false;  // the open's and each step's wall time to stderr
     std::string Input;
     std::vector<Step> Steps;
 };

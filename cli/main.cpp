@@ -14,6 +14,7 @@
 #include "platform/PrivateTempFolder.h"
 #include "platform/SignalCleanup.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -65,10 +66,20 @@ int main(int argc, char** argv)
 
     TerminalDialogs dialogs;
     Session session(folder.Path(), dialogs);
-    if (session.Open(line->Input) != Session::Status::Ok)
+    // Benchmarks time the steps alone, without the program's start and end.
+    auto timed = [&line](std::size_t index, auto run) {
+        const auto start = std::chrono::steady_clock::now();
+        const Session::Status status = run();
+        if (line->Times) {
+            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+            std::fprintf(stderr, "velmora-cli: step %zu took %.6f s\n", index, took.count());
+        }
+        return status;
+    };
+    if (timed(0, [&] { return session.Open(line->Input); }) != Session::Status::Ok)
         return 1;
-    for (const Step& step : line->Steps) {
-        if (session.Run(step) != Session::Status::Ok)
+    for (std::size_t i = 0; i < line->Steps.size(); ++i) {
+        if (timed(i + 1, [&] { return session.Run(line->Steps[i]); }) != Session::Status::Ok)
             return 1;
     }
     return std::fflush(stdout) == 0 ? 0 : 1;

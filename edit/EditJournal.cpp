@@ -168,28 +168,29 @@ bool PutBackRemainders(File& file, File& journal, const UndoStep& step, const Do
     const std::uint32_t fadeStep = range.Frames / 100;
     const bool fade = step.Edit.Command != EditCommand::Volume;
     const float volumeInverse = InverseOfScale(step.Edit.Gain);
+    // The samples are put back on the reading thread, as each block comes
+    // in, while this one writes; a block without its remainders stays as
+    // it is.
     bool whole = true;
-    const bool rewritten = RewriteRangeInBlocks(
-        file, doc, range,
-        [&](std::uint32_t firstFrame, auto* samples, std::size_t count) {
+    ReadAhead::Look restore = [&](std::uint64_t offset, std::int16_t* block, std::size_t bytes) {
+        const auto firstFrame = static_cast<std::uint32_t>(offset / static_cast<std::uint64_t>(doc.FrameSize));
+        WithSamples(doc.BitsPerSample == 8, block, bytes, [&](auto* samples, std::size_t count) {
             lost.resize(count);
-            if (!remainders.Next(lost.data(), count)) {
-                whole = false;
+            whole = whole && remainders.Next(lost.data(), count);
+            if (!whole)
                 return;
-            }
-            auto restore = [&](std::size_t offset, std::size_t piece, float inverse) {
-                RestoreBlock(samples + offset, piece, lost.data() + offset, inverse);
-            };
             if (!fade) {
-                restore(0, count, volumeInverse);
+                RestoreBlock(samples, count, lost.data(), volumeInverse);
                 return;
             }
             ForEachFadePiece(step.Edit.Command == EditCommand::FadeIn, fadeStep, samplesPerFrame, firstFrame, count,
-                             [&](std::size_t offset, std::size_t piece, std::int32_t percent) {
-                                 restore(offset, piece, InverseOfPercent(percent));
+                             [&](std::size_t start, std::size_t piece, std::int32_t percent) {
+                                 RestoreBlock(samples + start, piece, lost.data() + start, InverseOfPercent(percent));
                              });
-        },
-        processing);
+        });
+    };
+    const bool rewritten = RewriteRangeInBlocks(
+        file, doc, range, [](std::uint32_t, auto*, std::size_t) {}, processing, nullptr, std::move(restore));
     return rewritten && whole;
 }
 

@@ -17,49 +17,48 @@ namespace {
 
 enum class FadeDirection { In, Out };
 
-// x * percent / 100, truncating toward zero, clamped - as 32-bit integer
-// arithmetic gives it.  Computed in single precision, which the vector
-// units take four or eight at a time, with the very same results: x *
-// percent is a whole number below 2^22, exact in a float; the quotient,
-// correctly rounded, lies within 0.004 of the true one, whose fraction is
-// a whole number of hundredths, so truncation lands where integer
-// division does (an exact quotient comes out exact).  With lost, also
-// each sample's remainder against the inverse.
-template <typename Sample>
+// Rewrite scales the samples in place (FadedSample, clamped); otherwise
+// lost gets what the scaling would take from each (its remainder against
+// the inverse).
+template <bool Rewrite, typename Sample>
 [[gnu::always_inline]] inline void ScalePercent(Sample* samples, std::size_t count, std::int32_t percent,
                                                 std::int16_t* lost)
 {
     constexpr bool eightBit = std::is_same_v<Sample, std::uint8_t>;
     constexpr std::int32_t centre = eightBit ? 128 : 0;
     const auto factor = static_cast<float>(percent);
-    auto scale = [factor](std::int32_t x) {
-        const auto v = static_cast<std::int32_t>(static_cast<float>(x) * factor / 100.0f);
-        return eightBit ? Clamp8(v) : Clamp16(v);
-    };
-    if (lost == nullptr) {
-        for (std::size_t i = 0; i < count; ++i)
-            samples[i] = static_cast<Sample>(scale(static_cast<std::int32_t>(samples[i]) - centre) + centre);
-        return;
-    }
     const float inverse = InverseOfPercent(percent);
     for (std::size_t i = 0; i < count; ++i) {
         const std::int32_t x = static_cast<std::int32_t>(samples[i]) - centre;
-        const std::int32_t y = scale(x);
-        samples[i] = static_cast<Sample>(y + centre);
-        lost[i] = KeepRemainder(x, y, inverse);
+        const std::int32_t v = FadedSample(x, factor);
+        const std::int32_t y = eightBit ? Clamp8(v) : Clamp16(v);
+        if constexpr (Rewrite)
+            samples[i] = static_cast<Sample>(y + centre);
+        else
+            lost[i] = KeepRemainder(x, y, inverse);
     }
 }
 
-VELMORA_VECTOR_CLONES void ScaleBlock(std::uint8_t* samples, std::size_t count, std::int32_t percent,
-                                      std::int16_t* lost)
+VELMORA_VECTOR_CLONES void ScaleBlock(std::uint8_t* samples, std::size_t count, std::int32_t percent)
 {
-    ScalePercent(samples, count, percent, lost);
+    ScalePercent<true>(samples, count, percent, nullptr);
 }
 
-VELMORA_VECTOR_CLONES void ScaleBlock(std::int16_t* samples, std::size_t count, std::int32_t percent,
-                                      std::int16_t* lost)
+VELMORA_VECTOR_CLONES void ScaleBlock(std::int16_t* samples, std::size_t count, std::int32_t percent)
 {
-    ScalePercent(samples, count, percent, lost);
+    ScalePercent<true>(samples, count, percent, nullptr);
+}
+
+VELMORA_VECTOR_CLONES void RemaindersOf(std::uint8_t* samples, std::size_t count, std::int32_t percent,
+                                        std::int16_t* lost)
+{
+    ScalePercent<false>(samples, count, percent, lost);
+}
+
+VELMORA_VECTOR_CLONES void RemaindersOf(std::int16_t* samples, std::size_t count, std::int32_t percent,
+                                        std::int16_t* lost)
+{
+    ScalePercent<false>(samples, count, percent, lost);
 }
 
 EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
@@ -73,22 +72,36 @@ EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
     RangePeaks peaks(doc, range);
     if (step > 0) {
         const std::size_t samplesPerFrame = doc.Channels == 1 ? 1 : 2;
+        const bool fadeIn = direction == FadeDirection::In;
+        // The remainders are kept on the reading thread, from the samples
+        // as they were read, while this one scales and writes.
+        ReadAhead::Look keep;
+        if (remainders != nullptr) {
+            keep = [&](std::uint64_t offset, std::int16_t* block, std::size_t bytes) {
+                const auto firstFrame = static_cast<std::uint32_t>(offset / static_cast<std::uint64_t>(doc.FrameSize));
+                WithSamples(doc.BitsPerSample == 8, block, bytes, [&](auto* samples, std::size_t count) {
+                    ForEachFadePiece(fadeIn, step, samplesPerFrame, firstFrame, count,
+                                     [&](std::size_t start, std::size_t piece, std::int32_t percent) {
+                                         remainders->Keep(piece, [&](std::size_t at, std::size_t part,
+                                                                     std::int16_t* lost) {
+                                             RemaindersOf(samples + start + at, part, percent, lost);
+                                         });
+                                     });
+                });
+            };
+        }
         // Each block is cut where the percentage steps, and every piece is
         // scaled by one percentage.
         const bool rewritten = RewriteRangeInBlocks(
             file, doc, range,
             [&](std::uint32_t firstFrame, auto* samples, std::size_t count) {
-                std::int16_t* lost = remainders != nullptr ? remainders->Room(count) : nullptr;
-                ForEachFadePiece(direction == FadeDirection::In, step, samplesPerFrame, firstFrame, count,
-                                 [&](std::size_t offset, std::size_t piece, std::int32_t percent) {
-                                     ScaleBlock(samples + offset, piece, percent,
-                                                  lost != nullptr ? lost + offset : nullptr);
+                ForEachFadePiece(fadeIn, step, samplesPerFrame, firstFrame, count,
+                                 [&](std::size_t start, std::size_t piece, std::int32_t percent) {
+                                     ScaleBlock(samples + start, piece, percent);
                                  });
-                if (remainders != nullptr)
-                    remainders->Take(count);
                 peaks.Take(firstFrame, samples, count);
             },
-            processing);
+            processing, nullptr, std::move(keep));
         if (!rewritten)
             return FailRewrite(file, doc, reloading, dialogs);
     }

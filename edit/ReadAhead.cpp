@@ -4,8 +4,9 @@
 
 namespace velmora {
 
-ReadAhead::ReadAhead(const File& file, std::uint64_t start, std::uint64_t total, std::size_t blockBytes)
-    : file_(file.Duplicate()), start_(start), total_(total), blockBytes_(std::max<std::size_t>(blockBytes, 2))
+ReadAhead::ReadAhead(const File& file, std::uint64_t start, std::uint64_t total, std::size_t blockBytes, Look look)
+    : file_(file.Duplicate()), start_(start), total_(total), blockBytes_(std::max<std::size_t>(blockBytes, 2)),
+      look_(std::move(look))
 {
     for (auto& buffer : buffers_)
         buffer.resize((blockBytes_ + 1) / 2);
@@ -37,6 +38,8 @@ void ReadAhead::ReadBlocks()
         const std::uint64_t offset = static_cast<std::uint64_t>(index) * blockBytes_;
         const auto bytes = static_cast<std::size_t>(std::min<std::uint64_t>(blockBytes_, total_ - offset));
         const bool read = file_ && file_.ReadAt(start_ + offset, buffers_[slot].data(), bytes) == bytes;
+        if (read && look_)
+            look_(offset, buffers_[slot].data(), bytes);
         {
             std::lock_guard lock(mutex_);
             if (!read) {

@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -16,8 +17,14 @@ namespace velmora {
 // handle on the file; blocks are 16-bit aligned.
 class ReadAhead {
 public:
-    // The bytes [start, start + total) of file, in blocks of blockBytes.
-    ReadAhead(const File& file, std::uint64_t start, std::uint64_t total, std::size_t blockBytes);
+    // What the reading thread does with each block it has read, before the
+    // caller gets it: look(offset, block, bytes), offset counted in bytes
+    // from start.
+    using Look = std::function<void(std::uint64_t offset, std::int16_t* block, std::size_t bytes)>;
+
+    // The bytes [start, start + total) of file, in blocks of blockBytes,
+    // each shown to look first when there is one.
+    ReadAhead(const File& file, std::uint64_t start, std::uint64_t total, std::size_t blockBytes, Look look = {});
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -35,6 +42,7 @@ private:
     std::uint64_t start_;
     std::uint64_t total_;
     std::size_t blockBytes_;
+    Look look_;
     std::vector<std::int16_t> buffers_[2];
     std::size_t filled_[2] = {0, 0};  // bytes of a full buffer; 0 while it is free
 

@@ -145,59 +145,25 @@ RemainderWriter::RemainderWriter(File journal, std::uint64_t at)
     : journal_(std::move(journal)), at_(at)
 {
     out_.reserve(FlushBytes + HeaderBytes + RemainderChunk * 2);
-    packer_ = std::thread([this] { PackHandedOver(); });
-}
-
-RemainderWriter::~RemainderWriter()
-{
-    {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
-    }
-    changed_.notify_all();
-    packer_.join();
 }
 
 std::int16_t* RemainderWriter::Room(std::size_t count)
 {
     // Beyond the remainders, room to pad a last chunk to whole bytes.
-    if (filling_.size() < fillingCount_ + count + 8)
-        filling_.resize(fillingCount_ + count + 8);
-    return filling_.data() + fillingCount_;
+    if (pending_.size() < pendingCount_ + count + 8)
+        pending_.resize(pendingCount_ + count + 8);
+    return pending_.data() + pendingCount_;
 }
 
 void RemainderWriter::Take(std::size_t count)
 {
-    fillingCount_ += count;
-    if (fillingCount_ < HandOverAt)
-        return;
-    // The whole chunks go to the packer; the rest starts the next buffer.
-    const std::size_t whole = fillingCount_ / RemainderChunk * RemainderChunk;
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return packingCount_ == 0; });
-    std::swap(filling_, packing_);
-    packingCount_ = whole;
-    fillingCount_ -= whole;
-    if (filling_.size() < fillingCount_ + 8)
-        filling_.resize(fillingCount_ + 8);
-    std::copy_n(packing_.data() + whole, fillingCount_, filling_.data());
-    lock.unlock();
-    changed_.notify_all();
-}
-
-void RemainderWriter::PackHandedOver()
-{
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        changed_.wait(lock, [this] { return packingCount_ > 0 || stop_; });
-        if (packingCount_ == 0)
-            return;
-        lock.unlock();
-        for (std::size_t done = 0; done < packingCount_; done += RemainderChunk)
-            PackChunk(packing_.data() + done, RemainderChunk);
-        lock.lock();
-        packingCount_ = 0;
-        changed_.notify_all();
+    pendingCount_ += count;
+    std::size_t done = 0;
+    for (; pendingCount_ - done >= RemainderChunk; done += RemainderChunk)
+        PackChunk(pending_.data() + done, RemainderChunk);
+    if (done > 0) {
+        std::copy(pending_.data() + done, pending_.data() + pendingCount_, pending_.data());
+        pendingCount_ -= done;
     }
 }
 
@@ -235,15 +201,11 @@ void RemainderWriter::Flush()
 
 bool RemainderWriter::Finish()
 {
-    {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return packingCount_ == 0; });
+    if (pendingCount_ > 0) {
+        Room(0);  // the padding
+        PackChunk(pending_.data(), pendingCount_);
+        pendingCount_ = 0;
     }
-    // The packer is idle: the last chunk is packed here.
-    Room(0);  // the padding
-    for (std::size_t done = 0; done < fillingCount_; done += RemainderChunk)
-        PackChunk(filling_.data() + done, std::min(RemainderChunk, fillingCount_ - done));
-    fillingCount_ = 0;
     Flush();
     return !failed_ && journal_;
 }

@@ -2,10 +2,7 @@
 
 #include "platform/File.h"
 
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 namespace velmora {
@@ -51,49 +48,48 @@ inline constexpr std::size_t RemainderChunk = 4096;  // remainders per chunk
 // remainder less the least in that many bits.  With a width below 8 the
 // chunk's (padded) values fall into 8 / width runs of equal length, and
 // byte j holds value j of every run, the first run in the lowest bits: the
-// packing then works on whole vectors of bytes.  The buffered bytes go to
-// the journal a megabyte at a time.  The packing and the writing run on a
-// thread of their own, beside the edit that hands the remainders over.
+// packing then works on whole vectors of bytes.  A chunk is packed as soon
+// as it is whole, so that the remainders never leave the processor's
+// caches; the packed bytes go to the journal a megabyte at a time.
 class RemainderWriter {
 public:
     // Writes from byte at of journal on.
     RemainderWriter(File journal, std::uint64_t at);
-    ~RemainderWriter();
-    RemainderWriter(const RemainderWriter&) = delete;
-    RemainderWriter& operator=(const RemainderWriter&) = delete;
 
     // Room for count remainders, filled by the caller and handed over by
-    // Take(count); valid until then.
+    // Take(count); valid until then.  Hand them over a chunk or so at a
+    // time.
     std::int16_t* Room(std::size_t count);
     void Take(std::size_t count);
 
+    // The remainders of count samples, a chunk at a time:
+    // fill(offset, part, lost) puts those of samples offset... into lost.
+    template <typename Fill>
+    void Keep(std::size_t count, Fill fill)
+    {
+        for (std::size_t done = 0; done < count; done += RemainderChunk) {
+            const std::size_t part = count - done < RemainderChunk ? count - done : RemainderChunk;
+            fill(done, part, Room(part));
+            Take(part);
+        }
+    }
+
     // Writes the rest; false when any write failed.  Nothing is taken after.
     bool Finish();
-    // Bytes of the journal written, once Finish returned.
+    // Bytes of the journal written.
     std::uint64_t Length() const { return written_; }
 
 private:
-    // Remainders gathered before they go to the packer.
-    static constexpr std::size_t HandOverAt = 64 * RemainderChunk;
-
-    void PackHandedOver();
     void PackChunk(std::int16_t* remainders, std::size_t count);
     void Flush();
 
     File journal_;
     std::uint64_t at_;           // bytes of the journal
-    std::uint64_t written_ = 0;  // bytes of the journal; the packer's until Finish
-    std::vector<std::int16_t> filling_;  // the caller's
-    std::size_t fillingCount_ = 0;
-    std::vector<unsigned char> out_;     // the packer's until Finish
-    bool failed_ = false;                // the packer's until Finish
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<std::int16_t> packing_;  // the packer's while packingCount_ > 0
-    std::size_t packingCount_ = 0;
-    bool stop_ = false;
-    std::thread packer_;
+    std::uint64_t written_ = 0;  // bytes of the journal
+    std::vector<std::int16_t> pending_;
+    std::size_t pendingCount_ = 0;
+    std::vector<unsigned char> out_;
+    bool failed_ = false;
 };
 
 // Reads back what a RemainderWriter wrote, in order.

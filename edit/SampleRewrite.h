@@ -29,6 +29,17 @@ inline std::int32_t Clamp8(std::int64_t v)
     return v > 127 ? 127 : (v < -128 ? -128 : static_cast<std::int32_t>(v));
 }
 
+// The samples of a block as the file holds them: fn(samples, count) with
+// std::uint8_t* samples for 8-bit, std::int16_t* for 16-bit.
+template <typename Fn>
+void WithSamples(bool eightBit, std::int16_t* block, std::size_t bytes, Fn fn)
+{
+    if (eightBit)
+        fn(reinterpret_cast<std::uint8_t*>(block), bytes);
+    else
+        fn(block, bytes / 2);
+}
+
 // Bytes of a rewrite block: whole frames, at most EditBlockBytes and no
 // more than the range needs.
 inline std::size_t RewriteBlockBytes(std::int32_t frameSize, std::uint64_t rangeBytes)
@@ -48,31 +59,30 @@ inline std::size_t RewriteBlockBytes(std::int32_t frameSize, std::uint64_t range
 // index of the block's first frame in the range (0 for the range's first
 // frame) and count the number of samples; it rewrites them, already
 // clamped.  Blocks come in file order.  The bar shows frames done of N.
-// False when a block could not be read in full or written back (the
-// rewrite stops there).
+// look, when given, sees each block as it was read, on the reading thread,
+// before rewrite gets it (ReadAhead::Look; its offset is in bytes of the
+// range).  False when a block could not be read in full or written back
+// (the rewrite stops there).
 template <typename Rewrite>
 bool RewriteRangeInBlocks(File& file, const Document& doc, const EditRange& range, Rewrite rewrite,
-                          Progress& processing, WriteGate* gate = nullptr)
+                          Progress& processing, WriteGate* gate = nullptr, ReadAhead::Look look = {})
 {
     static_assert(std::endian::native == std::endian::little,
                   "16-bit samples are rewritten where they lie, as the file stores them");
     ProgressMeter meter(processing);
     const auto frameSize = static_cast<std::uint64_t>(doc.FrameSize);
     const bool eightBit = (doc.BitsPerSample == 8);
-    const std::size_t bytesPerSample = eightBit ? 1 : 2;
     const std::uint64_t totalBytes = static_cast<std::uint64_t>(range.Frames) * frameSize;
     if (totalBytes == 0)
         return true;
     // While one block is rewritten and written back, the next is read.
-    ReadAhead reader(file, range.StartByte, totalBytes, RewriteBlockBytes(doc.FrameSize, totalBytes));
+    ReadAhead reader(file, range.StartByte, totalBytes, RewriteBlockBytes(doc.FrameSize, totalBytes),
+                     std::move(look));
     std::uint64_t done = 0;
     std::size_t bytes = 0;
     while (std::int16_t* block = reader.Next(bytes)) {
         const auto firstFrame = static_cast<std::uint32_t>(done / frameSize);
-        if (eightBit)
-            rewrite(firstFrame, reinterpret_cast<std::uint8_t*>(block), bytes / bytesPerSample);
-        else
-            rewrite(firstFrame, block, bytes / bytesPerSample);
+        WithSamples(eightBit, block, bytes, [&](auto* samples, std::size_t count) { rewrite(firstFrame, samples, count); });
         WaitUntilKept(gate, range.StartByte + done + bytes);
         if (!file.WriteAt(range.StartByte + done, block, bytes))
             return false;

@@ -8,6 +8,7 @@
 #include "document/ColumnPeakScan.h"
 #include "platform/UserDialogs.h"
 
+#include <algorithm>
 #include <string>
 #include <type_traits>
 
@@ -29,50 +30,55 @@ namespace {
 // product an exact quarter, so single precision gives the very same values,
 // faster: a whole number of quarters times a sample needs at most 23 bits,
 // exact in single precision, which the vector units take four or eight at
-// a time.  With lost, also each sample's remainder against the inverse.
-template <typename Sample, typename Factor>
+// a time.  Rewrite scales the samples in place; otherwise lost gets what
+// the scaling would take from each (its remainder against the inverse).
+template <bool Rewrite, typename Sample, typename Factor>
 [[gnu::always_inline]] inline void ScaleBy(Sample* samples, std::size_t count, Factor factor, std::int16_t* lost)
 {
     constexpr bool eightBit = std::is_same_v<Sample, std::uint8_t>;
     constexpr std::int32_t centre = eightBit ? 128 : 0;
     // Single precision stays in 32 bits, where the vector units convert.
     using Whole = std::conditional_t<std::is_same_v<Factor, float>, std::int32_t, std::int64_t>;
-    auto scale = [factor](std::int32_t x) {
-        const auto v = static_cast<Whole>(static_cast<Factor>(x) * factor);
-        return eightBit ? Clamp8(v) : Clamp16(v);
-    };
-    if (lost == nullptr) {
-        for (std::size_t i = 0; i < count; ++i)
-            samples[i] = static_cast<Sample>(scale(static_cast<std::int32_t>(samples[i]) - centre) + centre);
-        return;
-    }
     const float inverse = InverseOfScale(factor);
     for (std::size_t i = 0; i < count; ++i) {
         const std::int32_t x = static_cast<std::int32_t>(samples[i]) - centre;
-        const std::int32_t y = scale(x);
-        samples[i] = static_cast<Sample>(y + centre);
-        lost[i] = KeepRemainder(x, y, inverse);
+        const auto v = static_cast<Whole>(static_cast<Factor>(x) * factor);
+        const std::int32_t y = eightBit ? Clamp8(v) : Clamp16(v);
+        if constexpr (Rewrite)
+            samples[i] = static_cast<Sample>(y + centre);
+        else
+            lost[i] = KeepRemainder(x, y, inverse);
     }
 }
 
-template <typename Sample>
+template <bool Rewrite, typename Sample>
 [[gnu::always_inline]] inline void ScaleSamples(Sample* samples, std::size_t count, float gain, std::int16_t* lost)
 {
     const double quarters = static_cast<double>(gain) * 4;
     if (quarters == static_cast<std::int32_t>(quarters) && quarters >= 0 && quarters <= 64)
-        ScaleBy(samples, count, gain, lost);
+        ScaleBy<Rewrite>(samples, count, gain, lost);
     else
-        ScaleBy(samples, count, static_cast<double>(gain), lost);
+        ScaleBy<Rewrite>(samples, count, static_cast<double>(gain), lost);
 }
 
-VELMORA_VECTOR_CLONES void ScaleBlock(std::uint8_t* samples, std::size_t count, float gain, std::int16_t* lost)
+VELMORA_VECTOR_CLONES void ScaleBlock(std::uint8_t* samples, std::size_t count, float gain)
 {
-    ScaleSamples(samples, count, gain, lost);
+    ScaleSamples<true>(samples, count, gain, nullptr);
 }
 
-VELMORA_VECTOR_CLONES void ScaleBlock(std::int16_t* samples, std::size_t count, float gain, std::int16_t* lost)
+VELMORA_VECTOR_CLONES void ScaleBlock(std::int16_t* samples, std::size_t count, float gain)
 {
-    ScaleSamples(samples, count, gain, lost);
+    ScaleSamples<true>(samples, count, gain, nullptr);
+}
+
+VELMORA_VECTOR_CLONES void RemaindersOf(std::uint8_t* samples, std::size_t count, float gain, std::int16_t* lost)
+{
+    ScaleSamples<false>(samples, count, gain, lost);
+}
+
+VELMORA_VECTOR_CLONES void RemaindersOf(std::int16_t* samples, std::size_t count, float gain, std::int16_t* lost)
+{
+    ScaleSamples<false>(samples, count, gain, lost);
 }
 
 } // namespace
@@ -93,15 +99,25 @@ EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing
     if (mute) {
         rewritten = SilenceRange(file, doc, range, processing, gate);
     } else {
+        // The remainders are kept on the reading thread, from the samples
+        // as they were read, while this one scales and writes.
+        ReadAhead::Look keep;
+        if (remainders != nullptr) {
+            keep = [&doc, gain, remainders](std::uint64_t, std::int16_t* block, std::size_t bytes) {
+                WithSamples(doc.BitsPerSample == 8, block, bytes, [&](auto* samples, std::size_t count) {
+                    remainders->Keep(count, [&](std::size_t offset, std::size_t part, std::int16_t* lost) {
+                        RemaindersOf(samples + offset, part, gain, lost);
+                    });
+                });
+            };
+        }
         rewritten = RewriteRangeInBlocks(
             file, doc, range,
-            [gain, &peaks, remainders](std::uint32_t firstFrame, auto* samples, std::size_t count) {
-                ScaleBlock(samples, count, gain, remainders != nullptr ? remainders->Room(count) : nullptr);
-                if (remainders != nullptr)
-                    remainders->Take(count);
+            [gain, &peaks](std::uint32_t firstFrame, auto* samples, std::size_t count) {
+                ScaleBlock(samples, count, gain);
                 peaks.Take(firstFrame, samples, count);
             },
-            processing, gate);
+            processing, gate, std::move(keep));
     }
     if (!rewritten)
         return FailRewrite(file, doc, reloading, dialogs);
