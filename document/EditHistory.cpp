@@ -22,6 +22,10 @@ void EditHistory::Clear()
 
 void EditHistory::Forget()
 {
+    for (const UndoStep& step : Undo) {
+        if (!step.WholeFileBefore.empty())
+            RemoveFileIfExists(step.WholeFileBefore);
+    }
     Undo.clear();
     Redo.clear();
     JournalUsed = 0;

@@ -45,7 +45,10 @@ struct DocumentShape {
     std::uint32_t SelFinish = 0;        // column
 };
 
-// How to take one edit back.  Undo grows the file back to LengthBefore,
+// How to take one edit back.  A Delete or Cut Out that keeps fewer bytes
+// than it cuts away writes what stays to a new working file and keeps the
+// old one whole as WholeFileBefore: Undo puts it back in place.  Otherwise
+// Undo grows the file back to LengthBefore,
 // moves the MoveLength bytes at MoveFrom up to MoveTo (the part Delete or
 // Cut Out moved down), writes the pieces back where they were and cuts the
 // file at LengthBefore; the peaks before the edit follow the pieces in the
@@ -60,6 +63,7 @@ struct UndoStep {
     std::uint64_t MoveLength = 0;    // bytes
     std::vector<JournalPiece> Pieces;
     KeptRemainders Remainders;
+    std::string WholeFileBefore;     // empty unless the step keeps the whole file
     std::uint64_t PeaksAt = 0;       // bytes of the journal
     std::uint64_t JournalStart = 0;  // bytes of the journal: where this step's data begins
     std::uint64_t StateBefore = 0;
@@ -111,6 +115,7 @@ public:
     std::uint64_t State = 0;
     std::uint64_t SavedState = 0;
     std::uint64_t NextState = 1;
+    std::uint64_t NextWholeFile = 1;  // numbers the names of steps' whole files (beside the journal)
 };
 
 } // namespace velmora

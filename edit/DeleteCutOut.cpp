@@ -6,10 +6,16 @@
 #include "document/Document.h"
 #include "import/WorkFileFormat.h"
 #include "platform/File.h"
+#include "platform/FileCopy.h"
+#include "platform/PathText.h"
 #include "platform/ProgressMeter.h"
 #include "platform/UserDialogs.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <initializer_list>
 #include <optional>
 #include <vector>
@@ -61,6 +67,9 @@ struct KeptColumns {
 // Cuts the file at newLength, patches both header sizes, recomputes the
 // document and fills its new peak arrays: from the old columns kept where
 // the range was whole columns, by a rescan otherwise.
+EditEnd FollowLengthChange(File& file, Document& doc, std::uint32_t length,
+                           std::initializer_list<KeptColumns> kept, Progress& reloading);
+
 EditEnd FinishLengthChange(File& file, Document& doc, std::optional<std::uint64_t> newLength,
                            std::initializer_list<KeptColumns> kept, Progress& reloading, UserDialogs& dialogs,
                            WriteGate* gate)
@@ -71,6 +80,14 @@ EditEnd FinishLengthChange(File& file, Document& doc, std::optional<std::uint64_
     const auto length = static_cast<std::uint32_t>(*newLength);
     if (!PatchEditedSizes(file, length, doc.DataOffset))
         return FailRewrite(file, doc, reloading, dialogs);
+    return FollowLengthChange(file, doc, length, kept, reloading);
+}
+
+// The document follows the file's new length (file, the working file as
+// it now is, for a rescan).
+EditEnd FollowLengthChange(File& file, Document& doc, std::uint32_t length,
+                           std::initializer_list<KeptColumns> kept, Progress& reloading)
+{
     const std::vector<std::int16_t> oldUpper = std::move(doc.PeakUpper);
     const std::vector<std::int16_t> oldLower = std::move(doc.PeakLower);
     RecomputeAfterLengthChange(doc, length);
@@ -129,16 +146,90 @@ EditEnd RunCutOutBody(Document& doc, Progress& processing, Progress& reloading,
     File file = OpenForRewrite(doc, dialogs, gate);
     if (!file)
         return EditEnd::NotOpened;
-    // The cut takes the tail, the last of the kept pieces.
-    WaitUntilKept(gate, WholeFile);
-    if (!file.Truncate(range.EndByte))
-        return FailRewrite(file, doc, reloading, dialogs);
+    // The tail goes with the final cut, after the move: what keeps it for
+    // Undo meanwhile copies it beside the move.
     const auto written = MoveDown(file, doc.DataOffset, range.StartByte, range.EndByte, processing, gate);
     const auto perColumn = static_cast<std::uint32_t>(doc.FramesPerColumn);
     if (range.Frames % perColumn != 0)
         return FinishLengthChange(file, doc, written, {}, reloading, dialogs, gate);
     return FinishLengthChange(file, doc, written, {{doc.SelStart, range.Frames / perColumn}}, reloading, dialogs,
                               gate);
+}
+
+CutShape CutShapeOf(const Document& doc, EditCommand command, std::uint64_t fileLength)
+{
+    const EditRange range = EditRangeOf(doc);
+    const std::uint64_t end = std::min<std::uint64_t>(doc.DataEnd, fileLength);
+    const std::uint64_t rangeEnd = std::min(range.EndByte, end);
+    const std::uint64_t rangeBytes = rangeEnd > range.StartByte ? rangeEnd - range.StartByte : 0;
+    if (command == EditCommand::CutOut)
+        return {doc.DataOffset + rangeBytes, fileLength - doc.DataOffset - rangeBytes};
+    return {end - rangeBytes, fileLength - end + rangeBytes};
+}
+
+EditEnd RunCutIntoNewFile(Document& doc, EditCommand command, const std::string& keepAs, Progress& processing,
+                          Progress& reloading, UserDialogs& dialogs)
+{
+    const EditRange range = EditRangeOf(doc);
+    // Held for the edit, as the bodies above hold it: nobody else writes it.
+    File old = OpenForRewrite(doc, dialogs);
+    if (!old)
+        return EditEnd::NotOpened;
+    struct Piece {
+        std::uint64_t From, To;  // bytes of the working file
+    };
+    const std::uint64_t end = std::min<std::uint64_t>(doc.DataEnd, old.Size());
+    std::vector<Piece> pieces{{0, doc.DataOffset}};
+    if (command == EditCommand::CutOut) {
+        pieces.push_back({range.StartByte, std::min(range.EndByte, end)});
+    } else {
+        pieces.push_back({doc.DataOffset, range.StartByte});
+        pieces.push_back({std::min(range.EndByte, end), end});
+    }
+    std::uint64_t total = 0;
+    for (const Piece& piece : pieces)
+        total += piece.To > piece.From ? piece.To - piece.From : 0;
+
+    const std::string newPath = doc.WorkFile + ".new";
+    RemoveFileIfExists(newPath);
+    File fresh = File::Open(newPath, File::Mode::CreateNew);
+    ProgressMeter meter(processing);
+    std::uint64_t done = 0;
+    bool written = static_cast<bool>(fresh);
+    for (const Piece& piece : pieces) {
+        if (!written || piece.To <= piece.From)
+            continue;
+        const std::uint64_t before = done;
+        written = CopyFileData(old, piece.From, fresh, done, piece.To - piece.From,
+                               [&](std::uint64_t chunk) { meter.Report(before + chunk, total); });
+        done += piece.To - piece.From;
+    }
+    // The old file stays whole under its second name; the new one takes
+    // the working file's name in one step.
+    std::error_code error;
+    written = written && PatchEditedSizes(fresh, static_cast<std::uint32_t>(total), doc.DataOffset) &&
+              RemoveFileIfExists(keepAs) && ::link(doc.WorkFile.c_str(), keepAs.c_str()) == 0;
+    if (written) {
+        std::filesystem::rename(newPath, doc.WorkFile, error);
+        if (error)
+            RemoveFileIfExists(keepAs);
+    }
+    if (!written || error) {
+        RemoveFileIfExists(newPath);
+        return FailRewrite(old, doc, reloading, dialogs);
+    }
+    meter.Report(total, total);
+
+    const auto perColumn = static_cast<std::uint32_t>(doc.FramesPerColumn);
+    const auto length = static_cast<std::uint32_t>(total);
+    if (range.Frames % perColumn != 0)
+        return FollowLengthChange(fresh, doc, length, {}, reloading);
+    const std::uint32_t removed = range.Frames / perColumn;
+    if (command == EditCommand::CutOut)
+        return FollowLengthChange(fresh, doc, length, {{doc.SelStart, removed}}, reloading);
+    const auto columns = static_cast<std::uint32_t>(doc.PeakUpper.size());
+    const std::uint32_t after = columns > doc.SelStart + removed ? columns - doc.SelStart - removed : 0;
+    return FollowLengthChange(fresh, doc, length, {{0, doc.SelStart}, {doc.SelStart + removed, after}}, reloading);
 }
 
 void SetMarkersAfterDelete(Document& doc)

@@ -1,5 +1,6 @@
 #include "EditJournal.h"
 
+#include "DeleteCutOut.h"
 #include "EditRange.h"
 #include "EditSequence.h"
 #include "Fades.h"
@@ -35,7 +36,8 @@ std::uint64_t PeakBytes(std::uint32_t columns)
 
 // What an edit destroys, as pieces of the working file (before the edit),
 // and the move that undoes its shifting of the rest.
-void PlanUndo(const Document& doc, const EditRequest& edit, std::uint64_t fileLength, UndoStep& step)
+void PlanUndo(const Document& doc, const EditRequest& edit, std::uint64_t fileLength,
+              const std::string& wholeFilePath, UndoStep& step)
 {
     const EditRange range = EditRangeOf(doc);
     const std::uint64_t dataOffset = doc.DataOffset;
@@ -56,7 +58,26 @@ void PlanUndo(const Document& doc, const EditRequest& edit, std::uint64_t fileLe
         if (range.Frames >= 100)  // a shorter range has no percentage steps and is left as it is
             step.Remainders = {range.StartByte, range.EndByte - range.StartByte, 0, 0};
         break;
-    case EditCommand::Delete: {
+    case EditCommand::Delete:
+    case EditCommand::CutOut: {
+        // Keeping what stays in a new file, and the old one whole, copies
+        // fewer bytes than keeping what goes, and moves none.
+        const CutShape shape = CutShapeOf(doc, edit.Command, fileLength);
+        if (shape.Kept <= shape.CutAway && range.EndByte <= std::min<std::uint64_t>(doc.DataEnd, fileLength)) {
+            step.WholeFileBefore = wholeFilePath;
+            break;
+        }
+        if (edit.Command == EditCommand::CutOut) {
+            // The range moves down to the payload's start; what stood
+            // before and after it is cut away.
+            piece(0, dataOffset);
+            piece(dataOffset, range.StartByte);
+            piece(range.EndByte, fileLength);
+            step.MoveFrom = dataOffset;
+            step.MoveTo = range.StartByte;
+            step.MoveLength = range.EndByte - range.StartByte;
+            break;
+        }
         // The bytes after the range move down onto it; whatever follows
         // the payload is cut away; the header's sizes change.
         const std::uint64_t end = std::min<std::uint64_t>(doc.DataEnd, fileLength);
@@ -68,16 +89,6 @@ void PlanUndo(const Document& doc, const EditRequest& edit, std::uint64_t fileLe
         step.MoveLength = end > range.EndByte ? end - range.EndByte : 0;
         break;
     }
-    case EditCommand::CutOut:
-        // The range moves down to the payload's start; what stood before and
-        // after it is cut away.
-        piece(0, dataOffset);
-        piece(dataOffset, range.StartByte);
-        piece(range.EndByte, fileLength);
-        step.MoveFrom = dataOffset;
-        step.MoveTo = range.StartByte;
-        step.MoveLength = range.EndByte - range.StartByte;
-        break;
     }
 }
 
@@ -287,10 +298,12 @@ Kept KeepForUndo(const Document& doc, const EditRequest& edit, File& work, UserD
     step.Before = {doc.DataOffset, doc.DataSize,      doc.DataEnd,  doc.DurationSeconds, doc.TotalFrames,
                    doc.FramesPerColumn, doc.ColumnCount, doc.SelStart, doc.SelFinish};
     step.JournalStart = history.JournalEnd();
-    PlanUndo(doc, edit, work.Size(), step);
+    PlanUndo(doc, edit, work.Size(), history.JournalPath + "-" + std::to_string(history.NextWholeFile), step);
     // Remainders take no more room than the samples, less what their
     // chunks' headers add.
     std::uint64_t needed = PeakBytes(doc.ColumnCount) + step.Remainders.Length + step.Remainders.Length / 512;
+    if (!step.WholeFileBefore.empty())
+        needed += CutShapeOf(doc, edit.Command, work.Size()).Kept;  // the new working file
     for (const JournalPiece& piece : step.Pieces)
         needed += piece.Length;
 
@@ -323,6 +336,10 @@ Kept KeepForUndo(const Document& doc, const EditRequest& edit, File& work, UserD
         writers.Remainders = std::make_unique<RemainderWriter>(std::move(journal), step.Remainders.JournalOffset);
         return Kept::Yes;
     }
+    if (ready && !step.WholeFileBefore.empty()) {
+        writers.WholeFileBefore = step.WholeFileBefore;
+        return Kept::Yes;
+    }
     if (ready && step.Pieces.empty())
         return Kept::Yes;  // the edit changes no sample (Volume 100 %, a fade too short to step)
     if (ready) {
@@ -350,8 +367,22 @@ EditEnd UndoEdit(Document& doc, Progress& processing, Progress& reloading, UserD
     if (!file)
         return EditEnd::NotOpened;
     File journal = File::Open(history.JournalPath, File::Mode::ReadWrite);
-    const bool putBack = journal && PutBack(file, journal, step, processing) &&
-                         (step.Remainders.Length == 0 || PutBackRemainders(file, journal, step, doc, processing));
+    bool putBack = false;
+    if (!step.WholeFileBefore.empty()) {
+        // The old working file takes its name back, in one step; the
+        // rescan below reads it.
+        std::error_code error;
+        if (journal)
+            std::filesystem::rename(step.WholeFileBefore, doc.WorkFile, error);
+        putBack = journal && !error;
+        if (putBack)
+            file = OpenForRewrite(doc, dialogs);
+        putBack = putBack && file;
+        ProgressMeter(processing).Report(100);
+    } else {
+        putBack = journal && PutBack(file, journal, step, processing) &&
+                  (step.Remainders.Length == 0 || PutBackRemainders(file, journal, step, doc, processing));
+    }
     if (!putBack) {
         history.Forget();
         history.State = history.NewState();

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -69,14 +70,17 @@ private:
 struct JournalWriters {
     std::unique_ptr<JournalCopier> Copier;
     std::unique_ptr<RemainderWriter> Remainders;
+    std::string WholeFileBefore;  // Delete and Cut Out into a new file: the old one's new name
 };
 
 // Before an edit's body runs, with work the edit's handle on the working
 // file: plans what the edit will overwrite or cut away - the range for mute;
 // the header, the range and whatever follows the payload for Delete; the
 // header, the head and the tail for Cut Out - or whose samples it rescales
-// (Volume and the fades), writes the peaks to the journal and starts the
-// copier on the pieces or sets up the remainders' writer.  When the
+// (Volume and the fades) - or, for a Delete or Cut Out that keeps fewer
+// bytes than it cuts away, that the whole file will be kept under another
+// name - writes the peaks to the journal and starts the copier on the
+// pieces or sets up the remainders' writer.  When the
 // temporary folder has too little room, or the journal cannot be written at
 // once, asks whether to go on without Undo.
 Kept KeepForUndo(const Document& doc, const EditRequest& edit, File& work, UserDialogs& dialogs, UndoStep& step,

@@ -21,6 +21,8 @@ EditEnd RunBody(Document& doc, const EditRequest& edit, Progress& processing, Pr
 {
     WriteGate* gate = writers.Copier.get();
     RemainderWriter* remainders = writers.Remainders.get();
+    if (!writers.WholeFileBefore.empty())
+        return RunCutIntoNewFile(doc, edit.Command, writers.WholeFileBefore, processing, reloading, dialogs);
     switch (edit.Command) {
     case EditCommand::Delete: return RunDeleteBody(doc, processing, reloading, dialogs, gate);
     case EditCommand::CutOut: return RunCutOutBody(doc, processing, reloading, dialogs, gate);
@@ -63,6 +65,8 @@ EditEnd RunKeptEdit(Document& doc, const EditRequest& edit, Progress& processing
     }
     if (writers.Remainders)
         step.Remainders.JournalLength = writers.Remainders->Length();
+    if (!writers.WholeFileBefore.empty())
+        ++history.NextWholeFile;
     writers = {};
     if (end == EditEnd::Refused)
         return end;

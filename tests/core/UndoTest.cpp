@@ -164,6 +164,52 @@ TEST_F(UndoTest, ANewEditOrAZoomChangeLeavesNothingToRedoButUndoStillWorks)
     EXPECT_EQ(doc.SelFinish, doc.ColumnCount - 1);
 }
 
+TEST_F(UndoTest, CutsThatKeepLittleSetTheOldFileAsideAndPutItBack)
+{
+    // Cutting most of the file away writes what stays to a new file and
+    // keeps the old one whole; cutting little keeps the bytes that go.
+    auto filesAside = [&] {
+        std::size_t count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+            count += entry.path().filename().string().starts_with("journal.bin-") ? 1 : 0;
+        return count;
+    };
+    struct Cut {
+        EditCommand Command;
+        std::uint32_t Start, Finish;
+        std::size_t Aside;  // whole files kept so far
+    };
+    Open(2, 16, 1'200'000);
+    const Cut cuts[] = {
+        {EditCommand::Delete, 2, doc.ColumnCount - 4, 1},  // keeps six columns or so
+        {EditCommand::Volume, 0, 1, 1},                    // (a step of another kind between them)
+        {EditCommand::CutOut, 1, 2, 2},                    // keeps one column
+        {EditCommand::Delete, 0, 0, 2},                    // removes nothing
+    };
+    std::vector<Snapshot> before, after;
+    for (const Cut& cut : cuts) {
+        doc.SelStart = cut.Start;
+        doc.SelFinish = cut.Finish;
+        before.emplace_back(doc);
+        Edit(cut.Command, cut.Start, cut.Finish, 0.5f);
+        after.emplace_back(doc);
+        EXPECT_EQ(filesAside(), cut.Aside);
+    }
+    for (std::size_t i = std::size(cuts); i-- > 0;) {
+        ASSERT_EQ(Undo(), EditEnd::Done) << i;
+        EXPECT_TRUE(Snapshot(doc) == before[i]) << "undo " << i;
+    }
+    EXPECT_EQ(filesAside(), 0u);
+    for (std::size_t i = 0; i < std::size(cuts); ++i) {
+        ASSERT_EQ(Redo(), EditEnd::Done) << i;
+        EXPECT_TRUE(Snapshot(doc) == after[i]) << "redo " << i;
+    }
+    EXPECT_EQ(filesAside(), 2u);
+    // Close removes the file aside with the journal.
+    ResetToNoDocument(doc);
+    EXPECT_EQ(filesAside(), 0u);
+}
+
 TEST_F(UndoTest, CloseRemovesTheJournalAndAnEmptyCutOutKeepsNothing)
 {
     Open(2, 8, 100'000);
