@@ -11,8 +11,6 @@
 #include "platform/ProgressMeter.h"
 #include "platform/UserDialogs.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -112,6 +110,11 @@ EditEnd FollowLengthChange(File& file, Document& doc, std::uint32_t length,
     return EditEnd::Done;
 }
 
+// A piece of the working file that stays.
+struct Piece {
+    std::uint64_t From, To;  // bytes of the working file
+};
+
 } // namespace
 
 EditEnd RunDeleteBody(Document& doc, Progress& processing, Progress& reloading,
@@ -175,9 +178,6 @@ EditEnd RunCutIntoNewFile(Document& doc, EditCommand command, const std::string&
     File old = OpenForRewrite(doc, dialogs);
     if (!old)
         return EditEnd::NotOpened;
-    struct Piece {
-        std::uint64_t From, To;  // bytes of the working file
-    };
     const std::uint64_t end = std::min<std::uint64_t>(doc.DataEnd, old.Size());
     std::vector<Piece> pieces{{0, doc.DataOffset}};
     if (command == EditCommand::CutOut) {
@@ -194,7 +194,7 @@ EditEnd RunCutIntoNewFile(Document& doc, EditCommand command, const std::string&
     RemoveFileIfExists(newPath);
     File fresh = File::Open(newPath, File::Mode::CreateNew);
     ProgressMeter meter(processing);
-    std::uint64_t done = 0;
+    std::uint64_t done = 0;  // bytes of the new file
     bool written = static_cast<bool>(fresh);
     for (const Piece& piece : pieces) {
         if (!written || piece.To <= piece.From)
@@ -204,20 +204,18 @@ EditEnd RunCutIntoNewFile(Document& doc, EditCommand command, const std::string&
                                [&](std::uint64_t chunk) { meter.Report(before + chunk, total); });
         done += piece.To - piece.From;
     }
-    // The old file stays whole under its second name; the new one takes
-    // the working file's name in one step.
-    std::error_code error;
+    // The new file and the old trade names in one step, then the old one
+    // takes its name for Undo.
     written = written && PatchEditedSizes(fresh, static_cast<std::uint32_t>(total), doc.DataOffset) &&
-              RemoveFileIfExists(keepAs) && ::link(doc.WorkFile.c_str(), keepAs.c_str()) == 0;
-    if (written) {
-        std::filesystem::rename(newPath, doc.WorkFile, error);
-        if (error)
-            RemoveFileIfExists(keepAs);
-    }
-    if (!written || error) {
+              RemoveFileIfExists(keepAs) && ExchangeFiles(newPath, doc.WorkFile);
+    if (!written) {
         RemoveFileIfExists(newPath);
         return FailRewrite(old, doc, reloading, dialogs);
     }
+    std::error_code error;
+    std::filesystem::rename(newPath, keepAs, error);
+    if (error)
+        RemoveFileIfExists(newPath);  // done, but without Undo: the history forgets it below
     meter.Report(total, total);
 
     const auto perColumn = static_cast<std::uint32_t>(doc.FramesPerColumn);

@@ -12,6 +12,7 @@
 #include "document/Document.h"
 #include "platform/File.h"
 #include "platform/FileCopy.h"
+#include "platform/PathText.h"
 #include "platform/ProgressMeter.h"
 #include "platform/UserDialogs.h"
 
@@ -61,9 +62,10 @@ void PlanUndo(const Document& doc, const EditRequest& edit, std::uint64_t fileLe
     case EditCommand::Delete:
     case EditCommand::CutOut: {
         // Keeping what stays in a new file, and the old one whole, copies
-        // fewer bytes than keeping what goes, and moves none.
+        // no more bytes than keeping what goes (with the header), and moves
+        // none.
         const CutShape shape = CutShapeOf(doc, edit.Command, fileLength);
-        if (shape.Kept <= shape.CutAway && range.EndByte <= std::min<std::uint64_t>(doc.DataEnd, fileLength)) {
+        if (shape.Kept <= shape.CutAway + dataOffset && range.EndByte <= std::min<std::uint64_t>(doc.DataEnd, fileLength)) {
             step.WholeFileBefore = wholeFilePath;
             break;
         }
@@ -369,14 +371,13 @@ EditEnd UndoEdit(Document& doc, Progress& processing, Progress& reloading, UserD
     File journal = File::Open(history.JournalPath, File::Mode::ReadWrite);
     bool putBack = false;
     if (!step.WholeFileBefore.empty()) {
-        // The old working file takes its name back, in one step; the
-        // rescan below reads it.
-        std::error_code error;
-        if (journal)
-            std::filesystem::rename(step.WholeFileBefore, doc.WorkFile, error);
-        putBack = journal && !error;
-        if (putBack)
+        // The old working file takes its name back, in one step, and the
+        // edited one goes; the rescan below reads the old one.
+        putBack = journal && ExchangeFiles(step.WholeFileBefore, doc.WorkFile);
+        if (putBack) {
+            RemoveFileIfExists(step.WholeFileBefore);
             file = OpenForRewrite(doc, dialogs);
+        }
         putBack = putBack && file;
         ProgressMeter(processing).Report(100);
     } else {

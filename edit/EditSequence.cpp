@@ -8,6 +8,7 @@
 
 #include "document/Document.h"
 #include "platform/File.h"
+#include "platform/PathText.h"
 #include "platform/UserDialogs.h"
 
 #include <memory>
@@ -57,7 +58,9 @@ EditEnd RunKeptEdit(Document& doc, const EditRequest& edit, Progress& processing
     }
     const EditEnd end = RunBody(doc, edit, processing, reloading, dialogs, writers);
     const bool journalFailed = (writers.Copier && !writers.Copier->Finish()) ||
-                               (writers.Remainders && !writers.Remainders->Finish());
+                               (writers.Remainders && !writers.Remainders->Finish()) ||
+                               (end == EditEnd::Done && !writers.WholeFileBefore.empty() &&
+                                !FileExists(writers.WholeFileBefore));
     if (journalFailed && end != EditEnd::Refused) {
         // The journal failed once the edit was under way: it went on.
         kept = Kept::NotKept;
