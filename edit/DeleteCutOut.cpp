@@ -115,6 +115,29 @@ struct Piece {
     std::uint64_t From, To;  // bytes of the working file
 };
 
+// The file at newPath takes the name workFile and the one there the name
+// keepAs (which the sequence checks for), the working file's name never
+// missing.  The two trade names in one step where the file system can;
+// elsewhere the old file gets its second name first and the new one
+// replaces it.
+bool PutInPlace(const std::string& newPath, const std::string& workFile, const std::string& keepAs)
+{
+    std::error_code error;
+    if (ExchangeFiles(newPath, workFile)) {
+        std::filesystem::rename(newPath, keepAs, error);
+        if (error)
+            RemoveFileIfExists(newPath);  // done, but without Undo
+        return true;
+    }
+    std::filesystem::create_hard_link(workFile, keepAs, error);
+    if (error)
+        return false;
+    std::filesystem::rename(newPath, workFile, error);
+    if (error)
+        RemoveFileIfExists(keepAs);
+    return !error;
+}
+
 } // namespace
 
 EditEnd RunDeleteBody(Document& doc, Progress& processing, Progress& reloading,
@@ -204,18 +227,12 @@ EditEnd RunCutIntoNewFile(Document& doc, EditCommand command, const std::string&
                                [&](std::uint64_t chunk) { meter.Report(before + chunk, total); });
         done += piece.To - piece.From;
     }
-    // The new file and the old trade names in one step, then the old one
-    // takes its name for Undo.
     written = written && PatchEditedSizes(fresh, static_cast<std::uint32_t>(total), doc.DataOffset) &&
-              RemoveFileIfExists(keepAs) && ExchangeFiles(newPath, doc.WorkFile);
+              RemoveFileIfExists(keepAs) && PutInPlace(newPath, doc.WorkFile, keepAs);
     if (!written) {
         RemoveFileIfExists(newPath);
         return FailRewrite(old, doc, reloading, dialogs);
     }
-    std::error_code error;
-    std::filesystem::rename(newPath, keepAs, error);
-    if (error)
-        RemoveFileIfExists(newPath);  // done, but without Undo: the history forgets it below
     meter.Report(total, total);
 
     const auto perColumn = static_cast<std::uint32_t>(doc.FramesPerColumn);

@@ -373,11 +373,16 @@ EditEnd UndoEdit(Document& doc, Progress& processing, Progress& reloading, UserD
     if (!step.WholeFileBefore.empty()) {
         // The old working file takes its name back, in one step, and the
         // edited one goes; the rescan below reads the old one.
-        putBack = journal && ExchangeFiles(step.WholeFileBefore, doc.WorkFile);
-        if (putBack) {
+        if (journal && ExchangeFiles(step.WholeFileBefore, doc.WorkFile)) {
             RemoveFileIfExists(step.WholeFileBefore);
-            file = OpenForRewrite(doc, dialogs);
+            putBack = true;
+        } else if (journal) {
+            std::error_code error;  // where names cannot be traded
+            std::filesystem::rename(step.WholeFileBefore, doc.WorkFile, error);
+            putBack = !error;
         }
+        if (putBack)
+            file = OpenForRewrite(doc, dialogs);
         putBack = putBack && file;
         ProgressMeter(processing).Report(100);
     } else {

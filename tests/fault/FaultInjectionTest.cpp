@@ -194,6 +194,44 @@ TEST_F(FaultTest, AJournalWithoutRoomAsksAndAnUndoThatCannotWriteSaysSo)
     ExpectDocumentDescribesTheFile("undo");
 }
 
+TEST_F(FaultTest, ACutIntoANewFileCopesWithoutTradingNamesAndFailsCleanly)
+{
+    // A Cut Out of two columns copies them into a new working file.
+    LoadWorkFile3Blocks();
+    doc.TempFolder = dir.Path() + "/";
+    FinishOpen(doc);
+    NullProgress processing, reloading;
+    const Bytes before = test::ReadWholeFile(doc.WorkFile);
+    doc.SelStart = 10;
+    doc.SelFinish = 12;
+    // A file system that cannot trade names: the new file replaces the
+    // old one, which keeps a second name; Undo puts it back all the same.
+    fault.Arm("renameat2", 1, EINVAL, true);
+    ASSERT_EQ(RunEdit(doc, {EditCommand::CutOut}, processing, reloading, dialogs), EditEnd::Done);
+    EXPECT_TRUE(fault.Fired(1));
+    const Bytes cut = test::ReadWholeFile(doc.WorkFile);
+    EXPECT_LT(cut.size(), before.size() / 10);
+    ASSERT_EQ(UndoEdit(doc, processing, reloading, dialogs), EditEnd::Done);
+    fault.Disarm();
+    EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), before);
+    ASSERT_EQ(RedoEdit(doc, processing, reloading, dialogs), EditEnd::Done);
+    EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), cut);
+    ASSERT_EQ(UndoEdit(doc, processing, reloading, dialogs), EditEnd::Done);
+    EXPECT_TRUE(dialogs.Messages.empty());
+
+    // The copy failing part way leaves the working file as it was, and no
+    // new file behind.
+    doc.SelStart = 10;
+    doc.SelFinish = 12;
+    fault.Arm("copy_file_range", 2, ENOSPC, true);
+    EXPECT_EQ(RunEdit(doc, {EditCommand::CutOut}, processing, reloading, dialogs), EditEnd::Failed);
+    fault.Disarm();
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Cannot write the temporary file."});
+    EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), before);
+    EXPECT_FALSE(std::filesystem::exists(doc.WorkFile + ".new"));
+    ExpectDocumentDescribesTheFile("cut out into a new file");
+}
+
 TEST_F(FaultTest, ASaveThatFailsLeavesTheOldDestinationAndNoTemporaryFile)
 {
     LoadWorkFile3Blocks();

@@ -4,10 +4,11 @@
 //
 // Armed by the test through velmora_fault_arm(op, nth, error, sticky), or
 // for a child process through VELMORA_FAULT="op:nth:error[:sticky]": the
-// nth call (from 1) of op - pread, pwrite, ftruncate, fsync, close or
-// copy_file_range -
+// nth call (from 1) of op - pread, pwrite, ftruncate, fsync, close,
+// copy_file_range or renameat2 -
 // fails with errno = error, and with sticky every later one too (a disk
-// that stays full).  copy_file_range counts the file it copies from.
+// that stays full).  copy_file_range counts the file it copies from;
+// renameat2 counts every call.
 
 #include <atomic>
 #include <cerrno>
@@ -19,8 +20,9 @@
 
 namespace {
 
-enum Op { Pread, Pwrite, Ftruncate, Fsync, Close, CopyFileRange, OpCount };
-constexpr const char* OpNames[OpCount] = {"pread", "pwrite", "ftruncate", "fsync", "close", "copy_file_range"};
+enum Op { Pread, Pwrite, Ftruncate, Fsync, Close, CopyFileRange, Renameat2, OpCount };
+constexpr const char* OpNames[OpCount] = {"pread", "pwrite", "ftruncate", "fsync", "close", "copy_file_range",
+                                          "renameat2"};
 
 struct Rule {
     std::atomic<int> Op{-1};
@@ -78,7 +80,7 @@ bool IsRegularFile(int fd)
 bool ShouldFail(Op op, int fd)
 {
     ArmFromEnvironment();
-    if (g_rule.Op.load() != op || !IsRegularFile(fd))
+    if (g_rule.Op.load() != op || (fd >= 0 && !IsRegularFile(fd)))
         return false;
     const long call = ++g_rule.Calls;
     if (call == g_rule.Nth.load() || (g_rule.Sticky.load() && call > g_rule.Nth.load())) {
@@ -143,6 +145,13 @@ __attribute__((visibility("default"))) ssize_t copy_file_range(int in, off_t* in
     static const auto next =
         Next<ssize_t (*)(int, off_t*, int, off_t*, size_t, unsigned int)>("copy_file_range");
     return ShouldFail(CopyFileRange, in) ? -1 : next(in, inOffset, out, outOffset, size, flags);
+}
+
+__attribute__((visibility("default"))) int renameat2(int fromFolder, const char* from, int toFolder, const char* to,
+                                                     unsigned int flags)
+{
+    static const auto next = Next<int (*)(int, const char*, int, const char*, unsigned int)>("renameat2");
+    return ShouldFail(Renameat2, -1) ? -1 : next(fromFolder, from, toFolder, to, flags);
 }
 
 __attribute__((visibility("default"))) int close(int fd)
