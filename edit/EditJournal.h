@@ -65,24 +65,27 @@ private:
 };
 
 // What keeps an edit while its body runs: a copier of the bytes it
-// destroys, or a writer of the remainders of the samples Volume or a fade
-// rescales (the body hands them over).
+// destroys, a writer of the remainders of the samples Volume or a fade
+// rescales (the body hands them over), or the name the old working file
+// takes when a Delete or Cut Out writes what stays to a new one.
 struct JournalWriters {
     std::unique_ptr<JournalCopier> Copier;
     std::unique_ptr<RemainderWriter> Remainders;
-    std::string WholeFileBefore;  // Delete and Cut Out into a new file: the old one's new name
+    std::string WholeFileBefore;
 };
 
 // Before an edit's body runs, with work the edit's handle on the working
-// file: plans what the edit will overwrite or cut away - the range for mute;
-// the header, the range and whatever follows the payload for Delete; the
-// header, the head and the tail for Cut Out - or whose samples it rescales
-// (Volume and the fades) - or, for a Delete or Cut Out that keeps fewer
-// bytes than it cuts away, that the whole file will be kept under another
-// name - writes the peaks to the journal and starts the copier on the
-// pieces or sets up the remainders' writer.  When the
-// temporary folder has too little room, or the journal cannot be written at
-// once, asks whether to go on without Undo.
+// file: plans how the edit will be kept -
+//   mute: the range;
+//   Volume and the fades: the remainders of the samples they rescale;
+//   Delete and Cut Out that keep no more bytes than they cut away: the
+//     whole old file, under another name (what stays goes to a new one);
+//   other Deletes: the header, the range and whatever follows the payload;
+//   other Cut Outs: the header, the head and the tail -
+// writes the peaks to the journal and starts the copier on the pieces or
+// sets up the remainders' writer.  When the temporary folder has too
+// little room, or the journal cannot be written at once, asks whether to
+// go on without Undo.
 Kept KeepForUndo(const Document& doc, const EditRequest& edit, File& work, UserDialogs& dialogs, UndoStep& step,
                  JournalWriters& writers);
 
