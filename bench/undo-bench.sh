@@ -2,7 +2,7 @@
 # The journal's cost: each edit of a 1-hour stereo WAV with its bytes kept
 # for Undo beside the same edit without (--no-undo), and the undo of it.
 # Each time is the step's own, as velmora-cli --times reports it; medians
-# of RUNS interleaved runs, each after a `sync`.
+# of RUNS runs, each after a `sync`.
 #
 # Usage: bench/undo-bench.sh [RUNS] [FOLDER]   (needs build/bin/velmora-cli;
 # FOLDER, default a new one under $TMPDIR, holds about 1.3 GB of files)
@@ -29,19 +29,26 @@ delete_half:--markers 0:$half --delete
 cutout_half:--markers $tenth:$((tenth + half)) --cut-out"
 
 
-i=0
-while [ "$i" -lt "$runs" ]; do
-    for row in $(echo "$edits" | tr ' ' '~'); do
-        name=${row%%:*}
-        steps=$(echo "${row#*:}" | tr '~' ' ')
-        # shellcheck disable=SC2086
-        measure_last_step "${name}_plain" "$cli" "$work/hour.wav" --no-undo $steps
-        # shellcheck disable=SC2086
-        measure_last_step "${name}_kept" "$cli" "$work/hour.wav" $steps
-        # shellcheck disable=SC2086
-        measure_last_step "${name}_undone" "$cli" "$work/hour.wav" $steps --undo
+# Each kind of run is repeated back to back: on this virtual machine a run
+# that follows one of another kind (which freed other pages) is slowed at
+# random by up to several times, which would say more about the machine
+# than about the journal.
+for row in $(echo "$edits" | tr ' ' '~'); do
+    name=${row%%:*}
+    steps=$(echo "${row#*:}" | tr '~' ' ')
+    for kind in plain kept undone; do
+        case $kind in
+        plain) extra_before="--no-undo" extra_after="" ;;
+        kept) extra_before="" extra_after="" ;;
+        undone) extra_before="" extra_after="--undo" ;;
+        esac
+        i=0
+        while [ "$i" -lt "$runs" ]; do
+            # shellcheck disable=SC2086
+            measure_last_step "${name}_$kind" "$cli" "$work/hour.wav" $extra_before $steps $extra_after
+            i=$((i + 1))
+        done
     done
-    i=$((i + 1))
 done
 
 echo "Medians of $runs runs, seconds of the step alone"
