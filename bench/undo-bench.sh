@@ -42,6 +42,10 @@ for row in $(echo "$edits" | tr ' ' '~'); do
         kept) extra_before="" extra_after="" ;;
         undone) extra_before="" extra_after="--undo" ;;
         esac
+        # One run first that is not counted: it meets whatever the run
+        # before left behind.
+        # shellcheck disable=SC2086
+        measure_last_step warmup "$cli" "$work/hour.wav" $extra_before $steps $extra_after
         i=0
         while [ "$i" -lt "$runs" ]; do
             # shellcheck disable=SC2086
