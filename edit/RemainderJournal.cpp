@@ -26,7 +26,7 @@ std::size_t PackedBytes(unsigned width, std::size_t count)
 // The fewest bits of the widths on offer that hold every value up to span.
 unsigned WidthFor(std::uint32_t span)
 {
-    for (unsigned width : {0u, 1u, 2u, 4u, 8u}) {
+    for (unsigned width = 0; width <= 8; ++width) {
         if (span < (1u << width))
             return width;
     }
@@ -35,28 +35,32 @@ unsigned WidthFor(std::uint32_t span)
 
 bool KnownWidth(unsigned width)
 {
-    return width == 0 || width == 1 || width == 2 || width == 4 || width == 8 || width == 16;
+    return width <= 8 || width == 16;
 }
 
-// The values above least of remainders (count of them, a multiple of 8) in
-// Width bits each, laid out as the writer's comment says.
+// Bits [shift, shift + Width) of the values above least of remainders
+// (count of them, a multiple of 8), laid out as the writer's comment says.
 template <unsigned Width>
-[[gnu::always_inline]] inline void Pack(const std::int16_t* remainders, std::size_t count, std::int16_t least, unsigned char* out)
+[[gnu::always_inline]] inline void Pack(const std::int16_t* remainders, std::size_t count, std::int16_t least,
+                                        unsigned shift, unsigned char* out)
 {
-    auto above = [least](std::int16_t r) { return static_cast<std::uint16_t>(r - least); };
-    if constexpr (Width > 0 && Width < 8) {
+    auto above = [least, shift](std::int16_t r) {
+        return static_cast<std::uint16_t>(static_cast<std::uint16_t>(r - least) >> shift);
+    };
+    if constexpr (Width < 8) {
         constexpr unsigned runs = 8 / Width;
+        constexpr unsigned mask = (1u << Width) - 1;
         const std::size_t run = count / runs;
         for (std::size_t j = 0; j < run; ++j) {
             std::uint8_t byte = 0;
             for (unsigned k = 0; k < runs; ++k)
-                byte = static_cast<std::uint8_t>(byte | (above(remainders[k * run + j]) << (k * Width)));
+                byte = static_cast<std::uint8_t>(byte | ((above(remainders[k * run + j]) & mask) << (k * Width)));
             out[j] = byte;
         }
     } else if constexpr (Width == 8) {
         for (std::size_t i = 0; i < count; ++i)
             out[i] = static_cast<std::uint8_t>(above(remainders[i]));
-    } else if constexpr (Width == 16) {
+    } else {
         for (std::size_t i = 0; i < count; ++i) {
             out[2 * i] = static_cast<std::uint8_t>(above(remainders[i]));
             out[2 * i + 1] = static_cast<std::uint8_t>(above(remainders[i]) >> 8);
@@ -64,26 +68,43 @@ template <unsigned Width>
     }
 }
 
+// Adds bits [shift, shift + Width) back to out (count values).
 template <unsigned Width>
-[[gnu::always_inline]] inline void Unpack(const unsigned char* in, std::size_t count, std::int16_t least, std::int16_t* out)
+[[gnu::always_inline]] inline void Unpack(const unsigned char* in, std::size_t count, unsigned shift,
+                                          std::uint16_t* out)
 {
-    auto plus = [least](unsigned value) { return static_cast<std::int16_t>(least + static_cast<std::int32_t>(value)); };
-    if constexpr (Width == 0) {
-        std::fill(out, out + count, least);
-    } else if constexpr (Width < 8) {
+    if constexpr (Width < 8) {
         constexpr unsigned runs = 8 / Width;
         constexpr unsigned mask = (1u << Width) - 1;
         const std::size_t run = count / runs;
         for (std::size_t j = 0; j < run; ++j) {
             for (unsigned k = 0; k < runs; ++k)
-                out[k * run + j] = plus((in[j] >> (k * Width)) & mask);
+                out[k * run + j] = static_cast<std::uint16_t>(out[k * run + j] + (((in[j] >> (k * Width)) & mask) << shift));
         }
     } else if constexpr (Width == 8) {
         for (std::size_t i = 0; i < count; ++i)
-            out[i] = plus(in[i]);
+            out[i] = static_cast<std::uint16_t>(out[i] + (in[i] << shift));
     } else {
         for (std::size_t i = 0; i < count; ++i)
-            out[i] = plus(in[2 * i] | (static_cast<unsigned>(in[2 * i + 1]) << 8));
+            out[i] = static_cast<std::uint16_t>(out[i] + (in[2 * i] | (static_cast<unsigned>(in[2 * i + 1]) << 8)));
+    }
+}
+
+// A width as the parts it is packed in, lowest bits first: 8 and 16 whole,
+// any other as its powers of two (7 = 4 + 2 + 1).
+template <typename Part>
+void ForEachPart(unsigned width, Part part)
+{
+    if (width == 8 || width == 16) {
+        part(width, 0u);
+        return;
+    }
+    unsigned shift = 0;
+    for (unsigned bits : {4u, 2u, 1u}) {
+        if (width & bits) {
+            part(bits, shift);
+            shift += bits;
+        }
     }
 }
 
@@ -105,27 +126,33 @@ VELMORA_VECTOR_CLONES void Spread(const std::int16_t* remainders, std::size_t co
 VELMORA_VECTOR_CLONES void PackIn(unsigned width, const std::int16_t* remainders, std::size_t count,
                                   std::int16_t least, unsigned char* out)
 {
-    switch (width) {
-    case 0: break;
-    case 1: Pack<1>(remainders, count, least, out); break;
-    case 2: Pack<2>(remainders, count, least, out); break;
-    case 4: Pack<4>(remainders, count, least, out); break;
-    case 8: Pack<8>(remainders, count, least, out); break;
-    default: Pack<16>(remainders, count, least, out); break;
-    }
+    ForEachPart(width, [&](unsigned bits, unsigned shift) {
+        switch (bits) {
+        case 1: Pack<1>(remainders, count, least, shift, out); break;
+        case 2: Pack<2>(remainders, count, least, shift, out); break;
+        case 4: Pack<4>(remainders, count, least, shift, out); break;
+        case 8: Pack<8>(remainders, count, least, shift, out); break;
+        default: Pack<16>(remainders, count, least, shift, out); break;
+        }
+        out += count * bits / 8;
+    });
 }
 
 VELMORA_VECTOR_CLONES void UnpackFrom(unsigned width, const unsigned char* in, std::size_t count,
                                       std::int16_t least, std::int16_t* out)
 {
-    switch (width) {
-    case 0: Unpack<0>(in, count, least, out); break;
-    case 1: Unpack<1>(in, count, least, out); break;
-    case 2: Unpack<2>(in, count, least, out); break;
-    case 4: Unpack<4>(in, count, least, out); break;
-    case 8: Unpack<8>(in, count, least, out); break;
-    default: Unpack<16>(in, count, least, out); break;
-    }
+    auto* values = reinterpret_cast<std::uint16_t*>(out);
+    std::fill(values, values + count, static_cast<std::uint16_t>(least));
+    ForEachPart(width, [&](unsigned bits, unsigned shift) {
+        switch (bits) {
+        case 1: Unpack<1>(in, count, shift, values); break;
+        case 2: Unpack<2>(in, count, shift, values); break;
+        case 4: Unpack<4>(in, count, shift, values); break;
+        case 8: Unpack<8>(in, count, shift, values); break;
+        default: Unpack<16>(in, count, shift, values); break;
+        }
+        in += count * bits / 8;
+    });
 }
 
 void PutLittle16(unsigned char* out, std::uint16_t value)

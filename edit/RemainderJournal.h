@@ -43,14 +43,16 @@ inline std::int32_t Restore(std::int32_t y, std::int16_t remainder, float invers
 inline constexpr std::size_t RemainderChunk = 4096;  // remainders per chunk
 
 // Appends remainders to the journal in chunks of up to RemainderChunk: each
-// a header - the width in bits (0, 1, 2, 4, 8 or 16), the count of
-// remainders and the least of them (both 16-bit little-endian) - then every
-// remainder less the least in that many bits.  With a width below 8 the
-// chunk's (padded) values fall into 8 / width runs of equal length, and
-// byte j holds value j of every run, the first run in the lowest bits: the
-// packing then works on whole vectors of bytes.  A chunk is packed as soon
-// as it is whole, so that the remainders never leave the processor's
-// caches; the packed bytes go to the journal a megabyte at a time.
+// a header - the width in bits (0 to 8, or 16), the count of remainders
+// and the least of them (both 16-bit little-endian) - then every remainder
+// less the least in that many bits.  A width of 8 or 16 is stored as bytes
+// or little-endian pairs; any other in parts of 4, 2 and 1 bits, lowest
+// bits first, and in a part of b bits the chunk's (padded) values fall into
+// 8 / b runs of equal length, byte j holding value j of every run, the
+// first run in the lowest bits: the packing then works on whole vectors of
+// bytes.  A chunk is packed as soon as it is whole, so that the remainders
+// never leave the processor's caches; the packed bytes go to the journal a
+// megabyte at a time.
 class RemainderWriter {
 public:
     // Writes from byte at of journal on.

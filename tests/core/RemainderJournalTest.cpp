@@ -53,8 +53,9 @@ std::uint64_t WriteAll(const std::string& path, std::uint64_t at, const std::vec
 TEST(RemainderJournalTest, EverySpreadComesBackInTheFewestBits)
 {
     const Spread spreads[] = {
-        {"one value", -7, -7, 0},       {"two values", -3, -2, 512},        {"four values", -1, 2, 1024},
-        {"sixteen values", 100, 115, 2048}, {"a byte", -128, 127, 4096}, {"every value", -32768, 32767, 8192},
+        {"one value", -7, -7, 0},           {"two values", -3, -2, 512},        {"four values", -1, 2, 1024},
+        {"eight values", -4, 3, 1536},      {"sixteen values", 100, 115, 2048}, {"a hundred values", -99, 0, 3584},
+        {"a byte", -128, 127, 4096},        {"every value", -32768, 32767, 8192},
     };
     test::TempDir dir;
     const std::string path = dir.Path() + "/journal";
