@@ -38,26 +38,27 @@ bool KnownWidth(unsigned width)
     return width <= 8 || width == 16;
 }
 
-// Bits [shift, shift + Width) of the values above least of remainders
+// Bits [Shift, Shift + Bits) of the values above least of remainders
 // (count of them, a multiple of 8), laid out as the writer's comment says.
-template <unsigned Width>
+template <unsigned Bits, unsigned Shift>
 [[gnu::always_inline]] inline void Pack(const std::int16_t* remainders, std::size_t count, std::int16_t least,
-                                        unsigned shift, unsigned char* out)
+                                        unsigned char* out)
 {
-    auto above = [least, shift](std::int16_t r) {
-        return static_cast<std::uint16_t>(static_cast<std::uint16_t>(r - least) >> shift);
+    auto above = [least](std::int16_t r) {
+        return static_cast<std::uint16_t>(static_cast<std::uint16_t>(r - least) >> Shift);
     };
-    if constexpr (Width < 8) {
-        constexpr unsigned runs = 8 / Width;
-        constexpr unsigned mask = (1u << Width) - 1;
+    if constexpr (Bits < 8) {
+        constexpr unsigned runs = 8 / Bits;
+        constexpr unsigned mask = (1u << Bits) - 1;
         const std::size_t run = count / runs;
-        for (std::size_t j = 0; j < run; ++j) {
-            std::uint8_t byte = 0;
-            for (unsigned k = 0; k < runs; ++k)
-                byte = static_cast<std::uint8_t>(byte | ((above(remainders[k * run + j]) & mask) << (k * Width)));
-            out[j] = byte;
+        // Run after run, each a straight pass the vector units take whole.
+        std::fill(out, out + run, 0);
+        for (unsigned k = 0; k < runs; ++k) {
+            const std::int16_t* values = remainders + k * run;
+            for (std::size_t j = 0; j < run; ++j)
+                out[j] = static_cast<std::uint8_t>(out[j] | ((above(values[j]) & mask) << (k * Bits)));
         }
-    } else if constexpr (Width == 8) {
+    } else if constexpr (Bits == 8) {
         for (std::size_t i = 0; i < count; ++i)
             out[i] = static_cast<std::uint8_t>(above(remainders[i]));
     } else {
@@ -68,43 +69,31 @@ template <unsigned Width>
     }
 }
 
-// Adds bits [shift, shift + Width) back to out (count values).
-template <unsigned Width>
-[[gnu::always_inline]] inline void Unpack(const unsigned char* in, std::size_t count, unsigned shift,
-                                          std::uint16_t* out)
+// Bits [Shift, Shift + Bits) of count values back into out: the first part
+// sets them (least plus its bits), a later one adds its bits.
+template <unsigned Bits, unsigned Shift, bool First>
+[[gnu::always_inline]] inline void Unpack(const unsigned char* in, std::size_t count, std::int16_t least,
+                                          std::int16_t* out)
 {
-    if constexpr (Width < 8) {
-        constexpr unsigned runs = 8 / Width;
-        constexpr unsigned mask = (1u << Width) - 1;
+    auto put = [least](std::int16_t& value, unsigned bits) {
+        const unsigned base = First ? static_cast<std::uint16_t>(least) : static_cast<std::uint16_t>(value);
+        value = static_cast<std::int16_t>(static_cast<std::uint16_t>(base + (bits << Shift)));
+    };
+    if constexpr (Bits < 8) {
+        constexpr unsigned runs = 8 / Bits;
+        constexpr unsigned mask = (1u << Bits) - 1;
         const std::size_t run = count / runs;
-        for (std::size_t j = 0; j < run; ++j) {
-            for (unsigned k = 0; k < runs; ++k)
-                out[k * run + j] = static_cast<std::uint16_t>(out[k * run + j] + (((in[j] >> (k * Width)) & mask) << shift));
+        for (unsigned k = 0; k < runs; ++k) {
+            std::int16_t* values = out + k * run;
+            for (std::size_t j = 0; j < run; ++j)
+                put(values[j], (in[j] >> (k * Bits)) & mask);
         }
-    } else if constexpr (Width == 8) {
+    } else if constexpr (Bits == 8) {
         for (std::size_t i = 0; i < count; ++i)
-            out[i] = static_cast<std::uint16_t>(out[i] + (in[i] << shift));
+            put(out[i], in[i]);
     } else {
         for (std::size_t i = 0; i < count; ++i)
-            out[i] = static_cast<std::uint16_t>(out[i] + (in[2 * i] | (static_cast<unsigned>(in[2 * i + 1]) << 8)));
-    }
-}
-
-// A width as the parts it is packed in, lowest bits first: 8 and 16 whole,
-// any other as its powers of two (7 = 4 + 2 + 1).
-template <typename Part>
-void ForEachPart(unsigned width, Part part)
-{
-    if (width == 8 || width == 16) {
-        part(width, 0u);
-        return;
-    }
-    unsigned shift = 0;
-    for (unsigned bits : {4u, 2u, 1u}) {
-        if (width & bits) {
-            part(bits, shift);
-            shift += bits;
-        }
+            put(out[i], in[2 * i] | (static_cast<unsigned>(in[2 * i + 1]) << 8));
     }
 }
 
@@ -123,36 +112,68 @@ VELMORA_VECTOR_CLONES void Spread(const std::int16_t* remainders, std::size_t co
     most = high;
 }
 
+// A width is packed in parts, lowest bits first: 8 and 16 whole, any
+// other as its powers of two (7 = 4 + 2 + 1).
 VELMORA_VECTOR_CLONES void PackIn(unsigned width, const std::int16_t* remainders, std::size_t count,
                                   std::int16_t least, unsigned char* out)
 {
-    ForEachPart(width, [&](unsigned bits, unsigned shift) {
-        switch (bits) {
-        case 1: Pack<1>(remainders, count, least, shift, out); break;
-        case 2: Pack<2>(remainders, count, least, shift, out); break;
-        case 4: Pack<4>(remainders, count, least, shift, out); break;
-        case 8: Pack<8>(remainders, count, least, shift, out); break;
-        default: Pack<16>(remainders, count, least, shift, out); break;
-        }
-        out += count * bits / 8;
-    });
+    const std::size_t eighth = count / 8;  // bytes of one bit of every value
+    switch (width) {
+    case 0: break;
+    case 1: Pack<1, 0>(remainders, count, least, out); break;
+    case 2: Pack<2, 0>(remainders, count, least, out); break;
+    case 3:
+        Pack<2, 0>(remainders, count, least, out);
+        Pack<1, 2>(remainders, count, least, out + 2 * eighth);
+        break;
+    case 4: Pack<4, 0>(remainders, count, least, out); break;
+    case 5:
+        Pack<4, 0>(remainders, count, least, out);
+        Pack<1, 4>(remainders, count, least, out + 4 * eighth);
+        break;
+    case 6:
+        Pack<4, 0>(remainders, count, least, out);
+        Pack<2, 4>(remainders, count, least, out + 4 * eighth);
+        break;
+    case 7:
+        Pack<4, 0>(remainders, count, least, out);
+        Pack<2, 4>(remainders, count, least, out + 4 * eighth);
+        Pack<1, 6>(remainders, count, least, out + 6 * eighth);
+        break;
+    case 8: Pack<8, 0>(remainders, count, least, out); break;
+    default: Pack<16, 0>(remainders, count, least, out); break;
+    }
 }
 
 VELMORA_VECTOR_CLONES void UnpackFrom(unsigned width, const unsigned char* in, std::size_t count,
                                       std::int16_t least, std::int16_t* out)
 {
-    auto* values = reinterpret_cast<std::uint16_t*>(out);
-    std::fill(values, values + count, static_cast<std::uint16_t>(least));
-    ForEachPart(width, [&](unsigned bits, unsigned shift) {
-        switch (bits) {
-        case 1: Unpack<1>(in, count, shift, values); break;
-        case 2: Unpack<2>(in, count, shift, values); break;
-        case 4: Unpack<4>(in, count, shift, values); break;
-        case 8: Unpack<8>(in, count, shift, values); break;
-        default: Unpack<16>(in, count, shift, values); break;
-        }
-        in += count * bits / 8;
-    });
+    const std::size_t eighth = count / 8;
+    switch (width) {
+    case 0: std::fill(out, out + count, least); break;
+    case 1: Unpack<1, 0, true>(in, count, least, out); break;
+    case 2: Unpack<2, 0, true>(in, count, least, out); break;
+    case 3:
+        Unpack<2, 0, true>(in, count, least, out);
+        Unpack<1, 2, false>(in + 2 * eighth, count, least, out);
+        break;
+    case 4: Unpack<4, 0, true>(in, count, least, out); break;
+    case 5:
+        Unpack<4, 0, true>(in, count, least, out);
+        Unpack<1, 4, false>(in + 4 * eighth, count, least, out);
+        break;
+    case 6:
+        Unpack<4, 0, true>(in, count, least, out);
+        Unpack<2, 4, false>(in + 4 * eighth, count, least, out);
+        break;
+    case 7:
+        Unpack<4, 0, true>(in, count, least, out);
+        Unpack<2, 4, false>(in + 4 * eighth, count, least, out);
+        Unpack<1, 6, false>(in + 6 * eighth, count, least, out);
+        break;
+    case 8: Unpack<8, 0, true>(in, count, least, out); break;
+    default: Unpack<16, 0, true>(in, count, least, out); break;
+    }
 }
 
 void PutLittle16(unsigned char* out, std::uint16_t value)
