@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <sstream>
 
 namespace velmora {
@@ -386,6 +387,27 @@ TEST_F(CliTest, FoldersOfKilledRunsAreRemovedByTheNextRun)
     EXPECT_TRUE(std::filesystem::exists(starting));
     EXPECT_TRUE(std::filesystem::exists(other));
     EXPECT_TRUE(std::filesystem::exists(planted));
+}
+
+TEST_F(CliTest, TimesNameTheOpenAndEveryStepInOrder)
+{
+    // The benchmarks read these lines: one per step, the open as step 0.
+    const std::string input = WaveBuilder().Format(1, 1, 8000, 16).Samples(test::RandomBytes(2 * 8000 * 3, 5))
+                                  .WriteTo(dir / "in.wav");
+    const auto r = Cli({input, "--select-all", "--times", "--fade-in", "--undo"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    std::istringstream lines(r.Err);
+    std::string line;
+    int step = 0;
+    while (std::getline(lines, line)) {
+        if (line.find(" took ") == std::string::npos)
+            continue;  // a progress bar's line
+        EXPECT_TRUE(std::regex_match(line, std::regex("velmora-cli: step " + std::to_string(step) +
+                                                      " took [0-9]+\\.[0-9]{6} s")))
+            << line;
+        ++step;
+    }
+    EXPECT_EQ(step, 4);
 }
 
 TEST_F(CliTest, UndoAndRedoStepsGiveBackTheSameBytes)

@@ -7,6 +7,7 @@
 #include "document/OpenSequence.h"
 #include "document/Zoom.h"
 #include "edit/EditSequence.h"
+#include "edit/VolumeChange.h"
 #include "export/SaveSequence.h"
 #include "support/Fakes.h"
 #include "support/TempDir.h"
@@ -39,13 +40,18 @@ protected:
     void Open(int channels, int bits, std::uint32_t frames)
     {
         const int frameSize = (bits == 8 ? 1 : 2) * channels;
+        OpenSamples(channels, bits, test::RandomBytes(static_cast<std::size_t>(frames) * frameSize, 7));
+    }
+
+    void OpenSamples(int channels, int bits, Bytes samples)
+    {
         doc = Document{};
         doc.TempFolder = dir.Path() + "/";
         doc.WorkFile = doc.TempFolder + "AudioTemp.wav";
         test::WaveBuilder()
             .Format(1, static_cast<std::uint16_t>(channels), 22050, static_cast<std::uint16_t>(bits))
             .ChunkBeforeData("LIST", Bytes(9, 'q'))
-            .Samples(test::RandomBytes(static_cast<std::size_t>(frames) * frameSize, 7))
+            .Samples(std::move(samples))
             .ChunkAfterData("id3 ", Bytes(10, 'r'))
             .WriteTo(doc.WorkFile);
         NullProgress none;
@@ -53,11 +59,12 @@ protected:
         FinishOpen(doc);
     }
 
-    EditEnd Edit(EditCommand command, std::uint32_t start, std::uint32_t finish, float gain = 1.0f)
+    EditEnd Edit(EditCommand command, std::uint32_t start, std::uint32_t finish, float gain = 1.0f,
+                 bool mute = false)
     {
         doc.SelStart = start;
         doc.SelFinish = finish;
-        return RunEdit(doc, {command, gain, false}, processing, reloading, dialogs);
+        return RunEdit(doc, {command, gain, mute}, processing, reloading, dialogs);
     }
     EditEnd Undo() { return UndoEdit(doc, processing, reloading, dialogs); }
     EditEnd Redo() { return RedoEdit(doc, processing, reloading, dialogs); }
@@ -118,6 +125,60 @@ TEST_P(UndoEveryEdit, UndoneByteForByteAndRedoneToTheSameBytes)
 
 INSTANTIATE_TEST_SUITE_P(Formats, UndoEveryEdit,
                          testing::Values(Format{1, 8}, Format{2, 8}, Format{1, 16}, Format{2, 16}));
+
+// Samples that try the remainders: runs of silence (chunks that scale to
+// nothing), of the smallest values, of full scale both ways (clamped at the
+// large gains; -32768 clamped even at 100 %) and of noise.
+Bytes TryingSamples(int bits, std::size_t samples)
+{
+    const Bytes noise = test::RandomBytes(samples * 2, 11);
+    std::vector<std::int16_t> values(samples);
+    for (std::size_t i = 0; i < samples; ++i) {
+        switch (i / 20'000 % 4) {
+        case 0: values[i] = 0; break;
+        case 1: values[i] = static_cast<std::int16_t>(static_cast<int>(i % 3) - 1); break;
+        case 2: values[i] = i % 2 == 0 ? -32768 : 32767; break;
+        default: values[i] = static_cast<std::int16_t>(noise[2 * i] | (noise[2 * i + 1] << 8)); break;
+        }
+    }
+    if (bits == 16)
+        return test::Pcm16(values);
+    Bytes bytes(samples);
+    for (std::size_t i = 0; i < samples; ++i)
+        bytes[i] = static_cast<unsigned char>((values[i] >> 8) + 128);
+    return bytes;
+}
+
+TEST_F(UndoTest, EveryGainMuteAndFadeIsTakenBackByteForByte)
+{
+    struct Case {
+        EditCommand Command;
+        float Gain;
+        bool Mute;
+    };
+    std::vector<Case> cases;
+    for (const VolumeItem& item : VolumeItems)
+        cases.push_back({EditCommand::Volume, item.Gain, false});
+    cases.push_back({EditCommand::Volume, 1.0f, true});
+    cases.push_back({EditCommand::FadeIn, 1.0f, false});
+    cases.push_back({EditCommand::FadeOut, 1.0f, false});
+    for (int bits : {8, 16}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << bits << "-bit, edit " << static_cast<int>(c.Command) << " gain "
+                                            << c.Gain << (c.Mute ? " mute" : ""));
+            OpenSamples(2, bits, TryingSamples(bits, 2 * 300'000));
+            doc.SelStart = 0;
+            doc.SelFinish = doc.ColumnCount - 1;
+            const Snapshot before(doc);
+            ASSERT_EQ(Edit(c.Command, 0, doc.ColumnCount - 1, c.Gain, c.Mute), EditEnd::Done);
+            const Snapshot after(doc);
+            ASSERT_EQ(Undo(), EditEnd::Done);
+            EXPECT_TRUE(Snapshot(doc) == before);
+            ASSERT_EQ(Redo(), EditEnd::Done);
+            EXPECT_TRUE(Snapshot(doc) == after);
+        }
+    }
+}
 
 TEST_F(UndoTest, UndoingBackToTheSavedStateLeavesTheDocumentUnmodified)
 {
