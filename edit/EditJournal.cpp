@@ -65,7 +65,8 @@ void PlanUndo(const Document& doc, const EditRequest& edit, std::uint64_t fileLe
         // no more bytes than keeping what goes (with the header), and moves
         // none.
         const CutShape shape = CutShapeOf(doc, edit.Command, fileLength);
-        if (shape.Kept <= shape.CutAway + dataOffset && range.EndByte <= std::min<std::uint64_t>(doc.DataEnd, fileLength)) {
+        const bool rangeInPayload = range.EndByte <= std::min<std::uint64_t>(doc.DataEnd, fileLength);
+        if (shape.Kept <= shape.CutAway + dataOffset && rangeInPayload) {
             step.WholeFileBefore = wholeFilePath;
             break;
         }

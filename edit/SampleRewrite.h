@@ -82,7 +82,8 @@ bool RewriteRangeInBlocks(File& file, const Document& doc, const EditRange& rang
     std::size_t bytes = 0;
     while (std::int16_t* block = reader.Next(bytes)) {
         const auto firstFrame = static_cast<std::uint32_t>(done / frameSize);
-        WithSamples(eightBit, block, bytes, [&](auto* samples, std::size_t count) { rewrite(firstFrame, samples, count); });
+        WithSamples(eightBit, block, bytes,
+                    [&](auto* samples, std::size_t count) { rewrite(firstFrame, samples, count); });
         WaitUntilKept(gate, range.StartByte + done + bytes);
         if (!file.WriteAt(range.StartByte + done, block, bytes))
             return false;
