@@ -221,16 +221,12 @@ TEST_F(GuiTest, OnARealDisplayTheOpenDialogHasItsExactTitleCentredAndSigtermEnds
 {
     if (!test::Shell("command -v Xvfb >/dev/null && command -v xwininfo >/dev/null"))
         GTEST_SKIP() << "needs Xvfb and xwininfo";
-    // A display number no other server holds.
-    int number = 90;
-    while (number < 140 && std::filesystem::exists("/tmp/.X" + std::to_string(number) + "-lock"))
-        ++number;
-    const std::string display = ":" + std::to_string(number);
-    const int server = test::StartProcess({"Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+    int server = -1;
+    const std::string display = test::StartVirtualDisplay("1280x1024x24", server);
+    ASSERT_FALSE(display.empty());
     const std::string broken = dir / "broken.mp3";
     test::WriteWholeFile(broken, std::vector<unsigned char>(3000, 'x'));
     test::TempDir temp;
-    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number)); }, 10000));
     // A broken MP3 leaves the open dialog up behind its message until Cancel.
     const int pid = test::StartProcess({VELMORA_PATH, broken}, {{"DISPLAY", display},
                                                                 {"QT_QPA_PLATFORM", "xcb"},

@@ -125,12 +125,9 @@ TEST_F(GuiTest, AnEditSurvivesAnEditorKilledWithSigkill)
 {
     if (!test::Shell("command -v Xvfb >/dev/null && command -v xdotool >/dev/null"))
         GTEST_SKIP() << "needs Xvfb and xdotool";
-    int number = 140;
-    while (number < 190 && std::filesystem::exists("/tmp/.X" + std::to_string(number) + "-lock"))
-        ++number;
-    const std::string display = ":" + std::to_string(number);
-    const int server = test::StartProcess({"Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number)); }, 10000));
+    int server = -1;
+    const std::string display = test::StartVirtualDisplay("1024x768x24", server);
+    ASSERT_FALSE(display.empty());
     const std::string path = SineWave("k.wav", 8000, 1, 8000 * 5);  // four columns
     const std::string temporary = PrivateTempFolder::Base();
     const int editor = test::StartProcess({VELMORA_PATH, path}, {{"DISPLAY", display},

@@ -1,9 +1,11 @@
 #include "Process.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <poll.h>
 #include <iterator>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -85,6 +87,38 @@ int WaitProcess(int pid)
     if (WIFSIGNALED(status))
         return 128 + WTERMSIG(status);
     return -1;
+}
+
+std::string StartVirtualDisplay(const std::string& screen, int& pid)
+{
+    // The socket file appears before the server takes clients; -displayfd
+    // instead reports the number only once it does.
+    int ready[2];
+    pid = -1;
+    if (::pipe(ready) != 0)
+        return {};
+    pid = ::fork();
+    if (pid == 0) {
+        ::close(ready[0]);
+        const int nullFd = ::open("/dev/null", O_RDWR);
+        ExecChild({"Xvfb", "-displayfd", std::to_string(ready[1]), "-screen", "0", screen, "-nolisten", "tcp"}, {},
+                  nullFd, nullFd, nullFd);
+    }
+    ::close(ready[1]);
+    std::string number;
+    pollfd wait{ready[0], POLLIN, 0};
+    char c = 0;
+    while (pid > 0 && ::poll(&wait, 1, 10000) == 1 && ::read(ready[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    ::close(ready[0]);
+    if (c == '\n' && !number.empty())
+        return ":" + number;
+    if (pid > 0) {
+        ::kill(pid, SIGKILL);
+        WaitProcess(pid);
+    }
+    pid = -1;
+    return {};
 }
 
 bool Shell(const std::string& command)

@@ -24,6 +24,11 @@ int StartProcess(const std::vector<std::string>& argv,
 // Waits for a started process; its exit code, or 128 + signal.
 int WaitProcess(int pid);
 
+// Starts Xvfb on a display number it chooses itself and waits (up to ten
+// seconds) until it accepts connections.  Its display name (":N"), or empty
+// when it did not start; pid is the server's, to end with SIGTERM.
+std::string StartVirtualDisplay(const std::string& screen, int& pid);
+
 // Runs a shell command line; true when it exits with 0.
 bool Shell(const std::string& command);
 
