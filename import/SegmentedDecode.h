@@ -23,8 +23,10 @@ struct SegmentedResult {
 
 // Decodes sourceFile into work from byte offset on, in as many segments as
 // the machine has cores, each on a thread of its own: the first on this
-// thread straight into the working file, the others into part files
-// (partPrefix + number) that are copied in after it, inside the kernel.
+// thread straight into the working file, the others too where the packets
+// before them tell where they begin (MPEG audio, WMA without the bit
+// reservoir), otherwise into part files (partPrefix + number) that are
+// copied in after it, inside the kernel.
 // The bytes are exactly those of the one sequential decode: every segment
 // starts its decoder a few packets early and drops what those decode to,
 // and a stream that changes its format on the way, or whose packets have

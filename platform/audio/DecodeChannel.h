@@ -38,13 +38,15 @@ public:
                                                       std::uint64_t endByte);
 
     // Whether the stream can be decoded in segments: its samples keep
-    // their rate (a resampler carries state from one packet to the next).
+    // their rate (a resampler carries state from one packet to the next)
+    // and its decoder draws no noise (WMA at low bit rates: the noise
+    // generator's state runs through the whole stream).
     virtual bool CanSegment() const = 0;
     // False when this segment cannot be matched with the whole decode: a
     // packet without a file position, or a change of format on the way.
     virtual bool SegmentExact() const = 0;
-    // Whether every packet's duration tells how much it decodes to (MPEG
-    // audio): then a segment knows where its sound begins before the ones
+    // Whether every packet tells how much it decodes to (MPEG audio by its
+    // duration, WMA without the bit reservoir by its frames): then a segment knows where its sound begins before the ones
     // before it are decoded.
     virtual bool HasExactPacketDurations() const = 0;
     // Bytes the whole decode delivers before this segment, from the

@@ -22,6 +22,63 @@ namespace {
 constexpr std::uint32_t LargestRate16 = 65535;
 constexpr std::uint32_t RateForHighSources = 48000;
 
+// WMA (versions 1 and 2) without the bit reservoir codes every frame in
+// block_align bytes of its own, and every frame holds a fixed number of
+// samples per channel that the sample rate sets: its packets then tell
+// exactly how much they decode to.  That number, or 0 for any other stream
+// (with the reservoir a frame may straddle two packets).
+std::uint32_t WmaFrameSamples(const AVCodecContext& codec)
+{
+    const bool version1 = codec.codec_id == AV_CODEC_ID_WMAV1;
+    if ((!version1 && codec.codec_id != AV_CODEC_ID_WMAV2) || codec.block_align <= 0)
+        return 0;
+    const int flagsAt = version1 ? 2 : 4;  // in the stream's extra header bytes
+    const unsigned flags = codec.extradata != nullptr && codec.extradata_size >= flagsAt + 2
+                               ? AV_RL16(codec.extradata + flagsAt)
+                               : 0;
+    constexpr unsigned BitReservoir = 0x0002;
+    if ((flags & BitReservoir) != 0)
+        return 0;
+    const int rate = codec.sample_rate;
+    if (rate <= 16000)
+        return 512;
+    if (rate <= 22050 || (version1 && rate <= 32000))
+        return 1024;
+    return 2048;
+}
+
+// Whether a WMA (version 1 or 2) decoder fills bands with noise.  Its
+// noise generator runs on from frame to frame, so a decoder started inside
+// the stream cannot give the samples of the whole decode.  The decoder's
+// own rule (bits per sample against the sample rate's class), answered
+// "yes" wherever a rounding could tip it.
+bool WmaFillsNoise(const AVCodecContext& codec)
+{
+    const bool version1 = codec.codec_id == AV_CODEC_ID_WMAV1;
+    if (!version1 && codec.codec_id != AV_CODEC_ID_WMAV2)
+        return false;
+    const int channels = codec.ch_layout.nb_channels;
+    int rateClass = codec.sample_rate;
+    if (!version1) {
+        for (int bound : {44100, 22050, 16000, 11025, 8000}) {
+            if (rateClass >= bound) {
+                rateClass = bound;
+                break;
+            }
+        }
+    }
+    const double bps = static_cast<double>(codec.bit_rate) / (static_cast<double>(channels) * codec.sample_rate);
+    const double bpsBoth = channels == 2 ? bps * 1.6 : bps;
+    constexpr double Margin = 1.01;
+    if (rateClass == 44100)
+        return bpsBoth < 0.61 * Margin;
+    if (rateClass == 22050)
+        return bpsBoth < 1.16 * Margin;
+    if (rateClass == 8000)
+        return bps <= 0.75 * Margin;
+    return true;
+}
+
 } // namespace
 
 std::unique_ptr<FfmpegDecodeChannel> FfmpegDecodeChannel::Open(const std::string& path)
@@ -76,6 +133,8 @@ bool FfmpegDecodeChannel::Setup(const std::string& path)
         return false;
     if (codec_->sample_rate <= 0 || codec_->ch_layout.nb_channels <= 0)
         return false;
+    wmaFrameSamples_ = WmaFrameSamples(*codec_);
+    noiseFilled_ = WmaFillsNoise(*codec_);
 
     const AVSampleFormat in = codec_->sample_fmt;
     outFormat_ = (in == AV_SAMPLE_FMT_U8 || in == AV_SAMPLE_FMT_U8P) ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
@@ -173,11 +232,15 @@ void FfmpegDecodeChannel::Drain()
 bool FfmpegDecodeChannel::HasExactPacketDurations() const
 {
     const AVCodecID id = codec_->codec_id;
-    return id == AV_CODEC_ID_MP3 || id == AV_CODEC_ID_MP2 || id == AV_CODEC_ID_MP1;
+    return id == AV_CODEC_ID_MP3 || id == AV_CODEC_ID_MP2 || id == AV_CODEC_ID_MP1 || wmaFrameSamples_ > 0;
 }
 
 std::uint64_t FfmpegDecodeChannel::PacketBytes(const AVPacket& packet) const
 {
+    if (wmaFrameSamples_ > 0) {
+        const auto frames = static_cast<std::uint64_t>(packet.size / codec_->block_align);
+        return frames * wmaFrameSamples_ * static_cast<std::uint64_t>(bytesPerFrame_);
+    }
     const AVStream* stream = format_->streams[streamIndex_];
     std::int64_t samples = av_rescale_q(packet.duration, stream->time_base, AVRational{1, static_cast<int>(outRate_)});
     // What the decoder drops of it: the encoder's delay at the start, the

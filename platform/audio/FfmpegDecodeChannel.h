@@ -27,7 +27,7 @@ public:
     static std::unique_ptr<FfmpegDecodeChannel> OpenSegment(const std::string& path, std::uint64_t firstByte,
                                                             std::uint64_t endByte);
 
-    bool CanSegment() const override { return static_cast<std::uint32_t>(inRate_) == outRate_; }
+    bool CanSegment() const override { return static_cast<std::uint32_t>(inRate_) == outRate_ && !noiseFilled_; }
     bool SegmentExact() const override { return segmentExact_; }
     bool HasExactPacketDurations() const override;
     std::uint64_t PredictedStartBytes() const override { return predictedStart_; }
@@ -69,7 +69,8 @@ private:
     void Drain();
     // Sends the lead-in packets, dropping what they decode to.
     void DecodeLeadIn();
-    // What packet decodes to in the whole decode, by its duration, bytes.
+    // What packet decodes to in the whole decode, by its duration (or its
+    // WMA frames), bytes.
     std::uint64_t PacketBytes(const AVPacket& packet) const;
 
     ffmpeg::FormatInput format_;
@@ -106,6 +107,8 @@ private:
     std::deque<ffmpeg::Packet> leadIn_;
     std::uint64_t predictedStart_ = 0;  // bytes; see PredictedStartBytes
     std::uint64_t predictedSent_ = 0;   // bytes; see StartShortfall
+    std::uint32_t wmaFrameSamples_ = 0;  // samples per channel in a frame; see WmaFrameSamples
+    bool noiseFilled_ = false;           // see WmaFillsNoise
 };
 
 } // namespace velmora
