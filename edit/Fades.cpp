@@ -100,6 +100,8 @@ EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
                                      ScaleBlock(samples + start, piece, percent);
                                  });
                 peaks.Take(firstFrame, samples, count);
+                if (remainders != nullptr)
+                    remainders->WriteReady();
             },
             processing, nullptr, std::move(keep));
         if (!rewritten)

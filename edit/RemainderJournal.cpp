@@ -11,6 +11,7 @@ namespace {
 
 constexpr std::size_t HeaderBytes = 1 + 2 + 2;
 constexpr std::size_t FlushBytes = 1u << 20;
+constexpr std::size_t MostReady = 4;  // flushes that may wait for WriteReady
 
 // Chunks are packed as multiples of 8 values.
 std::size_t Padded(std::size_t count)
@@ -239,12 +240,52 @@ void RemainderWriter::PackChunk(std::int16_t* remainders, std::size_t count)
 
 void RemainderWriter::Flush()
 {
-    if (!failed_ && !out_.empty()) {
-        failed_ = !journal_.WriteAt(at_ + written_, out_.data(), out_.size());
-        if (!failed_)
-            written_ += out_.size();
+    if (out_.empty())
+        return;
+    std::vector<Packed> overflow;
+    {
+        std::lock_guard lock(readyMutex_);
+        ready_.push_back({at_ + packed_, std::move(out_)});
+        packed_ += ready_.back().Bytes.size();
+        out_.clear();
+        if (!spare_.empty()) {
+            out_ = std::move(spare_.back());
+            spare_.pop_back();
+        }
+        if (ready_.size() > MostReady)
+            overflow.swap(ready_);
     }
     out_.clear();
+    out_.reserve(FlushBytes + HeaderBytes + RemainderChunk * 2);
+    Write(overflow);
+}
+
+void RemainderWriter::Write(std::vector<Packed>& packed)
+{
+    for (Packed& p : packed) {
+        if (failed_)
+            break;
+        if (journal_.WriteAt(p.At, p.Bytes.data(), p.Bytes.size()))
+            written_ += p.Bytes.size();
+        else
+            failed_ = true;
+    }
+    std::lock_guard lock(readyMutex_);
+    for (Packed& p : packed) {
+        p.Bytes.clear();
+        spare_.push_back(std::move(p.Bytes));
+    }
+    packed.clear();
+}
+
+void RemainderWriter::WriteReady()
+{
+    std::vector<Packed> packed;
+    {
+        std::lock_guard lock(readyMutex_);
+        packed.swap(ready_);
+    }
+    Write(packed);
 }
 
 bool RemainderWriter::Finish()
@@ -255,6 +296,7 @@ bool RemainderWriter::Finish()
         pendingCount_ = 0;
     }
     Flush();
+    WriteReady();
     return !failed_ && journal_;
 }
 

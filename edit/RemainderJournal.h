@@ -2,7 +2,9 @@
 
 #include "platform/File.h"
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 namespace velmora {
@@ -76,22 +78,39 @@ public:
         }
     }
 
+    // Writes to the journal what is packed so far.  The packing runs on the
+    // edit's reading thread, which has the more work; the thread that
+    // writes the edit's blocks calls this between them, so that the two
+    // share the journal's cost.  What it leaves is written by Finish, or by
+    // the packing thread once several megabytes wait.
+    void WriteReady();
+
     // Writes the rest; false when any write failed.  Nothing is taken after.
     bool Finish();
     // Bytes of the journal written.
     std::uint64_t Length() const { return written_; }
 
 private:
+    struct Packed {
+        std::uint64_t At = 0;  // bytes of the journal
+        std::vector<unsigned char> Bytes;
+    };
+
     void PackChunk(std::int16_t* remainders, std::size_t count);
     void Flush();
+    void Write(std::vector<Packed>& packed);
 
     File journal_;
-    std::uint64_t at_;           // bytes of the journal
-    std::uint64_t written_ = 0;  // bytes of the journal
+    std::uint64_t at_;          // bytes of the journal
+    std::uint64_t packed_ = 0;  // bytes of the journal handed to be written
+    std::atomic<std::uint64_t> written_ = 0;  // bytes of the journal
     std::vector<std::int16_t> pending_;
     std::size_t pendingCount_ = 0;
     std::vector<unsigned char> out_;
-    bool failed_ = false;
+    std::mutex readyMutex_;
+    std::vector<Packed> ready_;                      // packed, not written yet
+    std::vector<std::vector<unsigned char>> spare_;  // written, to be filled again
+    std::atomic<bool> failed_ = false;
 };
 
 // Reads back what a RemainderWriter wrote, in order.

@@ -113,9 +113,11 @@ EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing
         }
         rewritten = RewriteRangeInBlocks(
             file, doc, range,
-            [gain, &peaks](std::uint32_t firstFrame, auto* samples, std::size_t count) {
+            [gain, &peaks, remainders](std::uint32_t firstFrame, auto* samples, std::size_t count) {
                 ScaleBlock(samples, count, gain);
                 peaks.Take(firstFrame, samples, count);
+                if (remainders != nullptr)
+                    remainders->WriteReady();
             },
             processing, gate, std::move(keep));
     }
