@@ -27,7 +27,7 @@ void ReadAhead::ReadBlocks()
 {
     const std::size_t blocks = static_cast<std::size_t>((total_ + blockBytes_ - 1) / blockBytes_);
     for (std::size_t index = 0; index < blocks; ++index) {
-        const std::size_t slot = index % 2;
+        const std::size_t slot = index % Slots;
         {
             // Wait for the slot: the caller is done with the block it held.
             std::unique_lock lock(mutex_);
@@ -59,7 +59,7 @@ std::int16_t* ReadAhead::Next(std::size_t& bytes)
 {
     std::unique_lock lock(mutex_);
     if (nextToHand_ > 0)
-        filled_[(nextToHand_ - 1) % 2] = 0;  // the caller's last block is free again
+        filled_[(nextToHand_ - 1) % Slots] = 0;  // the caller's last block is free again
     changed_.notify_all();
     const std::uint64_t handed = static_cast<std::uint64_t>(nextToHand_) * blockBytes_;
     if (handed >= total_)
@@ -67,7 +67,7 @@ std::int16_t* ReadAhead::Next(std::size_t& bytes)
     changed_.wait(lock, [&] { return failed_ || nextToRead_ > nextToHand_; });
     if (nextToRead_ <= nextToHand_)
         return nullptr;  // failed
-    const std::size_t slot = nextToHand_ % 2;
+    const std::size_t slot = nextToHand_ % Slots;
     bytes = filled_[slot];
     ++nextToHand_;
     return buffers_[slot].data();

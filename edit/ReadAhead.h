@@ -11,9 +11,9 @@
 
 namespace velmora {
 
-// Reads a range of a file block after block on a thread of its own, one
-// block ahead of the caller: while the caller rewrites and writes back one
-// block, the next is already being read.  The reads go through a second
+// Reads a range of a file block after block on a thread of its own, a few
+// blocks ahead of the caller: while the caller rewrites and writes back one
+// block, the next ones are already being read.  The reads go through a second
 // handle on the file; blocks are 16-bit aligned.
 class ReadAhead {
 public:
@@ -43,8 +43,11 @@ private:
     std::uint64_t total_;
     std::size_t blockBytes_;
     Look look_;
-    std::vector<std::int16_t> buffers_[2];
-    std::size_t filled_[2] = {0, 0};  // bytes of a full buffer; 0 while it is free
+    // Room for the reader to run a few blocks ahead, so that a slow block on
+    // either side does not hold up the other at once.
+    static constexpr std::size_t Slots = 4;
+    std::vector<std::int16_t> buffers_[Slots];
+    std::size_t filled_[Slots] = {};  // bytes of a full buffer; 0 while it is free
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
