@@ -4,7 +4,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace velmora {
@@ -43,6 +47,28 @@ inline std::int32_t Restore(std::int32_t y, std::int16_t remainder, float invers
 }
 
 inline constexpr std::size_t RemainderChunk = 4096;  // remainders per chunk
+
+// Bytes whose resize leaves the new ones as they are: the packing writes
+// every byte it adds, and a read fills every byte it asks for, so zeroing
+// them first would only cost a pass over memory.
+template <typename T>
+struct LeftAsTheyAre : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = LeftAsTheyAre<U>;
+    };
+    template <typename U>
+    void construct(U* at) noexcept(std::is_nothrow_default_constructible_v<U>)
+    {
+        ::new (static_cast<void*>(at)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* at, Args&&... args)
+    {
+        ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+    }
+};
+using JournalBytes = std::vector<unsigned char, LeftAsTheyAre<unsigned char>>;
 
 // Appends remainders to the journal in chunks of up to RemainderChunk: each
 // a header - the width in bits (0 to 8, or 16), the count of remainders
@@ -93,7 +119,7 @@ public:
 private:
     struct Packed {
         std::uint64_t At = 0;  // bytes of the journal
-        std::vector<unsigned char> Bytes;
+        JournalBytes Bytes;
     };
 
     void PackChunk(std::int16_t* remainders, std::size_t count);
@@ -106,10 +132,10 @@ private:
     std::atomic<std::uint64_t> written_ = 0;  // bytes of the journal
     std::vector<std::int16_t> pending_;
     std::size_t pendingCount_ = 0;
-    std::vector<unsigned char> out_;
+    JournalBytes out_;
     std::mutex readyMutex_;
     std::vector<Packed> ready_;                      // packed, not written yet
-    std::vector<std::vector<unsigned char>> spare_;  // written, to be filled again
+    std::vector<JournalBytes> spare_;  // written, to be filled again
     std::atomic<bool> failed_ = false;
 };
 
@@ -130,7 +156,7 @@ private:
     File& journal_;
     std::uint64_t next_;  // bytes of the journal: not read yet
     std::uint64_t end_;   // bytes of the journal
-    std::vector<unsigned char> in_;
+    JournalBytes in_;
     std::size_t inPos_ = 0;
     std::vector<std::int16_t> chunk_;
     std::size_t chunkPos_ = 0;
