@@ -20,9 +20,9 @@ enum class FadeDirection { In, Out };
 // Rewrite scales the samples in place (FadedSample, clamped); otherwise
 // lost gets what the scaling would take from each (its remainder against
 // the inverse).
-template <bool Rewrite, typename Sample>
-[[gnu::always_inline]] inline void ScalePercent(Sample* samples, std::size_t count, std::int32_t percent,
-                                                std::int16_t* lost)
+template <bool Rewrite, bool Clamp, typename Sample>
+[[gnu::always_inline]] inline void ScaleByPercent(Sample* samples, std::size_t count, std::int32_t percent,
+                                                  std::int16_t* lost)
 {
     constexpr bool eightBit = std::is_same_v<Sample, std::uint8_t>;
     constexpr std::int32_t centre = eightBit ? 128 : 0;
@@ -31,12 +31,25 @@ template <bool Rewrite, typename Sample>
     for (std::size_t i = 0; i < count; ++i) {
         const std::int32_t x = static_cast<std::int32_t>(samples[i]) - centre;
         const std::int32_t v = FadedSample(x, factor);
-        const std::int32_t y = eightBit ? Clamp8(v) : Clamp16(v);
+        const std::int32_t y = !Clamp ? v : eightBit ? Clamp8(v) : Clamp16(v);
         if constexpr (Rewrite)
             samples[i] = static_cast<Sample>(y + centre);
         else
             lost[i] = KeepRemainder(x, y, inverse);
     }
+}
+
+// Below 100 % a sample only comes nearer zero, and the clamping has
+// nothing to do (at 100 % it still takes -32768 or -128 to one above); the
+// steps of a short range may pass 100 % (Fade In) or 0 % (Fade Out).
+template <bool Rewrite, typename Sample>
+[[gnu::always_inline]] inline void ScalePercent(Sample* samples, std::size_t count, std::int32_t percent,
+                                                std::int16_t* lost)
+{
+    if (percent >= 0 && percent < 100)
+        ScaleByPercent<Rewrite, false>(samples, count, percent, lost);
+    else
+        ScaleByPercent<Rewrite, true>(samples, count, percent, lost);
 }
 
 VELMORA_VECTOR_CLONES void ScaleBlock(std::uint8_t* samples, std::size_t count, std::int32_t percent)
