@@ -32,7 +32,7 @@ namespace {
 // exact in single precision, which the vector units take four or eight at
 // a time.  Rewrite scales the samples in place; otherwise lost gets what
 // the scaling would take from each (its remainder against the inverse).
-template <bool Rewrite, typename Sample, typename Factor>
+template <bool Rewrite, bool Clamp, typename Sample, typename Factor>
 [[gnu::always_inline]] inline void ScaleBy(Sample* samples, std::size_t count, Factor factor, std::int16_t* lost)
 {
     constexpr bool eightBit = std::is_same_v<Sample, std::uint8_t>;
@@ -43,7 +43,7 @@ template <bool Rewrite, typename Sample, typename Factor>
     for (std::size_t i = 0; i < count; ++i) {
         const std::int32_t x = static_cast<std::int32_t>(samples[i]) - centre;
         const auto v = static_cast<Whole>(static_cast<Factor>(x) * factor);
-        const std::int32_t y = eightBit ? Clamp8(v) : Clamp16(v);
+        const std::int32_t y = !Clamp ? static_cast<std::int32_t>(v) : eightBit ? Clamp8(v) : Clamp16(v);
         if constexpr (Rewrite)
             samples[i] = static_cast<Sample>(y + centre);
         else
@@ -54,11 +54,14 @@ template <bool Rewrite, typename Sample, typename Factor>
 template <bool Rewrite, typename Sample>
 [[gnu::always_inline]] inline void ScaleSamples(Sample* samples, std::size_t count, float gain, std::int16_t* lost)
 {
+    // A gain below 1 only brings samples nearer zero: nothing to clamp.
     const double quarters = static_cast<double>(gain) * 4;
-    if (quarters == static_cast<std::int32_t>(quarters) && quarters >= 0 && quarters <= 64)
-        ScaleBy<Rewrite>(samples, count, gain, lost);
+    if (quarters == static_cast<std::int32_t>(quarters) && quarters >= 0 && quarters < 4)
+        ScaleBy<Rewrite, false>(samples, count, gain, lost);
+    else if (quarters == static_cast<std::int32_t>(quarters) && quarters >= 0 && quarters <= 64)
+        ScaleBy<Rewrite, true>(samples, count, gain, lost);
     else
-        ScaleBy<Rewrite>(samples, count, static_cast<double>(gain), lost);
+        ScaleBy<Rewrite, true>(samples, count, static_cast<double>(gain), lost);
 }
 
 VELMORA_VECTOR_CLONES void ScaleBlock(std::uint8_t* samples, std::size_t count, float gain)
