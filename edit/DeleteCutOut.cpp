@@ -216,6 +216,9 @@ EditEnd RunCutIntoNewFile(Document& doc, EditCommand command, const std::string&
     const std::string newPath = doc.WorkFile + ".new";
     RemoveFileIfExists(newPath);
     File fresh = File::Open(newPath, File::Mode::CreateNew);
+    // Blocks set aside in one go cost ext4 less than one at a time as the
+    // copy comes; where the file system cannot, the copy allocates them.
+    fresh.Reserve(total);
     ProgressMeter meter(processing);
     std::uint64_t done = 0;  // bytes of the new file
     bool written = static_cast<bool>(fresh);

@@ -160,6 +160,13 @@ std::uint64_t File::Size() const
     return static_cast<std::uint64_t>(info.st_size);
 }
 
+bool File::Reserve(std::uint64_t length)
+{
+    // fallocate itself, not posix_fallocate: where the file system cannot
+    // reserve, that would write the zeros instead.
+    return fd_ >= 0 && ::fallocate(fd_, 0, 0, static_cast<off_t>(length)) == 0;
+}
+
 bool File::Truncate(std::uint64_t length)
 {
     if (fd_ < 0)

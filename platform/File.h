@@ -61,6 +61,11 @@ public:
     // Sets the file's length in bytes.
     bool Truncate(std::uint64_t length);
 
+    // Sets aside the disk blocks of the first length bytes (the file is then
+    // at least that long), so that writing them allocates nothing more.
+    // Only a hint: false where the file system does not take it.
+    bool Reserve(std::uint64_t length);
+
     // Flushes the file's data to the disk.
     bool Sync();
 

@@ -219,6 +219,17 @@ TEST_F(FaultTest, ACutIntoANewFileCopesWithoutTradingNamesAndFailsCleanly)
     ASSERT_EQ(UndoEdit(doc, processing, reloading, dialogs), EditEnd::Done);
     EXPECT_TRUE(dialogs.Messages.empty());
 
+    // A file system that cannot set the new file's blocks aside: the copy
+    // allocates them as it goes.
+    doc.SelStart = 10;
+    doc.SelFinish = 12;
+    fault.Arm("fallocate", 1, EOPNOTSUPP, true);
+    ASSERT_EQ(RunEdit(doc, {EditCommand::CutOut}, processing, reloading, dialogs), EditEnd::Done);
+    EXPECT_TRUE(fault.Fired(1));
+    fault.Disarm();
+    EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), cut);
+    ASSERT_EQ(UndoEdit(doc, processing, reloading, dialogs), EditEnd::Done);
+
     // The copy failing part way leaves the working file as it was, and no
     // new file behind.
     doc.SelStart = 10;

@@ -5,7 +5,7 @@
 // Armed by the test through velmora_fault_arm(op, nth, error, sticky), or
 // for a child process through VELMORA_FAULT="op:nth:error[:sticky]": the
 // nth call (from 1) of op - pread, pwrite, ftruncate, fsync, close,
-// copy_file_range or renameat2 -
+// copy_file_range, renameat2 or fallocate -
 // fails with errno = error, and with sticky every later one too (a disk
 // that stays full).  copy_file_range counts the file it copies from;
 // renameat2 counts every call.
@@ -20,9 +20,9 @@
 
 namespace {
 
-enum Op { Pread, Pwrite, Ftruncate, Fsync, Close, CopyFileRange, Renameat2, OpCount };
+enum Op { Pread, Pwrite, Ftruncate, Fsync, Close, CopyFileRange, Renameat2, Fallocate, OpCount };
 constexpr const char* OpNames[OpCount] = {"pread", "pwrite", "ftruncate", "fsync", "close", "copy_file_range",
-                                          "renameat2"};
+                                          "renameat2", "fallocate"};
 
 struct Rule {
     std::atomic<int> Op{-1};
@@ -152,6 +152,12 @@ __attribute__((visibility("default"))) int renameat2(int fromFolder, const char*
 {
     static const auto next = Next<int (*)(int, const char*, int, const char*, unsigned int)>("renameat2");
     return ShouldFail(Renameat2, -1) ? -1 : next(fromFolder, from, toFolder, to, flags);
+}
+
+__attribute__((visibility("default"))) int fallocate(int fd, int mode, off_t offset, off_t length)
+{
+    static const auto next = Next<int (*)(int, int, off_t, off_t)>("fallocate");
+    return ShouldFail(Fallocate, fd) ? -1 : next(fd, mode, offset, length);
 }
 
 __attribute__((visibility("default"))) int close(int fd)
