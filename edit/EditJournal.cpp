@@ -242,6 +242,10 @@ void JournalCopier::Copy()
 {
     // Small chunks let the rewrite follow closely behind.
     constexpr std::uint64_t ChunkBytes = 4u << 20;
+    // The journal's blocks set aside in one go (a hint: ext4 then allocates
+    // nothing as the copy comes).
+    if (!pieces_.empty())
+        journal_.Reserve(pieces_.back().JournalOffset + pieces_.back().Length);
     bool copied = true;
     for (std::size_t i = 0; i < pieces_.size() && copied; ++i) {
         const JournalPiece& piece = pieces_[i];

@@ -99,6 +99,7 @@ SaveEnd CopyWorkFile(const Document& doc, const std::string& destination, Progre
     // one is copied, and the dirty pages of a long file never pile up
     // until the system throttles the copy.
     const std::uint64_t length = source.Size();
+    output.Reserve(length);  // blocks set aside in one go (a hint)
     ProgressMeter meter(bar);
     std::uint64_t sent = 0;  // bytes of the new file handed to the disk
     bool ok = CopyFileData(source, 0, output, 0, length, [&](std::uint64_t done) {

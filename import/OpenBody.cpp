@@ -137,8 +137,10 @@ OpenBodyResult CopyWaveSource(const std::string& sourceFile, const std::string& 
         return {};
     }
 
-    // A byte-for-byte copy, inside the kernel where it can be.
+    // A byte-for-byte copy, inside the kernel where it can be, into blocks
+    // set aside in one go.
     const std::uint64_t sourceSize = source.Size();
+    work.Reserve(sourceSize);
     ProgressMeter meter(decoding);
     if (!CopyFileData(source, 0, work, 0, sourceSize, [&](std::uint64_t done) { meter.Report(done, sourceSize); })) {
         dialogs.ShowMessage(work.LastError() != 0 ? "Cannot creat the temporary file." : "Cannot open the file.");
