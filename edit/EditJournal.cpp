@@ -17,8 +17,10 @@
 #include "platform/UserDialogs.h"
 
 #include <algorithm>
+#include <deque>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <type_traits>
 #include <vector>
@@ -177,34 +179,57 @@ bool PutBackRemainders(File& file, File& journal, const UndoStep& step, const Do
     const EditRange range{kept.FileOffset, kept.FileOffset + kept.Length,
                           static_cast<std::uint32_t>(kept.Length / static_cast<std::uint64_t>(doc.FrameSize))};
     RemainderReader remainders(journal, kept.JournalOffset, kept.JournalLength);
-    std::vector<std::int16_t> lost;
     const std::size_t samplesPerFrame = doc.Channels == 1 ? 1 : 2;
     const std::uint32_t fadeStep = range.Frames / 100;
     const bool fade = step.Edit.Command != EditCommand::Volume;
     const float volumeInverse = InverseOfScale(step.Edit.Gain);
-    // The samples are put back on the reading thread, as each block comes
-    // in, while this one writes; a block without its remainders stays as
-    // it is.
-    bool whole = true;
-    ReadAhead::Look restore = [&](std::uint64_t offset, std::int16_t* block, std::size_t bytes) {
-        const auto firstFrame = static_cast<std::uint32_t>(offset / static_cast<std::uint64_t>(doc.FrameSize));
-        WithSamples(doc.BitsPerSample == 8, block, bytes, [&](auto* samples, std::size_t count) {
-            lost.resize(count);
-            whole = whole && remainders.Next(lost.data(), count);
-            if (!whole)
-                return;
-            if (!fade) {
-                RestoreBlock(samples, count, lost.data(), volumeInverse);
-                return;
+    // The reading thread unpacks each block's remainders as the block comes
+    // in; this one puts the samples back and writes them, so that the two
+    // share the work.  Both see the blocks in the same order: a queue
+    // pairs them.  A block without its remainders stays as it is.
+    struct Unpacked {
+        std::vector<std::int16_t> Lost;
+        bool Whole = false;
+    };
+    std::mutex queueMutex;
+    std::deque<Unpacked> queue;
+    std::vector<std::vector<std::int16_t>> spare;
+    bool whole = true;  // this thread's
+    ReadAhead::Look unpack = [&](std::uint64_t, std::int16_t*, std::size_t bytes) {
+        Unpacked block;
+        {
+            std::lock_guard lock(queueMutex);
+            if (!spare.empty()) {
+                block.Lost = std::move(spare.back());
+                spare.pop_back();
             }
+        }
+        const std::size_t count = doc.BitsPerSample == 8 ? bytes : bytes / 2;
+        block.Lost.resize(count);
+        block.Whole = remainders.Next(block.Lost.data(), count);
+        std::lock_guard lock(queueMutex);
+        queue.push_back(std::move(block));
+    };
+    auto restore = [&](std::uint32_t firstFrame, auto* samples, std::size_t count) {
+        Unpacked block;
+        {
+            std::lock_guard lock(queueMutex);
+            block = std::move(queue.front());
+            queue.pop_front();
+        }
+        whole = whole && block.Whole && block.Lost.size() == count;
+        if (whole && !fade)
+            RestoreBlock(samples, count, block.Lost.data(), volumeInverse);
+        if (whole && fade)
             ForEachFadePiece(step.Edit.Command == EditCommand::FadeIn, fadeStep, samplesPerFrame, firstFrame, count,
                              [&](std::size_t start, std::size_t piece, std::int32_t percent) {
-                                 RestoreBlock(samples + start, piece, lost.data() + start, InverseOfPercent(percent));
+                                 RestoreBlock(samples + start, piece, block.Lost.data() + start,
+                                              InverseOfPercent(percent));
                              });
-        });
+        std::lock_guard lock(queueMutex);
+        spare.push_back(std::move(block.Lost));
     };
-    const bool rewritten = RewriteRangeInBlocks(
-        file, doc, range, [](std::uint32_t, auto*, std::size_t) {}, processing, nullptr, std::move(restore));
+    const bool rewritten = RewriteRangeInBlocks(file, doc, range, restore, processing, nullptr, std::move(unpack));
     return rewritten && whole;
 }
 
