@@ -9,6 +9,7 @@
 #include "platform/UserDialogs.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <type_traits>
 
 namespace velmora {
@@ -22,20 +23,30 @@ enum class FadeDirection { In, Out };
 // the inverse).
 template <bool Rewrite, bool Clamp, typename Sample>
 [[gnu::always_inline]] inline void ScaleByPercent(Sample* samples, std::size_t count, std::int32_t percent,
-                                                  std::int16_t* lost)
+                                                  std::int16_t* lost, std::int16_t* least, std::int16_t* most)
 {
     constexpr bool eightBit = std::is_same_v<Sample, std::uint8_t>;
     constexpr std::int32_t centre = eightBit ? 128 : 0;
     const auto factor = static_cast<float>(percent);
     const float inverse = InverseOfPercent(percent);
+    std::int16_t low = INT16_MAX;
+    std::int16_t high = INT16_MIN;
     for (std::size_t i = 0; i < count; ++i) {
         const std::int32_t x = static_cast<std::int32_t>(samples[i]) - centre;
         const std::int32_t v = FadedSample(x, factor);
         const std::int32_t y = !Clamp ? v : eightBit ? Clamp8(v) : Clamp16(v);
-        if constexpr (Rewrite)
+        if constexpr (Rewrite) {
             samples[i] = static_cast<Sample>(y + centre);
-        else
-            lost[i] = KeepRemainder(x, y, inverse);
+        } else {
+            const std::int16_t r = KeepRemainder(x, y, inverse);
+            lost[i] = r;
+            low = r < low ? r : low;
+            high = r > high ? r : high;
+        }
+    }
+    if constexpr (!Rewrite) {
+        *least = low;
+        *most = high;
     }
 }
 
@@ -44,12 +55,13 @@ template <bool Rewrite, bool Clamp, typename Sample>
 // steps of a short range may pass 100 % (Fade In) or 0 % (Fade Out).
 template <bool Rewrite, typename Sample>
 [[gnu::always_inline]] inline void ScalePercent(Sample* samples, std::size_t count, std::int32_t percent,
-                                                std::int16_t* lost)
+                                                std::int16_t* lost, std::int16_t* least = nullptr,
+                                                std::int16_t* most = nullptr)
 {
     if (percent >= 0 && percent < 100)
-        ScaleByPercent<Rewrite, false>(samples, count, percent, lost);
+        ScaleByPercent<Rewrite, false>(samples, count, percent, lost, least, most);
     else
-        ScaleByPercent<Rewrite, true>(samples, count, percent, lost);
+        ScaleByPercent<Rewrite, true>(samples, count, percent, lost, least, most);
 }
 
 VELMORA_VECTOR_CLONES void ScaleBlock(std::uint8_t* samples, std::size_t count, std::int32_t percent)
@@ -63,15 +75,15 @@ VELMORA_VECTOR_CLONES void ScaleBlock(std::int16_t* samples, std::size_t count, 
 }
 
 VELMORA_VECTOR_CLONES void RemaindersOf(std::uint8_t* samples, std::size_t count, std::int32_t percent,
-                                        std::int16_t* lost)
+                                        std::int16_t* lost, std::int16_t& least, std::int16_t& most)
 {
-    ScalePercent<false>(samples, count, percent, lost);
+    ScalePercent<false>(samples, count, percent, lost, &least, &most);
 }
 
 VELMORA_VECTOR_CLONES void RemaindersOf(std::int16_t* samples, std::size_t count, std::int32_t percent,
-                                        std::int16_t* lost)
+                                        std::int16_t* lost, std::int16_t& least, std::int16_t& most)
 {
-    ScalePercent<false>(samples, count, percent, lost);
+    ScalePercent<false>(samples, count, percent, lost, &least, &most);
 }
 
 EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
@@ -96,8 +108,9 @@ EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
                     ForEachFadePiece(fadeIn, step, samplesPerFrame, firstFrame, count,
                                      [&](std::size_t start, std::size_t piece, std::int32_t percent) {
                                          remainders->Keep(piece, [&](std::size_t at, std::size_t part,
-                                                                     std::int16_t* lost) {
-                                             RemaindersOf(samples + start + at, part, percent, lost);
+                                                                     std::int16_t* lost, std::int16_t& least,
+                                                                     std::int16_t& most) {
+                                             RemaindersOf(samples + start + at, part, percent, lost, least, most);
                                          });
                                      });
                 });

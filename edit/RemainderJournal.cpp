@@ -206,21 +206,37 @@ std::int16_t* RemainderWriter::Room(std::size_t count)
 
 void RemainderWriter::Take(std::size_t count)
 {
-    pendingCount_ += count;
-    std::size_t done = 0;
-    for (; pendingCount_ - done >= RemainderChunk; done += RemainderChunk)
-        PackChunk(pending_.data() + done, RemainderChunk);
-    if (done > 0) {
-        std::copy(pending_.data() + done, pending_.data() + pendingCount_, pending_.data());
-        pendingCount_ -= done;
+    // Handed over in any lengths: cut at the chunks' ends, and what follows
+    // a packed chunk moves to the front.
+    const std::size_t base = pendingCount_;
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t part = std::min(count - done, RemainderChunk - pendingCount_);
+        std::int16_t* values = pending_.data() + pendingCount_;
+        if (values != pending_.data() + base + done)
+            std::copy_n(pending_.data() + base + done, part, values);
+        std::int16_t least = 0;
+        std::int16_t most = 0;
+        Spread(values, part, least, most);
+        TakeSpread(part, least, most);
+        done += part;
     }
 }
 
-void RemainderWriter::PackChunk(std::int16_t* remainders, std::size_t count)
+void RemainderWriter::TakeSpread(std::size_t count, std::int16_t least, std::int16_t most)
 {
-    std::int16_t least = 0;
-    std::int16_t most = 0;
-    Spread(remainders, count, least, most);
+    if (count == 0)
+        return;
+    pendingLeast_ = pendingCount_ == 0 ? least : std::min(pendingLeast_, least);
+    pendingMost_ = pendingCount_ == 0 ? most : std::max(pendingMost_, most);
+    pendingCount_ += count;
+    if (pendingCount_ == RemainderChunk) {
+        PackChunk(pending_.data(), RemainderChunk, pendingLeast_, pendingMost_);
+        pendingCount_ = 0;
+    }
+}
+
+void RemainderWriter::PackChunk(std::int16_t* remainders, std::size_t count, std::int16_t least, std::int16_t most)
+{
     const unsigned width = WidthFor(static_cast<std::uint32_t>(most - least));
     // The padding packs as zeros.
     std::fill(remainders + count, remainders + Padded(count), least);
@@ -292,7 +308,7 @@ bool RemainderWriter::Finish()
 {
     if (pendingCount_ > 0) {
         Room(0);  // the padding
-        PackChunk(pending_.data(), pendingCount_);
+        PackChunk(pending_.data(), pendingCount_, pendingLeast_, pendingMost_);
         pendingCount_ = 0;
     }
     Flush();

@@ -92,15 +92,22 @@ public:
     std::int16_t* Room(std::size_t count);
     void Take(std::size_t count);
 
-    // The remainders of count samples, a chunk at a time:
-    // fill(offset, part, lost) puts those of samples offset... into lost.
+    // The remainders of count samples, in parts that never cross a chunk's
+    // end: fill(offset, part, lost, least, most) puts those of samples
+    // offset... into lost and the least and the most of them into least
+    // and most (worked out as they are made, which spares the packing a
+    // pass over them).
     template <typename Fill>
     void Keep(std::size_t count, Fill fill)
     {
-        for (std::size_t done = 0; done < count; done += RemainderChunk) {
-            const std::size_t part = count - done < RemainderChunk ? count - done : RemainderChunk;
-            fill(done, part, Room(part));
-            Take(part);
+        for (std::size_t done = 0; done < count;) {
+            const std::size_t room = RemainderChunk - pendingCount_;
+            const std::size_t part = count - done < room ? count - done : room;
+            std::int16_t least = 0;
+            std::int16_t most = 0;
+            fill(done, part, Room(part), least, most);
+            TakeSpread(part, least, most);
+            done += part;
         }
     }
 
@@ -122,7 +129,10 @@ private:
         JournalBytes Bytes;
     };
 
-    void PackChunk(std::int16_t* remainders, std::size_t count);
+    // Takes count remainders of the chunk begun in pending_, which lie
+    // between least and most.
+    void TakeSpread(std::size_t count, std::int16_t least, std::int16_t most);
+    void PackChunk(std::int16_t* remainders, std::size_t count, std::int16_t least, std::int16_t most);
     void Flush();
     void Write(std::vector<Packed>& packed);
 
@@ -131,7 +141,9 @@ private:
     std::uint64_t packed_ = 0;  // bytes of the journal handed to be written
     std::atomic<std::uint64_t> written_ = 0;  // bytes of the journal
     std::vector<std::int16_t> pending_;
-    std::size_t pendingCount_ = 0;
+    std::size_t pendingCount_ = 0;  // less than a chunk between calls
+    std::int16_t pendingLeast_ = 0;
+    std::int16_t pendingMost_ = 0;
     JournalBytes out_;
     std::mutex readyMutex_;
     std::vector<Packed> ready_;                      // packed, not written yet

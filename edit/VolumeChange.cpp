@@ -9,6 +9,7 @@
 #include "platform/UserDialogs.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <type_traits>
 
@@ -33,35 +34,47 @@ namespace {
 // a time.  Rewrite scales the samples in place; otherwise lost gets what
 // the scaling would take from each (its remainder against the inverse).
 template <bool Rewrite, bool Clamp, typename Sample, typename Factor>
-[[gnu::always_inline]] inline void ScaleBy(Sample* samples, std::size_t count, Factor factor, std::int16_t* lost)
+[[gnu::always_inline]] inline void ScaleBy(Sample* samples, std::size_t count, Factor factor, std::int16_t* lost,
+                                           std::int16_t* least, std::int16_t* most)
 {
     constexpr bool eightBit = std::is_same_v<Sample, std::uint8_t>;
     constexpr std::int32_t centre = eightBit ? 128 : 0;
     // Single precision stays in 32 bits, where the vector units convert.
     using Whole = std::conditional_t<std::is_same_v<Factor, float>, std::int32_t, std::int64_t>;
     const float inverse = InverseOfScale(factor);
+    std::int16_t low = INT16_MAX;
+    std::int16_t high = INT16_MIN;
     for (std::size_t i = 0; i < count; ++i) {
         const std::int32_t x = static_cast<std::int32_t>(samples[i]) - centre;
         const auto v = static_cast<Whole>(static_cast<Factor>(x) * factor);
         const std::int32_t y = !Clamp ? static_cast<std::int32_t>(v) : eightBit ? Clamp8(v) : Clamp16(v);
-        if constexpr (Rewrite)
+        if constexpr (Rewrite) {
             samples[i] = static_cast<Sample>(y + centre);
-        else
-            lost[i] = KeepRemainder(x, y, inverse);
+        } else {
+            const std::int16_t r = KeepRemainder(x, y, inverse);
+            lost[i] = r;
+            low = r < low ? r : low;
+            high = r > high ? r : high;
+        }
+    }
+    if constexpr (!Rewrite) {
+        *least = low;
+        *most = high;
     }
 }
 
 template <bool Rewrite, typename Sample>
-[[gnu::always_inline]] inline void ScaleSamples(Sample* samples, std::size_t count, float gain, std::int16_t* lost)
+[[gnu::always_inline]] inline void ScaleSamples(Sample* samples, std::size_t count, float gain, std::int16_t* lost,
+                                                std::int16_t* least = nullptr, std::int16_t* most = nullptr)
 {
     // A gain below 1 only brings samples nearer zero: nothing to clamp.
     const double quarters = static_cast<double>(gain) * 4;
     if (quarters == static_cast<std::int32_t>(quarters) && quarters >= 0 && quarters < 4)
-        ScaleBy<Rewrite, false>(samples, count, gain, lost);
+        ScaleBy<Rewrite, false>(samples, count, gain, lost, least, most);
     else if (quarters == static_cast<std::int32_t>(quarters) && quarters >= 0 && quarters <= 64)
-        ScaleBy<Rewrite, true>(samples, count, gain, lost);
+        ScaleBy<Rewrite, true>(samples, count, gain, lost, least, most);
     else
-        ScaleBy<Rewrite, true>(samples, count, static_cast<double>(gain), lost);
+        ScaleBy<Rewrite, true>(samples, count, static_cast<double>(gain), lost, least, most);
 }
 
 VELMORA_VECTOR_CLONES void ScaleBlock(std::uint8_t* samples, std::size_t count, float gain)
@@ -74,14 +87,16 @@ VELMORA_VECTOR_CLONES void ScaleBlock(std::int16_t* samples, std::size_t count, 
     ScaleSamples<true>(samples, count, gain, nullptr);
 }
 
-VELMORA_VECTOR_CLONES void RemaindersOf(std::uint8_t* samples, std::size_t count, float gain, std::int16_t* lost)
+VELMORA_VECTOR_CLONES void RemaindersOf(std::uint8_t* samples, std::size_t count, float gain, std::int16_t* lost,
+                                        std::int16_t& least, std::int16_t& most)
 {
-    ScaleSamples<false>(samples, count, gain, lost);
+    ScaleSamples<false>(samples, count, gain, lost, &least, &most);
 }
 
-VELMORA_VECTOR_CLONES void RemaindersOf(std::int16_t* samples, std::size_t count, float gain, std::int16_t* lost)
+VELMORA_VECTOR_CLONES void RemaindersOf(std::int16_t* samples, std::size_t count, float gain, std::int16_t* lost,
+                                        std::int16_t& least, std::int16_t& most)
 {
-    ScaleSamples<false>(samples, count, gain, lost);
+    ScaleSamples<false>(samples, count, gain, lost, &least, &most);
 }
 
 } // namespace
@@ -108,8 +123,9 @@ EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing
         if (remainders != nullptr) {
             keep = [&doc, gain, remainders](std::uint64_t, std::int16_t* block, std::size_t bytes) {
                 WithSamples(doc.BitsPerSample == 8, block, bytes, [&](auto* samples, std::size_t count) {
-                    remainders->Keep(count, [&](std::size_t offset, std::size_t part, std::int16_t* lost) {
-                        RemaindersOf(samples + offset, part, gain, lost);
+                    remainders->Keep(count, [&](std::size_t offset, std::size_t part, std::int16_t* lost,
+                                                std::int16_t& least, std::int16_t& most) {
+                        RemaindersOf(samples + offset, part, gain, lost, least, most);
                     });
                 });
             };
