@@ -20,7 +20,7 @@ enum class FadeDirection { In, Out };
 
 // Rewrite scales the samples in place (FadedSample, clamped); otherwise
 // lost gets what the scaling would take from each (its remainder against
-// the inverse).
+// the inverse), and least and most the least and the most of those.
 template <bool Rewrite, bool Clamp, typename Sample>
 [[gnu::always_inline]] inline void ScaleByPercent(Sample* samples, std::size_t count, std::int32_t percent,
                                                   std::int16_t* lost, std::int16_t* least, std::int16_t* most)

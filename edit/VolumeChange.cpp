@@ -8,10 +8,10 @@
 #include "document/ColumnPeakScan.h"
 #include "platform/UserDialogs.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 namespace velmora {
 
@@ -32,7 +32,8 @@ namespace {
 // faster: a whole number of quarters times a sample needs at most 23 bits,
 // exact in single precision, which the vector units take four or eight at
 // a time.  Rewrite scales the samples in place; otherwise lost gets what
-// the scaling would take from each (its remainder against the inverse).
+// the scaling would take from each (its remainder against the inverse),
+// and least and most the least and the most of those.
 template <bool Rewrite, bool Clamp, typename Sample, typename Factor>
 [[gnu::always_inline]] inline void ScaleBy(Sample* samples, std::size_t count, Factor factor, std::int16_t* lost,
                                            std::int16_t* least, std::int16_t* most)
