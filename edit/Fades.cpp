@@ -3,6 +3,7 @@
 #include "EditRange.h"
 #include "RemainderJournal.h"
 #include "SampleRewrite.h"
+#include "ScaleLoop.h"
 #include "VectorClones.h"
 
 #include "document/ColumnPeakScan.h"
@@ -18,36 +19,21 @@ namespace {
 
 enum class FadeDirection { In, Out };
 
-// Rewrite scales the samples in place (FadedSample, clamped); otherwise
-// lost gets what the scaling would take from each (its remainder against
-// the inverse), and least and most the least and the most of those.
+// The samples scaled by percent (FadedSample, clamped), or their
+// remainders (ScaleOrKeep).
 template <bool Rewrite, bool Clamp, typename Sample>
 [[gnu::always_inline]] inline void ScaleByPercent(Sample* samples, std::size_t count, std::int32_t percent,
                                                   std::int16_t* lost, std::int16_t* least, std::int16_t* most)
 {
     constexpr bool eightBit = std::is_same_v<Sample, std::uint8_t>;
-    constexpr std::int32_t centre = eightBit ? 128 : 0;
     const auto factor = static_cast<float>(percent);
-    const float inverse = InverseOfPercent(percent);
-    std::int16_t low = INT16_MAX;
-    std::int16_t high = INT16_MIN;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::int32_t x = static_cast<std::int32_t>(samples[i]) - centre;
-        const std::int32_t v = FadedSample(x, factor);
-        const std::int32_t y = !Clamp ? v : eightBit ? Clamp8(v) : Clamp16(v);
-        if constexpr (Rewrite) {
-            samples[i] = static_cast<Sample>(y + centre);
-        } else {
-            const std::int16_t r = KeepRemainder(x, y, inverse);
-            lost[i] = r;
-            low = r < low ? r : low;
-            high = r > high ? r : high;
-        }
-    }
-    if constexpr (!Rewrite) {
-        *least = low;
-        *most = high;
-    }
+    ScaleOrKeep<Rewrite>(
+        samples, count,
+        [factor](std::int32_t x) {
+            const std::int32_t v = FadedSample(x, factor);
+            return !Clamp ? v : eightBit ? Clamp8(v) : Clamp16(v);
+        },
+        InverseOfPercent(percent), lost, least, most);
 }
 
 // Below 100 % a sample only comes nearer zero, and the clamping has

@@ -3,6 +3,7 @@
 #include "EditRange.h"
 #include "RemainderJournal.h"
 #include "SampleRewrite.h"
+#include "ScaleLoop.h"
 #include "VectorClones.h"
 
 #include "document/ColumnPeakScan.h"
@@ -31,37 +32,22 @@ namespace {
 // product an exact quarter, so single precision gives the very same values,
 // faster: a whole number of quarters times a sample needs at most 23 bits,
 // exact in single precision, which the vector units take four or eight at
-// a time.  Rewrite scales the samples in place; otherwise lost gets what
-// the scaling would take from each (its remainder against the inverse),
-// and least and most the least and the most of those.
+// a time.  Rewrite scales the samples in place; otherwise their remainders
+// are kept (ScaleOrKeep).
 template <bool Rewrite, bool Clamp, typename Sample, typename Factor>
 [[gnu::always_inline]] inline void ScaleBy(Sample* samples, std::size_t count, Factor factor, std::int16_t* lost,
                                            std::int16_t* least, std::int16_t* most)
 {
     constexpr bool eightBit = std::is_same_v<Sample, std::uint8_t>;
-    constexpr std::int32_t centre = eightBit ? 128 : 0;
     // Single precision stays in 32 bits, where the vector units convert.
     using Whole = std::conditional_t<std::is_same_v<Factor, float>, std::int32_t, std::int64_t>;
-    const float inverse = InverseOfScale(factor);
-    std::int16_t low = INT16_MAX;
-    std::int16_t high = INT16_MIN;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::int32_t x = static_cast<std::int32_t>(samples[i]) - centre;
-        const auto v = static_cast<Whole>(static_cast<Factor>(x) * factor);
-        const std::int32_t y = !Clamp ? static_cast<std::int32_t>(v) : eightBit ? Clamp8(v) : Clamp16(v);
-        if constexpr (Rewrite) {
-            samples[i] = static_cast<Sample>(y + centre);
-        } else {
-            const std::int16_t r = KeepRemainder(x, y, inverse);
-            lost[i] = r;
-            low = r < low ? r : low;
-            high = r > high ? r : high;
-        }
-    }
-    if constexpr (!Rewrite) {
-        *least = low;
-        *most = high;
-    }
+    ScaleOrKeep<Rewrite>(
+        samples, count,
+        [factor](std::int32_t x) {
+            const auto v = static_cast<Whole>(static_cast<Factor>(x) * factor);
+            return !Clamp ? static_cast<std::int32_t>(v) : eightBit ? Clamp8(v) : Clamp16(v);
+        },
+        InverseOfScale(factor), lost, least, most);
 }
 
 template <bool Rewrite, typename Sample>

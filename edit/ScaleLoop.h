@@ -1,0 +1,43 @@
+#pragma once
+
+#include "RemainderJournal.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+
+namespace velmora {
+
+// The one loop of Volume and the fades over count samples as the file
+// holds them (8-bit around 128, 16-bit signed): scale(x) gives each centred
+// sample's new value, already clamped.  Rewrite writes the new values back;
+// otherwise lost gets what the scaling would take from each (its remainder
+// against inverse), and least and most the least and the most of those, so
+// that the journal needs no pass of its own to find them.  Inlined, so that
+// the vector units take the whole loop.
+template <bool Rewrite, typename Sample, typename Scale>
+[[gnu::always_inline]] inline void ScaleOrKeep(Sample* samples, std::size_t count, Scale scale, float inverse,
+                                               std::int16_t* lost, std::int16_t* least, std::int16_t* most)
+{
+    constexpr std::int32_t centre = std::is_same_v<Sample, std::uint8_t> ? 128 : 0;
+    std::int16_t low = INT16_MAX;
+    std::int16_t high = INT16_MIN;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::int32_t x = static_cast<std::int32_t>(samples[i]) - centre;
+        const std::int32_t y = scale(x);
+        if constexpr (Rewrite) {
+            samples[i] = static_cast<Sample>(y + centre);
+        } else {
+            const std::int16_t r = KeepRemainder(x, y, inverse);
+            lost[i] = r;
+            low = r < low ? r : low;
+            high = r > high ? r : high;
+        }
+    }
+    if constexpr (!Rewrite) {
+        *least = low;
+        *most = high;
+    }
+}
+
+} // namespace velmora
