@@ -1,7 +1,10 @@
 #include "SignalCleanup.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace velmora::SignalCleanup {
@@ -20,6 +23,34 @@ struct Slot {
 Slot g_slots[Slots];
 
 static_assert(std::atomic<bool>::is_always_lock_free, "safe in a signal handler");
+
+// Unlinks every entry of a folder (the private folder holds files only:
+// the journal's set-aside files among them, which nobody registers).  Only
+// system calls, so safe in a signal handler.  Entries unlinked while the
+// folder is read may hide others, so it is read again until it is empty.
+void EmptyFolder(const char* folder)
+{
+    const int fd = ::open(folder, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    alignas(dirent64) char buffer[4096];
+    for (int pass = 0; pass < 8; ++pass) {
+        bool removed = false;
+        ::lseek(fd, 0, SEEK_SET);
+        for (ssize_t got; (got = ::getdents64(fd, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < got;) {
+                const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+                at += entry->d_reclen;
+                const char* name = entry->d_name;
+                if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0 && ::unlinkat(fd, name, 0) == 0)
+                    removed = true;
+            }
+        }
+        if (!removed)
+            break;
+    }
+    ::close(fd);
+}
 
 } // namespace
 
@@ -46,13 +77,17 @@ void Unregister(int slot)
 
 void RemoveRegisteredNow()
 {
-    // unlink takes files; rmdir then takes the folders they emptied.
+    // unlink takes files; rmdir then takes the folders, emptied first of
+    // what else they hold.
     for (Slot& slot : g_slots)
         if (slot.InUse.load())
             ::unlink(slot.Path);
-    for (Slot& slot : g_slots)
-        if (slot.InUse.load())
-            ::rmdir(slot.Path);
+    for (Slot& slot : g_slots) {
+        if (!slot.InUse.load() || ::rmdir(slot.Path) == 0 || (errno != ENOTEMPTY && errno != EEXIST))
+            continue;
+        EmptyFolder(slot.Path);
+        ::rmdir(slot.Path);
+    }
 }
 
 } // namespace velmora::SignalCleanup

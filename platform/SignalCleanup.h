@@ -10,8 +10,8 @@ namespace velmora {
 // thread; RemoveRegisteredNow may run in a signal handler.
 namespace SignalCleanup {
 
-// Adds path (a file, or an empty folder once its files are gone); returns
-// its slot, or -1 when every slot is taken or the path is too long.
+// Adds path (a file, or a folder of files, which goes with all of them);
+// returns its slot, or -1 when every slot is taken or the path is too long.
 int Register(const std::string& path);
 void Unregister(int slot);
 

@@ -338,7 +338,12 @@ TEST_F(CliTest, AStopBySignalDuringASaveLeavesNothingBehind)
             const std::vector<unsigned char> old(5000, 'o');
             test::WriteWholeFile(destination, old);
             const std::string temporary = dir / ("~" + std::string(name) + ".tmp");
-            const int pid = test::StartProcess({VELMORA_CLI_PATH, input, "--save", destination}, {{"TMPDIR", tmp.Path()}});
+            // With SIGTERM, after a Delete that set the whole old working
+            // file aside for Undo.
+            std::vector<std::string> run{VELMORA_CLI_PATH, input, "--save", destination};
+            if (signal == SIGTERM)
+                run.insert(run.begin() + 2, {"--markers", "0:300", "--delete"});
+            const int pid = test::StartProcess(run, {{"TMPDIR", tmp.Path()}});
             for (int waited = 0; waited < 10000 && !std::filesystem::exists(temporary); waited += 5)
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             ASSERT_TRUE(std::filesystem::exists(temporary)) << name;
