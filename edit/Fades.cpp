@@ -33,7 +33,7 @@ template <bool Rewrite, bool Clamp, typename Sample>
             const std::int32_t v = FadedSample(x, factor);
             return !Clamp ? v : eightBit ? Clamp8(v) : Clamp16(v);
         },
-        InverseOfPercent(percent), lost, least, most);
+        UnscaleBy(InverseOfPercent(percent)), lost, least, most);
 }
 
 // Below 100 % a sample only comes nearer zero, and the clamping has

@@ -11,12 +11,13 @@ namespace velmora {
 // The one loop of Volume and the fades over count samples as the file
 // holds them (8-bit around 128, 16-bit signed): scale(x) gives each centred
 // sample's new value, already clamped.  Rewrite writes the new values back;
-// otherwise lost gets what the scaling would take from each (its remainder
-// against inverse), and least and most the least and the most of those, so
-// that the journal needs no pass of its own to find them.  Inlined, so that
-// the vector units take the whole loop.
-template <bool Rewrite, typename Sample, typename Scale>
-[[gnu::always_inline]] inline void ScaleOrKeep(Sample* samples, std::size_t count, Scale scale, float inverse,
+// otherwise lost gets what the scaling would take from each - its
+// remainder against estimate(y), which must equal Unscale(y, inverse) as
+// Undo computes it - and least and most the least and the most of those,
+// so that the journal needs no pass of its own to find them.  Inlined, so
+// that the vector units take the whole loop.
+template <bool Rewrite, typename Sample, typename Scale, typename Estimate>
+[[gnu::always_inline]] inline void ScaleOrKeep(Sample* samples, std::size_t count, Scale scale, Estimate estimate,
                                                std::int16_t* lost, std::int16_t* least, std::int16_t* most)
 {
     constexpr std::int32_t centre = std::is_same_v<Sample, std::uint8_t> ? 128 : 0;
@@ -28,7 +29,7 @@ template <bool Rewrite, typename Sample, typename Scale>
         if constexpr (Rewrite) {
             samples[i] = static_cast<Sample>(y + centre);
         } else {
-            const std::int16_t r = KeepRemainder(x, y, inverse);
+            const auto r = static_cast<std::int16_t>(x - estimate(y));
             lost[i] = r;
             low = r < low ? r : low;
             high = r > high ? r : high;
@@ -38,6 +39,16 @@ template <bool Rewrite, typename Sample, typename Scale>
         *least = low;
         *most = high;
     }
+}
+
+} // namespace velmora
+
+namespace velmora {
+
+// The estimate Undo makes of x from y (RemainderJournal.h).
+inline auto UnscaleBy(float inverse)
+{
+    return [inverse](std::int32_t y) { return Unscale(y, inverse); };
 }
 
 } // namespace velmora
