@@ -17,10 +17,10 @@ namespace velmora {
 // clamped.  To take that back Undo does not need x byte for byte: with y
 // still in the file, the remainder r = x - Unscale(y, 1 / q) is enough, and
 // it spans a handful of values where a sample spans 65536.  Remainders are
-// 16-bit and wrap (KeepRemainder, Restore), so that x comes back exactly
-// whatever the estimate; a poor estimate costs room in the journal, never
-// exactness.  Both sides go through these functions, so that they agree to
-// the bit.
+// 16-bit and wrap (ScaleOrKeep in ScaleLoop.h, Restore), so that x comes
+// back exactly whatever the estimate; a poor estimate costs room in the
+// journal, never exactness.  Both sides estimate through Unscale (or the
+// same values exactly), so that they agree to the bit.
 
 // 1 / scale as the remainders use it; 0 for a scale of 0 (or one so small
 // that the estimate would leave 32 bits).
@@ -35,12 +35,8 @@ inline std::int32_t Unscale(std::int32_t y, float inverse)
     return static_cast<std::int32_t>(static_cast<float>(y) * inverse);
 }
 
-// What scaling x to y lost, and x again from y and that (x, y centred:
+// x again from y and what scaling x to y lost (x, y centred:
 // -32768..32767 or -128..127).
-inline std::int16_t KeepRemainder(std::int32_t x, std::int32_t y, float inverse)
-{
-    return static_cast<std::int16_t>(x - Unscale(y, inverse));
-}
 inline std::int32_t Restore(std::int32_t y, std::int16_t remainder, float inverse)
 {
     return static_cast<std::int16_t>(Unscale(y, inverse) + remainder);

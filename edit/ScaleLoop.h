@@ -41,10 +41,6 @@ template <bool Rewrite, typename Sample, typename Scale, typename Estimate>
     }
 }
 
-} // namespace velmora
-
-namespace velmora {
-
 // The estimate Undo makes of x from y (RemainderJournal.h).
 inline auto UnscaleBy(float inverse)
 {
