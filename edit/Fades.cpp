@@ -19,15 +19,15 @@ namespace {
 
 enum class FadeDirection { In, Out };
 
-// The samples scaled by percent (FadedSample, clamped), or their
-// remainders (ScaleOrKeep).
-template <bool Rewrite, bool Clamp, typename Sample>
+// The samples scaled by percent (FadedSample, clamped), and with Keep
+// their remainders (ScaleInPlace).
+template <bool Keep, bool Clamp, typename Sample>
 [[gnu::always_inline]] inline void ScaleByPercent(Sample* samples, std::size_t count, std::int32_t percent,
                                                   std::int16_t* lost, std::int16_t* least, std::int16_t* most)
 {
     constexpr bool eightBit = std::is_same_v<Sample, std::uint8_t>;
     const auto factor = static_cast<float>(percent);
-    ScaleOrKeep<Rewrite>(
+    ScaleInPlace<Keep>(
         samples, count,
         [factor](std::int32_t x) {
             const std::int32_t v = FadedSample(x, factor);
@@ -39,37 +39,37 @@ template <bool Rewrite, bool Clamp, typename Sample>
 // Below 100 % a sample only comes nearer zero, and the clamping has
 // nothing to do (at 100 % it still takes -32768 or -128 to one above); the
 // steps of a short range may pass 100 % (Fade In) or 0 % (Fade Out).
-template <bool Rewrite, typename Sample>
+template <bool Keep, typename Sample>
 [[gnu::always_inline]] inline void ScalePercent(Sample* samples, std::size_t count, std::int32_t percent,
                                                 std::int16_t* lost, std::int16_t* least = nullptr,
                                                 std::int16_t* most = nullptr)
 {
     if (percent >= 0 && percent < 100)
-        ScaleByPercent<Rewrite, false>(samples, count, percent, lost, least, most);
+        ScaleByPercent<Keep, false>(samples, count, percent, lost, least, most);
     else
-        ScaleByPercent<Rewrite, true>(samples, count, percent, lost, least, most);
+        ScaleByPercent<Keep, true>(samples, count, percent, lost, least, most);
 }
 
 VELMORA_VECTOR_CLONES void ScaleBlock(std::uint8_t* samples, std::size_t count, std::int32_t percent)
 {
-    ScalePercent<true>(samples, count, percent, nullptr);
+    ScalePercent<false>(samples, count, percent, nullptr);
 }
 
 VELMORA_VECTOR_CLONES void ScaleBlock(std::int16_t* samples, std::size_t count, std::int32_t percent)
 {
-    ScalePercent<true>(samples, count, percent, nullptr);
+    ScalePercent<false>(samples, count, percent, nullptr);
 }
 
-VELMORA_VECTOR_CLONES void RemaindersOf(std::uint8_t* samples, std::size_t count, std::int32_t percent,
+VELMORA_VECTOR_CLONES void ScaleAndKeep(std::uint8_t* samples, std::size_t count, std::int32_t percent,
                                         std::int16_t* lost, std::int16_t& least, std::int16_t& most)
 {
-    ScalePercent<false>(samples, count, percent, lost, &least, &most);
+    ScalePercent<true>(samples, count, percent, lost, &least, &most);
 }
 
-VELMORA_VECTOR_CLONES void RemaindersOf(std::int16_t* samples, std::size_t count, std::int32_t percent,
+VELMORA_VECTOR_CLONES void ScaleAndKeep(std::int16_t* samples, std::size_t count, std::int32_t percent,
                                         std::int16_t* lost, std::int16_t& least, std::int16_t& most)
 {
-    ScalePercent<false>(samples, count, percent, lost, &least, &most);
+    ScalePercent<true>(samples, count, percent, lost, &least, &most);
 }
 
 EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
@@ -84,38 +84,43 @@ EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
     if (step > 0) {
         const std::size_t samplesPerFrame = doc.Channels == 1 ? 1 : 2;
         const bool fadeIn = direction == FadeDirection::In;
-        // The remainders are kept on the reading thread, from the samples
-        // as they were read, while this one scales and writes.
-        ReadAhead::Look keep;
+        // Each block is cut where the percentage steps, and every piece is
+        // scaled by one percentage.  When the edit is kept for Undo, the
+        // reading thread scales the samples as it reads them, keeping and
+        // packing their remainders in the same pass, and this one writes the
+        // packed remainders to the journal between the blocks it writes:
+        // the two threads then share the work about evenly.
+        auto scaleBlock = [&](std::uint32_t firstFrame, auto* samples, std::size_t count) {
+            ForEachFadePiece(fadeIn, step, samplesPerFrame, firstFrame, count,
+                             [&](std::size_t start, std::size_t piece, std::int32_t percent) {
+                                 if (remainders == nullptr) {
+                                     ScaleBlock(samples + start, piece, percent);
+                                     return;
+                                 }
+                                 remainders->Keep(piece, [&](std::size_t at, std::size_t part, std::int16_t* lost,
+                                                             std::int16_t& least, std::int16_t& most) {
+                                     ScaleAndKeep(samples + start + at, part, percent, lost, least, most);
+                                 });
+                             });
+        };
+        ReadAhead::Look scaleAsRead;
         if (remainders != nullptr) {
-            keep = [&](std::uint64_t offset, std::int16_t* block, std::size_t bytes) {
+            scaleAsRead = [&](std::uint64_t offset, std::int16_t* block, std::size_t bytes) {
                 const auto firstFrame = static_cast<std::uint32_t>(offset / static_cast<std::uint64_t>(doc.FrameSize));
-                WithSamples(doc.BitsPerSample == 8, block, bytes, [&](auto* samples, std::size_t count) {
-                    ForEachFadePiece(fadeIn, step, samplesPerFrame, firstFrame, count,
-                                     [&](std::size_t start, std::size_t piece, std::int32_t percent) {
-                                         remainders->Keep(piece, [&](std::size_t at, std::size_t part,
-                                                                     std::int16_t* lost, std::int16_t& least,
-                                                                     std::int16_t& most) {
-                                             RemaindersOf(samples + start + at, part, percent, lost, least, most);
-                                         });
-                                     });
-                });
+                WithSamples(doc.BitsPerSample == 8, block, bytes,
+                            [&](auto* samples, std::size_t count) { scaleBlock(firstFrame, samples, count); });
             };
         }
-        // Each block is cut where the percentage steps, and every piece is
-        // scaled by one percentage.
         const bool rewritten = RewriteRangeInBlocks(
             file, doc, range,
             [&](std::uint32_t firstFrame, auto* samples, std::size_t count) {
-                ForEachFadePiece(fadeIn, step, samplesPerFrame, firstFrame, count,
-                                 [&](std::size_t start, std::size_t piece, std::int32_t percent) {
-                                     ScaleBlock(samples + start, piece, percent);
-                                 });
-                peaks.Take(firstFrame, samples, count);
-                if (remainders != nullptr)
+                if (remainders == nullptr)
+                    scaleBlock(firstFrame, samples, count);
+                else
                     remainders->WriteReady();
+                peaks.Take(firstFrame, samples, count);
             },
-            processing, nullptr, std::move(keep));
+            processing, nullptr, std::move(scaleAsRead));
         if (!rewritten)
             return FailRewrite(file, doc, reloading, dialogs);
     }

@@ -17,7 +17,7 @@ namespace velmora {
 // clamped.  To take that back Undo does not need x byte for byte: with y
 // still in the file, the remainder r = x - Unscale(y, 1 / q) is enough, and
 // it spans a handful of values where a sample spans 65536.  Remainders are
-// 16-bit and wrap (ScaleOrKeep in ScaleLoop.h, Restore), so that x comes
+// 16-bit and wrap (ScaleInPlace in ScaleLoop.h, Restore), so that x comes
 // back exactly whatever the estimate; a poor estimate costs room in the
 // journal, never exactness.  Both sides estimate through Unscale (or the
 // same values exactly), so that they agree to the bit.

@@ -10,15 +10,15 @@ namespace velmora {
 
 // The one loop of Volume and the fades over count samples as the file
 // holds them (8-bit around 128, 16-bit signed): scale(x) gives each centred
-// sample's new value, already clamped.  Rewrite writes the new values back;
-// otherwise lost gets what the scaling would take from each - its
-// remainder against estimate(y), which must equal Unscale(y, inverse) as
-// Undo computes it - and least and most the least and the most of those,
+// sample's new value, already clamped, and it replaces the sample.  Keep
+// also puts into lost what the scaling takes from each - its remainder
+// against estimate(y), which must equal Unscale(y, inverse) as Undo
+// computes it - and into least and most the least and the most of those,
 // so that the journal needs no pass of its own to find them.  Inlined, so
 // that the vector units take the whole loop.
-template <bool Rewrite, typename Sample, typename Scale, typename Estimate>
-[[gnu::always_inline]] inline void ScaleOrKeep(Sample* samples, std::size_t count, Scale scale, Estimate estimate,
-                                               std::int16_t* lost, std::int16_t* least, std::int16_t* most)
+template <bool Keep, typename Sample, typename Scale, typename Estimate>
+[[gnu::always_inline]] inline void ScaleInPlace(Sample* samples, std::size_t count, Scale scale, Estimate estimate,
+                                                std::int16_t* lost, std::int16_t* least, std::int16_t* most)
 {
     constexpr std::int32_t centre = std::is_same_v<Sample, std::uint8_t> ? 128 : 0;
     std::int16_t low = INT16_MAX;
@@ -26,16 +26,15 @@ template <bool Rewrite, typename Sample, typename Scale, typename Estimate>
     for (std::size_t i = 0; i < count; ++i) {
         const std::int32_t x = static_cast<std::int32_t>(samples[i]) - centre;
         const std::int32_t y = scale(x);
-        if constexpr (Rewrite) {
-            samples[i] = static_cast<Sample>(y + centre);
-        } else {
+        samples[i] = static_cast<Sample>(y + centre);
+        if constexpr (Keep) {
             const auto r = static_cast<std::int16_t>(x - estimate(y));
             lost[i] = r;
             low = r < low ? r : low;
             high = r > high ? r : high;
         }
     }
-    if constexpr (!Rewrite) {
+    if constexpr (Keep) {
         *least = low;
         *most = high;
     }

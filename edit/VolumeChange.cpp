@@ -32,16 +32,16 @@ namespace {
 // product an exact quarter, so single precision gives the very same values,
 // faster: a whole number of quarters times a sample needs at most 23 bits,
 // exact in single precision, which the vector units take four or eight at
-// a time.  Rewrite scales the samples in place; otherwise their remainders
-// are kept (ScaleOrKeep).
-template <bool Rewrite, bool Clamp, typename Sample, typename Factor>
+// a time.  The samples are scaled in place, and with Keep their remainders
+// kept (ScaleInPlace).
+template <bool Keep, bool Clamp, typename Sample, typename Factor>
 [[gnu::always_inline]] inline void ScaleBy(Sample* samples, std::size_t count, Factor factor, std::int16_t* lost,
                                            std::int16_t* least, std::int16_t* most)
 {
     constexpr bool eightBit = std::is_same_v<Sample, std::uint8_t>;
     // Single precision stays in 32 bits, where the vector units convert.
     using Whole = std::conditional_t<std::is_same_v<Factor, float>, std::int32_t, std::int64_t>;
-    ScaleOrKeep<Rewrite>(
+    ScaleInPlace<Keep>(
         samples, count,
         [factor](std::int32_t x) {
             const auto v = static_cast<Whole>(static_cast<Factor>(x) * factor);
@@ -54,53 +54,53 @@ template <bool Rewrite, bool Clamp, typename Sample, typename Factor>
 // twice as many at a time as floats and without conversions: x / 2^Shift
 // truncated toward zero is what the product gives, and y * 2^Shift is
 // exactly the estimate Undo makes with the inverse 2^Shift.
-template <bool Rewrite, int Shift, typename Sample>
+template <bool Keep, int Shift, typename Sample>
 [[gnu::always_inline]] inline void ShiftDown(Sample* samples, std::size_t count, std::int16_t* lost,
                                              std::int16_t* least, std::int16_t* most)
 {
-    ScaleOrKeep<Rewrite>(
+    ScaleInPlace<Keep>(
         samples, count, [](std::int32_t x) { return (x + ((x >> 31) & ((1 << Shift) - 1))) >> Shift; },
         [](std::int32_t y) { return y * (1 << Shift); }, lost, least, most);
 }
 
-template <bool Rewrite, typename Sample>
+template <bool Keep, typename Sample>
 [[gnu::always_inline]] inline void ScaleSamples(Sample* samples, std::size_t count, float gain, std::int16_t* lost,
                                                 std::int16_t* least = nullptr, std::int16_t* most = nullptr)
 {
     // A gain below 1 only brings samples nearer zero: nothing to clamp.
     const double quarters = static_cast<double>(gain) * 4;
     if (gain == 0.5f)
-        ShiftDown<Rewrite, 1>(samples, count, lost, least, most);
+        ShiftDown<Keep, 1>(samples, count, lost, least, most);
     else if (gain == 0.25f)
-        ShiftDown<Rewrite, 2>(samples, count, lost, least, most);
+        ShiftDown<Keep, 2>(samples, count, lost, least, most);
     else if (quarters == static_cast<std::int32_t>(quarters) && quarters >= 0 && quarters < 4)
-        ScaleBy<Rewrite, false>(samples, count, gain, lost, least, most);
+        ScaleBy<Keep, false>(samples, count, gain, lost, least, most);
     else if (quarters == static_cast<std::int32_t>(quarters) && quarters >= 0 && quarters <= 64)
-        ScaleBy<Rewrite, true>(samples, count, gain, lost, least, most);
+        ScaleBy<Keep, true>(samples, count, gain, lost, least, most);
     else
-        ScaleBy<Rewrite, true>(samples, count, static_cast<double>(gain), lost, least, most);
+        ScaleBy<Keep, true>(samples, count, static_cast<double>(gain), lost, least, most);
 }
 
 VELMORA_VECTOR_CLONES void ScaleBlock(std::uint8_t* samples, std::size_t count, float gain)
 {
-    ScaleSamples<true>(samples, count, gain, nullptr);
+    ScaleSamples<false>(samples, count, gain, nullptr);
 }
 
 VELMORA_VECTOR_CLONES void ScaleBlock(std::int16_t* samples, std::size_t count, float gain)
 {
-    ScaleSamples<true>(samples, count, gain, nullptr);
+    ScaleSamples<false>(samples, count, gain, nullptr);
 }
 
-VELMORA_VECTOR_CLONES void RemaindersOf(std::uint8_t* samples, std::size_t count, float gain, std::int16_t* lost,
+VELMORA_VECTOR_CLONES void ScaleAndKeep(std::uint8_t* samples, std::size_t count, float gain, std::int16_t* lost,
                                         std::int16_t& least, std::int16_t& most)
 {
-    ScaleSamples<false>(samples, count, gain, lost, &least, &most);
+    ScaleSamples<true>(samples, count, gain, lost, &least, &most);
 }
 
-VELMORA_VECTOR_CLONES void RemaindersOf(std::int16_t* samples, std::size_t count, float gain, std::int16_t* lost,
+VELMORA_VECTOR_CLONES void ScaleAndKeep(std::int16_t* samples, std::size_t count, float gain, std::int16_t* lost,
                                         std::int16_t& least, std::int16_t& most)
 {
-    ScaleSamples<false>(samples, count, gain, lost, &least, &most);
+    ScaleSamples<true>(samples, count, gain, lost, &least, &most);
 }
 
 } // namespace
@@ -121,15 +121,17 @@ EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing
     if (mute) {
         rewritten = SilenceRange(file, doc, range, processing, gate);
     } else {
-        // The remainders are kept on the reading thread, from the samples
-        // as they were read, while this one scales and writes.
-        ReadAhead::Look keep;
+        // Kept for Undo, the samples are scaled on the reading thread as
+        // they are read, their remainders kept and packed in the same pass,
+        // and this one writes the packed remainders to the journal between
+        // the blocks it writes.
+        ReadAhead::Look scaleAsRead;
         if (remainders != nullptr) {
-            keep = [&doc, gain, remainders](std::uint64_t, std::int16_t* block, std::size_t bytes) {
+            scaleAsRead = [&doc, gain, remainders](std::uint64_t, std::int16_t* block, std::size_t bytes) {
                 WithSamples(doc.BitsPerSample == 8, block, bytes, [&](auto* samples, std::size_t count) {
                     remainders->Keep(count, [&](std::size_t offset, std::size_t part, std::int16_t* lost,
                                                 std::int16_t& least, std::int16_t& most) {
-                        RemaindersOf(samples + offset, part, gain, lost, least, most);
+                        ScaleAndKeep(samples + offset, part, gain, lost, least, most);
                     });
                 });
             };
@@ -137,12 +139,13 @@ EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing
         rewritten = RewriteRangeInBlocks(
             file, doc, range,
             [gain, &peaks, remainders](std::uint32_t firstFrame, auto* samples, std::size_t count) {
-                ScaleBlock(samples, count, gain);
-                peaks.Take(firstFrame, samples, count);
-                if (remainders != nullptr)
+                if (remainders == nullptr)
+                    ScaleBlock(samples, count, gain);
+                else
                     remainders->WriteReady();
+                peaks.Take(firstFrame, samples, count);
             },
-            processing, gate, std::move(keep));
+            processing, gate, std::move(scaleAsRead));
     }
     if (!rewritten)
         return FailRewrite(file, doc, reloading, dialogs);
