@@ -336,8 +336,9 @@ bool RemainderReader::Have(std::size_t bytes)
     return in_.size() >= bytes;
 }
 
-bool RemainderReader::UnpackChunk()
+bool RemainderReader::UnpackChunk(std::int16_t* out, std::size_t room, std::size_t& placed)
 {
+    placed = 0;
     if (!Have(HeaderBytes))
         return false;
     const unsigned char* header = in_.data() + inPos_;
@@ -351,9 +352,15 @@ bool RemainderReader::UnpackChunk()
         return false;
     const unsigned char* packed = in_.data() + inPos_ + HeaderBytes;
     const std::size_t padded = Padded(count);
-    chunk_.resize(padded);
-    UnpackFrom(width, packed, padded, least, chunk_.data());
-    chunk_.resize(count);
+    if (padded <= room) {
+        UnpackFrom(width, packed, padded, least, out);
+        chunk_.clear();
+        placed = count;
+    } else {
+        chunk_.resize(padded);
+        UnpackFrom(width, packed, padded, least, chunk_.data());
+        chunk_.resize(count);
+    }
     inPos_ += HeaderBytes + bytes;
     chunkPos_ = 0;
     return true;
@@ -363,8 +370,12 @@ bool RemainderReader::Next(std::int16_t* out, std::size_t count)
 {
     while (count > 0) {
         if (chunkPos_ == chunk_.size()) {
-            if (!UnpackChunk())
+            std::size_t placed = 0;
+            if (!UnpackChunk(out, count, placed))
                 return false;
+            out += placed;
+            count -= placed;
+            continue;
         }
         const std::size_t take = std::min(count, chunk_.size() - chunkPos_);
         std::copy_n(chunk_.data() + chunkPos_, take, out);

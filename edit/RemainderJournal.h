@@ -159,7 +159,9 @@ public:
 
 private:
     bool Have(std::size_t bytes);
-    bool UnpackChunk();
+    // The next chunk: straight into out when it fits in room remainders
+    // (placed tells how many it put there), otherwise into chunk_.
+    bool UnpackChunk(std::int16_t* out, std::size_t room, std::size_t& placed);
 
     File& journal_;
     std::uint64_t next_;  // bytes of the journal: not read yet
