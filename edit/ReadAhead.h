@@ -14,7 +14,10 @@ namespace velmora {
 // Reads a range of a file block after block on a thread of its own, a few
 // blocks ahead of the caller: while the caller rewrites and writes back one
 // block, the next ones are already being read.  The reads go through a second
-// handle on the file; blocks are 16-bit aligned.
+// handle on the file; blocks are 16-bit aligned.  When what the reading
+// thread does with each block (its look) leaves it behind, the caller, which
+// would only wait, reads the block that takes its freed buffer next itself,
+// so that the reading thread has only that block's look left to do.
 class ReadAhead {
 public:
     // What the reading thread does with each block it has read, before the
@@ -37,6 +40,9 @@ public:
 
 private:
     void ReadBlocks();
+    std::size_t Blocks() const;
+    // Bytes of block index (counted from start); false when not in full.
+    bool ReadBlock(std::size_t index, std::size_t slot, std::size_t& bytes);
 
     File file_;
     std::uint64_t start_;
@@ -48,6 +54,9 @@ private:
     static constexpr std::size_t Slots = 4;
     std::vector<std::int16_t> buffers_[Slots];
     std::size_t filled_[Slots] = {};  // bytes of a full buffer; 0 while it is free
+    bool claimed_[Slots] = {};        // being read by the caller
+    std::size_t readByCaller_[Slots] = {};  // bytes the caller read into a free buffer
+    bool callerFailed_[Slots] = {};         // the caller's read of the buffer's next block failed
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
