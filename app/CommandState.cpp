@@ -19,8 +19,7 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     Doc.PlayState = state;
     // Every change of the document ends here: what a recovery would need
     // goes to the manifest.
-    if (manifest_)
-        manifest_->Keep(Doc);
+    KeepManifest(Doc);
     const bool document = state != psNoDocument;
     const std::uint32_t p = document ? PlayColumnNow(Doc) : 0;
 

@@ -101,8 +101,6 @@ void TMainForm::FormCreate(const QStringList& arguments, const std::string& prog
     tempFolder_ = std::make_unique<PrivateTempFolder>(HoldsUnsavedEdits);
     Doc.TempFolder = tempFolder_->IsValid() ? tempFolder_->Path()
                                             : std::filesystem::temp_directory_path().string() + "/";
-    if (tempFolder_->IsValid())
-        manifest_ = std::make_unique<ManifestKeeper>(Doc.TempFolder);
 
     // 4, 5: the waveform view and the two displays.
     ui_->PaintBox1->setGeometry(0, 0, 10, WaveViewHeight);
@@ -406,6 +404,22 @@ bool TMainForm::SaveChanges()
 {
     ButtonSaveClick();
     return !Doc.Modified;
+}
+
+bool TMainForm::AdoptFolder(const std::string& folder)
+{
+    if (!tempFolder_ || !tempFolder_->IsValid() || !tempFolder_->Adopt(folder))
+        return false;
+    Doc.TempFolder = tempFolder_->Path();
+    return true;
+}
+
+void TMainForm::AbandonFolder()
+{
+    if (!tempFolder_)
+        return;
+    tempFolder_->Abandon();
+    Doc.TempFolder = tempFolder_->Path();
 }
 
 } // namespace velmora

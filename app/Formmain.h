@@ -25,7 +25,6 @@ class TMainForm;
 namespace velmora {
 
 class EditCommands;
-class ManifestKeeper;
 class OpenCloseCommands;
 class SaveCommands;
 class TSpectrum;
@@ -187,6 +186,8 @@ private:
     void ReleaseStream() override;
     void CreateStream() override;
     bool SaveChanges() override;
+    bool AdoptFolder(const std::string& folder) override;
+    void AbandonFolder() override;
 
     std::unique_ptr<Ui::TMainForm> ui_;
     std::unique_ptr<ViewCommands> view_;
@@ -195,7 +196,6 @@ private:
     std::unique_ptr<EditCommands> edit_;
     std::unique_ptr<SaveCommands> save_;
     std::unique_ptr<PrivateTempFolder> tempFolder_;
-    std::unique_ptr<ManifestKeeper> manifest_;  // of the document in tempFolder_
     bool startedUp_ = false;
     bool shownOnce_ = false;
     PlayCursorFollow cursorFollow_;

@@ -1,5 +1,7 @@
 #include "EditHistory.h"
 
+#include "RecoveryManifest.h"
+
 #include "platform/PathText.h"
 
 namespace velmora {
@@ -8,13 +10,31 @@ void EditHistory::Begin(const std::string& journalPath)
 {
     Clear();
     JournalPath = journalPath;
+    // Notes left by an earlier document in the same folder must never be
+    // read as this one's: its rewrites are numbered from 1 again.
+    if (!JournalPath.empty()) {
+        RemoveFileIfExists(Folder() + EditLogName);
+        RemoveFileIfExists(Folder() + TakeBackLogName);
+    }
+    NextRewrite = 1;
+}
+
+std::string EditHistory::Folder() const
+{
+    const std::size_t slash = JournalPath.rfind('/');
+    return slash == std::string::npos ? std::string() : JournalPath.substr(0, slash + 1);
 }
 
 void EditHistory::Clear()
 {
     Forget();
-    if (!JournalPath.empty())
+    if (!JournalPath.empty()) {
         RemoveFileIfExists(JournalPath);
+        RemoveFileIfExists(Folder() + EditLogName);
+        RemoveFileIfExists(Folder() + TakeBackLogName);
+        RemoveFileIfExists(Folder() + ManifestName);
+    }
+    ManifestWritten.clear();
     JournalPath.clear();
     State = SavedState = 0;
     NextState = 1;
@@ -23,12 +43,14 @@ void EditHistory::Clear()
 void EditHistory::Forget()
 {
     for (const UndoStep& step : Undo) {
-        if (!step.WholeFileBefore.empty())
-            RemoveFileIfExists(step.WholeFileBefore);
+        if (!step.WholeFileName.empty())
+            RemoveFileIfExists(Folder() + step.WholeFileName);
     }
     Undo.clear();
     Redo.clear();
     JournalUsed = 0;
+    PendingWhat = PendingAction::None;
+    PendingRedo = false;
     // The state stays: whether it is the saved one does not change.
 }
 

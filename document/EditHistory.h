@@ -27,12 +27,12 @@ struct JournalPiece {
 // from each of them rather than byte for byte.
 struct KeptRemainders {
     std::uint64_t FileOffset = 0;     // bytes of the working file: the range's first sample
-    std::uint64_t Length = 0;         // bytes of the working file; 0 when the step keeps none
+    std::uint64_t Length = 0;         // bytes of the working file
     std::uint64_t JournalOffset = 0;  // bytes of the journal
-    std::uint64_t JournalLength = 0;  // bytes of the journal
+    std::uint64_t JournalLength = 0;  // bytes of the journal; 0 while the step is under way
 };
 
-// What the document said about the working file before an edit.
+// What the document said about the working file before (or after) a step.
 struct DocumentShape {
     std::uint32_t DataOffset = 0;       // bytes
     std::uint32_t DataSize = 0;         // bytes
@@ -43,27 +43,40 @@ struct DocumentShape {
     std::uint32_t ColumnCount = 0;      // columns
     std::uint32_t SelStart = 0;         // column
     std::uint32_t SelFinish = 0;        // column
+    bool operator==(const DocumentShape&) const = default;
 };
 
-// How to take one edit back.  A Delete or Cut Out that keeps fewer bytes
-// than it cuts away writes what stays to a new working file and keeps the
-// old one whole as WholeFileBefore: Undo puts it back in place.  Otherwise
-// Undo grows the file back to LengthBefore,
-// moves the MoveLength bytes at MoveFrom up to MoveTo (the part Delete or
-// Cut Out moved down), writes the pieces back where they were and cuts the
-// file at LengthBefore; the peaks before the edit follow the pieces in the
-// journal, ColumnCount of each row.  Volume and the fades keep remainders
-// instead of pieces, after the peaks.
+// How a step keeps what its edit destroys.
+enum class KeptAs {
+    Nothing,     // the edit changes no byte (Volume 100 %, a fade too short to step)
+    Pieces,      // bytes copied to the journal; Undo moves the shifted rest back and writes them
+    Remainders,  // every rescaled sample's remainder (Volume, the fades)
+    WholeFile,   // the old working file, whole, under another name (a cut written into a new file)
+};
+
+// How to take one step back.
+//   Pieces: Undo grows the file back to LengthBefore, moves the MoveLength
+//     bytes at MoveFrom up to MoveTo (what a Delete or Cut Out moved down),
+//     writes the pieces back where they were and cuts the file at
+//     LengthBefore.
+//   Remainders: Undo rebuilds every sample of the range from what it is
+//     now and its remainder.
+//   WholeFile: Undo gives the old working file, WholeFileName in the
+//     private folder, its name back.
+// The peaks before the step lie at PeaksAt in the journal, ColumnCount of
+// each row, the remainders after them.
 struct UndoStep {
     EditRequest Edit;
+    KeptAs Kept = KeptAs::Nothing;
     DocumentShape Before;
+    DocumentShape After;             // set once the step is done
     std::uint64_t LengthBefore = 0;  // bytes of the working file
     std::uint64_t MoveFrom = 0;      // bytes of the working file as the edit left it
     std::uint64_t MoveTo = 0;        // bytes of the working file before the edit
     std::uint64_t MoveLength = 0;    // bytes
     std::vector<JournalPiece> Pieces;
     KeptRemainders Remainders;
-    std::string WholeFileBefore;     // empty unless the step keeps the whole file
+    std::string WholeFileName;       // a name in the private folder; empty unless KeptAs::WholeFile
     std::uint64_t PeaksAt = 0;       // bytes of the journal
     std::uint64_t JournalStart = 0;  // bytes of the journal: where this step's data begins
     std::uint64_t StateBefore = 0;
@@ -78,17 +91,29 @@ struct RedoStep {
     std::uint64_t StateAfter = 0;
 };
 
+// A step that has begun to change the working file and is not finished:
+// what the manifest says while it runs, so that a start after a kill can
+// take it back (an edit or a redo) or finish it (an undo).
+enum class PendingAction {
+    None,
+    Edit,        // Pending describes the edit; Number names its rewrite log
+    Undo,        // the last undo step is being taken back
+    UnkeptEdit,  // an edit the user let go without Undo: it cannot be taken back
+};
+
 // The document's edits that can be undone and redone.  Each state of the
 // working file has a number; the saved one is remembered, so that undoing
 // back to it leaves the document unmodified.  The journal file lives in the
 // document's private folder and holds the undo steps' bytes in order, so
-// that undoing the last step only cuts its end off.
+// that undoing the last step only cuts its end off.  All of it goes to the
+// manifest beside the journal (RecoveryManifest.h) before the working file
+// changes, so that it outlives the program.
 class EditHistory {
 public:
     // A new document: no steps, an empty journal at journalPath, the
     // current state the saved one.
     void Begin(const std::string& journalPath);
-    // No document: no steps, the journal removed.
+    // No document: no steps, the journal and the rewrite logs removed.
     void Clear();
     // The steps so far are given up (an edit that could not be kept, or a
     // rewrite that failed); the journal stays in use for the next edit.
@@ -107,6 +132,8 @@ public:
     std::uint64_t NewState() { return NextState++; }
     // Bytes of the journal in use.
     std::uint64_t JournalEnd() const { return Undo.empty() ? 0 : JournalUsed; }
+    // The private folder the journal lives in, ending in '/'.
+    std::string Folder() const;
 
     std::string JournalPath;  // empty: no undo is kept
     std::vector<UndoStep> Undo;
@@ -116,6 +143,20 @@ public:
     std::uint64_t SavedState = 0;
     std::uint64_t NextState = 1;
     std::uint64_t NextWholeFile = 1;  // numbers the names of steps' whole files (beside the journal)
+    std::uint64_t NextRewrite = 1;    // numbers the rewrites the logs follow
+
+    PendingAction PendingWhat = PendingAction::None;
+    UndoStep Pending;                 // PendingAction::Edit: the step under way
+    bool PendingRedo = false;         // PendingAction::Edit: the edit redoes the last redo step
+    std::uint64_t PendingRewrite = 0; // the rewrite the log follows for the pending action
+
+    std::string ManifestWritten;      // the manifest's text as last written; empty: none
 };
+
+// The names of the two rewrite logs in the private folder: the one an edit
+// keeps, and the one taking a step back keeps (during recovery both are
+// needed at once: the edit's says what to take back).
+inline constexpr const char* EditLogName = "edit.log";
+inline constexpr const char* TakeBackLogName = "undo.log";
 
 } // namespace velmora

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace velmora {
 
@@ -33,6 +34,13 @@ public:
     // The Save command, for Close's save prompt; true when no unsaved edit
     // is left afterwards.
     virtual bool SaveChanges() = 0;
+
+    // The private folder a killed editor left, made this instance's own so
+    // that its document can be taken up where it lies (the document's
+    // TempFolder follows); false when another instance has it.  Given up
+    // again, as it is, when taking the document up fails.
+    virtual bool AdoptFolder(const std::string& folder) = 0;
+    virtual void AbandonFolder() = 0;
 
 protected:
     ~EditorWindow() = default;

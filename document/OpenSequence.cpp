@@ -2,6 +2,7 @@
 
 #include "Document.h"
 #include "LoadWorkFile.h"
+#include "RecoveryManifest.h"
 
 #include "import/OpenBody.h"
 #include "platform/PathText.h"
@@ -34,6 +35,7 @@ void FinishOpen(Document& doc)
     SelectAll(doc);
     doc.DocumentOpen = true;
     doc.History.Begin(doc.TempFolder.empty() ? std::string() : doc.TempFolder + JournalFileName);
+    KeepManifest(doc);
 }
 
 } // namespace velmora

@@ -1,45 +1,397 @@
 #include "RecoveryManifest.h"
 
 #include "Document.h"
-#include "LoadWorkFile.h"
-#include "Zoom.h"
 
 #include "platform/File.h"
-#include "platform/IniFile.h"
 #include "platform/PathText.h"
-#include "platform/UserDialogs.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <map>
+#include <string_view>
 #include <system_error>
 
 namespace velmora {
 
 namespace {
 
-template <typename T>
-T Number(const IniFile& ini, const char* key)
+// The manifest's lines: "[Section]" and "Key=Value", nothing else; values
+// hold no blanks or quotes that a reader could trim (paths are encoded).
+class ManifestWriter {
+public:
+    void Section(const std::string& name) { text_ += "[" + name + "]\n"; }
+    void Put(const char* key, const std::string& value) { text_ += std::string(key) + "=" + value + "\n"; }
+    template <typename T>
+    void Number(const char* key, T value)
+    {
+        char buffer[32];
+        const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+        Put(key, error == std::errc() ? std::string(buffer, end) : "0");
+    }
+    std::string Text() && { return std::move(text_); }
+
+private:
+    std::string text_;
+};
+
+using Sections = std::map<std::string, std::map<std::string, std::string>>;
+
+Sections ParseSections(const std::string& text)
 {
-    const std::string text = ini.ReadString("Document", key, "0");
-    T value{};
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size() ? value : T{};
+    Sections sections;
+    std::map<std::string, std::string>* current = nullptr;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string_view line(text.data() + start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        start = end + 1;
+        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+            current = &sections[std::string(line.substr(1, line.size() - 2))];
+            continue;
+        }
+        const std::size_t equals = line.find('=');
+        if (current != nullptr && equals != std::string_view::npos)
+            (*current)[Trim(line.substr(0, equals))] = Trim(line.substr(equals + 1));
+    }
+    return sections;
+}
+
+class SectionReader {
+public:
+    explicit SectionReader(const std::map<std::string, std::string>* keys) : keys_(keys) {}
+
+    bool Has(const char* key) const { return keys_ != nullptr && keys_->count(key) != 0; }
+    std::string Text(const char* key) const
+    {
+        if (keys_ == nullptr)
+            return {};
+        const auto it = keys_->find(key);
+        return it == keys_->end() ? std::string() : it->second;
+    }
+    template <typename T>
+    T Number(const char* key) const
+    {
+        const std::string text = Text(key);
+        T value{};
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        return error == std::errc() && end == text.data() + text.size() ? value : T{};
+    }
+
+private:
+    const std::map<std::string, std::string>* keys_;
+};
+
+SectionReader SectionOf(const Sections& sections, const std::string& name)
+{
+    const auto it = sections.find(name);
+    return SectionReader(it == sections.end() ? nullptr : &it->second);
+}
+
+constexpr const char* CommandNames[] = {"Delete", "CutOut", "Volume", "FadeIn", "FadeOut"};
+constexpr const char* KeptNames[] = {"Nothing", "Pieces", "Remainders", "WholeFile"};
+
+template <typename Enum, std::size_t N>
+Enum FromName(const std::string& name, const char* const (&names)[N])
+{
+    for (std::size_t i = 0; i < N; ++i) {
+        if (name == names[i])
+            return static_cast<Enum>(i);
+    }
+    return static_cast<Enum>(0);
+}
+
+void PutRequest(ManifestWriter& out, const EditRequest& edit)
+{
+    out.Put("Command", CommandNames[static_cast<int>(edit.Command)]);
+    out.Number("Gain", edit.Gain);
+    out.Number("Mute", edit.Mute ? 1 : 0);
+}
+
+EditRequest RequestOf(const SectionReader& in)
+{
+    return {FromName<EditCommand>(in.Text("Command"), CommandNames), in.Number<float>("Gain"),
+            in.Number<int>("Mute") != 0};
+}
+
+void PutShape(ManifestWriter& out, const std::string& prefix, const DocumentShape& shape)
+{
+    const std::uint32_t values[] = {shape.DataOffset, shape.DataSize, shape.DataEnd,
+                                    shape.DurationSeconds, shape.TotalFrames,
+                                    static_cast<std::uint32_t>(shape.FramesPerColumn), shape.ColumnCount,
+                                    shape.SelStart, shape.SelFinish};
+    std::string text;
+    for (std::uint32_t value : values)
+        text += (text.empty() ? "" : ",") + std::to_string(value);
+    out.Put(prefix.c_str(), text);
+}
+
+DocumentShape ShapeOf(const std::string& text)
+{
+    std::uint32_t values[9] = {};
+    std::size_t at = 0;
+    for (std::uint32_t& value : values) {
+        const auto [end, error] = std::from_chars(text.data() + at, text.data() + text.size(), value);
+        if (error != std::errc())
+            break;
+        at = static_cast<std::size_t>(end - text.data()) + 1;
+    }
+    return {values[0], values[1], values[2], values[3], values[4], static_cast<std::int32_t>(values[5]),
+            values[6], values[7], values[8]};
+}
+
+std::string PiecesText(const std::vector<JournalPiece>& pieces)
+{
+    std::string text;
+    for (const JournalPiece& piece : pieces) {
+        text += (text.empty() ? "" : ";") + std::to_string(piece.FileOffset) + "," + std::to_string(piece.Length) +
+                "," + std::to_string(piece.JournalOffset);
+    }
+    return text;
+}
+
+std::vector<JournalPiece> PiecesOf(const std::string& text)
+{
+    std::vector<JournalPiece> pieces;
+    const char* at = text.data();
+    const char* end = text.data() + text.size();
+    while (at < end) {
+        JournalPiece piece;
+        std::uint64_t* fields[] = {&piece.FileOffset, &piece.Length, &piece.JournalOffset};
+        for (std::uint64_t* field : fields) {
+            const auto [next, error] = std::from_chars(at, end, *field);
+            if (error != std::errc())
+                return pieces;
+            at = next + 1;  // past ',' or ';'
+        }
+        pieces.push_back(piece);
+    }
+    return pieces;
+}
+
+void PutStep(ManifestWriter& out, const UndoStep& step)
+{
+    PutRequest(out, step.Edit);
+    out.Put("Kept", KeptNames[static_cast<int>(step.Kept)]);
+    PutShape(out, "Before", step.Before);
+    PutShape(out, "After", step.After);
+    out.Number("LengthBefore", step.LengthBefore);
+    out.Number("MoveFrom", step.MoveFrom);
+    out.Number("MoveTo", step.MoveTo);
+    out.Number("MoveLength", step.MoveLength);
+    out.Put("Pieces", PiecesText(step.Pieces));
+    const KeptRemainders& r = step.Remainders;
+    out.Put("Remainders", std::to_string(r.FileOffset) + "," + std::to_string(r.Length) + "," +
+                              std::to_string(r.JournalOffset) + "," + std::to_string(r.JournalLength));
+    out.Put("WholeFile", EncodeManifestPath(step.WholeFileName));
+    out.Number("PeaksAt", step.PeaksAt);
+    out.Number("JournalStart", step.JournalStart);
+    out.Number("StateBefore", step.StateBefore);
+    out.Number("StateAfter", step.StateAfter);
+}
+
+UndoStep StepOf(const SectionReader& in)
+{
+    UndoStep step;
+    step.Edit = RequestOf(in);
+    step.Kept = FromName<KeptAs>(in.Text("Kept"), KeptNames);
+    step.Before = ShapeOf(in.Text("Before"));
+    step.After = ShapeOf(in.Text("After"));
+    step.LengthBefore = in.Number<std::uint64_t>("LengthBefore");
+    step.MoveFrom = in.Number<std::uint64_t>("MoveFrom");
+    step.MoveTo = in.Number<std::uint64_t>("MoveTo");
+    step.MoveLength = in.Number<std::uint64_t>("MoveLength");
+    step.Pieces = PiecesOf(in.Text("Pieces"));
+    std::uint64_t remainders[4] = {};
+    const std::string text = in.Text("Remainders");
+    const char* at = text.data();
+    for (std::uint64_t& value : remainders) {
+        const auto [next, error] = std::from_chars(at, text.data() + text.size(), value);
+        if (error != std::errc())
+            break;
+        at = next + 1;  // past ','
+    }
+    step.Remainders = {remainders[0], remainders[1], remainders[2], remainders[3]};
+    step.WholeFileName = DecodeManifestPath(in.Text("WholeFile"));
+    step.PeaksAt = in.Number<std::uint64_t>("PeaksAt");
+    step.JournalStart = in.Number<std::uint64_t>("JournalStart");
+    step.StateBefore = in.Number<std::uint64_t>("StateBefore");
+    step.StateAfter = in.Number<std::uint64_t>("StateAfter");
+    return step;
+}
+
+constexpr const char* PendingNames[] = {"None", "Edit", "Undo", "UnkeptEdit"};
+
+bool IsPlainManifestByte(unsigned char c)
+{
+    // Printable ASCII without the blank, the quotes an INI reader strips,
+    // the escape itself, and the characters that begin sections and
+    // comments.
+    return c > 0x20 && c < 0x7f && c != '%' && c != '"' && c != '\'' && c != ';' && c != '[' && c != ']' &&
+           c != '=' && c != '#';
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
 }
 
 } // namespace
 
+std::string EncodeManifestPath(const std::string& path)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string encoded;
+    encoded.reserve(path.size());
+    for (const char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (IsPlainManifestByte(c)) {
+            encoded += ch;
+        } else {
+            encoded += '%';
+            encoded += digits[c >> 4];
+            encoded += digits[c & 15];
+        }
+    }
+    return encoded;
+}
+
+std::string DecodeManifestPath(const std::string& value)
+{
+    std::string decoded;
+    decoded.reserve(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const int high = value[i] == '%' && i + 2 < value.size() ? HexValue(value[i + 1]) : -1;
+        const int low = high >= 0 ? HexValue(value[i + 2]) : -1;
+        if (low >= 0) {
+            decoded += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            decoded += value[i];
+        }
+    }
+    return decoded;
+}
+
 Manifest ManifestOf(const Document& doc)
 {
-    return {doc.SourceFile, doc.Modified, doc.SelStart, doc.SelFinish, doc.FramesPerColumn, doc.SourceBitrate};
+    Manifest m;
+    m.SourceFile = doc.SourceFile;
+    m.Modified = doc.Modified;
+    m.SelStart = doc.SelStart;
+    m.SelFinish = doc.SelFinish;
+    m.FramesPerColumn = doc.FramesPerColumn;
+    m.SourceBitrate = doc.SourceBitrate;
+    m.Channels = doc.Channels;
+    m.BitsPerSample = doc.BitsPerSample;
+    m.FrameSize = doc.FrameSize;
+    m.HasHistory = doc.History.Keeping();
+    m.History = doc.History;
+    m.History.JournalPath.clear();
+    m.History.ManifestWritten.clear();
+    return m;
 }
 
 std::string ManifestText(const Manifest& m)
 {
-    return "[Document]\nSource=" + m.SourceFile + "\nModified=" + (m.Modified ? "1" : "0") +
-           "\nSelStart=" + std::to_string(m.SelStart) + "\nSelFinish=" + std::to_string(m.SelFinish) +
-           "\nFramesPerColumn=" + std::to_string(m.FramesPerColumn) +
-           "\nSourceBitrate=" + std::to_string(m.SourceBitrate) + "\n";
+    ManifestWriter out;
+    out.Section("Document");
+    out.Put("Source", EncodeManifestPath(m.SourceFile));
+    out.Number("Modified", m.Modified ? 1 : 0);
+    out.Number("SelStart", m.SelStart);
+    out.Number("SelFinish", m.SelFinish);
+    out.Number("FramesPerColumn", m.FramesPerColumn);
+    out.Number("SourceBitrate", m.SourceBitrate);
+    out.Number("Channels", m.Channels);
+    out.Number("BitsPerSample", m.BitsPerSample);
+    out.Number("FrameSize", m.FrameSize);
+    if (!m.HasHistory)
+        return std::move(out).Text();
+
+    const EditHistory& h = m.History;
+    out.Section("History");
+    out.Number("UndoSteps", h.Undo.size());
+    out.Number("RedoSteps", h.Redo.size());
+    out.Number("JournalUsed", h.JournalUsed);
+    out.Number("State", h.State);
+    out.Number("SavedState", h.SavedState);
+    out.Number("NextState", h.NextState);
+    out.Number("NextWholeFile", h.NextWholeFile);
+    out.Number("NextRewrite", h.NextRewrite);
+    out.Put("Pending", PendingNames[static_cast<int>(h.PendingWhat)]);
+    out.Number("PendingRedo", h.PendingRedo ? 1 : 0);
+    out.Number("PendingRewrite", h.PendingRewrite);
+    for (std::size_t i = 0; i < h.Undo.size(); ++i) {
+        out.Section("Undo" + std::to_string(i + 1));
+        PutStep(out, h.Undo[i]);
+    }
+    for (std::size_t i = 0; i < h.Redo.size(); ++i) {
+        out.Section("Redo" + std::to_string(i + 1));
+        PutRequest(out, h.Redo[i].Edit);
+        out.Number("SelStart", h.Redo[i].SelStart);
+        out.Number("SelFinish", h.Redo[i].SelFinish);
+        out.Number("StateAfter", h.Redo[i].StateAfter);
+    }
+    if (h.PendingWhat == PendingAction::Edit) {
+        out.Section("Pending");
+        PutStep(out, h.Pending);
+    }
+    return std::move(out).Text();
+}
+
+std::optional<Manifest> ParseManifest(const std::string& text)
+{
+    const Sections sections = ParseSections(text);
+    const SectionReader document = SectionOf(sections, "Document");
+    Manifest m;
+    m.SourceFile = DecodeManifestPath(document.Text("Source"));
+    if (m.SourceFile.empty())
+        return std::nullopt;
+    m.Modified = document.Number<int>("Modified") == 1;
+    m.SelStart = document.Number<std::uint32_t>("SelStart");
+    m.SelFinish = document.Number<std::uint32_t>("SelFinish");
+    m.FramesPerColumn = document.Number<std::int32_t>("FramesPerColumn");
+    m.SourceBitrate = document.Number<std::int32_t>("SourceBitrate");
+    m.Channels = document.Number<std::int32_t>("Channels");
+    m.BitsPerSample = document.Number<std::int32_t>("BitsPerSample");
+    m.FrameSize = document.Number<std::int32_t>("FrameSize");
+
+    const SectionReader history = SectionOf(sections, "History");
+    m.HasHistory = history.Has("UndoSteps");
+    if (!m.HasHistory)
+        return m;
+    EditHistory& h = m.History;
+    const auto undoSteps = history.Number<std::size_t>("UndoSteps");
+    const auto redoSteps = history.Number<std::size_t>("RedoSteps");
+    for (std::size_t i = 0; i < undoSteps; ++i)
+        h.Undo.push_back(StepOf(SectionOf(sections, "Undo" + std::to_string(i + 1))));
+    for (std::size_t i = 0; i < redoSteps; ++i) {
+        const SectionReader redo = SectionOf(sections, "Redo" + std::to_string(i + 1));
+        h.Redo.push_back({RequestOf(redo), redo.Number<std::uint32_t>("SelStart"),
+                          redo.Number<std::uint32_t>("SelFinish"), redo.Number<std::uint64_t>("StateAfter")});
+    }
+    h.JournalUsed = history.Number<std::uint64_t>("JournalUsed");
+    h.State = history.Number<std::uint64_t>("State");
+    h.SavedState = history.Number<std::uint64_t>("SavedState");
+    h.NextState = history.Number<std::uint64_t>("NextState");
+    h.NextWholeFile = history.Number<std::uint64_t>("NextWholeFile");
+    h.NextRewrite = history.Number<std::uint64_t>("NextRewrite");
+    h.PendingWhat = FromName<PendingAction>(history.Text("Pending"), PendingNames);
+    h.PendingRedo = history.Number<int>("PendingRedo") != 0;
+    h.PendingRewrite = history.Number<std::uint64_t>("PendingRewrite");
+    if (h.PendingWhat == PendingAction::Edit)
+        h.Pending = StepOf(SectionOf(sections, "Pending"));
+    return m;
 }
 
 std::optional<Manifest> ReadManifest(const std::filesystem::path& folder)
@@ -47,20 +399,12 @@ std::optional<Manifest> ReadManifest(const std::filesystem::path& folder)
     File file = File::Open((folder / ManifestName).string(), File::Mode::Read);
     if (!file)
         return std::nullopt;
-    std::string text(static_cast<std::size_t>(std::min<std::uint64_t>(file.Size(), 1u << 16)), '\0');
+    // A manifest grows with the history; far beyond any real one is not one.
+    constexpr std::uint64_t MostBytes = 64u << 20;
+    std::string text(static_cast<std::size_t>(std::min(file.Size(), MostBytes)), '\0');
     if (file.ReadAt(0, text.data(), text.size()) != text.size())
         return std::nullopt;
-    const IniFile ini = IniFile::FromText((folder / ManifestName).string(), text);
-    Manifest m;
-    m.SourceFile = ini.ReadString("Document", "Source", "");
-    m.Modified = ini.ReadString("Document", "Modified", "0") == "1";
-    m.SelStart = Number<std::uint32_t>(ini, "SelStart");
-    m.SelFinish = Number<std::uint32_t>(ini, "SelFinish");
-    m.FramesPerColumn = Number<std::int32_t>(ini, "FramesPerColumn");
-    m.SourceBitrate = Number<std::int32_t>(ini, "SourceBitrate");
-    if (m.SourceFile.empty())
-        return std::nullopt;
-    return m;
+    return ParseManifest(text);
 }
 
 bool HoldsUnsavedEdits(const std::filesystem::path& folder)
@@ -69,17 +413,20 @@ bool HoldsUnsavedEdits(const std::filesystem::path& folder)
     return manifest && manifest->Modified && FileExists((folder / WorkFileName).string());
 }
 
-bool ManifestKeeper::Keep(const Document& doc)
+bool KeepManifest(Document& doc)
 {
-    const std::string path = folder_ + ManifestName;
-    if (!doc.DocumentOpen || doc.SourceFile.find('\n') != std::string::npos) {
-        if (!written_.empty())
+    EditHistory& history = doc.History;
+    if (!history.Keeping())
+        return true;
+    const std::string path = history.Folder() + ManifestName;
+    if (!doc.DocumentOpen) {
+        if (!history.ManifestWritten.empty())
             RemoveFileIfExists(path);
-        written_.clear();
+        history.ManifestWritten.clear();
         return true;
     }
-    const std::string text = ManifestText(ManifestOf(doc));
-    if (text == written_)
+    std::string text = ManifestText(ManifestOf(doc));
+    if (text == history.ManifestWritten)
         return true;
     const std::string temporary = path + ".new";
     File file = File::Open(temporary, File::Mode::Create);
@@ -89,38 +436,7 @@ bool ManifestKeeper::Keep(const Document& doc)
         RemoveFileIfExists(temporary);
         return false;
     }
-    written_ = text;
-    return true;
-}
-
-bool RecoverDocument(Document& doc, const std::filesystem::path& folder, const Manifest& manifest,
-                     Progress& loading, UserDialogs& dialogs)
-{
-    doc.WorkFile = doc.TempFolder + WorkFileName;
-    std::error_code error;
-    std::filesystem::rename(folder / WorkFileName, doc.WorkFile, error);
-    doc.FramesPerColumn = IsZoomStep(manifest.FramesPerColumn) ? manifest.FramesPerColumn : DefaultFramesPerColumn;
-    if (error) {
-        dialogs.ShowMessage("Cannot open the temporary file.");
-        doc.WorkFile.clear();
-        return false;
-    }
-    if (!LoadWorkFile(doc, loading, dialogs)) {
-        // Back where it was, for another try.
-        std::filesystem::rename(doc.WorkFile, folder / WorkFileName, error);
-        doc.WorkFile.clear();
-        return false;
-    }
-    doc.SourceFile = manifest.SourceFile;
-    doc.SourceBitrate = manifest.SourceBitrate;
-    const std::uint32_t lastColumn = doc.ColumnCount == 0 ? 0 : doc.ColumnCount - 1;
-    doc.SelFinish = std::min(manifest.SelFinish, lastColumn);
-    doc.SelStart = std::min(manifest.SelStart, doc.SelFinish);
-    doc.DocumentOpen = true;
-    doc.History.Begin(doc.TempFolder + JournalFileName);
-    doc.History.State = doc.History.NewState();  // not the state of any saved file
-    doc.Modified = true;
-    std::filesystem::remove_all(folder, error);
+    history.ManifestWritten = std::move(text);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EditHistory.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -7,13 +9,13 @@
 
 namespace velmora {
 
-class Progress;
-class UserDialogs;
 struct Document;
 
 // What a private folder says about its document, so that the editor can
 // take the document up again after the program was killed: the file the
-// user opened, whether there are unsaved edits, the markers and the zoom.
+// user opened, whether there are unsaved edits, the markers and the zoom,
+// the working file's sample format, and the whole edit history with the
+// step under way, if any.
 struct Manifest {
     std::string SourceFile;
     bool Modified = false;
@@ -21,6 +23,11 @@ struct Manifest {
     std::uint32_t SelFinish = 0;        // column
     std::int32_t FramesPerColumn = 0;   // the zoom
     std::int32_t SourceBitrate = 0;     // kbit/s
+    std::int32_t Channels = 0;
+    std::int32_t BitsPerSample = 0;
+    std::int32_t FrameSize = 0;         // bytes
+    bool HasHistory = false;            // History describes the journal beside it
+    EditHistory History;                // paths left empty: the folder gives them
 };
 
 // The manifest's name in a private folder.
@@ -28,35 +35,25 @@ inline constexpr const char* ManifestName = "manifest.ini";
 
 Manifest ManifestOf(const Document& doc);
 std::string ManifestText(const Manifest& manifest);
+// The manifest that text holds; nothing when it names no source file.
+std::optional<Manifest> ParseManifest(const std::string& text);
 // Nothing when folder has no readable manifest.
 std::optional<Manifest> ReadManifest(const std::filesystem::path& folder);
+
+// A path as a manifest value carries it, whatever bytes it holds: every
+// byte but the printable ASCII ones that mean nothing to an INI line as
+// %XX; and back.  A value without % reads as itself.
+std::string EncodeManifestPath(const std::string& path);
+std::string DecodeManifestPath(const std::string& value);
 
 // True when folder holds a working file whose manifest says it has unsaved
 // edits: a document worth offering back.
 bool HoldsUnsavedEdits(const std::filesystem::path& folder);
 
-// Keeps the manifest of one private folder up to date: written whole
+// Keeps the manifest of doc's private folder up to date: written whole
 // under another name and renamed over the old one, so that a reader never
-// sees half of it, and only when it changes.
-class ManifestKeeper {
-public:
-    explicit ManifestKeeper(std::string folder) : folder_(std::move(folder)) {}
-
-    // The manifest of doc; none while no document is open.  False when it
-    // could not be written.
-    bool Keep(const Document& doc);
-
-private:
-    std::string folder_;  // ends in the separator
-    std::string written_;
-};
-
-// Takes up the document that folder's manifest describes: its working file
-// moves to doc.WorkFile (in doc.TempFolder) and is loaded at the manifest's
-// zoom (loading), with the manifest's file name, markers and bit rate, and
-// modified; then folder goes.  False after a message when the working file
-// cannot be moved or loaded (the folder is kept).
-bool RecoverDocument(Document& doc, const std::filesystem::path& folder, const Manifest& manifest,
-                     Progress& loading, UserDialogs& dialogs);
+// sees half of it, and only when it changed.  Removed while no document is
+// open.  False when it could not be written (the one before stays).
+bool KeepManifest(Document& doc);
 
 } // namespace velmora

@@ -2,6 +2,7 @@
 
 #include "ColumnPeakScan.h"
 #include "Document.h"
+#include "RecoveryManifest.h"
 
 #include "platform/File.h"
 #include "platform/UserDialogs.h"
@@ -36,6 +37,7 @@ bool ApplyZoomChange(Document& doc, std::int32_t framesPerColumn, Progress& bar,
     RunReloadBody(doc, bar, dialogs);
     SelectAll(doc);
     doc.History.ForgetRedo();  // redo steps name columns of the old zoom
+    KeepManifest(doc);
     return true;
 }
 

@@ -1,13 +1,16 @@
 #pragma once
 
 #include "EditBody.h"
+#include "EditPlan.h"
 
 #include "document/EditHistory.h"
 
-#include <string>
+#include <cstdint>
+#include <vector>
 
 namespace velmora {
 
+class File;
 class Progress;
 class UserDialogs;
 struct Document;
@@ -18,35 +21,47 @@ struct Document;
 // patched, the document's length members are recomputed and the peaks are
 // rescanned into new arrays.  processing shows the bytes moved, reloading
 // the scan.
-EditEnd RunDeleteBody(Document& doc, Progress& processing, Progress& reloading,
-                      UserDialogs& dialogs, WriteGate* gate = nullptr);
+EditEnd RunDeleteBody(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs);
 
 // Cut Out: keeps only the edit range.  The range moves down to DataOffset,
 // the file is cut after it, and the sizes, members and peaks follow as for
-// Delete.  An empty range
-// (SelStart = SelFinish) would leave no frames: it is refused with
-// "The selection is empty." and nothing changes.
-//
-// Both ask a gate, when given, before every write and cut.
-EditEnd RunCutOutBody(Document& doc, Progress& processing, Progress& reloading,
-                      UserDialogs& dialogs, WriteGate* gate = nullptr);
+// Delete.  An empty range (SelStart = SelFinish) would leave no frames: it
+// is refused with "The selection is empty." and nothing changes.
+EditEnd RunCutOutBody(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs);
 
-// The bytes of the working file that Delete or Cut Out would keep (header
-// included) and those it would cut away, as the document now stands.
-struct CutShape {
-    std::uint64_t Kept = 0;     // bytes
-    std::uint64_t CutAway = 0;  // bytes
+// What Delete and Cut Out declare: a cut of the edit range.
+EditPlan PlanCut(const Document& doc, EditCommand command);
+
+// Bytes [From, To) of the working file.
+struct ByteSpan {
+    std::uint64_t From = 0;
+    std::uint64_t To = 0;
+    std::uint64_t Bytes() const { return To > From ? To - From : 0; }
 };
-CutShape CutShapeOf(const Document& doc, EditCommand command, std::uint64_t fileLength);
 
-// Delete or Cut Out (command) leaving the working file byte for byte as
-// the bodies above do, by another way: what stays is copied to a new file
-// beside it, which then takes the working file's name, while the old
-// working file stays whole as keepAs.  processing shows the bytes copied.
-// A failure leaves the working file as it was ("Cannot write the
-// temporary file." is shown and EditEnd::Failed returned).
-EditEnd RunCutIntoNewFile(Document& doc, EditCommand command, const std::string& keepAs, Progress& processing,
-                          Progress& reloading, UserDialogs& dialogs);
+// What Delete or Cut Out does to a working file of fileLength bytes, as
+// the document now stands: the bytes that stay, in their order (the header
+// first), and the move that closes them up in place - ShiftLength bytes at
+// ShiftFrom down to ShiftTo - after which the file is cut at NewLength.
+struct CutLayout {
+    std::vector<ByteSpan> Stays;
+    std::uint64_t ShiftTo = 0;      // bytes of the working file
+    std::uint64_t ShiftFrom = 0;    // bytes of the working file
+    std::uint64_t ShiftLength = 0;  // bytes
+    std::uint64_t NewLength = 0;    // bytes
+    std::uint64_t KeptBytes() const;
+    // The bytes that do not stay, in order: what the cut destroys, with the
+    // header, whose sizes it patches.
+    std::vector<ByteSpan> Destroyed(std::uint64_t fileLength) const;
+};
+CutLayout CutLayoutOf(const Document& doc, EditCommand command, std::uint64_t fileLength);
+
+// Once a cut made file (the working file as it now is, for a rescan)
+// newLength bytes long: the document follows - DataEnd, DataSize,
+// DurationSeconds, TotalFrames and ColumnCount recomputed, the peaks of the
+// columns that stay kept where the range was whole columns, rescanned
+// otherwise.  The markers are the caller's.
+EditEnd FollowCut(File& file, Document& doc, EditCommand command, std::uint32_t newLength, Progress& reloading);
 
 // The markers the commands set afterwards.  Delete: SelStart stays,
 // SelFinish = SelStart + 1, or ColumnCount - 1 when that is smaller (the

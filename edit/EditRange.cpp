@@ -30,9 +30,9 @@ EditRange EditRangeOf(const Document& doc)
     return range;
 }
 
-File OpenForRewrite(const Document& doc, UserDialogs& dialogs, WriteGate* gate)
+File OpenForRewrite(const Document& doc, UserDialogs& dialogs)
 {
-    File file = gate != nullptr ? gate->WorkFile().Duplicate() : File::Open(doc.WorkFile, File::Mode::ReadWrite);
+    File file = File::Open(doc.WorkFile, File::Mode::ReadWrite);
     if (!file)
         dialogs.ShowMessage("Cannot open the temporary file.");
     return file;

@@ -23,10 +23,9 @@ struct EditRange {
 EditRange EditRangeOf(const Document& doc);
 
 // Opens the working file for an edit's rewrite, for reading and writing
-// and for this edit alone (with a gate, the file it opened).  When it
-// cannot be opened, shows "Cannot open the temporary file." and returns a
-// file that is not open.
-File OpenForRewrite(const Document& doc, UserDialogs& dialogs, WriteGate* gate = nullptr);
+// and for this edit alone.  When it cannot be opened, shows "Cannot open
+// the temporary file." and returns a file that is not open.
+File OpenForRewrite(const Document& doc, UserDialogs& dialogs);
 
 // After Delete or Cut Out changed the working file's length to newLength
 // bytes: DataEnd, DataSize, DurationSeconds, TotalFrames and ColumnCount in

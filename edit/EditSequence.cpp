@@ -1,107 +1,242 @@
 #include "EditSequence.h"
 
+#include "ApplyPlan.h"
 #include "DeleteCutOut.h"
-#include "EditJournal.h"
-#include "Fades.h"
-#include "RemainderJournal.h"
-#include "VolumeChange.h"
+#include "EditPlan.h"
+#include "EditRange.h"
+#include "KeptStep.h"
+#include "RewriteLog.h"
 
+#include "document/ColumnPeakScan.h"
 #include "document/Document.h"
+#include "document/RecoveryManifest.h"
 #include "platform/File.h"
 #include "platform/PathText.h"
+#include "platform/ProgressMeter.h"
 #include "platform/UserDialogs.h"
 
-#include <memory>
+#include <filesystem>
+#include <system_error>
 
 namespace velmora {
 
 namespace {
 
-EditEnd RunBody(Document& doc, const EditRequest& edit, Progress& processing, Progress& reloading,
-                UserDialogs& dialogs, const JournalWriters& writers)
+// Room left free in the temporary folder beyond what an edit keeps.
+constexpr std::uint64_t SpareBytes = 16u << 20;
+
+bool AskToGoOnWithoutUndo(UserDialogs& dialogs)
 {
-    WriteGate* gate = writers.Copier.get();
-    RemainderWriter* remainders = writers.Remainders.get();
-    if (!writers.WholeFileBefore.empty())
-        return RunCutIntoNewFile(doc, edit.Command, writers.WholeFileBefore, processing, reloading, dialogs);
-    switch (edit.Command) {
-    case EditCommand::Delete: return RunDeleteBody(doc, processing, reloading, dialogs, gate);
-    case EditCommand::CutOut: return RunCutOutBody(doc, processing, reloading, dialogs, gate);
-    case EditCommand::Volume:
-        return RunVolumeBody(doc, edit.Gain, edit.Mute, processing, reloading, dialogs, gate, remainders);
-    case EditCommand::FadeIn: return RunFadeInBody(doc, processing, reloading, dialogs, remainders);
-    case EditCommand::FadeOut: return RunFadeOutBody(doc, processing, reloading, dialogs, remainders);
+    return dialogs.AskYesNoCancel("There is not enough room in the temporary folder to keep this edit for Undo.\n"
+                                  "Do you want to go on without Undo?",
+                                  "Confirm", UserDialogs::Icon::Question) == UserDialogs::Answer::Yes;
+}
+
+std::uint64_t RoomInFolder(const std::string& folder)
+{
+    std::error_code error;
+    const auto space = std::filesystem::space(folder, error);
+    return error || space.available < SpareBytes ? 0 : space.available - SpareBytes;
+}
+
+// The journal, opened for the history.  Never cut to nothing and written
+// again: ext4 then pushes the whole journal to the disk when it is closed,
+// which costs more than the edit.
+File OpenJournal(const EditHistory& history)
+{
+    File journal = File::Open(history.JournalPath, File::Mode::ReadWrite);
+    if (!journal)
+        journal = File::Open(history.JournalPath, File::Mode::CreateNew);
+    return journal;
+}
+
+DocumentShape ShapeOf(const Document& doc)
+{
+    return {doc.DataOffset,      doc.DataSize,    doc.DataEnd,  doc.DurationSeconds, doc.TotalFrames,
+            doc.FramesPerColumn, doc.ColumnCount, doc.SelStart, doc.SelFinish};
+}
+
+void FollowShape(Document& doc, const DocumentShape& shape)
+{
+    doc.DataOffset = shape.DataOffset;
+    doc.DataSize = shape.DataSize;
+    doc.DataEnd = shape.DataEnd;
+    doc.DurationSeconds = shape.DurationSeconds;
+    doc.TotalFrames = shape.TotalFrames;
+}
+
+bool ReadPeaks(File& journal, const UndoStep& step, Document& doc)
+{
+    const std::uint32_t columns = step.Before.ColumnCount;
+    std::vector<std::int16_t> upper(columns), lower(columns);
+    const std::size_t bytes = columns * sizeof(std::int16_t);
+    if (journal.ReadAt(step.PeaksAt, upper.data(), bytes) != bytes ||
+        journal.ReadAt(step.PeaksAt + bytes, lower.data(), bytes) != bytes)
+        return false;
+    doc.PeakUpper = std::move(upper);
+    doc.PeakLower = std::move(lower);
+    return true;
+}
+
+// The document after an edit's step was taken back (the working file
+// already is as before it): its shape, markers and peaks as they were -
+// the peaks from the journal, or rescanned, with the markers on the whole
+// file, when the zoom changed since.
+void FollowTakeBack(Document& doc, const UndoStep& step, File& work, File& journal, Progress& reloading)
+{
+    FollowShape(doc, step.Before);
+    if (doc.FramesPerColumn == step.Before.FramesPerColumn && ReadPeaks(journal, step, doc)) {
+        doc.ColumnCount = step.Before.ColumnCount;
+        doc.SelStart = step.Before.SelStart;
+        doc.SelFinish = step.Before.SelFinish;
+        ProgressMeter(reloading).Report(100);
+        return;
     }
-    return EditEnd::Refused;
+    doc.ColumnCount = ColumnCountFor(doc.TotalFrames, doc.FramesPerColumn);
+    doc.PeakUpper.assign(doc.ColumnCount, 0);
+    doc.PeakLower.assign(doc.ColumnCount, 0);
+    ScanColumnPeaks(work, doc, doc.PeakUpper, doc.PeakLower, reloading);
+    SelectAll(doc);
+}
+
+// An edit cut off by a failing journal: taken back, the document as it
+// was.  False when that failed too.
+bool TakeBackFailedEdit(Document& doc, const UndoStep& step, File& journal, Progress& processing,
+                        Progress& reloading)
+{
+    EditHistory& history = doc.History;
+    File work = File::Open(doc.WorkFile, File::Mode::ReadWrite);
+    RewriteLog editLog = RewriteLog::Open(history.Folder() + EditLogName);
+    RewriteLog undoLog = RewriteLog::Open(history.Folder() + TakeBackLogName);
+    const StepReach reach{false, editLog.Last(history.PendingRewrite)};
+    if (!work || !TakeBack(doc, step, reach, work, journal, undoLog, history.PendingRewrite, processing))
+        return false;
+    FollowTakeBack(doc, step, work, journal, reloading);
+    return true;
 }
 
 // The edit, kept for Undo first where the document keeps a history.  A
 // redo brings back the state it undid.
-EditEnd RunKeptEdit(Document& doc, const EditRequest& edit, Progress& processing, Progress& reloading,
+EditEnd RunKeptEdit(Document& doc, const EditRequest& request, Progress& processing, Progress& reloading,
                     UserDialogs& dialogs, const RedoStep* redo)
 {
     EditHistory& history = doc.History;
-    UndoStep step;
-    Kept kept = Kept::NotKept;
+    const EditPlan plan = PlanEdit(doc, request);
     // Cut Out of an empty selection is refused before it touches anything.
-    const bool refusedAnyway = edit.Command == EditCommand::CutOut && doc.SelStart == doc.SelFinish;
-    JournalWriters writers;
-    if (history.Keeping() && !refusedAnyway) {
-        // The edit's own handle; the copier and the body work through
-        // duplicates of it.  Unopened, the body says so itself.
-        File work = File::Open(doc.WorkFile, File::Mode::ReadWrite);
-        if (work) {
-            kept = KeepForUndo(doc, edit, work, dialogs, step, writers);
-            if (kept == Kept::CalledOff)
+    if (plan.What == EditPlan::Kind::Cut && request.Command == EditCommand::CutOut && plan.Range.Frames == 0)
+        return ApplyPlan(doc, plan, processing, reloading, dialogs);
+
+    UndoStep step;
+    bool kept = false;
+    File journal;
+    // Unopened, the edit says so itself and changes nothing.
+    File work = history.Keeping() ? File::Open(doc.WorkFile, File::Mode::ReadWrite) : File();
+    const bool keeping = static_cast<bool>(work);
+    if (keeping) {
+        // The record takes the first part of the bar when it copies.
+        ProgressStretch recording(processing, 0, 50);
+        const bool planned = PlanKeeping(doc, plan, work.Size(), RoomInFolder(history.Folder()), step);
+        if (planned)
+            journal = OpenJournal(history);
+        kept = planned && RecordStep(doc, work, journal, step, recording);
+        if (kept) {
+            history.PendingWhat = PendingAction::Edit;
+            history.Pending = step;
+            history.PendingRedo = redo != nullptr;
+            history.PendingRewrite = history.NextRewrite++;
+            kept = KeepManifest(doc);
+        }
+        if (!kept) {
+            history.PendingWhat = PendingAction::None;
+            if (!AskToGoOnWithoutUndo(dialogs)) {
+                KeepManifest(doc);
                 return EditEnd::Refused;
+            }
         }
     }
-    const EditEnd end = RunBody(doc, edit, processing, reloading, dialogs, writers);
-    const bool journalFailed = (writers.Copier && !writers.Copier->Finish()) ||
-                               (writers.Remainders && !writers.Remainders->Finish()) ||
-                               (end == EditEnd::Done && !writers.WholeFileBefore.empty() &&
-                                !FileExists(writers.WholeFileBefore));
-    if (journalFailed && end != EditEnd::Refused) {
-        // The journal failed once the edit was under way: it went on.
-        kept = Kept::NotKept;
-        dialogs.ShowMessage("The temporary folder could not keep this edit for Undo.");
+    // The edit's own handle is opened by the edit.
+    work = File();
+    if (keeping && !kept) {
+        // Older steps cannot reach back past an edit that is not kept.
+        history.Forget();
+        history.PendingWhat = PendingAction::UnkeptEdit;
+        KeepManifest(doc);
     }
-    if (writers.Remainders)
-        step.Remainders.JournalLength = writers.Remainders->Length();
-    if (!writers.WholeFileBefore.empty())
+
+    EditEnd end;
+    if (kept) {
+        RewriteLog log = RewriteLog::Open(history.Folder() + EditLogName);
+        log.Begin(history.PendingRewrite);
+        bool journalFailed = false;
+        ProgressStretch editing(processing, step.Pieces.empty() ? 0 : 50, 100);
+        end = ApplyKept(doc, plan, step, journal, log, step.Pieces.empty() ? processing : editing, reloading,
+                        dialogs, journalFailed);
+        if (journalFailed) {
+            // The journal failed once the edit was under way: what the edit
+            // did is taken back, and it goes on without Undo.
+            if (!TakeBackFailedEdit(doc, step, journal, processing, reloading)) {
+                history.Forget();
+                history.State = history.NewState();
+                doc.Modified = true;
+                KeepManifest(doc);
+                File file = File::Open(doc.WorkFile, File::Mode::Read);
+                return FailRewrite(file, doc, reloading, dialogs);
+            }
+            dialogs.ShowMessage("The temporary folder could not keep this edit for Undo.");
+            history.Forget();
+            history.PendingWhat = PendingAction::UnkeptEdit;
+            KeepManifest(doc);
+            kept = false;
+            end = ApplyPlan(doc, plan, processing, reloading, dialogs);
+        }
+    } else {
+        end = ApplyPlan(doc, plan, processing, reloading, dialogs);
+    }
+    if (step.Kept == KeptAs::WholeFile && kept)
         ++history.NextWholeFile;
-    writers = {};
-    if (end == EditEnd::Refused)
+
+    if (end == EditEnd::Refused || end == EditEnd::NotOpened) {
+        // Nothing changed; the step is not kept.
+        if (!step.WholeFileName.empty())
+            RemoveFileIfExists(history.Folder() + step.WholeFileName);
+        history.PendingWhat = PendingAction::None;
+        if (end == EditEnd::NotOpened)
+            doc.Modified = true;
+        KeepManifest(doc);
         return end;
+    }
     doc.Modified = true;
-    if (end == EditEnd::NotOpened)
-        return end;
     if (end == EditEnd::Failed) {
         // The file is partly rewritten: no step describes it any more.
         history.Forget();
         history.State = history.NewState();
+        KeepManifest(doc);
         return end;  // the markers were kept inside what the file now holds
     }
-    if (edit.Command == EditCommand::Delete)
+    if (request.Command == EditCommand::Delete)
         SetMarkersAfterDelete(doc);
-    else if (edit.Command == EditCommand::CutOut)
+    else if (request.Command == EditCommand::CutOut)
         SetMarkersAfterCutOut(doc);
 
     if (!history.Keeping())
         return end;
     const std::uint64_t state = redo != nullptr ? redo->StateAfter : history.NewState();
-    if (kept == Kept::Yes) {
+    if (kept) {
         step.StateBefore = history.State;
         step.StateAfter = state;
-        history.JournalUsed = JournalEndOf(step);
+        step.After = ShapeOf(doc);
+        history.JournalUsed = std::max<std::uint64_t>(step.PeaksAt + 2ull * step.Before.ColumnCount * sizeof(std::int16_t),
+                                       step.Remainders.JournalOffset + step.Remainders.JournalLength);
         history.Undo.push_back(std::move(step));
-    } else {
-        history.Forget();  // the older steps cannot reach back past this edit
     }
-    if (redo == nullptr)
+    if (redo != nullptr)
+        history.Redo.pop_back();
+    else
         history.Redo.clear();
     history.State = state;
+    history.PendingWhat = PendingAction::None;
     doc.Modified = !history.AtSavedState();
+    KeepManifest(doc);
     return end;
 }
 
@@ -119,19 +254,124 @@ EditEnd RedoEdit(Document& doc, Progress& processing, Progress& reloading, UserD
     if (!history.CanRedo())
         return EditEnd::Refused;
     const RedoStep redo = history.Redo.back();
-    history.Redo.pop_back();
     const std::uint32_t selStart = doc.SelStart;
     const std::uint32_t selFinish = doc.SelFinish;
     doc.SelStart = redo.SelStart;
     doc.SelFinish = redo.SelFinish;
     const EditEnd end = RunKeptEdit(doc, redo.Edit, processing, reloading, dialogs, &redo);
     if (end == EditEnd::Refused || end == EditEnd::NotOpened) {
-        // Nothing changed: the markers and the step stay as they were.
+        // Nothing changed: the markers stay as they were.
         doc.SelStart = selStart;
         doc.SelFinish = selFinish;
-        history.Redo.push_back(redo);
     }
     return end;
+}
+
+namespace {
+
+// The history after the last undo step was taken back.
+void FinishUndo(Document& doc, File& journal)
+{
+    EditHistory& history = doc.History;
+    const UndoStep step = history.Undo.back();
+    history.Undo.pop_back();
+    history.JournalUsed = step.JournalStart;
+    if (doc.FramesPerColumn == step.Before.FramesPerColumn)
+        history.Redo.push_back({step.Edit, step.Before.SelStart, step.Before.SelFinish, step.StateAfter});
+    history.State = step.StateBefore;
+    history.PendingWhat = PendingAction::None;
+    doc.Modified = !history.AtSavedState();
+    KeepManifest(doc);
+    // Gives room back; the bytes past JournalUsed are never read.
+    if (step.JournalStart > 0 && journal)
+        journal.Truncate(step.JournalStart);
+}
+
+} // namespace
+
+// Puts the last edit's bytes back in place (processing), restores the
+// document, the markers and the peaks (reloading; rescanned when the zoom
+// changed since), and makes the edit the next one to redo.  A failure part
+// way is shown, the document describes the file as it then is, and the
+// history is given up.
+EditEnd UndoEdit(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs)
+{
+    EditHistory& history = doc.History;
+    if (!history.CanUndo())
+        return EditEnd::Refused;
+    const UndoStep step = history.Undo.back();
+    File work = OpenForRewrite(doc, dialogs);
+    if (!work)
+        return EditEnd::NotOpened;
+    File journal = File::Open(history.JournalPath, File::Mode::ReadWrite);
+    history.PendingWhat = PendingAction::Undo;
+    history.PendingRewrite = history.NextRewrite++;
+    if (!KeepManifest(doc)) {
+        // Undone without the manifest saying so, a kill part way would
+        // leave a document nobody can tell apart from the edited one.
+        history.PendingWhat = PendingAction::None;
+        dialogs.ShowMessage("Cannot write the temporary file.");
+        return EditEnd::Refused;
+    }
+    RewriteLog log = RewriteLog::Open(history.Folder() + TakeBackLogName);
+    bool putBack = journal &&
+                   TakeBack(doc, step, StepReach{}, work, journal, log, history.PendingRewrite, processing);
+    if (putBack && step.Kept == KeptAs::WholeFile) {
+        // The old working file took its name back: the rescan reads it.
+        work = OpenForRewrite(doc, dialogs);
+        putBack = static_cast<bool>(work);
+    }
+    ProgressMeter(processing).Report(100);
+    if (!putBack) {
+        history.Forget();
+        history.State = history.NewState();
+        doc.Modified = true;
+        KeepManifest(doc);
+        return FailRewrite(work, doc, reloading, dialogs);
+    }
+    FollowTakeBack(doc, step, work, journal, reloading);
+    FinishUndo(doc, journal);
+    return EditEnd::Done;
+}
+
+bool SettlePendingStep(Document& doc, Progress& processing)
+{
+    EditHistory& history = doc.History;
+    if (history.PendingWhat != PendingAction::Edit && history.PendingWhat != PendingAction::Undo) {
+        history.PendingWhat = PendingAction::None;
+        return true;
+    }
+    File work = File::Open(doc.WorkFile, File::Mode::ReadWrite);
+    File journal = File::Open(history.JournalPath, File::Mode::ReadWrite);
+    RewriteLog undoLog = RewriteLog::Open(history.Folder() + TakeBackLogName);
+    if (!work || !journal || !undoLog)
+        return false;
+    if (history.PendingWhat == PendingAction::Edit) {
+        // Taken back as far as the edit got; the redo it was, if any, is
+        // still to do.
+        const UndoStep& step = history.Pending;
+        RewriteLog editLog = RewriteLog::Open(history.Folder() + EditLogName);
+        const StepReach reach{false, editLog.Last(history.PendingRewrite)};
+        if (!editLog || !TakeBack(doc, step, reach, work, journal, undoLog, history.PendingRewrite, processing))
+            return false;
+        doc.SelStart = step.Before.SelStart;
+        doc.SelFinish = step.Before.SelFinish;
+        if (!step.WholeFileName.empty())
+            RemoveFileIfExists(history.Folder() + step.WholeFileName);
+        history.PendingWhat = PendingAction::None;
+        return KeepManifest(doc);
+    }
+    if (history.Undo.empty())
+        return false;
+    const UndoStep step = history.Undo.back();
+    if (!TakeBack(doc, step, StepReach{}, work, journal, undoLog, history.PendingRewrite, processing))
+        return false;
+    if (doc.FramesPerColumn == step.Before.FramesPerColumn) {
+        doc.SelStart = step.Before.SelStart;
+        doc.SelFinish = step.Before.SelFinish;
+    }
+    FinishUndo(doc, journal);
+    return true;
 }
 
 } // namespace velmora

@@ -23,9 +23,11 @@ struct Document;
 // the view are the front end's.
 //
 // Where the document keeps a history (an open document with a private
-// folder), the bytes the edit destroys go to the journal first and the
-// edit becomes the one to undo; no room for them asks whether to go on
-// without Undo (No refuses the edit).
+// folder), what the edit destroys goes to the journal first, and the
+// manifest says the edit is under way before it changes a byte; the edit
+// notes every block it writes, so that a kill anywhere can be taken back
+// exactly, and it becomes the one to undo.  No room for the journal asks
+// whether to go on without Undo (No refuses the edit).
 EditEnd RunEdit(Document& doc, const EditRequest& edit, Progress& processing, Progress& reloading,
                 UserDialogs& dialogs);
 
@@ -37,5 +39,15 @@ EditEnd UndoEdit(Document& doc, Progress& processing, Progress& reloading, UserD
 // when there is nothing to redo; a new edit or a zoom change leaves nothing
 // to redo.
 EditEnd RedoEdit(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs);
+
+// The step the history says was under way when the program was killed:
+// an edit (or redo) taken back as far as it got, an undo finished.  The
+// working file then holds, byte for byte, the state before the edit or
+// after the undo, the markers are that state's, and the history says so
+// (in its manifest too).  doc needs its working file, sample format, zoom
+// and history; its shape is for the loading step to read afterwards.
+// False when the working file, the journal or a log could not be read or
+// written; nothing is settled then.
+bool SettlePendingStep(Document& doc, Progress& processing);
 
 } // namespace velmora

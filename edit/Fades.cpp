@@ -1,23 +1,21 @@
 #include "Fades.h"
 
+#include "ApplyPlan.h"
 #include "EditRange.h"
-#include "RemainderJournal.h"
-#include "SampleRewrite.h"
+#include "Remainders.h"
 #include "ScaleLoop.h"
 #include "VectorClones.h"
 
-#include "document/ColumnPeakScan.h"
-#include "platform/UserDialogs.h"
+#include "document/Document.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <type_traits>
 
 namespace velmora {
 
 namespace {
-
-enum class FadeDirection { In, Out };
 
 // The samples scaled by percent (FadedSample, clamped), and with Keep
 // their remainders (ScaleInPlace).
@@ -60,76 +58,93 @@ VELMORA_VECTOR_CLONES void ScaleBlock(std::int16_t* samples, std::size_t count, 
     ScalePercent<false>(samples, count, percent, nullptr);
 }
 
-VELMORA_VECTOR_CLONES void ScaleAndKeep(std::uint8_t* samples, std::size_t count, std::int32_t percent,
+VELMORA_VECTOR_CLONES void ScaleBlockKeeping(std::uint8_t* samples, std::size_t count, std::int32_t percent,
                                         std::int16_t* lost, std::int16_t& least, std::int16_t& most)
 {
     ScalePercent<true>(samples, count, percent, lost, &least, &most);
 }
 
-VELMORA_VECTOR_CLONES void ScaleAndKeep(std::int16_t* samples, std::size_t count, std::int32_t percent,
+VELMORA_VECTOR_CLONES void ScaleBlockKeeping(std::int16_t* samples, std::size_t count, std::int32_t percent,
                                         std::int16_t* lost, std::int16_t& least, std::int16_t& most)
 {
     ScalePercent<true>(samples, count, percent, lost, &least, &most);
 }
 
-EditEnd RunFade(Document& doc, FadeDirection direction, Progress& processing,
-                Progress& reloading, UserDialogs& dialogs, RemainderWriter* remainders)
-{
-    const EditRange range = EditRangeOf(doc);
-    File file = OpenForRewrite(doc, dialogs);
-    if (!file)
-        return EditEnd::NotOpened;
-    const std::uint32_t step = range.Frames / 100;  // L, frames per percentage step
-    RangePeaks peaks(doc, range);
-    if (step > 0) {
-        const std::size_t samplesPerFrame = doc.Channels == 1 ? 1 : 2;
-        const bool fadeIn = direction == FadeDirection::In;
-        // Each block is cut where the percentage steps, and every piece is
-        // scaled by one percentage.  When the edit is kept for Undo, the
-        // reading thread scales the samples as it reads them, keeping and
-        // packing their remainders in the same pass, and this one writes the
-        // packed remainders to the journal between the blocks it writes:
-        // the two threads then share the work about evenly.
-        auto scaleBlock = [&](std::uint32_t firstFrame, auto* samples, std::size_t count) {
-            ForEachFadePiece(fadeIn, step, samplesPerFrame, firstFrame, count,
-                             [&](std::size_t start, std::size_t piece, std::int32_t percent) {
-                                 if (remainders == nullptr) {
-                                     ScaleBlock(samples + start, piece, percent);
-                                     return;
-                                 }
-                                 remainders->Keep(piece, [&](std::size_t at, std::size_t part, std::int16_t* lost,
-                                                             std::int16_t& least, std::int16_t& most) {
-                                     ScaleAndKeep(samples + start + at, part, percent, lost, least, most);
-                                 });
-                             });
-        };
-        ReadAhead::Look scaleAsRead;
-        if (remainders != nullptr) {
-            scaleAsRead = [&](std::uint64_t offset, std::int16_t* block, std::size_t bytes) {
-                const auto firstFrame = static_cast<std::uint32_t>(offset / static_cast<std::uint64_t>(doc.FrameSize));
-                WithSamples(doc.BitsPerSample == 8, block, bytes,
-                            [&](auto* samples, std::size_t count) { scaleBlock(firstFrame, samples, count); });
-            };
-        }
-        const bool rewritten = RewriteRangeInBlocks(
-            file, doc, range,
-            [&](std::uint32_t firstFrame, auto* samples, std::size_t count) {
-                if (remainders == nullptr)
-                    scaleBlock(firstFrame, samples, count);
-                else
-                    remainders->WriteReady();
-                peaks.Take(firstFrame, samples, count);
-            },
-            processing, nullptr, std::move(scaleAsRead));
-        if (!rewritten)
-            return FailRewrite(file, doc, reloading, dialogs);
+// A fade's scaling: the percentage steps down (Fade Out) or up (Fade In)
+// every step frames.
+class FadeScaling final : public SampleScaling {
+public:
+    FadeScaling(bool fadeIn, std::uint32_t step, std::size_t samplesPerFrame)
+        : fadeIn_(fadeIn), step_(step), samplesPerFrame_(samplesPerFrame)
+    {
     }
-    // The columns of the range were judged as they were written; the
-    // others did not change.
-    peaks.StoreInto(doc);
-    ProgressMeter(reloading).Report(100);
-    return EditEnd::Done;
-}
+
+    void Scale(std::uint64_t first, std::uint8_t* samples, std::size_t count) const override
+    {
+        ScalePieces(first, samples, count);
+    }
+    void Scale(std::uint64_t first, std::int16_t* samples, std::size_t count) const override
+    {
+        ScalePieces(first, samples, count);
+    }
+    void ScaleAndKeep(std::uint64_t first, std::uint8_t* samples, std::size_t count, std::int16_t* lost,
+                      std::int16_t& least, std::int16_t& most) const override
+    {
+        KeepPieces(first, samples, count, lost, least, most);
+    }
+    void ScaleAndKeep(std::uint64_t first, std::int16_t* samples, std::size_t count, std::int16_t* lost,
+                      std::int16_t& least, std::int16_t& most) const override
+    {
+        KeepPieces(first, samples, count, lost, least, most);
+    }
+    void Restore(std::uint64_t first, std::uint8_t* samples, std::size_t count, const std::int16_t* lost) const override
+    {
+        RestorePieces(first, samples, count, lost);
+    }
+    void Restore(std::uint64_t first, std::int16_t* samples, std::size_t count, const std::int16_t* lost) const override
+    {
+        RestorePieces(first, samples, count, lost);
+    }
+
+private:
+    template <typename Sample>
+    void ScalePieces(std::uint64_t first, Sample* samples, std::size_t count) const
+    {
+        ForEachFadePiece(fadeIn_, step_, samplesPerFrame_, first, count,
+                         [&](std::size_t start, std::size_t piece, std::int32_t percent) {
+                             ScaleBlock(samples + start, piece, percent);
+                         });
+    }
+    template <typename Sample>
+    void KeepPieces(std::uint64_t first, Sample* samples, std::size_t count, std::int16_t* lost, std::int16_t& least,
+                    std::int16_t& most) const
+    {
+        std::int16_t low = INT16_MAX;
+        std::int16_t high = INT16_MIN;
+        ForEachFadePiece(fadeIn_, step_, samplesPerFrame_, first, count,
+                         [&](std::size_t start, std::size_t piece, std::int32_t percent) {
+                             std::int16_t pieceLeast = 0;
+                             std::int16_t pieceMost = 0;
+                             ScaleBlockKeeping(samples + start, piece, percent, lost + start, pieceLeast, pieceMost);
+                             low = std::min(low, pieceLeast);
+                             high = std::max(high, pieceMost);
+                         });
+        least = low;
+        most = high;
+    }
+    template <typename Sample>
+    void RestorePieces(std::uint64_t first, Sample* samples, std::size_t count, const std::int16_t* lost) const
+    {
+        ForEachFadePiece(fadeIn_, step_, samplesPerFrame_, first, count,
+                         [&](std::size_t start, std::size_t piece, std::int32_t percent) {
+                             RestoreBlock(samples + start, piece, lost + start, InverseOfPercent(percent));
+                         });
+    }
+
+    bool fadeIn_;
+    std::uint32_t step_;  // L, frames per percentage step
+    std::size_t samplesPerFrame_;
+};
 
 } // namespace
 
@@ -138,16 +153,36 @@ float InverseOfPercent(std::int32_t percent)
     return InverseOfScale(percent / 100.0);
 }
 
-EditEnd RunFadeInBody(Document& doc, Progress& processing, Progress& reloading,
-                      UserDialogs& dialogs, RemainderWriter* remainders)
+std::shared_ptr<const SampleScaling> FadeScalingOf(bool fadeIn, std::uint32_t step, std::size_t samplesPerFrame)
 {
-    return RunFade(doc, FadeDirection::In, processing, reloading, dialogs, remainders);
+    return std::make_shared<FadeScaling>(fadeIn, step, samplesPerFrame);
 }
 
-EditEnd RunFadeOutBody(Document& doc, Progress& processing, Progress& reloading,
-                       UserDialogs& dialogs, RemainderWriter* remainders)
+EditPlan PlanFade(const Document& doc, bool fadeIn)
 {
-    return RunFade(doc, FadeDirection::Out, processing, reloading, dialogs, remainders);
+    EditPlan plan;
+    plan.Request = {fadeIn ? EditCommand::FadeIn : EditCommand::FadeOut};
+    plan.What = EditPlan::Kind::Scale;
+    plan.Range = EditRangeOf(doc);
+    const std::uint32_t step = plan.Range.Frames / 100;
+    if (step == 0) {
+        // No percentage steps: the range is left as it is.
+        plan.Range.EndByte = plan.Range.StartByte;
+        plan.Range.Frames = 0;
+        return plan;
+    }
+    plan.Scaling = FadeScalingOf(fadeIn, step, doc.Channels == 1 ? 1 : 2);
+    return plan;
+}
+
+EditEnd RunFadeInBody(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs)
+{
+    return ApplyPlan(doc, PlanFade(doc, true), processing, reloading, dialogs);
+}
+
+EditEnd RunFadeOutBody(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs)
+{
+    return ApplyPlan(doc, PlanFade(doc, false), processing, reloading, dialogs);
 }
 
 } // namespace velmora

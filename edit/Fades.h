@@ -1,16 +1,17 @@
 #pragma once
 
 #include "EditBody.h"
+#include "EditPlan.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace velmora {
 
 class Progress;
-class RemainderWriter;
 class UserDialogs;
 struct Document;
 
@@ -29,23 +30,24 @@ inline std::int32_t FadedSample(std::int32_t x, float percent)
     return static_cast<std::int32_t>(product * 0.01f + std::copysign(0.005f, product));
 }
 
-// The pieces of count samples, from frame firstFrame of a fade's range on,
-// that take one percentage each, with step frames to a percentage (L, at
-// least 1): piece(offset, samples, percent), offset and samples counted in
-// samples.
+// The pieces of count samples, from sample firstSample of a fade's range
+// on (counted over the channels, samplesPerFrame to a frame), that take
+// one percentage each, with step frames to a percentage (L, at least 1):
+// piece(offset, samples, percent), offset and samples counted in samples.
 template <typename Piece>
-void ForEachFadePiece(bool fadeIn, std::uint32_t step, std::size_t samplesPerFrame, std::uint32_t firstFrame,
+void ForEachFadePiece(bool fadeIn, std::uint32_t step, std::size_t samplesPerFrame, std::uint64_t firstSample,
                       std::size_t count, Piece piece)
 {
     std::size_t offset = 0;
-    std::uint32_t frame = firstFrame;
+    std::uint64_t sample = firstSample;
     while (offset < count) {
-        const std::uint32_t stepIndex = frame / step;
-        const std::uint32_t framesInStep = (stepIndex + 1) * step - frame;
-        const std::size_t samples = std::min<std::size_t>(count - offset, framesInStep * samplesPerFrame);
-        piece(offset, samples, static_cast<std::int32_t>(fadeIn ? stepIndex : 100 - stepIndex));
+        const std::uint64_t stepIndex = sample / samplesPerFrame / step;
+        const std::uint64_t stepEnd = (stepIndex + 1) * step * samplesPerFrame;  // samples
+        const auto samples = static_cast<std::size_t>(std::min<std::uint64_t>(count - offset, stepEnd - sample));
+        const auto index = static_cast<std::int32_t>(stepIndex);
+        piece(offset, samples, fadeIn ? index : 100 - index);
         offset += samples;
-        frame += static_cast<std::uint32_t>(samples / samplesPerFrame);
+        sample += samples;
     }
 }
 
@@ -55,13 +57,16 @@ void ForEachFadePiece(bool fadeIn, std::uint32_t step, std::size_t samplesPerFra
 //   Fade In:  g = i / L          (0 % for the first L frames ... 99 %)
 //   Fade Out: g = 100 - i / L    (100 % for the first L frames ... 1 %)
 // Both channels of a frame get the same g.  The peaks are rescanned into
-// the existing arrays, also when the range is empty.  Remainders, when
-// given, gets what the scaling took from each sample (RemainderJournal.h,
-// with the inverse of percent / 100).
-EditEnd RunFadeInBody(Document& doc, Progress& processing, Progress& reloading,
-                      UserDialogs& dialogs, RemainderWriter* remainders = nullptr);
-EditEnd RunFadeOutBody(Document& doc, Progress& processing, Progress& reloading,
-                       UserDialogs& dialogs, RemainderWriter* remainders = nullptr);
+// the existing arrays, also when the range is empty.
+EditEnd RunFadeInBody(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs);
+EditEnd RunFadeOutBody(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs);
+
+// A fade's scaling: step frames to a percentage (L, at least 1).
+std::shared_ptr<const SampleScaling> FadeScalingOf(bool fadeIn, std::uint32_t step, std::size_t samplesPerFrame);
+
+// What a fade declares: every sample of the range scaled as above (a
+// range too short to step, under 100 frames, is declared empty).
+EditPlan PlanFade(const Document& doc, bool fadeIn);
 
 // The inverse of a fade's percent / 100, as its remainders are kept.
 float InverseOfPercent(std::int32_t percent);

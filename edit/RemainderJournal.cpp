@@ -10,8 +10,7 @@ namespace velmora {
 namespace {
 
 constexpr std::size_t HeaderBytes = 1 + 2 + 2;
-constexpr std::size_t FlushBytes = 1u << 20;
-constexpr std::size_t MostReady = 4;  // flushes that may wait for WriteReady
+constexpr std::size_t FlushBytes = 1u << 20;  // bytes a reader takes at a time
 
 // Chunks are packed as multiples of 8 values.
 std::size_t Padded(std::size_t count)
@@ -250,33 +249,39 @@ void RemainderWriter::PackChunk(std::int16_t* remainders, std::size_t count, std
     unsigned char* packed = header + HeaderBytes;
     const std::size_t padded = Padded(count);
     PackIn(width, remainders, padded, least, packed);
-    if (out_.size() >= FlushBytes)
-        Flush();
 }
 
-void RemainderWriter::Flush()
+void RemainderWriter::PackPending()
+{
+    if (pendingCount_ == 0)
+        return;
+    Room(0);  // the padding
+    PackChunk(pending_.data(), pendingCount_, pendingLeast_, pendingMost_);
+    pendingCount_ = 0;
+}
+
+void RemainderWriter::HandOver()
 {
     if (out_.empty())
         return;
-    std::vector<Packed> overflow;
-    {
-        std::lock_guard lock(readyMutex_);
-        ready_.push_back({at_ + packed_, std::move(out_)});
-        packed_ += ready_.back().Bytes.size();
-        out_.clear();
-        if (!spare_.empty()) {
-            out_ = std::move(spare_.back());
-            spare_.pop_back();
-        }
-        if (ready_.size() > MostReady)
-            overflow.swap(ready_);
+    std::lock_guard lock(readyMutex_);
+    ready_.push_back({at_ + packed_, std::move(out_)});
+    packed_ += ready_.back().Bytes.size();
+    out_.clear();
+    if (!spare_.empty()) {
+        out_ = std::move(spare_.back());
+        spare_.pop_back();
     }
     out_.clear();
-    out_.reserve(FlushBytes + HeaderBytes + RemainderChunk * 2);
-    Write(overflow);
 }
 
-void RemainderWriter::Write(std::vector<Packed>& packed)
+void RemainderWriter::EndBlock()
+{
+    PackPending();
+    HandOver();
+}
+
+bool RemainderWriter::Write(std::vector<Packed>& packed)
 {
     for (Packed& p : packed) {
         if (failed_)
@@ -292,26 +297,22 @@ void RemainderWriter::Write(std::vector<Packed>& packed)
         spare_.push_back(std::move(p.Bytes));
     }
     packed.clear();
+    return !failed_;
 }
 
-void RemainderWriter::WriteReady()
+bool RemainderWriter::WriteReady()
 {
     std::vector<Packed> packed;
     {
         std::lock_guard lock(readyMutex_);
         packed.swap(ready_);
     }
-    Write(packed);
+    return Write(packed);
 }
 
 bool RemainderWriter::Finish()
 {
-    if (pendingCount_ > 0) {
-        Room(0);  // the padding
-        PackChunk(pending_.data(), pendingCount_, pendingLeast_, pendingMost_);
-        pendingCount_ = 0;
-    }
-    Flush();
+    EndBlock();
     WriteReady();
     return !failed_ && journal_;
 }

@@ -13,34 +13,8 @@
 
 namespace velmora {
 
-// Volume and the fades scale every sample and truncate: y = trunc(x * q),
-// clamped.  To take that back Undo does not need x byte for byte: with y
-// still in the file, the remainder r = x - Unscale(y, 1 / q) is enough, and
-// it spans a handful of values where a sample spans 65536.  Remainders are
-// 16-bit and wrap (ScaleInPlace in ScaleLoop.h, Restore), so that x comes
-// back exactly whatever the estimate; a poor estimate costs room in the
-// journal, never exactness.  Both sides estimate through Unscale (or the
-// same values exactly), so that they agree to the bit.
-
-// 1 / scale as the remainders use it; 0 for a scale of 0 (or one so small
-// that the estimate would leave 32 bits).
-inline float InverseOfScale(double scale)
-{
-    return scale > 1.0 / 65536 ? static_cast<float>(1.0 / scale) : 0.0f;
-}
-
-// The estimate of x from y; a lone product, which no compiler fuses.
-inline std::int32_t Unscale(std::int32_t y, float inverse)
-{
-    return static_cast<std::int32_t>(static_cast<float>(y) * inverse);
-}
-
-// x again from y and what scaling x to y lost (x, y centred:
-// -32768..32767 or -128..127).
-inline std::int32_t Restore(std::int32_t y, std::int16_t remainder, float inverse)
-{
-    return static_cast<std::int16_t>(Unscale(y, inverse) + remainder);
-}
+// The journal's record of remainders (Remainders.h): packed so that a
+// fade keeps about a fifth of the bytes it rescales.
 
 inline constexpr std::size_t RemainderChunk = 4096;  // remainders per chunk
 
@@ -76,7 +50,7 @@ using JournalBytes = std::vector<unsigned char, LeftAsTheyAre<unsigned char>>;
 // first run in the lowest bits: the packing then works on whole vectors of
 // bytes.  A chunk is packed as soon as it is whole, so that the remainders
 // never leave the processor's caches; the packed bytes go to the journal a
-// megabyte at a time.
+// block of the edit at a time (EndBlock).
 class RemainderWriter {
 public:
     // Writes from byte at of journal on.
@@ -107,14 +81,19 @@ public:
         }
     }
 
-    // Writes to the journal what is packed so far.  The packing runs on the
-    // edit's reading thread, which has the more work; the thread that
-    // writes the edit's blocks calls this between them, so that the two
-    // share the journal's cost.  What it leaves is written by Finish, or by
-    // the packing thread once several megabytes wait.
-    void WriteReady();
+    // The remainders taken so far end a block of the edit: what is pending
+    // is packed (a short chunk if need be) and handed over to be written.
+    // Runs on the thread that packs.
+    void EndBlock();
 
-    // Writes the rest; false when any write failed.  Nothing is taken after.
+    // Writes to the journal everything handed over so far: the thread that
+    // writes the edit's blocks calls this before each block, so that a
+    // block never reaches the working file before its remainders reach
+    // the journal.  False when a write failed (then and ever after).
+    bool WriteReady();
+
+    // Packs and writes the rest; false when any write failed.  Nothing is
+    // taken after.
     bool Finish();
     // Bytes of the journal written.
     std::uint64_t Length() const { return written_; }
@@ -129,8 +108,9 @@ private:
     // between least and most.
     void TakeSpread(std::size_t count, std::int16_t least, std::int16_t most);
     void PackChunk(std::int16_t* remainders, std::size_t count, std::int16_t least, std::int16_t most);
-    void Flush();
-    void Write(std::vector<Packed>& packed);
+    void PackPending();
+    void HandOver();
+    bool Write(std::vector<Packed>& packed);
 
     File journal_;
     std::uint64_t at_;          // bytes of the journal
@@ -156,6 +136,11 @@ public:
     // The next count remainders; false when the journal cannot be read or
     // does not hold them.
     bool Next(std::int16_t* out, std::size_t count);
+
+    // Bytes of the journal where the chunk after those unpacked so far
+    // begins; where a later reader may start when every chunk read was
+    // given out whole.
+    std::uint64_t Position() const { return next_ - (in_.size() - inPos_); }
 
 private:
     bool Have(std::size_t bytes);

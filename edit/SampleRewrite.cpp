@@ -2,7 +2,7 @@
 
 namespace velmora {
 
-bool SilenceRange(File& file, const Document& doc, const EditRange& range, Progress& processing, WriteGate* gate)
+bool SilenceRange(File& file, const Document& doc, const EditRange& range, Progress& processing)
 {
     ProgressMeter meter(processing);
     const auto frameSize = static_cast<std::uint64_t>(doc.FrameSize);
@@ -13,7 +13,6 @@ bool SilenceRange(File& file, const Document& doc, const EditRange& range, Progr
     while (done < totalBytes) {
         const auto bytes =
             static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), totalBytes - done));
-        WaitUntilKept(gate, range.StartByte + done + bytes);
         if (!file.WriteAt(range.StartByte + done, block.data(), bytes))
             return false;
         done += bytes;

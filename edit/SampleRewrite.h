@@ -18,17 +18,6 @@
 
 namespace velmora {
 
-// The clamps of every rewrite: 16-bit results to -32767..32767, 8-bit
-// results to -128..127 around the centre.
-inline std::int32_t Clamp16(std::int64_t v)
-{
-    return v > 32767 ? 32767 : (v < -32767 ? -32767 : static_cast<std::int32_t>(v));
-}
-inline std::int32_t Clamp8(std::int64_t v)
-{
-    return v > 127 ? 127 : (v < -128 ? -128 : static_cast<std::int32_t>(v));
-}
-
 // The samples of a block as the file holds them: fn(samples, count) with
 // std::uint8_t* samples for 8-bit, std::int16_t* for 16-bit.
 template <typename Fn>
@@ -58,14 +47,16 @@ inline std::size_t RewriteBlockBytes(std::int32_t frameSize, std::uint64_t range
 // std::int16_t* for 16-bit, channels interleaved - where firstFrame is the
 // index of the block's first frame in the range (0 for the range's first
 // frame) and count the number of samples; it rewrites them, already
-// clamped.  Blocks come in file order.  The bar shows frames done of N.
-// look, when given, sees each block as it was read, on the reading thread,
-// before rewrite gets it (ReadAhead::Look; its offset is in bytes of the
-// range).  False when a block could not be read in full or written back
-// (the rewrite stops there).
+// clamped.  Blocks come in file order, and each is written back as soon
+// as rewrite returns; a rewrite that returns bool stops the whole rewrite,
+// before its block is written, by returning false.  The bar shows frames
+// done of N.  look, when given, sees each block as it was read, on the
+// reading thread, before rewrite gets it (ReadAhead::Look; its offset is in
+// bytes of the range).  False when a block could not be read in full or
+// written back, or rewrite said stop (the rewrite stops there).
 template <typename Rewrite>
 bool RewriteRangeInBlocks(File& file, const Document& doc, const EditRange& range, Rewrite rewrite,
-                          Progress& processing, WriteGate* gate = nullptr, ReadAhead::Look look = {})
+                          Progress& processing, ReadAhead::Look look = {})
 {
     static_assert(std::endian::native == std::endian::little,
                   "16-bit samples are rewritten where they lie, as the file stores them");
@@ -82,10 +73,14 @@ bool RewriteRangeInBlocks(File& file, const Document& doc, const EditRange& rang
     std::size_t bytes = 0;
     while (std::int16_t* block = reader.Next(bytes)) {
         const auto firstFrame = static_cast<std::uint32_t>(done / frameSize);
-        WithSamples(eightBit, block, bytes,
-                    [&](auto* samples, std::size_t count) { rewrite(firstFrame, samples, count); });
-        WaitUntilKept(gate, range.StartByte + done + bytes);
-        if (!file.WriteAt(range.StartByte + done, block, bytes))
+        bool goOn = true;
+        WithSamples(eightBit, block, bytes, [&](auto* samples, std::size_t count) {
+            if constexpr (std::is_same_v<decltype(rewrite(firstFrame, samples, count)), bool>)
+                goOn = rewrite(firstFrame, samples, count);
+            else
+                rewrite(firstFrame, samples, count);
+        });
+        if (!goOn || !file.WriteAt(range.StartByte + done, block, bytes))
             return false;
         done += bytes;
         meter.Report(done / frameSize, range.Frames);
@@ -140,7 +135,6 @@ private:
 
 // Writes silence (8-bit 128, 16-bit 0) over the range without reading it;
 // false when a write failed.
-bool SilenceRange(File& file, const Document& doc, const EditRange& range, Progress& processing,
-                  WriteGate* gate = nullptr);
+bool SilenceRange(File& file, const Document& doc, const EditRange& range, Progress& processing);
 
 } // namespace velmora

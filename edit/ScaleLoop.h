@@ -1,12 +1,24 @@
 #pragma once
 
-#include "RemainderJournal.h"
+#include "Remainders.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
 
 namespace velmora {
+
+// The clamps of every rewrite: 16-bit results to -32767..32767, 8-bit
+// results to -128..127 around the centre.
+inline std::int32_t Clamp16(std::int64_t v)
+{
+    return v > 32767 ? 32767 : (v < -32767 ? -32767 : static_cast<std::int32_t>(v));
+}
+inline std::int32_t Clamp8(std::int64_t v)
+{
+    return v > 127 ? 127 : (v < -128 ? -128 : static_cast<std::int32_t>(v));
+}
+
 
 // The one loop of Volume and the fades over count samples as the file
 // holds them (8-bit around 128, 16-bit signed): scale(x) gives each centred

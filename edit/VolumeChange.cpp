@@ -1,18 +1,15 @@
 #include "VolumeChange.h"
 
+#include "ApplyPlan.h"
 #include "EditRange.h"
-#include "RemainderJournal.h"
-#include "SampleRewrite.h"
+#include "Remainders.h"
 #include "ScaleLoop.h"
 #include "VectorClones.h"
 
-#include "document/ColumnPeakScan.h"
-#include "platform/UserDialogs.h"
-
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <type_traits>
-#include <utility>
 
 namespace velmora {
 
@@ -91,67 +88,80 @@ VELMORA_VECTOR_CLONES void ScaleBlock(std::int16_t* samples, std::size_t count, 
     ScaleSamples<false>(samples, count, gain, nullptr);
 }
 
-VELMORA_VECTOR_CLONES void ScaleAndKeep(std::uint8_t* samples, std::size_t count, float gain, std::int16_t* lost,
+VELMORA_VECTOR_CLONES void ScaleBlockKeeping(std::uint8_t* samples, std::size_t count, float gain, std::int16_t* lost,
                                         std::int16_t& least, std::int16_t& most)
 {
     ScaleSamples<true>(samples, count, gain, lost, &least, &most);
 }
 
-VELMORA_VECTOR_CLONES void ScaleAndKeep(std::int16_t* samples, std::size_t count, float gain, std::int16_t* lost,
+VELMORA_VECTOR_CLONES void ScaleBlockKeeping(std::int16_t* samples, std::size_t count, float gain, std::int16_t* lost,
                                         std::int16_t& least, std::int16_t& most)
 {
     ScaleSamples<true>(samples, count, gain, lost, &least, &most);
 }
+
+// Volume's scaling: one gain for the whole range.
+class VolumeScaling final : public SampleScaling {
+public:
+    explicit VolumeScaling(float gain) : gain_(gain), inverse_(InverseOfScale(gain)) {}
+
+    void Scale(std::uint64_t, std::uint8_t* samples, std::size_t count) const override
+    {
+        ScaleBlock(samples, count, gain_);
+    }
+    void Scale(std::uint64_t, std::int16_t* samples, std::size_t count) const override
+    {
+        ScaleBlock(samples, count, gain_);
+    }
+    void ScaleAndKeep(std::uint64_t, std::uint8_t* samples, std::size_t count, std::int16_t* lost,
+                      std::int16_t& least, std::int16_t& most) const override
+    {
+        ScaleBlockKeeping(samples, count, gain_, lost, least, most);
+    }
+    void ScaleAndKeep(std::uint64_t, std::int16_t* samples, std::size_t count, std::int16_t* lost,
+                      std::int16_t& least, std::int16_t& most) const override
+    {
+        ScaleBlockKeeping(samples, count, gain_, lost, least, most);
+    }
+    void Restore(std::uint64_t, std::uint8_t* samples, std::size_t count, const std::int16_t* lost) const override
+    {
+        RestoreBlock(samples, count, lost, inverse_);
+    }
+    void Restore(std::uint64_t, std::int16_t* samples, std::size_t count, const std::int16_t* lost) const override
+    {
+        RestoreBlock(samples, count, lost, inverse_);
+    }
+
+private:
+    float gain_;
+    float inverse_;
+};
 
 } // namespace
 
-EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing,
-                      Progress& reloading, UserDialogs& dialogs, WriteGate* gate, RemainderWriter* remainders)
+std::shared_ptr<const SampleScaling> VolumeScalingOf(float gain)
 {
-    if (gain == 1.0f && !mute)
-        return EditEnd::Done;
+    return std::make_shared<VolumeScaling>(gain);
+}
 
-    const EditRange range = EditRangeOf(doc);
-    File file = OpenForRewrite(doc, dialogs, gate);
-    if (!file)
-        return EditEnd::NotOpened;
-    // Silence has no peaks; scaled samples are judged as they are written.
-    RangePeaks peaks(doc, range);
-    bool rewritten = true;
-    if (mute) {
-        rewritten = SilenceRange(file, doc, range, processing, gate);
-    } else {
-        // Kept for Undo, the samples are scaled on the reading thread as
-        // they are read, their remainders kept and packed in the same pass,
-        // and this one writes the packed remainders to the journal between
-        // the blocks it writes.
-        ReadAhead::Look scaleAsRead;
-        if (remainders != nullptr) {
-            scaleAsRead = [&doc, gain, remainders](std::uint64_t, std::int16_t* block, std::size_t bytes) {
-                WithSamples(doc.BitsPerSample == 8, block, bytes, [&](auto* samples, std::size_t count) {
-                    remainders->Keep(count, [&](std::size_t offset, std::size_t part, std::int16_t* lost,
-                                                std::int16_t& least, std::int16_t& most) {
-                        ScaleAndKeep(samples + offset, part, gain, lost, least, most);
-                    });
-                });
-            };
-        }
-        rewritten = RewriteRangeInBlocks(
-            file, doc, range,
-            [gain, &peaks, remainders](std::uint32_t firstFrame, auto* samples, std::size_t count) {
-                if (remainders == nullptr)
-                    ScaleBlock(samples, count, gain);
-                else
-                    remainders->WriteReady();
-                peaks.Take(firstFrame, samples, count);
-            },
-            processing, gate, std::move(scaleAsRead));
+EditPlan PlanVolume(const Document& doc, float gain, bool mute)
+{
+    EditPlan plan;
+    plan.Request = {EditCommand::Volume, gain, mute};
+    plan.Range = EditRangeOf(doc);
+    if (mute)
+        plan.What = EditPlan::Kind::Overwrite;
+    else if (gain != 1.0f) {
+        plan.What = EditPlan::Kind::Scale;
+        plan.Scaling = VolumeScalingOf(gain);
     }
-    if (!rewritten)
-        return FailRewrite(file, doc, reloading, dialogs);
-    peaks.StoreInto(doc);
-    ProgressMeter(reloading).Report(100);
-    return EditEnd::Done;
+    return plan;
+}
+
+EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing, Progress& reloading,
+                      UserDialogs& dialogs)
+{
+    return ApplyPlan(doc, PlanVolume(doc, gain, mute), processing, reloading, dialogs);
 }
 
 } // namespace velmora

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "EditBody.h"
+#include "EditPlan.h"
 
 #include <optional>
 
 namespace velmora {
 
 class Progress;
-class RemainderWriter;
 class UserDialogs;
 struct Document;
 
@@ -25,16 +25,20 @@ inline constexpr int DefaultVolumeItem = 3;  // "100%"
 // The gain of a percentage that is in the list (250, 200, ... 25).
 std::optional<float> GainForPercent(int percent);
 
+// Volume's scaling at gain: trunc(x * gain), clamped.
+std::shared_ptr<const SampleScaling> VolumeScalingOf(float gain);
+
+// What Volume declares: with mute, the edit range written over with
+// silence; at a gain of 1 without mute, nothing; otherwise every sample of
+// the range scaled to trunc(x * gain), clamped.
+EditPlan PlanVolume(const Document& doc, float gain, bool mute);
+
 // Volume: every sample of the edit range becomes trunc(x * gain) (computed
 // in double precision), clamped; with mute every sample becomes silence and
 // nothing is read.  A gain of 1 without mute changes nothing: the file is
 // not opened and the peaks are not rescanned.  Otherwise the peaks are
 // rescanned into the existing arrays.
-// A gate, when given, is asked before every write; remainders, when given,
-// gets what the scaling took from each sample (RemainderJournal.h, with the
-// inverse of the gain).
-EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing,
-                      Progress& reloading, UserDialogs& dialogs, WriteGate* gate = nullptr,
-                      RemainderWriter* remainders = nullptr);
+EditEnd RunVolumeBody(Document& doc, float gain, bool mute, Progress& processing, Progress& reloading,
+                      UserDialogs& dialogs);
 
 } // namespace velmora

@@ -1,6 +1,7 @@
 #include "SaveSequence.h"
 
 #include "document/Document.h"
+#include "document/RecoveryManifest.h"
 #include "platform/PathText.h"
 
 namespace velmora {
@@ -27,6 +28,7 @@ void FinishSave(Document& doc, SaveEnd end, const std::string& destination, bool
     doc.History.MarkSaved();
     if (!stopRequested)
         doc.SourceFile = destination;
+    KeepManifest(doc);
 }
 
 } // namespace velmora

@@ -7,6 +7,7 @@
 #include "document/EditorWindow.h"
 #include "document/OpenSequence.h"
 #include "document/RecoveryManifest.h"
+#include "edit/Recovery.h"
 #include "import/OpenBody.h"
 #include "platform/PathText.h"
 #include "platform/PrivateTempFolder.h"
@@ -77,15 +78,21 @@ bool OpenCloseCommands::OfferRecovery()
         if (!manifest || !HoldsUnsavedEdits(folder))
             continue;
         const std::string name = std::filesystem::path(manifest->SourceFile).filename().string();
+        // An edit let go without Undo cannot be taken back: the document
+        // is as the kill left it, which the user should know.
+        const std::string question =
+            manifest->History.PendingWhat == PendingAction::UnkeptEdit
+                ? "The last edit of " + name + " was cut off part way and cannot be taken back.\n"
+                  "Recover the unsaved edits of " + name + " as they are?"
+                : "Recover the unsaved edits of " + name + "?";
         const UserDialogs::Answer answer =
-            AppDialogs().AskYesNoCancel("Recover the unsaved edits of " + name + "?", "Confirm",
-                                        UserDialogs::Icon::Question);
+            AppDialogs().AskYesNoCancel(question, "Confirm", UserDialogs::Icon::Question);
         if (answer == UserDialogs::Answer::No) {
             std::error_code ignored;
             std::filesystem::remove_all(folder, ignored);
             continue;
         }
-        if (answer != UserDialogs::Answer::Yes)
+        if (answer != UserDialogs::Answer::Yes || !window_.AdoptFolder(folder.string()))
             continue;
         bool recovered = false;
         OpenForm->ProgressBar1()->setValue(100);
@@ -93,11 +100,13 @@ bool OpenCloseCommands::OfferRecovery()
         OpenForm->StopRequested = false;
         RunModalWithBody(*OpenForm, [&] {
             ProgressOnBar loading(OpenForm->ProgressBar2());
-            recovered = RecoverDocument(doc_, folder, *manifest, loading, AppDialogs());
+            recovered = RecoverDocument(doc_, *manifest, loading, AppDialogs());
             OpenForm->done(FinishedResult);
         });
-        if (!recovered)
+        if (!recovered) {
+            window_.AbandonFolder();
             continue;
+        }
         window_.CreateStream();
         window_.SetViewWidth(doc_.ColumnCount);
         window_.ShowZoom(doc_.FramesPerColumn);

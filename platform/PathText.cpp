@@ -1,7 +1,5 @@
 #include "PathText.h"
 
-#include <fcntl.h>
-#include <stdio.h>
 
 #include <filesystem>
 #include <system_error>
@@ -94,11 +92,6 @@ std::string ExecutableFolder()
     if (error)
         return "./";
     return exe.parent_path().string() + "/";
-}
-
-bool ExchangeFiles(const std::string& a, const std::string& b)
-{
-    return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
 }
 
 bool RemoveFileIfExists(const std::string& path)

@@ -29,12 +29,6 @@ bool FileExists(const std::string& path);
 // Removes the file at path if there is one; true when none is left.
 bool RemoveFileIfExists(const std::string& path);
 
-// The files at a and b trade names, in one step: neither name is ever
-// missing.  (Unlike a rename over an existing file, this does not make
-// ext4 push the incoming file to the disk first.)  False when either is
-// missing or the file system cannot.
-bool ExchangeFiles(const std::string& a, const std::string& b);
-
 // True when a file exists at path and carries no write permission at all
 // (its read-only attribute, whoever asks).
 bool IsReadOnlyFile(const std::string& path);

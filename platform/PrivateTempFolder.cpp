@@ -102,15 +102,61 @@ PrivateTempFolder::PrivateTempFolder(const KeepRule& keep)
     lockFd_ = ::open((path_ + LockName).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (lockFd_ >= 0)
         ::flock(lockFd_, LOCK_EX | LOCK_NB);
+    RegisterForSignals();
+}
+
+void PrivateTempFolder::RegisterForSignals()
+{
+    lockCleanup_.reset();
+    folderCleanup_.reset();
     lockCleanup_ = std::make_unique<RemovedOnSignal>(path_ + LockName);
     folderCleanup_ = std::make_unique<RemovedOnSignal>(path_);
 }
 
+bool PrivateTempFolder::Adopt(const std::filesystem::path& folder)
+{
+    if (!IsPrivateFolderName(folder.filename().string()) || !IsOwnPrivateFolder(folder))
+        return false;
+    const int fd = ::open((folder / LockName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    Abandon();
+    ownPath_ = path_;
+    ownLockFd_ = lockFd_;
+    lockFd_ = fd;
+    path_ = folder.string() + '/';
+    RegisterForSignals();
+    return true;
+}
+
+void PrivateTempFolder::Abandon()
+{
+    if (ownPath_.empty())
+        return;
+    lockCleanup_.reset();
+    folderCleanup_.reset();
+    if (lockFd_ >= 0)
+        ::close(lockFd_);
+    path_ = ownPath_;
+    lockFd_ = ownLockFd_;
+    ownPath_.clear();
+    ownLockFd_ = -1;
+    RegisterForSignals();
+}
+
 PrivateTempFolder::~PrivateTempFolder()
 {
+    std::error_code ignored;
+    if (!ownPath_.empty())
+        std::filesystem::remove_all(ownPath_, ignored);
+    if (ownLockFd_ >= 0)
+        ::close(ownLockFd_);
     if (path_.empty())
         return;
-    std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
     if (lockFd_ >= 0)
         ::close(lockFd_);

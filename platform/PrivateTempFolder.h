@@ -47,9 +47,23 @@ public:
     // Removes them, but those keep says to keep.
     static void RemoveAbandoned(const std::filesystem::path& base, const KeepRule& keep = {});
 
+    // Makes folder, one that Abandoned() found, this instance's folder in
+    // place of its own: its lock is taken, so no other instance can take it
+    // too, and everything in it stays where it is - a document left there
+    // is taken up without moving a file.  False, with nothing changed, when
+    // another instance holds it (or it is not this user's).
+    bool Adopt(const std::filesystem::path& folder);
+    // Gives the adopted folder up again, as it is, for another instance or
+    // another try, and takes back the instance's own.
+    void Abandon();
+
 private:
+    void RegisterForSignals();
+
     std::string path_;
     int lockFd_ = -1;
+    std::string ownPath_;   // while a folder is adopted: the instance's own, removed at the end
+    int ownLockFd_ = -1;
     std::unique_ptr<RemovedOnSignal> lockCleanup_;
     std::unique_ptr<RemovedOnSignal> folderCleanup_;
 };

@@ -37,4 +37,19 @@ private:
     std::chrono::steady_clock::time_point lastKeepResponsive_;
 };
 
+// A stretch of another progress: 0..100 here moves that bar from `from`
+// to `to`, so that two stages of one operation share one bar.
+class ProgressStretch final : public Progress {
+public:
+    ProgressStretch(Progress& whole, int from, int to) : whole_(whole), from_(from), to_(to) {}
+    void SetPercent(int percent) override { whole_.SetPercent(from_ + (to_ - from_) * percent / 100); }
+    void KeepResponsive() override { whole_.KeepResponsive(); }
+    bool StopRequested() override { return whole_.StopRequested(); }
+
+private:
+    Progress& whole_;
+    int from_;
+    int to_;
+};
+
 } // namespace velmora

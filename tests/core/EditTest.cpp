@@ -350,7 +350,7 @@ TEST_F(EditTest, EmptyRangeChangesNothingButIsRescanned)
     const Bytes before = File();
     for (auto body : {&RunFadeInBody, &RunFadeOutBody}) {
         test::RecordingProgress rescan;
-        ASSERT_EQ(body(doc, processing, rescan, dialogs, nullptr), EditEnd::Done);
+        ASSERT_EQ(body(doc, processing, rescan, dialogs), EditEnd::Done);
         EXPECT_EQ(rescan.Last(), 100);
     }
     test::RecordingProgress rescan;

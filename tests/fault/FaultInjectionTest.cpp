@@ -158,34 +158,46 @@ TEST_F(FaultTest, AJournalWithoutRoomAsksAndAnUndoThatCannotWriteSaysSo)
         }
     }
 
-    // A copy failing after its first piece (Delete's header): asked about
-    // when the edit has not begun yet, told afterwards when it has - the
-    // copy runs beside the edit - and the edit is done either way.
+    // A copy failing after its first piece (Delete's header) is asked
+    // about: what an edit destroys is kept before it begins.  (A tenth near
+    // the end: kept in place, the rest moving up.)
     {
         NullProgress processing, reloading;
         dialogs.Messages.clear();
         dialogs.Questions.clear();
         dialogs.Answers = {UserDialogs::Answer::Yes};
-        doc.SelStart = 10;
-        doc.SelFinish = 20;
+        doc.SelStart = 60;
+        doc.SelFinish = 70;
         const std::uint32_t columns = doc.ColumnCount;
         fault.Arm("copy_file_range", 2, ENOSPC, true);
         EXPECT_EQ(RunEdit(doc, {EditCommand::Delete}, processing, reloading, dialogs), EditEnd::Done);
         fault.Disarm();
-        if (dialogs.Questions.empty())
-            EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"The temporary folder could not keep this edit for Undo."});
-        else
-            EXPECT_TRUE(dialogs.Messages.empty());
+        EXPECT_EQ(dialogs.Questions.size(), 1u);
+        EXPECT_TRUE(dialogs.Messages.empty());
         EXPECT_EQ(doc.ColumnCount, columns - 10);
         EXPECT_FALSE(doc.History.CanUndo());
         ExpectDocumentDescribesTheFile("delete without its journal");
     }
 
-    // Delete's undo moves the tail back up: a write failing there.
+    // An undo whose manifest cannot be written is refused, the history
+    // kept: a kill part way could not be told from the edit.
     NullProgress processing, reloading;
+    doc.SelStart = 60;
+    doc.SelFinish = 62;
     ASSERT_EQ(RunEdit(doc, {EditCommand::Delete}, processing, reloading, dialogs), EditEnd::Done);
+    const Bytes deleted = test::ReadWholeFile(doc.WorkFile);
     dialogs.Messages.clear();
-    fault.Arm("pwrite", 1, EIO, false);
+    fault.Arm("pwrite", 1, ENOSPC, false);
+    EXPECT_EQ(UndoEdit(doc, processing, reloading, dialogs), EditEnd::Refused);
+    fault.Disarm();
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Cannot write the temporary file."});
+    EXPECT_TRUE(doc.History.CanUndo());
+    EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), deleted);
+
+    // Delete's undo moves the tail back up: a write failing there (after
+    // the manifest's).
+    dialogs.Messages.clear();
+    fault.Arm("pwrite", 2, EIO, false);
     EXPECT_EQ(UndoEdit(doc, processing, reloading, dialogs), EditEnd::Failed);
     fault.Disarm();
     EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Cannot write the temporary file."});
@@ -204,9 +216,9 @@ TEST_F(FaultTest, ACutIntoANewFileCopesWithoutTradingNamesAndFailsCleanly)
     const Bytes before = test::ReadWholeFile(doc.WorkFile);
     doc.SelStart = 10;
     doc.SelFinish = 12;
-    // A file system that cannot trade names: the new file replaces the
-    // old one, which keeps a second name; Undo puts it back all the same.
-    fault.Arm("renameat2", 1, EINVAL, true);
+    // A file system without links: the old file is renamed before the new
+    // one takes its name; Undo puts it back all the same.
+    fault.Arm("link", 1, EPERM, true);
     ASSERT_EQ(RunEdit(doc, {EditCommand::CutOut}, processing, reloading, dialogs), EditEnd::Done);
     EXPECT_TRUE(fault.Fired(1));
     const Bytes cut = test::ReadWholeFile(doc.WorkFile);

@@ -5,10 +5,10 @@
 // Armed by the test through velmora_fault_arm(op, nth, error, sticky), or
 // for a child process through VELMORA_FAULT="op:nth:error[:sticky]": the
 // nth call (from 1) of op - pread, pwrite, ftruncate, fsync, close,
-// copy_file_range, renameat2 or fallocate -
+// copy_file_range, renameat2, fallocate or link -
 // fails with errno = error, and with sticky every later one too (a disk
 // that stays full).  copy_file_range counts the file it copies from;
-// renameat2 counts every call.
+// renameat2 and link count every call.
 
 #include <atomic>
 #include <cerrno>
@@ -20,9 +20,9 @@
 
 namespace {
 
-enum Op { Pread, Pwrite, Ftruncate, Fsync, Close, CopyFileRange, Renameat2, Fallocate, OpCount };
+enum Op { Pread, Pwrite, Ftruncate, Fsync, Close, CopyFileRange, Renameat2, Fallocate, Link, OpCount };
 constexpr const char* OpNames[OpCount] = {"pread", "pwrite", "ftruncate", "fsync", "close", "copy_file_range",
-                                          "renameat2", "fallocate"};
+                                          "renameat2", "fallocate", "link"};
 
 struct Rule {
     std::atomic<int> Op{-1};
@@ -152,6 +152,12 @@ __attribute__((visibility("default"))) int renameat2(int fromFolder, const char*
 {
     static const auto next = Next<int (*)(int, const char*, int, const char*, unsigned int)>("renameat2");
     return ShouldFail(Renameat2, -1) ? -1 : next(fromFolder, from, toFolder, to, flags);
+}
+
+__attribute__((visibility("default"))) int link(const char* from, const char* to)
+{
+    static const auto next = Next<int (*)(const char*, const char*)>("link");
+    return ShouldFail(Link, -1) ? -1 : next(from, to);
 }
 
 __attribute__((visibility("default"))) int fallocate(int fd, int mode, off_t offset, off_t length)

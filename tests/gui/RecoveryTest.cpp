@@ -100,8 +100,11 @@ TEST_F(GuiTest, UnsavedEditsOfAKilledEditorAreOfferedBack)
         EXPECT_FALSE(std::filesystem::exists(saved));  // nothing to offer: removed silently
         ASSERT_EQ(dialogs.Questions.size(), 1u);
         EXPECT_EQ(dialogs.Questions[0].Text, "Recover the unsaved edits of song.mp3?");
-        EXPECT_EQ(std::filesystem::exists(unsaved), answer == UserDialogs::Answer::Cancel);
+        // Cancel leaves the folder for next time; Yes takes the document up
+        // where it lies, the folder now the editor's own.
+        EXPECT_EQ(std::filesystem::exists(unsaved), answer != UserDialogs::Answer::No);
         if (answer == UserDialogs::Answer::Yes) {
+            EXPECT_EQ(Doc().TempFolder, unsaved + "/");
             EXPECT_EQ(Doc().SourceFile, "/music/song.mp3");
             EXPECT_TRUE(Doc().Modified);
             EXPECT_EQ(Doc().FramesPerColumn, 2000);
@@ -116,6 +119,7 @@ TEST_F(GuiTest, UnsavedEditsOfAKilledEditorAreOfferedBack)
             EXPECT_FALSE(Doc().Modified);
         }
         DestroyWindows();
+        EXPECT_EQ(std::filesystem::exists(unsaved), answer == UserDialogs::Answer::Cancel);
         std::error_code ignored;
         std::filesystem::remove_all(unsaved, ignored);
     }

@@ -1,0 +1,95 @@
+#include "ApplyPlan.h"
+
+#include "ByteMoves.h"
+#include "DeleteCutOut.h"
+#include "SampleRewrite.h"
+
+#include "document/Document.h"
+#include "import/WorkFileFormat.h"
+#include "platform/File.h"
+#include "platform/ProgressMeter.h"
+#include "platform/UserDialogs.h"
+
+namespace velmora {
+
+namespace {
+
+EditEnd ApplyOverwrite(Document& doc, const EditPlan& plan, Progress& processing, Progress& reloading,
+                       UserDialogs& dialogs)
+{
+    File file = OpenForRewrite(doc, dialogs);
+    if (!file)
+        return EditEnd::NotOpened;
+    // Silence has no peaks.
+    RangePeaks peaks(doc, plan.Range);
+    if (!SilenceRange(file, doc, plan.Range, processing))
+        return FailRewrite(file, doc, reloading, dialogs);
+    peaks.StoreInto(doc);
+    ProgressMeter(reloading).Report(100);
+    return EditEnd::Done;
+}
+
+EditEnd ApplyScale(Document& doc, const EditPlan& plan, Progress& processing, Progress& reloading,
+                   UserDialogs& dialogs)
+{
+    File file = OpenForRewrite(doc, dialogs);
+    if (!file)
+        return EditEnd::NotOpened;
+    // The columns of the range are judged as they are written; the others
+    // do not change.
+    RangePeaks peaks(doc, plan.Range);
+    const std::uint64_t samplesPerFrame = doc.Channels == 1 ? 1 : 2;
+    const SampleScaling* scaling = plan.Scaling.get();
+    const bool rewritten = scaling == nullptr ||
+                           RewriteRangeInBlocks(
+                               file, doc, plan.Range,
+                               [&](std::uint32_t firstFrame, auto* samples, std::size_t count) {
+                                   scaling->Scale(firstFrame * samplesPerFrame, samples, count);
+                                   peaks.Take(firstFrame, samples, count);
+                               },
+                               processing);
+    if (!rewritten)
+        return FailRewrite(file, doc, reloading, dialogs);
+    peaks.StoreInto(doc);
+    ProgressMeter(reloading).Report(100);
+    return EditEnd::Done;
+}
+
+EditEnd ApplyCut(Document& doc, const EditPlan& plan, Progress& processing, Progress& reloading,
+                 UserDialogs& dialogs)
+{
+    const EditCommand command = plan.Request.Command;
+    if (command == EditCommand::CutOut && plan.Range.Frames == 0) {
+        dialogs.ShowMessage("The selection is empty.");
+        return EditEnd::Refused;
+    }
+    File file = OpenForRewrite(doc, dialogs);
+    if (!file)
+        return EditEnd::NotOpened;
+    const CutLayout layout = CutLayoutOf(doc, command, file.Size());
+    ProgressMeter meter(processing);
+    MoveBlocks blocks;
+    blocks.BlockBytes = EditBlockBytes;
+    blocks.Moved = [&](std::uint64_t moved) { meter.Report(moved, layout.ShiftLength); };
+    const auto length = static_cast<std::uint32_t>(layout.NewLength);
+    if (!MoveDown(file, layout.ShiftTo, layout.ShiftFrom, layout.ShiftLength, blocks) ||
+        !file.Truncate(layout.NewLength) || !PatchEditedSizes(file, length, doc.DataOffset))
+        return FailRewrite(file, doc, reloading, dialogs);
+    return FollowCut(file, doc, command, length, reloading);
+}
+
+} // namespace
+
+EditEnd ApplyPlan(Document& doc, const EditPlan& plan, Progress& processing, Progress& reloading,
+                  UserDialogs& dialogs)
+{
+    switch (plan.What) {
+    case EditPlan::Kind::Unchanged: return EditEnd::Done;
+    case EditPlan::Kind::Overwrite: return ApplyOverwrite(doc, plan, processing, reloading, dialogs);
+    case EditPlan::Kind::Scale: return ApplyScale(doc, plan, processing, reloading, dialogs);
+    case EditPlan::Kind::Cut: return ApplyCut(doc, plan, processing, reloading, dialogs);
+    }
+    return EditEnd::Refused;
+}
+
+} // namespace velmora

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "EditRange.h"
+
+#include "document/EditHistory.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace velmora {
+
+struct Document;
+
+// How Volume or a fade rescales the samples of its range.  Samples are
+// those of the range as the file holds them (8-bit unsigned around 128,
+// 16-bit signed), counted over the channels: sample s of the range belongs
+// to its frame s / (1 for mono, 2 otherwise); first is the index of
+// samples[0].  What the scaling takes from each sample, its remainder
+// (Remainders.h), is all Restore needs to bring the sample back from its
+// new value: the scaling is one that a compact record can invert.
+class SampleScaling {
+public:
+    virtual ~SampleScaling() = default;
+    virtual void Scale(std::uint64_t first, std::uint8_t* samples, std::size_t count) const = 0;
+    virtual void Scale(std::uint64_t first, std::int16_t* samples, std::size_t count) const = 0;
+    // Scale, and each sample's remainder into lost, the least and the most
+    // of them into least and most.
+    virtual void ScaleAndKeep(std::uint64_t first, std::uint8_t* samples, std::size_t count, std::int16_t* lost,
+                              std::int16_t& least, std::int16_t& most) const = 0;
+    virtual void ScaleAndKeep(std::uint64_t first, std::int16_t* samples, std::size_t count, std::int16_t* lost,
+                              std::int16_t& least, std::int16_t& most) const = 0;
+    // The samples Scale made, back as they were, from their remainders.
+    virtual void Restore(std::uint64_t first, std::uint8_t* samples, std::size_t count,
+                         const std::int16_t* lost) const = 0;
+    virtual void Restore(std::uint64_t first, std::int16_t* samples, std::size_t count,
+                         const std::int16_t* lost) const = 0;
+};
+
+// What an edit will do to the working file, declared before it changes a
+// byte: which bytes it destroys and how.  The edit itself (ApplyPlan) and
+// the history that keeps it for Undo both work from it.
+struct EditPlan {
+    enum class Kind {
+        Unchanged,  // no byte changes and the file is not opened (Volume at 100 %)
+        Overwrite,  // the range is written over without being read: silence (mute)
+        Scale,      // every sample of the range is rescaled in place (Volume, the fades)
+        Cut,        // the range goes (Delete) or all else does (Cut Out); the rest closes up
+    };
+    EditRequest Request;
+    Kind What = Kind::Unchanged;
+    EditRange Range;
+    std::shared_ptr<const SampleScaling> Scaling;  // Scale
+};
+
+// The plan of each of the five edits for the document as it stands.
+EditPlan PlanEdit(const Document& doc, const EditRequest& request);
+
+// The scaling request makes of a range of rangeFrames frames (Volume with
+// a gain other than 1, the fades of at least 100 frames); nothing for the
+// others.
+std::shared_ptr<const SampleScaling> ScalingFor(const EditRequest& request, std::uint32_t rangeFrames,
+                                                std::size_t samplesPerFrame);
+
+} // namespace velmora

@@ -1,0 +1,75 @@
+#include "Recovery.h"
+
+#include "EditSequence.h"
+
+#include "document/Document.h"
+#include "document/LoadWorkFile.h"
+#include "document/RecoveryManifest.h"
+#include "document/Zoom.h"
+#include "platform/UserDialogs.h"
+
+#include <algorithm>
+
+namespace velmora {
+
+namespace {
+
+// No document, and nothing of the folder touched.
+void LetGo(Document& doc)
+{
+    doc.History = EditHistory{};
+    doc.DocumentOpen = false;
+    doc.WorkFile.clear();
+    doc.SourceFile.clear();
+    doc.Modified = false;
+}
+
+} // namespace
+
+bool RecoverDocument(Document& doc, const Manifest& manifest, Progress& loading, UserDialogs& dialogs)
+{
+    doc.WorkFile = doc.TempFolder + WorkFileName;
+    doc.SourceFile = manifest.SourceFile;
+    doc.SourceBitrate = manifest.SourceBitrate;
+    doc.FramesPerColumn = IsZoomStep(manifest.FramesPerColumn) ? manifest.FramesPerColumn : DefaultFramesPerColumn;
+    doc.Channels = manifest.Channels;
+    doc.BitsPerSample = manifest.BitsPerSample;
+    doc.FrameSize = manifest.FrameSize;
+    doc.SelStart = manifest.SelStart;
+    doc.SelFinish = manifest.SelFinish;
+    doc.Modified = true;
+    if (manifest.HasHistory) {
+        doc.History = manifest.History;
+        doc.History.JournalPath = doc.TempFolder + JournalFileName;
+        doc.History.ManifestWritten.clear();
+        // The manifest is written as the step settles: of an open document.
+        doc.DocumentOpen = true;
+        if (!SettlePendingStep(doc, loading)) {
+            dialogs.ShowMessage("Cannot open the temporary file.");
+            LetGo(doc);
+            return false;
+        }
+    } else {
+        // A manifest without a history: the working file as it is.
+        doc.History = EditHistory{};
+        doc.History.JournalPath = doc.TempFolder + JournalFileName;
+    }
+    const std::uint32_t selStart = doc.SelStart;
+    const std::uint32_t selFinish = doc.SelFinish;
+    if (!LoadWorkFile(doc, loading, dialogs)) {
+        LetGo(doc);
+        return false;
+    }
+    const std::uint32_t lastColumn = doc.ColumnCount == 0 ? 0 : doc.ColumnCount - 1;
+    doc.SelFinish = std::min(selFinish, lastColumn);
+    doc.SelStart = std::min(selStart, doc.SelFinish);
+    doc.DocumentOpen = true;
+    // No state of the document is known to be a saved file any more.
+    EditHistory& history = doc.History;
+    history.SavedState = history.NewState();
+    doc.Modified = true;
+    KeepManifest(doc);
+    return true;
+}
+
+} // namespace velmora

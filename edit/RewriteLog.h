@@ -1,0 +1,53 @@
+#pragma once
+
+#include "PageWitness.h"
+
+#include "platform/MappedFile.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+// Where a rewrite of the working file notes every block before it writes
+// it, so that a rewrite cut off anywhere - the program killed - can be
+// finished or taken back exactly: which phase, which block, the bytes of
+// the working file it covers, and the page witnesses that tell how far the
+// block's write got.  A small file mapped into memory: a note costs stores,
+// no system call, and outlives a killed program.  Each rewrite has a
+// number; notes of another rewrite are never read as its own.
+class RewriteLog {
+public:
+    struct Note {
+        std::uint32_t Phase = 0;     // the rewrite's own numbering of its phases
+        std::uint64_t Op = 0;        // the block's index within its phase
+        std::uint64_t Offset = 0;    // bytes of the working file the block is written at
+        std::uint64_t Length = 0;    // bytes
+        std::uint64_t Extra = 0;     // what else the rewrite needs to resume (bytes of the journal, ...)
+        std::vector<PageWitness> Witnesses;  // one per page part of the block; may be empty
+    };
+
+    // The largest block a note can witness (bytes).
+    static constexpr std::size_t MostBlockBytes = 1u << 20;
+
+    // The log at path, created when missing; not open when it could not be.
+    static RewriteLog Open(const std::string& path);
+    explicit operator bool() const { return static_cast<bool>(map_); }
+
+    // Rewrite number `rewrite` begins: nothing of it is noted yet.
+    void Begin(std::uint64_t rewrite);
+    // The block of note is about to be written; its witnesses, when any,
+    // cover PagePartCount(Offset, Length) parts.
+    void Write(std::uint32_t phase, std::uint64_t op, std::uint64_t offset, std::uint64_t length,
+               std::uint64_t extra, const std::vector<PageWitness>& witnesses);
+    // The last block noted by rewrite number `rewrite`; nothing when it
+    // noted none (or the log belongs to another).
+    std::optional<Note> Last(std::uint64_t rewrite) const;
+
+private:
+    MappedFile map_;
+};
+
+} // namespace velmora
