@@ -9,11 +9,22 @@
 // fails with errno = error, and with sticky every later one too (a disk
 // that stays full).  copy_file_range counts the file it copies from;
 // renameat2 and link count every call.
+//
+// VELMORA_KILL="nth:pages" kills the process instead, as a kill -9 would,
+// at the nth call that changes a file (pwrite, ftruncate, fallocate,
+// copy_file_range, link or rename, counted together): a write or copy gets
+// through its first pages (whole pages of the file, as the kernel copies
+// them) and the process dies; pages 0 dies before the call, any other
+// number after a call that has no pages.  A forked child arms it with
+// velmora_kill_arm(nth, pages); velmora_kill_calls() counts such calls.
 
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -96,6 +107,48 @@ Fn Next(const char* name)
     return reinterpret_cast<Fn>(::dlsym(RTLD_NEXT, name));
 }
 
+struct KillRule {
+    long Nth = 0;  // 0: never
+    long Pages = 0;
+    std::atomic<long> Calls{0};
+};
+
+KillRule& Kill()
+{
+    static KillRule rule;
+    static std::atomic<bool> read{false};
+    if (!read.exchange(true)) {
+        if (const char* spec = std::getenv("VELMORA_KILL")) {
+            char* end = nullptr;
+            rule.Nth = std::strtol(spec, &end, 10);
+            if (end != nullptr && *end == ':')
+                rule.Pages = std::strtol(end + 1, nullptr, 10);
+        }
+    }
+    return rule;
+}
+
+// How many bytes of a write of size at offset get through before the kill
+// at this call; -1 when this call is not the one.
+long long BytesBeforeKill(std::uint64_t offset, std::size_t size)
+{
+    KillRule& rule = Kill();
+    if (rule.Nth <= 0 || ++rule.Calls != rule.Nth)
+        return -1;
+    if (rule.Pages <= 0)
+        return 0;
+    constexpr std::uint64_t page = 4096;
+    const std::uint64_t bytes = (page - offset % page) + static_cast<std::uint64_t>(rule.Pages - 1) * page;
+    return static_cast<long long>(bytes < size ? bytes : size);
+}
+
+[[noreturn]] void DieNow()
+{
+    ::kill(::getpid(), SIGKILL);
+    for (;;)
+        ::pause();
+}
+
 } // namespace
 
 extern "C" {
@@ -108,6 +161,19 @@ __attribute__((visibility("default"))) void velmora_fault_arm(const char* op, lo
     g_rule.Error = error;
     g_rule.Sticky = sticky != 0;
     g_rule.Op = op != nullptr ? OpOf(op) : -1;
+}
+
+__attribute__((visibility("default"))) void velmora_kill_arm(long nth, long pages)
+{
+    KillRule& rule = Kill();
+    rule.Calls = 0;
+    rule.Pages = pages;
+    rule.Nth = nth;
+}
+
+__attribute__((visibility("default"))) long velmora_kill_calls()
+{
+    return Kill().Calls.load();
 }
 
 __attribute__((visibility("default"))) long velmora_fault_calls()
@@ -124,13 +190,41 @@ __attribute__((visibility("default"))) ssize_t pread(int fd, void* buffer, size_
 __attribute__((visibility("default"))) ssize_t pwrite(int fd, const void* buffer, size_t size, off_t offset)
 {
     static const auto next = Next<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite");
+    if (IsRegularFile(fd)) {
+        const long long through = BytesBeforeKill(static_cast<std::uint64_t>(offset), size);
+        if (through >= 0) {
+            if (through > 0)
+                next(fd, buffer, static_cast<size_t>(through), offset);
+            DieNow();
+        }
+    }
     return ShouldFail(Pwrite, fd) ? -1 : next(fd, buffer, size, offset);
 }
 
 __attribute__((visibility("default"))) int ftruncate(int fd, off_t length)
 {
     static const auto next = Next<int (*)(int, off_t)>("ftruncate");
+    if (IsRegularFile(fd)) {
+        const long long through = BytesBeforeKill(0, 1);
+        if (through >= 0) {
+            if (through > 0)
+                next(fd, length);
+            DieNow();
+        }
+    }
     return ShouldFail(Ftruncate, fd) ? -1 : next(fd, length);
+}
+
+__attribute__((visibility("default"))) int rename(const char* from, const char* to)
+{
+    static const auto next = Next<int (*)(const char*, const char*)>("rename");
+    const long long through = BytesBeforeKill(0, 1);
+    if (through >= 0) {
+        if (through > 0)
+            next(from, to);
+        DieNow();
+    }
+    return next(from, to);
 }
 
 __attribute__((visibility("default"))) int fsync(int fd)
@@ -144,6 +238,15 @@ __attribute__((visibility("default"))) ssize_t copy_file_range(int in, off_t* in
 {
     static const auto next =
         Next<ssize_t (*)(int, off_t*, int, off_t*, size_t, unsigned int)>("copy_file_range");
+    if (IsRegularFile(out)) {
+        const long long through =
+            BytesBeforeKill(outOffset != nullptr ? static_cast<std::uint64_t>(*outOffset) : 0, size);
+        if (through >= 0) {
+            if (through > 0)
+                next(in, inOffset, out, outOffset, static_cast<size_t>(through), flags);
+            DieNow();
+        }
+    }
     return ShouldFail(CopyFileRange, in) ? -1 : next(in, inOffset, out, outOffset, size, flags);
 }
 
@@ -157,12 +260,26 @@ __attribute__((visibility("default"))) int renameat2(int fromFolder, const char*
 __attribute__((visibility("default"))) int link(const char* from, const char* to)
 {
     static const auto next = Next<int (*)(const char*, const char*)>("link");
+    const long long through = BytesBeforeKill(0, 1);
+    if (through >= 0) {
+        if (through > 0)
+            next(from, to);
+        DieNow();
+    }
     return ShouldFail(Link, -1) ? -1 : next(from, to);
 }
 
 __attribute__((visibility("default"))) int fallocate(int fd, int mode, off_t offset, off_t length)
 {
     static const auto next = Next<int (*)(int, int, off_t, off_t)>("fallocate");
+    if (IsRegularFile(fd)) {
+        const long long through = BytesBeforeKill(0, 1);
+        if (through >= 0) {
+            if (through > 0)
+                next(fd, mode, offset, length);
+            DieNow();
+        }
+    }
     return ShouldFail(Fallocate, fd) ? -1 : next(fd, mode, offset, length);
 }
 

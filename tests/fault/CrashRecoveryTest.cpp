@@ -1,0 +1,277 @@
+// Kills at every moment of every kind of step.  A forked child runs a
+// script of edits, undos, redos and a zoom change, and the preloaded fault
+// library kills it (as kill -9 does) at its nth call that changes a file,
+// part way through that call; then the document is taken up again as the
+// editor's next start would.  What comes back is, byte for byte and with
+// its markers and zoom, the document after one of the script's steps, and
+// Undo from there reaches the opened file.  A start that is itself killed
+// while it takes a step back is taken up again all the same.
+
+#include "document/Document.h"
+#include "document/LoadWorkFile.h"
+#include "document/OpenSequence.h"
+#include "document/RecoveryManifest.h"
+#include "document/Zoom.h"
+#include "edit/EditSequence.h"
+#include "edit/Recovery.h"
+#include "support/Fakes.h"
+#include "support/ReferenceModel.h"
+#include "support/TempDir.h"
+#include "support/WaveBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace velmora {
+namespace {
+
+using test::Bytes;
+
+// The fault library's kill switch, for a forked child.
+class KillSwitch {
+public:
+    KillSwitch() : arm_(reinterpret_cast<ArmFn>(::dlsym(RTLD_DEFAULT, "velmora_kill_arm"))) {}
+    bool Loaded() const { return arm_ != nullptr; }
+    void Arm(long nth, long pages) const { arm_(nth, pages); }
+
+private:
+    using ArmFn = void (*)(long, long);
+    ArmFn arm_;
+};
+
+// One step of a script, as a front end runs it.
+struct Step {
+    enum Kind { Markers, Edit, Undo, Redo, Zoom } What;
+    std::uint32_t Start = 0, Finish = 0;  // Markers: columns; a Finish of 0 means the last column
+    EditRequest Request{};
+    std::int32_t FramesPerColumn = 0;     // Zoom
+};
+
+Step Marks(std::uint32_t start, std::uint32_t finish) { return {Step::Markers, start, finish}; }
+Step Do(EditCommand command, float gain = 1.0f, bool mute = false)
+{
+    return {Step::Edit, 0, 0, {command, gain, mute}};
+}
+Step UndoStep_() { return {Step::Undo}; }
+Step RedoStep_() { return {Step::Redo}; }
+Step ZoomTo(std::int32_t frames) { return {Step::Zoom, 0, 0, {}, frames}; }
+
+// What a document is: its working file's bytes, markers and zoom.
+struct State {
+    Bytes File;
+    std::uint32_t SelStart = 0, SelFinish = 0, ColumnCount = 0;
+    std::int32_t FramesPerColumn = 0;
+    bool operator==(const State&) const = default;
+};
+
+State StateOf(const Document& doc)
+{
+    return {test::ReadWholeFile(doc.WorkFile), doc.SelStart, doc.SelFinish, doc.ColumnCount, doc.FramesPerColumn};
+}
+
+struct Script {
+    const char* Name;
+    int Channels, Bits;
+    std::uint32_t Frames;
+    std::vector<Step> Steps;
+};
+
+// Samples that try every way a block is kept: runs of silence (pages a
+// rescaling leaves as they are), of the smallest values, of full scale
+// (clamped) and of noise.
+Bytes TryingSamples(int bits, std::size_t samples)
+{
+    const Bytes noise = test::RandomBytes(samples * 2, 23);
+    Bytes bytes;
+    bytes.reserve(samples * 2);
+    for (std::size_t i = 0; i < samples; ++i) {
+        std::int16_t v = 0;
+        switch (i / 70'000 % 4) {
+        case 0: v = 0; break;
+        case 1: v = static_cast<std::int16_t>(static_cast<int>(i % 3) - 1); break;
+        case 2: v = i % 2 == 0 ? -32768 : 32767; break;
+        default: v = static_cast<std::int16_t>(noise[2 * i] | (noise[2 * i + 1] << 8)); break;
+        }
+        if (bits == 8) {
+            bytes.push_back(static_cast<unsigned char>((v >> 8) + 128));
+        } else {
+            bytes.push_back(static_cast<unsigned char>(v));
+            bytes.push_back(static_cast<unsigned char>(static_cast<std::uint16_t>(v) >> 8));
+        }
+    }
+    return bytes;
+}
+
+class CrashRecoveryTest : public testing::TestWithParam<Script> {
+protected:
+    void SetUp() override { ASSERT_TRUE(kill.Loaded()) << "run with the fault library preloaded"; }
+
+    // A document opened in folder from the script's samples.
+    void Open(Document& doc, const std::string& folder)
+    {
+        const Script& script = GetParam();
+        doc = Document{};
+        doc.TempFolder = folder + "/";
+        doc.WorkFile = doc.TempFolder + WorkFileName;
+        doc.SourceFile = folder + "/source\nname \xff.wav";  // a name no line of text carries
+        test::WaveBuilder()
+            .Format(1, static_cast<std::uint16_t>(script.Channels), 22050, static_cast<std::uint16_t>(script.Bits))
+            .Samples(TryingSamples(script.Bits, static_cast<std::size_t>(script.Frames) * script.Channels))
+            .ChunkAfterData("id3 ", Bytes(10, 'r'))
+            .WriteTo(doc.WorkFile);
+        NullProgress none;
+        ASSERT_TRUE(LoadWorkFile(doc, none, dialogs));
+        FinishOpen(doc);
+    }
+
+    void Run(Document& doc, const Step& step)
+    {
+        NullProgress none;
+        switch (step.What) {
+        case Step::Markers:
+            doc.SelStart = step.Start;
+            doc.SelFinish = step.Finish == 0 ? doc.ColumnCount - 1 : step.Finish;
+            break;
+        case Step::Edit: RunEdit(doc, step.Request, none, none, dialogs); break;
+        case Step::Undo: UndoEdit(doc, none, none, dialogs); break;
+        case Step::Redo: RedoEdit(doc, none, none, dialogs); break;
+        case Step::Zoom: ApplyZoomChange(doc, step.FramesPerColumn, none, dialogs); break;
+        }
+    }
+
+    // The document after every step, run without a kill.
+    std::vector<State> States()
+    {
+        test::TempDir folder;
+        Document doc;
+        Open(doc, folder.Path());
+        std::vector<State> states{StateOf(doc)};
+        for (const Step& step : GetParam().Steps) {
+            Run(doc, step);
+            states.push_back(StateOf(doc));
+        }
+        EXPECT_TRUE(dialogs.Messages.empty());
+        return states;
+    }
+
+    // Runs fn in a child killed at its nth change of a file (pages of that
+    // call getting through); true when the child was killed, false when
+    // it finished first.
+    bool KilledAt(long nth, long pages, const std::function<void()>& fn)
+    {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            kill.Arm(nth, pages);
+            fn();
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    }
+
+    // The document a start would take up from folder; nothing when it
+    // would offer none.
+    std::optional<State> Recover(const std::string& folder, Document& doc)
+    {
+        if (!HoldsUnsavedEdits(folder))
+            return std::nullopt;
+        const std::optional<Manifest> manifest = ReadManifest(folder);
+        doc = Document{};
+        doc.TempFolder = folder + "/";
+        NullProgress none;
+        if (!manifest || !RecoverDocument(doc, *manifest, none, dialogs))
+            return State{};
+        return StateOf(doc);
+    }
+
+    KillSwitch kill;
+    test::RecordingDialogs dialogs;
+};
+
+TEST_P(CrashRecoveryTest, AKillAnywhereLeavesAStepsStateAndUndoReachesTheOpenedFile)
+{
+    const std::vector<State> states = States();
+    const Bytes& opened = states.front().File;
+    int kills = 0, recovered = 0, killedRecoveries = 0;
+    // The page counts that get through the call cut off: none, one, part of
+    // a block, all of it.
+    constexpr long Pages[] = {0, 1, 100, 100000};
+    for (long nth = 1;; ++nth) {
+        test::TempDir folder;
+        const long pages = Pages[nth % 4];
+        const bool killed = KilledAt(nth, pages, [&] {
+            Document doc;
+            Open(doc, folder.Path());
+            for (const Step& step : GetParam().Steps)
+                Run(doc, step);
+        });
+        if (!killed)
+            break;  // the script ran to its end: every call has been tried
+        ++kills;
+        SCOPED_TRACE(testing::Message() << GetParam().Name << ": killed at change " << nth << ", " << pages
+                                        << " pages through");
+        // Every third time, the start that takes the document up is killed
+        // too, part way, and the next one takes it up from there.
+        if (nth % 3 == 0) {
+            for (long again = 1; again <= 40; again += 7) {
+                const bool recoveryKilled = KilledAt(again, Pages[again % 4], [&] {
+                    Document doc;
+                    Recover(folder.Path(), doc);
+                });
+                killedRecoveries += recoveryKilled ? 1 : 0;
+                if (!recoveryKilled)
+                    break;
+            }
+        }
+        Document doc;
+        const std::optional<State> state = Recover(folder.Path(), doc);
+        if (!state)
+            continue;  // nothing unsaved: the opened file is what the user has
+        ++recovered;
+        ASSERT_TRUE(std::find(states.begin(), states.end(), *state) != states.end())
+            << "the recovered document is none of the script's states";
+        EXPECT_EQ(doc.SourceFile, folder.Path() + "/source\nname \xff.wav");
+        EXPECT_TRUE(doc.Modified);
+        NullProgress none;
+        while (doc.History.CanUndo())
+            ASSERT_EQ(UndoEdit(doc, none, none, dialogs), EditEnd::Done);
+        ASSERT_EQ(test::ReadWholeFile(doc.WorkFile), opened) << "undo back from the recovered document";
+    }
+    EXPECT_TRUE(dialogs.Messages.empty());
+    EXPECT_GT(recovered, kills / 2);
+    std::printf("%s: %d kills, %d documents taken up, %d starts killed while taking one up\n", GetParam().Name,
+                kills, recovered, killedRecoveries);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, CrashRecoveryTest,
+    testing::Values(
+        // About three rewrite blocks, 66 columns.
+        Script{"stereo16",
+               2,
+               16,
+               660'000,
+               {Marks(0, 0), Do(EditCommand::FadeIn), Do(EditCommand::FadeOut),
+                Marks(50, 55), Do(EditCommand::Delete),        // kept in place, the tail moving back
+                Marks(2, 40), Do(EditCommand::Delete),         // into a new file, the old one kept whole
+                Marks(1, 9), Do(EditCommand::Volume, 0.5f),
+                Marks(3, 6), Do(EditCommand::Volume, 2.5f), Do(EditCommand::Volume, 1.0f, true),
+                Marks(1, 8), Do(EditCommand::CutOut),          // into a new file
+                UndoStep_(), UndoStep_(), RedoStep_(), UndoStep_(), UndoStep_(), UndoStep_(), RedoStep_(),
+                ZoomTo(2000), UndoStep_(), Marks(3, 20), Do(EditCommand::FadeOut)}},
+        Script{"mono8",
+               1,
+               8,
+               2'500'000,
+               {Marks(0, 0), Do(EditCommand::FadeOut), Marks(10, 200), Do(EditCommand::Volume, 0.25f),
+                Marks(200, 240), Do(EditCommand::Delete), UndoStep_(), RedoStep_(), UndoStep_(),
+                Marks(5, 100), Do(EditCommand::FadeIn), UndoStep_(), UndoStep_()}}),
+    [](const testing::TestParamInfo<Script>& info) { return std::string(info.param.Name); });
+
+} // namespace
+} // namespace velmora
