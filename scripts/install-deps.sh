@@ -22,4 +22,4 @@ apt-get install -y --no-install-recommends \
     libgtest-dev libgmock-dev \
     ffmpeg lame sox libsox-fmt-mp3 xvfb xauth x11-apps x11-utils imagemagick \
     desktop-file-utils dpkg-dev file help2man \
-    xdotool time hyperfine bc
+    xdotool openbox time hyperfine bc

@@ -15,14 +15,20 @@
 #include "edit/EditSequence.h"
 #include "edit/Recovery.h"
 #include "support/Fakes.h"
+#include "support/Process.h"
 #include "support/ReferenceModel.h"
 #include "support/TempDir.h"
 #include "support/WaveBuilder.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
 #include <dlfcn.h>
 #include <filesystem>
+#include <sstream>
+#include <thread>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -272,6 +278,96 @@ INSTANTIATE_TEST_SUITE_P(
                 Marks(200, 240), Do(EditCommand::Delete), UndoStep_(), RedoStep_(), UndoStep_(),
                 Marks(5, 100), Do(EditCommand::FadeIn), UndoStep_(), UndoStep_()}}),
     [](const testing::TestParamInfo<Script>& info) { return std::string(info.param.Name); });
+
+// velmora-cli killed with a real SIGKILL at moments spread over a run of
+// edits, undos and redos of a four-minute file: the folder it leaves is
+// taken up as one of the run's states (or holds nothing unsaved), and Undo
+// reaches the opened file.  VELMORA_KILL_RUNS sets how many kills.
+TEST(CliCrashTest, KilledAtAnyMomentTheNextStartTakesUpAWholeStep)
+{
+    test::TempDir dir;
+    test::TempDir tmp;
+    const std::string input = dir.Path() + "/four minutes.wav";
+    ASSERT_TRUE(test::Shell("sox -n -r 44100 -c 2 -b 16 '" + input +
+                            "' synth 240 sine 300:3000 vol 0.9 fade 0 240 20"));
+    const std::vector<std::string> steps = {
+        "--select-all", "--fade-in",  "--fade-out",  "--markers", "100:300", "--delete", "--markers", "2:60",
+        "--volume",     "50",         "--markers",   "40:45",     "--mute",  "--undo",   "--undo",    "--redo",
+        "--markers",    "10:800",     "--delete",    "--undo",    "--undo",  "--undo",   "--redo"};
+    // The states: the working file (saved byte for byte) and markers after every step.
+    std::vector<std::string> reference = {VELMORA_CLI_PATH, input, "--save", dir.Path() + "/s0.wav", "--info"};
+    std::size_t count = 1;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        reference.push_back(steps[i]);
+        const bool takesValue = steps[i] == "--markers" || steps[i] == "--volume";
+        if (takesValue)
+            reference.push_back(steps[++i]);
+        reference.insert(reference.end(), {"--save", dir.Path() + "/s" + std::to_string(count++) + ".wav", "--info"});
+    }
+    const test::ProcessResult ran = test::RunProcess(reference, {{"TMPDIR", tmp.Path()}});
+    ASSERT_EQ(ran.ExitCode, 0) << ran.Err;
+    std::vector<std::pair<Bytes, std::string>> states;  // the file and its --info markers
+    std::istringstream info(ran.Out);
+    std::string line, markers;
+    std::size_t state = 0;
+    while (std::getline(info, line)) {
+        if (line.starts_with("SelStart=") || line.starts_with("SelFinish=") || line.starts_with("FramesPerColumn="))
+            markers += line + "\n";
+        if (line.starts_with("SourceBitrate=")) {
+            states.emplace_back(test::ReadWholeFile(dir.Path() + "/s" + std::to_string(state) + ".wav"), markers);
+            std::filesystem::remove(dir.Path() + "/s" + std::to_string(state++) + ".wav");
+            markers.clear();
+        }
+    }
+    ASSERT_EQ(states.size(), count);
+
+    // The run alone, timed: the kills spread over it.
+    std::vector<std::string> run = {VELMORA_CLI_PATH, input};
+    run.insert(run.end(), steps.begin(), steps.end());
+    const auto timedStart = std::chrono::steady_clock::now();
+    ASSERT_EQ(test::RunProcess(run, {{"TMPDIR", tmp.Path()}}).ExitCode, 0);
+    const auto took = std::chrono::steady_clock::now() - timedStart;
+
+    const char* asked = std::getenv("VELMORA_KILL_RUNS");
+    const int kills = asked != nullptr ? std::atoi(asked) : 24;
+    int recovered = 0;
+    for (int k = 0; k < kills; ++k) {
+        const auto delay = took * (k + 0.5) / kills;
+        const int pid = test::StartProcess(run, {{"TMPDIR", tmp.Path()}});
+        std::this_thread::sleep_for(delay);
+        ::kill(pid, SIGKILL);
+        test::WaitProcess(pid);
+        SCOPED_TRACE(testing::Message() << "killed after " << std::chrono::duration<double>(delay).count() << " s");
+        for (const auto& entry : std::filesystem::directory_iterator(tmp.Path())) {
+            const std::string folder = entry.path().string();
+            if (!HoldsUnsavedEdits(folder)) {
+                std::filesystem::remove_all(folder);
+                continue;
+            }
+            const std::optional<Manifest> manifest = ReadManifest(folder);
+            ASSERT_TRUE(manifest);
+            Document doc;
+            doc.TempFolder = folder + "/";
+            test::RecordingDialogs dialogs;
+            NullProgress none;
+            ASSERT_TRUE(RecoverDocument(doc, *manifest, none, dialogs));
+            ++recovered;
+            // In the order --info prints them.
+            const std::string marks = "FramesPerColumn=" + std::to_string(doc.FramesPerColumn) + "\nSelStart=" +
+                                      std::to_string(doc.SelStart) + "\nSelFinish=" + std::to_string(doc.SelFinish) +
+                                      "\n";
+            const Bytes file = test::ReadWholeFile(doc.WorkFile);
+            EXPECT_TRUE(std::find(states.begin(), states.end(), std::make_pair(file, marks)) != states.end())
+                << "the recovered document is none of the run's states: " << marks;
+            while (doc.History.CanUndo())
+                ASSERT_EQ(UndoEdit(doc, none, none, dialogs), EditEnd::Done);
+            EXPECT_TRUE(test::ReadWholeFile(doc.WorkFile) == states.front().first) << "undo back";
+            EXPECT_TRUE(dialogs.Messages.empty());
+            std::filesystem::remove_all(folder);
+        }
+    }
+    std::printf("velmora-cli: %d kills, %d documents taken up\n", kills, recovered);
+}
 
 } // namespace
 } // namespace velmora
