@@ -1,15 +1,17 @@
 #!/bin/sh
-# The journal's cost: each edit of a 1-hour stereo WAV with its bytes kept
-# for Undo beside the same edit without (--no-undo), and the undo of it.
-# Each time is the step's own, as velmora-cli --times reports it; medians
-# of RUNS runs, each after a `sync`.
+# The journal's cost: each edit of a 1-hour stereo WAV with what it destroys
+# kept for Undo beside the same edit without (--no-undo), and the undo of
+# it.  Each time is the step's own, as velmora-cli --times reports it;
+# medians of RUNS runs.  The kinds are interleaved - run after run the
+# three alternate, each after a `sync`, the order turning every run - so
+# that whatever the machine does to one kind it does to the others.
 #
 # Usage: bench/undo-bench.sh [RUNS] [FOLDER]   (needs build/bin/velmora-cli;
 # FOLDER, default a new one under $TMPDIR, holds about 1.3 GB of files)
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
-cli="$here/../build/bin/velmora-cli"
+cli=${VELMORA_CLI:-"$here/../build/bin/velmora-cli"}
 runs=${1:-5}
 work=${2:-$(mktemp -d)}
 mkdir -p "$work"
@@ -28,34 +30,38 @@ delete_tenth:--markers $((4 * tenth)):$((5 * tenth)) --delete
 delete_half:--markers 0:$half --delete
 cutout_half:--markers $tenth:$((tenth + half)) --cut-out"
 
+run_kind() {
+    case $1 in
+    plain) measure_last_step "${2}_plain" "$cli" "$work/hour.wav" --no-undo $3 ;;
+    kept) measure_last_step "${2}_kept" "$cli" "$work/hour.wav" $3 ;;
+    undone) measure_last_step "${2}_undone" "$cli" "$work/hour.wav" $3 --undo ;;
+    esac
+}
 
-# Each kind of run is repeated back to back: on this virtual machine a run
-# that follows one of another kind (which freed other pages) is slowed at
-# random by up to several times, which would say more about the machine
-# than about the journal.
 for row in $(echo "$edits" | tr ' ' '~'); do
     name=${row%%:*}
     steps=$(echo "${row#*:}" | tr '~' ' ')
+    # One round that is not counted: it meets whatever the rows before left.
     for kind in plain kept undone; do
-        case $kind in
-        plain) extra_before="--no-undo" extra_after="" ;;
-        kept) extra_before="" extra_after="" ;;
-        undone) extra_before="" extra_after="--undo" ;;
-        esac
-        # One run first that is not counted: it meets whatever the run
-        # before left behind.
         # shellcheck disable=SC2086
-        measure_last_step warmup "$cli" "$work/hour.wav" $extra_before $steps $extra_after
-        i=0
-        while [ "$i" -lt "$runs" ]; do
+        run_kind "$kind" warmup "$steps"
+    done
+    i=0
+    while [ "$i" -lt "$runs" ]; do
+        case $((i % 3)) in
+        0) order="plain kept undone" ;;
+        1) order="kept undone plain" ;;
+        *) order="undone plain kept" ;;
+        esac
+        for kind in $order; do
             # shellcheck disable=SC2086
-            measure_last_step "${name}_$kind" "$cli" "$work/hour.wav" $extra_before $steps $extra_after
-            i=$((i + 1))
+            run_kind "$kind" "$name" "$steps"
         done
+        i=$((i + 1))
     done
 done
 
-echo "Medians of $runs runs, seconds of the step alone"
+echo "Medians of $runs interleaved runs, seconds of the step alone"
 printf '%-14s %10s %10s %8s %10s %8s\n' edit "no undo" "kept" ratio "undo" "vs edit"
 for row in $(echo "$edits" | tr ' ' '~'); do
     name=${row%%:*}

@@ -20,8 +20,10 @@
 #include <deque>
 #include <filesystem>
 #include <mutex>
+#include <functional>
 #include <system_error>
 #include <sys/stat.h>
+#include <thread>
 
 namespace velmora {
 
@@ -426,8 +428,16 @@ bool TakeBackRemainders(const Document& doc, const UndoStep& step, const StepRea
     };
     std::mutex queueMutex;
     std::deque<Unpacked> queue;
+    std::vector<Unpacked> spare;  // handed back, to be filled again without allocating
     ReadAhead::Look unpack = [&](std::uint64_t offset, std::int16_t* block, std::size_t bytes) {
         Unpacked unpacked;
+        {
+            std::lock_guard lock(queueMutex);
+            if (!spare.empty()) {
+                unpacked = std::move(spare.back());
+                spare.pop_back();
+            }
+        }
         unpacked.At = remainders.Position();
         const std::size_t count = bytes / bytesPerSample;
         unpacked.Lost.resize(count);
@@ -475,6 +485,8 @@ bool TakeBackRemainders(const Document& doc, const UndoStep& step, const StepRea
         }
         unpacked.Old.Witness(reinterpret_cast<const unsigned char*>(samples), witnesses);
         log.Write(RestorePhase, block, fileOffset, bytes, unpacked.At, witnesses);
+        std::lock_guard lock(queueMutex);
+        spare.push_back(std::move(unpacked));
         return true;
     };
     const bool rewritten = RewriteRangeInBlocks(work, doc, range, restore, processing, std::move(unpack));
@@ -538,19 +550,46 @@ bool RecordStep(const Document& doc, File& work, File& journal, const UndoStep& 
     // The journal's blocks set aside in one go (a hint: ext4 then allocates
     // nothing as the copy comes).
     journal.Reserve(step.PeaksAt + 2 * rowBytes);
-    ProgressMeter meter(processing);
+    // A long copy is split in two, one half on a thread of its own: the
+    // edit waits for it, and the copying inside the kernel takes one core.
+    constexpr std::uint64_t SplitFrom = 32u << 20;
     std::uint64_t total = 0;
     for (const JournalPiece& piece : step.Pieces)
         total += piece.Length;
-    std::uint64_t done = 0;
+    std::vector<JournalPiece> first, second;
+    std::uint64_t at = 0;
     for (const JournalPiece& piece : step.Pieces) {
-        const std::uint64_t before = done;
-        if (!CopyFileData(work, piece.FileOffset, journal, piece.JournalOffset, piece.Length,
-                          [&](std::uint64_t chunk) { meter.Report(before + chunk, total); }))
-            return false;
-        done += piece.Length;
+        const std::uint64_t half = total >= SplitFrom ? total / 2 : total;
+        const std::uint64_t mine = at >= half ? 0 : std::min(piece.Length, half - at);
+        if (mine > 0)
+            first.push_back({piece.FileOffset, mine, piece.JournalOffset});
+        if (mine < piece.Length)
+            second.push_back({piece.FileOffset + mine, piece.Length - mine, piece.JournalOffset + mine});
+        at += piece.Length;
     }
-    return journal.WriteAt(step.PeaksAt, doc.PeakUpper.data(), rowBytes) &&
+    auto copy = [&work, &journal](const std::vector<JournalPiece>& pieces, const std::function<void(std::uint64_t)>& done) {
+        std::uint64_t copied = 0;
+        for (const JournalPiece& piece : pieces) {
+            const std::uint64_t before = copied;
+            if (!CopyFileData(work, piece.FileOffset, journal, piece.JournalOffset, piece.Length,
+                              [&](std::uint64_t chunk) { done(before + chunk); }))
+                return false;
+            copied += piece.Length;
+        }
+        return true;
+    };
+    bool secondCopied = true;
+    std::thread other;
+    if (!second.empty())
+        other = std::thread([&] { secondCopied = copy(second, [](std::uint64_t) {}); });
+    ProgressMeter meter(processing);
+    std::uint64_t firstBytes = 0;
+    for (const JournalPiece& piece : first)
+        firstBytes += piece.Length;
+    const bool firstCopied = copy(first, [&](std::uint64_t done) { meter.Report(done, firstBytes); });
+    if (other.joinable())
+        other.join();
+    return firstCopied && secondCopied && journal.WriteAt(step.PeaksAt, doc.PeakUpper.data(), rowBytes) &&
            journal.WriteAt(step.PeaksAt + rowBytes, doc.PeakLower.data(), rowBytes);
 }
 

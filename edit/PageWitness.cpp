@@ -30,7 +30,12 @@ std::vector<PagePart> PageParts(std::uint64_t offset, std::size_t bytes)
 void OldPages::Take(std::uint64_t offset, const unsigned char* block, std::size_t bytes)
 {
     pages_.clear();
-    for (const PagePart& part : PageParts(offset, bytes)) {
+    pages_.reserve(PagePartCount(offset, bytes));
+    std::size_t start = 0;
+    while (start < bytes) {
+        const auto toPageEnd = static_cast<std::size_t>(PageBytes - (offset + start) % PageBytes);
+        const PagePart part{start, std::min(toPageEnd, bytes - start)};
+        start += part.Bytes;
         Page page;
         page.Part = part;
         const unsigned char* old = block + part.Start;
