@@ -85,7 +85,8 @@ void RewriteLog::Write(std::uint32_t phase, std::uint64_t op, std::uint64_t offs
     slot->Extra = extra;
     const std::size_t pages = std::min(witnesses.size(), MostPages);
     slot->Pages = static_cast<std::uint32_t>(pages);
-    std::memcpy(slot->Witnesses, witnesses.data(), pages * sizeof(PageWitness));
+    if (pages > 0)
+        std::memcpy(slot->Witnesses, witnesses.data(), pages * sizeof(PageWitness));
     Publish(header->Noted, noted + 1);
 }
 
