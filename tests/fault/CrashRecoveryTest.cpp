@@ -12,8 +12,12 @@
 #include "document/OpenSequence.h"
 #include "document/RecoveryManifest.h"
 #include "document/Zoom.h"
+#include "edit/EditPlan.h"
 #include "edit/EditSequence.h"
+#include "edit/KeptStep.h"
 #include "edit/Recovery.h"
+#include "edit/RewriteLog.h"
+#include "platform/File.h"
 #include "support/Fakes.h"
 #include "support/Process.h"
 #include "support/ReferenceModel.h"
@@ -248,7 +252,13 @@ TEST_P(CrashRecoveryTest, AKillAnywhereLeavesAStepsStateAndUndoReachesTheOpenedF
             << "the recovered document is none of the script's states";
         EXPECT_EQ(doc.SourceFile, folder.Path() + "/source\nname \xff.wav");
         EXPECT_TRUE(doc.Modified);
+        // Redo reaches a state of the script too, and Undo from there the
+        // opened file.
         NullProgress none;
+        while (doc.History.CanRedo())
+            ASSERT_EQ(RedoEdit(doc, none, none, dialogs), EditEnd::Done);
+        ASSERT_TRUE(std::find(states.begin(), states.end(), StateOf(doc)) != states.end())
+            << "redone from the recovered document";
         while (doc.History.CanUndo())
             ASSERT_EQ(UndoEdit(doc, none, none, dialogs), EditEnd::Done);
         ASSERT_EQ(test::ReadWholeFile(doc.WorkFile), opened) << "undo back from the recovered document";
@@ -283,6 +293,72 @@ INSTANTIATE_TEST_SUITE_P(
                 Marks(200, 240), Do(EditCommand::Delete), UndoStep_(), RedoStep_(), UndoStep_(),
                 Marks(5, 100), Do(EditCommand::FadeIn), UndoStep_(), UndoStep_()}}),
     [](const testing::TestParamInfo<Script>& info) { return std::string(info.param.Name); });
+
+// A Cut Out kept in place (the folder too short of room for a new file)
+// killed at every change of the working file, part way: taken back to the
+// bytes before it.
+TEST(CutOutInPlaceCrashTest, TakenBackFromAKillAnywhere)
+{
+    const KillSwitch kill;
+    ASSERT_TRUE(kill.Loaded());
+    test::TempDir folder;
+    test::RecordingDialogs dialogs;
+    NullProgress none;
+    auto open = [&](Document& doc) {
+        doc = Document{};
+        doc.TempFolder = folder.Path() + "/";
+        doc.WorkFile = doc.TempFolder + WorkFileName;
+        test::WaveBuilder()
+            .Format(1, 2, 22050, 16)
+            .Samples(TryingSamples(16, 2 * 500'000))
+            .ChunkAfterData("id3 ", Bytes(10, 'r'))
+            .WriteTo(doc.WorkFile);
+        ASSERT_TRUE(LoadWorkFile(doc, none, dialogs));
+        FinishOpen(doc);
+        doc.SelStart = 3;
+        doc.SelFinish = 40;
+    };
+    Document doc;
+    open(doc);
+    const Bytes before = test::ReadWholeFile(doc.WorkFile);
+    const EditPlan plan = PlanEdit(doc, {EditCommand::CutOut});
+    UndoStep step;
+    // Room for what goes, not for what stays.
+    ASSERT_TRUE(PlanKeeping(doc, plan, before.size(), before.size() / 2, step));
+    ASSERT_EQ(step.Kept, KeptAs::Pieces);
+    int kills = 0;
+    for (long nth = 1;; ++nth) {
+        open(doc);
+        File journal = File::Open(doc.History.JournalPath, File::Mode::Create);
+        {
+            // Closed before the edit, which opens the file for itself alone.
+            File work = File::Open(doc.WorkFile, File::Mode::ReadWrite);
+            ASSERT_TRUE(RecordStep(doc, work, journal, step, none));
+        }
+        const std::string logs = folder.Path() + "/";
+        const pid_t child = ::fork();
+        if (child == 0) {
+            kill.Arm(nth, nth % 2 == 0 ? 0 : 7);
+            RewriteLog log = RewriteLog::Open(logs + EditLogName);
+            log.Begin(1);
+            UndoStep kept = step;
+            bool journalFailed = false;
+            ApplyKept(doc, plan, kept, journal, log, none, none, dialogs, journalFailed);
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        File work = File::Open(doc.WorkFile, File::Mode::ReadWrite);
+        RewriteLog editLog = RewriteLog::Open(logs + EditLogName);
+        RewriteLog undoLog = RewriteLog::Open(logs + TakeBackLogName);
+        ASSERT_TRUE(TakeBack(doc, step, StepReach{false, editLog.Last(1)}, work, journal, undoLog, 1, none));
+        ASSERT_EQ(test::ReadWholeFile(doc.WorkFile), before) << "killed at change " << nth;
+        if (!WIFSIGNALED(status))
+            break;
+        ++kills;
+    }
+    EXPECT_GT(kills, 10);  // the move's blocks, the cut and the header
+}
 
 // velmora-cli killed with a real SIGKILL at moments spread over a run of
 // edits, undos and redos of a four-minute file: the folder it leaves is
