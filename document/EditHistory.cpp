@@ -28,6 +28,9 @@ std::string EditHistory::Folder() const
 void EditHistory::Clear()
 {
     Forget();
+    for (const std::string& name : Discarded)
+        RemoveFileIfExists(Folder() + name);
+    Discarded.clear();
     if (!JournalPath.empty()) {
         RemoveFileIfExists(JournalPath);
         RemoveFileIfExists(Folder() + EditLogName);
@@ -44,13 +47,12 @@ void EditHistory::Forget()
 {
     for (const UndoStep& step : Undo) {
         if (!step.WholeFileName.empty())
-            RemoveFileIfExists(Folder() + step.WholeFileName);
+            Discarded.push_back(step.WholeFileName);
     }
     Undo.clear();
     Redo.clear();
     JournalUsed = 0;
     PendingWhat = PendingAction::None;
-    PendingRedo = false;
     // The state stays: whether it is the saved one does not change.
 }
 

@@ -96,7 +96,7 @@ struct RedoStep {
 // take it back (an edit or a redo) or finish it (an undo).
 enum class PendingAction {
     None,
-    Edit,        // Pending describes the edit; Number names its rewrite log
+    Edit,        // Pending describes the edit; PendingRewrite numbers its rewrite log
     Undo,        // the last undo step is being taken back
     UnkeptEdit,  // an edit the user let go without Undo: it cannot be taken back
 };
@@ -116,7 +116,8 @@ public:
     // No document: no steps, the journal and the rewrite logs removed.
     void Clear();
     // The steps so far are given up (an edit that could not be kept, or a
-    // rewrite that failed); the journal stays in use for the next edit.
+    // rewrite that failed); the journal stays in use for the next edit, and
+    // the steps' whole files go once the manifest is written (Discarded).
     void Forget();
     // A zoom change: steps still undo, but redoing needs the old columns.
     void ForgetRedo() { Redo.clear(); }
@@ -146,11 +147,16 @@ public:
     std::uint64_t NextRewrite = 1;    // numbers the rewrites the logs follow
 
     PendingAction PendingWhat = PendingAction::None;
-    UndoStep Pending;                 // PendingAction::Edit: the step under way
-    bool PendingRedo = false;         // PendingAction::Edit: the edit redoes the last redo step
-    std::uint64_t PendingRewrite = 0; // the rewrite the log follows for the pending action
+    UndoStep Pending;                    // PendingAction::Edit: the step under way
+    std::uint32_t PendingSelStart = 0;   // PendingAction::Edit: the markers before the command (a
+    std::uint32_t PendingSelFinish = 0;  //   redo sets its own), columns
+    std::uint64_t PendingRewrite = 0;    // the number the rewrite logs follow for the pending action
 
-    std::string ManifestWritten;      // the manifest's text as last written; empty: none
+    std::string ManifestWritten;         // the manifest's text as last written; empty: none
+    // Whole old files of steps given up: removed once the manifest no
+    // longer names them (KeepManifest), so that no manifest on the disk
+    // ever names a file that is gone.
+    std::vector<std::string> Discarded;
 };
 
 // The names of the two rewrite logs in the private folder: the one an edit

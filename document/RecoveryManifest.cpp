@@ -299,6 +299,7 @@ Manifest ManifestOf(const Document& doc)
     m.History = doc.History;
     m.History.JournalPath.clear();
     m.History.ManifestWritten.clear();
+    m.History.Discarded.clear();
     return m;
 }
 
@@ -329,7 +330,8 @@ std::string ManifestText(const Manifest& m)
     out.Number("NextWholeFile", h.NextWholeFile);
     out.Number("NextRewrite", h.NextRewrite);
     out.Put("Pending", PendingNames[static_cast<int>(h.PendingWhat)]);
-    out.Number("PendingRedo", h.PendingRedo ? 1 : 0);
+    out.Number("PendingSelStart", h.PendingSelStart);
+    out.Number("PendingSelFinish", h.PendingSelFinish);
     out.Number("PendingRewrite", h.PendingRewrite);
     for (std::size_t i = 0; i < h.Undo.size(); ++i) {
         out.Section("Undo" + std::to_string(i + 1));
@@ -387,7 +389,8 @@ std::optional<Manifest> ParseManifest(const std::string& text)
     h.NextWholeFile = history.Number<std::uint64_t>("NextWholeFile");
     h.NextRewrite = history.Number<std::uint64_t>("NextRewrite");
     h.PendingWhat = FromName<PendingAction>(history.Text("Pending"), PendingNames);
-    h.PendingRedo = history.Number<int>("PendingRedo") != 0;
+    h.PendingSelStart = history.Number<std::uint32_t>("PendingSelStart");
+    h.PendingSelFinish = history.Number<std::uint32_t>("PendingSelFinish");
     h.PendingRewrite = history.Number<std::uint64_t>("PendingRewrite");
     if (h.PendingWhat == PendingAction::Edit)
         h.Pending = StepOf(SectionOf(sections, "Pending"));
@@ -410,7 +413,14 @@ std::optional<Manifest> ReadManifest(const std::filesystem::path& folder)
 bool HoldsUnsavedEdits(const std::filesystem::path& folder)
 {
     const std::optional<Manifest> manifest = ReadManifest(folder);
-    return manifest && manifest->Modified && FileExists((folder / WorkFileName).string());
+    if (!manifest || !manifest->Modified)
+        return false;
+    // A cut into a new file, killed where the old working file had only
+    // its second name, left the document under that name.
+    const EditHistory& history = manifest->History;
+    const bool setAside = history.PendingWhat == PendingAction::Edit && !history.Pending.WholeFileName.empty() &&
+                          FileExists((folder / history.Pending.WholeFileName).string());
+    return FileExists((folder / WorkFileName).string()) || setAside;
 }
 
 bool KeepManifest(Document& doc)
@@ -425,9 +435,16 @@ bool KeepManifest(Document& doc)
         history.ManifestWritten.clear();
         return true;
     }
+    auto removeDiscarded = [&history] {
+        for (const std::string& name : history.Discarded)
+            RemoveFileIfExists(history.Folder() + name);
+        history.Discarded.clear();
+    };
     std::string text = ManifestText(ManifestOf(doc));
-    if (text == history.ManifestWritten)
+    if (text == history.ManifestWritten) {
+        removeDiscarded();
         return true;
+    }
     const std::string temporary = path + ".new";
     File file = File::Open(temporary, File::Mode::Create);
     const bool written = file && file.WriteAt(0, text.data(), text.size()) && file.Close() &&
@@ -437,6 +454,7 @@ bool KeepManifest(Document& doc)
         return false;
     }
     history.ManifestWritten = std::move(text);
+    removeDiscarded();
     return true;
 }
 

@@ -115,10 +115,29 @@ bool TakeBackFailedEdit(Document& doc, const UndoStep& step, File& journal, Prog
     return true;
 }
 
+// Gives up the history for an edit that goes on without Undo: the steps
+// before it cannot reach back past it.  The manifest must say so before
+// the edit changes a byte - a start after a kill would otherwise take back
+// steps the file no longer holds - so when it cannot be written nothing
+// is given up and false returned.
+bool LetGoOfHistory(Document& doc)
+{
+    EditHistory& history = doc.History;
+    EditHistory before = history;
+    history.Forget();
+    history.PendingWhat = PendingAction::UnkeptEdit;
+    if (KeepManifest(doc))
+        return true;
+    history = std::move(before);
+    history.PendingWhat = PendingAction::None;
+    return false;
+}
+
 // The edit, kept for Undo first where the document keeps a history.  A
-// redo brings back the state it undid.
+// redo brings back the state it undid; markersBefore are the markers the
+// document had before the command (a redo puts its own in place).
 EditEnd RunKeptEdit(Document& doc, const EditRequest& request, Progress& processing, Progress& reloading,
-                    UserDialogs& dialogs, const RedoStep* redo)
+                    UserDialogs& dialogs, const RedoStep* redo, std::pair<std::uint32_t, std::uint32_t> markersBefore)
 {
     EditHistory& history = doc.History;
     const EditPlan plan = PlanEdit(doc, request);
@@ -129,6 +148,7 @@ EditEnd RunKeptEdit(Document& doc, const EditRequest& request, Progress& process
     UndoStep step;
     bool kept = false;
     File journal;
+    RewriteLog log;
     // Unopened, the edit says so itself and changes nothing.
     File work = history.Keeping() ? File::Open(doc.WorkFile, File::Mode::ReadWrite) : File();
     const bool keeping = static_cast<bool>(work);
@@ -136,13 +156,16 @@ EditEnd RunKeptEdit(Document& doc, const EditRequest& request, Progress& process
         // The record takes the first part of the bar when it copies.
         ProgressStretch recording(processing, 0, 50);
         const bool planned = PlanKeeping(doc, plan, work.Size(), RoomInFolder(history.Folder()), step);
-        if (planned)
+        if (planned) {
             journal = OpenJournal(history);
-        kept = planned && RecordStep(doc, work, journal, step, recording);
+            log = RewriteLog::Open(history.Folder() + EditLogName);
+        }
+        kept = planned && log && RecordStep(doc, work, journal, step, recording);
         if (kept) {
             history.PendingWhat = PendingAction::Edit;
             history.Pending = step;
-            history.PendingRedo = redo != nullptr;
+            history.PendingSelStart = markersBefore.first;
+            history.PendingSelFinish = markersBefore.second;
             history.PendingRewrite = history.NextRewrite++;
             kept = KeepManifest(doc);
         }
@@ -156,16 +179,13 @@ EditEnd RunKeptEdit(Document& doc, const EditRequest& request, Progress& process
     }
     // The edit's own handle is opened by the edit.
     work = File();
-    if (keeping && !kept) {
-        // Older steps cannot reach back past an edit that is not kept.
-        history.Forget();
-        history.PendingWhat = PendingAction::UnkeptEdit;
-        KeepManifest(doc);
+    if (keeping && !kept && !LetGoOfHistory(doc)) {
+        dialogs.ShowMessage("Cannot write the temporary file.");
+        return EditEnd::Refused;
     }
 
     EditEnd end;
     if (kept) {
-        RewriteLog log = RewriteLog::Open(history.Folder() + EditLogName);
         log.Begin(history.PendingRewrite);
         bool journalFailed = false;
         ProgressStretch editing(processing, step.Pieces.empty() ? 0 : 50, 100);
@@ -183,9 +203,12 @@ EditEnd RunKeptEdit(Document& doc, const EditRequest& request, Progress& process
                 return FailRewrite(file, doc, reloading, dialogs);
             }
             dialogs.ShowMessage("The temporary folder could not keep this edit for Undo.");
-            history.Forget();
-            history.PendingWhat = PendingAction::UnkeptEdit;
-            KeepManifest(doc);
+            history.PendingWhat = PendingAction::None;
+            if (!LetGoOfHistory(doc)) {
+                dialogs.ShowMessage("Cannot write the temporary file.");
+                KeepManifest(doc);
+                return EditEnd::Refused;
+            }
             kept = false;
             end = ApplyPlan(doc, plan, processing, reloading, dialogs);
         }
@@ -229,7 +252,8 @@ EditEnd RunKeptEdit(Document& doc, const EditRequest& request, Progress& process
                                        step.Remainders.JournalOffset + step.Remainders.JournalLength);
         history.Undo.push_back(std::move(step));
     }
-    if (redo != nullptr)
+    // A redo that went on without Undo has no redo steps left to take.
+    if (redo != nullptr && !history.Redo.empty())
         history.Redo.pop_back();
     else
         history.Redo.clear();
@@ -245,7 +269,7 @@ EditEnd RunKeptEdit(Document& doc, const EditRequest& request, Progress& process
 EditEnd RunEdit(Document& doc, const EditRequest& edit, Progress& processing, Progress& reloading,
                 UserDialogs& dialogs)
 {
-    return RunKeptEdit(doc, edit, processing, reloading, dialogs, nullptr);
+    return RunKeptEdit(doc, edit, processing, reloading, dialogs, nullptr, {doc.SelStart, doc.SelFinish});
 }
 
 EditEnd RedoEdit(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs)
@@ -258,7 +282,7 @@ EditEnd RedoEdit(Document& doc, Progress& processing, Progress& reloading, UserD
     const std::uint32_t selFinish = doc.SelFinish;
     doc.SelStart = redo.SelStart;
     doc.SelFinish = redo.SelFinish;
-    const EditEnd end = RunKeptEdit(doc, redo.Edit, processing, reloading, dialogs, &redo);
+    const EditEnd end = RunKeptEdit(doc, redo.Edit, processing, reloading, dialogs, &redo, {selStart, selFinish});
     if (end == EditEnd::Refused || end == EditEnd::NotOpened) {
         // Nothing changed: the markers stay as they were.
         doc.SelStart = selStart;
@@ -281,9 +305,10 @@ void FinishUndo(Document& doc, File& journal)
     history.State = step.StateBefore;
     history.PendingWhat = PendingAction::None;
     doc.Modified = !history.AtSavedState();
-    KeepManifest(doc);
-    // Gives room back; the bytes past JournalUsed are never read.
-    if (step.JournalStart > 0 && journal)
+    // Gives room back; the bytes past JournalUsed are never read.  Not
+    // before the manifest stops saying the undo is under way: a start
+    // after a kill would finish it again from the journal.
+    if (KeepManifest(doc) && step.JournalStart > 0 && journal)
         journal.Truncate(step.JournalStart);
 }
 
@@ -304,6 +329,12 @@ EditEnd UndoEdit(Document& doc, Progress& processing, Progress& reloading, UserD
     if (!work)
         return EditEnd::NotOpened;
     File journal = File::Open(history.JournalPath, File::Mode::ReadWrite);
+    RewriteLog log = RewriteLog::Open(history.Folder() + TakeBackLogName);
+    if (!journal || !log) {
+        // Nothing was touched: the history stays for another try.
+        dialogs.ShowMessage("Cannot open the temporary file.");
+        return EditEnd::NotOpened;
+    }
     history.PendingWhat = PendingAction::Undo;
     history.PendingRewrite = history.NextRewrite++;
     if (!KeepManifest(doc)) {
@@ -313,9 +344,7 @@ EditEnd UndoEdit(Document& doc, Progress& processing, Progress& reloading, UserD
         dialogs.ShowMessage("Cannot write the temporary file.");
         return EditEnd::Refused;
     }
-    RewriteLog log = RewriteLog::Open(history.Folder() + TakeBackLogName);
-    bool putBack = journal &&
-                   TakeBack(doc, step, StepReach{}, work, journal, log, history.PendingRewrite, processing);
+    bool putBack = TakeBack(doc, step, StepReach{}, work, journal, log, history.PendingRewrite, processing);
     if (putBack && step.Kept == KeptAs::WholeFile) {
         // The old working file took its name back: the rescan reads it.
         work = OpenForRewrite(doc, dialogs);
@@ -337,39 +366,39 @@ EditEnd UndoEdit(Document& doc, Progress& processing, Progress& reloading, UserD
 bool SettlePendingStep(Document& doc, Progress& processing)
 {
     EditHistory& history = doc.History;
-    if (history.PendingWhat != PendingAction::Edit && history.PendingWhat != PendingAction::Undo) {
+    const bool edit = history.PendingWhat == PendingAction::Edit;
+    if (!edit && (history.PendingWhat != PendingAction::Undo || history.Undo.empty())) {
         history.PendingWhat = PendingAction::None;
         return true;
     }
-    File work = File::Open(doc.WorkFile, File::Mode::ReadWrite);
+    const UndoStep step = edit ? history.Pending : history.Undo.back();
     File journal = File::Open(history.JournalPath, File::Mode::ReadWrite);
     RewriteLog undoLog = RewriteLog::Open(history.Folder() + TakeBackLogName);
-    if (!work || !journal || !undoLog)
+    // A cut into a new file may have left no working file for a moment:
+    // taking it back gives the old one its name again.
+    File work = File::Open(doc.WorkFile, File::Mode::ReadWrite);
+    if (!journal || !undoLog || (!work && step.Kept != KeptAs::WholeFile))
         return false;
-    if (history.PendingWhat == PendingAction::Edit) {
-        // Taken back as far as the edit got; the redo it was, if any, is
-        // still to do.
-        const UndoStep& step = history.Pending;
+    if (edit) {
+        // Taken back as far as the edit got; a redo it was is still to do.
         RewriteLog editLog = RewriteLog::Open(history.Folder() + EditLogName);
         const StepReach reach{false, editLog.Last(history.PendingRewrite)};
         if (!editLog || !TakeBack(doc, step, reach, work, journal, undoLog, history.PendingRewrite, processing))
             return false;
-        doc.SelStart = step.Before.SelStart;
-        doc.SelFinish = step.Before.SelFinish;
+        doc.SelStart = history.PendingSelStart;
+        doc.SelFinish = history.PendingSelFinish;
         if (!step.WholeFileName.empty())
             RemoveFileIfExists(history.Folder() + step.WholeFileName);
         history.PendingWhat = PendingAction::None;
         return KeepManifest(doc);
     }
-    if (history.Undo.empty())
-        return false;
-    const UndoStep step = history.Undo.back();
     if (!TakeBack(doc, step, StepReach{}, work, journal, undoLog, history.PendingRewrite, processing))
         return false;
-    if (doc.FramesPerColumn == step.Before.FramesPerColumn) {
-        doc.SelStart = step.Before.SelStart;
-        doc.SelFinish = step.Before.SelFinish;
-    }
+    // The markers as the undo leaves them: the step's, or the whole file
+    // when the zoom changed since (the loading step then clamps them).
+    const bool sameZoom = doc.FramesPerColumn == step.Before.FramesPerColumn;
+    doc.SelStart = sameZoom ? step.Before.SelStart : 0;
+    doc.SelFinish = sameZoom ? step.Before.SelFinish : UINT32_MAX;
     FinishUndo(doc, journal);
     return true;
 }

@@ -56,8 +56,9 @@ void ForEachFadePiece(bool fadeIn, std::uint32_t step, std::size_t samplesPerFra
 // the step length L = N / 100 frames
 //   Fade In:  g = i / L          (0 % for the first L frames ... 99 %)
 //   Fade Out: g = 100 - i / L    (100 % for the first L frames ... 1 %)
-// Both channels of a frame get the same g.  The peaks are rescanned into
-// the existing arrays, also when the range is empty.
+// Both channels of a frame get the same g.  The peaks of the range's
+// columns are judged into the existing arrays as the samples are written;
+// a range too short to step is left as it is (the file is still opened).
 EditEnd RunFadeInBody(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs);
 EditEnd RunFadeOutBody(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs);
 

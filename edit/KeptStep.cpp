@@ -285,12 +285,17 @@ EditEnd ApplyCutIntoNewFile(Document& doc, const EditPlan& plan, const UndoStep&
 
 // ---- Taking back ----
 
-bool TakeBackWholeFile(const Document& doc, const UndoStep& step)
+bool TakeBackWholeFile(const Document& doc, const UndoStep& step, const StepReach& reach)
 {
     const std::string keepAs = doc.History.Folder() + step.WholeFileName;
     const FileIdentity kept = IdentityOf(keepAs);
     bool putBack = true;
-    if (kept.Exists) {
+    if (!kept.Exists && reach.Whole) {
+        // A whole step's old file gone: taken back already (an undo cut
+        // off after the rename), which left the old file's length - or lost.
+        std::error_code error;
+        putBack = std::filesystem::file_size(doc.WorkFile, error) == step.LengthBefore && !error;
+    } else if (kept.Exists) {
         // The same file under both names: the new one never took the
         // working file's name, and the second name just goes.  Otherwise
         // the old file takes its name back, in one step.
@@ -567,26 +572,30 @@ bool RecordStep(const Document& doc, File& work, File& journal, const UndoStep& 
             second.push_back({piece.FileOffset + mine, piece.Length - mine, piece.JournalOffset + mine});
         at += piece.Length;
     }
-    auto copy = [&work, &journal](const std::vector<JournalPiece>& pieces, const std::function<void(std::uint64_t)>& done) {
+    auto copy = [](File& from, File& to, const std::vector<JournalPiece>& pieces,
+                   const std::function<void(std::uint64_t)>& done) {
         std::uint64_t copied = 0;
         for (const JournalPiece& piece : pieces) {
             const std::uint64_t before = copied;
-            if (!CopyFileData(work, piece.FileOffset, journal, piece.JournalOffset, piece.Length,
+            if (!from || !to || !CopyFileData(from, piece.FileOffset, to, piece.JournalOffset, piece.Length,
                               [&](std::uint64_t chunk) { done(before + chunk); }))
                 return false;
             copied += piece.Length;
         }
         return true;
     };
+    // The other thread copies through handles of its own.
+    File otherWork = work.Duplicate();
+    File otherJournal = journal.Duplicate();
     bool secondCopied = true;
     std::thread other;
     if (!second.empty())
-        other = std::thread([&] { secondCopied = copy(second, [](std::uint64_t) {}); });
+        other = std::thread([&] { secondCopied = copy(otherWork, otherJournal, second, [](std::uint64_t) {}); });
     ProgressMeter meter(processing);
     std::uint64_t firstBytes = 0;
     for (const JournalPiece& piece : first)
         firstBytes += piece.Length;
-    const bool firstCopied = copy(first, [&](std::uint64_t done) { meter.Report(done, firstBytes); });
+    const bool firstCopied = copy(work, journal, first, [&](std::uint64_t done) { meter.Report(done, firstBytes); });
     if (other.joinable())
         other.join();
     return firstCopied && secondCopied && journal.WriteAt(step.PeaksAt, doc.PeakUpper.data(), rowBytes) &&
@@ -618,7 +627,7 @@ bool TakeBack(const Document& doc, const UndoStep& step, const StepReach& reach,
         log.Begin(rewrite);
     switch (step.Kept) {
     case KeptAs::Nothing: return true;
-    case KeptAs::WholeFile: return TakeBackWholeFile(doc, step);
+    case KeptAs::WholeFile: return TakeBackWholeFile(doc, step, reach);
     case KeptAs::Pieces: return TakeBackPieces(step, reach, work, journal, log, resume, processing);
     case KeptAs::Remainders:
         return TakeBackRemainders(doc, step, reach, work, journal, log, resume, processing);

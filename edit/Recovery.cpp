@@ -42,6 +42,10 @@ bool RecoverDocument(Document& doc, const Manifest& manifest, Progress& loading,
         doc.History = manifest.History;
         doc.History.JournalPath = doc.TempFolder + JournalFileName;
         doc.History.ManifestWritten.clear();
+        // No state of the document is known to be a saved file any more:
+        // an undo finished here must not leave a manifest that says there
+        // is nothing unsaved.
+        doc.History.SavedState = doc.History.NewState();
         // The manifest is written as the step settles: of an open document.
         doc.DocumentOpen = true;
         if (!SettlePendingStep(doc, loading)) {
@@ -64,9 +68,9 @@ bool RecoverDocument(Document& doc, const Manifest& manifest, Progress& loading,
     doc.SelFinish = std::min(selFinish, lastColumn);
     doc.SelStart = std::min(selStart, doc.SelFinish);
     doc.DocumentOpen = true;
-    // No state of the document is known to be a saved file any more.
     EditHistory& history = doc.History;
-    history.SavedState = history.NewState();
+    if (!manifest.HasHistory)
+        history.SavedState = history.NewState();
     doc.Modified = true;
     KeepManifest(doc);
     return true;

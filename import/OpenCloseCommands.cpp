@@ -82,7 +82,7 @@ bool OpenCloseCommands::OfferRecovery()
         // is as the kill left it, which the user should know.
         const std::string question =
             manifest->History.PendingWhat == PendingAction::UnkeptEdit
-                ? "The last edit of " + name + " was cut off part way and cannot be taken back.\n"
+                ? "The last edit of " + name + " may have been cut off part way, and it cannot be taken back.\n"
                   "Recover the unsaved edits of " + name + " as they are?"
                 : "Recover the unsaved edits of " + name + "?";
         const UserDialogs::Answer answer =

@@ -19,9 +19,9 @@ public:
     MappedFile& operator=(const MappedFile&) = delete;
 
     // Opens path (owner-only, never through a symbolic link), creating it
-    // when missing, at a length of exactly bytes, and maps all of it.  A
-    // file too short before reads as zeros in what it gained.  Not open
-    // when any of that failed.
+    // when missing, at a length of exactly bytes with every block set
+    // aside, and maps all of it.  A file too short before reads as zeros in
+    // what it gained.  Not open when any of that failed.
     static MappedFile Open(const std::string& path, std::size_t bytes);
 
     explicit operator bool() const { return data_ != nullptr; }

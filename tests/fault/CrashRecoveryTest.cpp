@@ -177,10 +177,12 @@ protected:
         if (child == 0) {
             kill.Arm(nth, pages);
             fn();
-            ::_exit(0);
+            // A failure in the child is the test's too.
+            ::_exit(testing::Test::HasFailure() ? 3 : 0);
         }
         int status = 0;
         ::waitpid(child, &status, 0);
+        EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << "the child failed";
         return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
     }
 
@@ -343,11 +345,12 @@ TEST(CutOutInPlaceCrashTest, TakenBackFromAKillAnywhere)
             log.Begin(1);
             UndoStep kept = step;
             bool journalFailed = false;
-            ApplyKept(doc, plan, kept, journal, log, none, none, dialogs, journalFailed);
-            ::_exit(0);
+            const EditEnd end = ApplyKept(doc, plan, kept, journal, log, none, none, dialogs, journalFailed);
+            ::_exit(end == EditEnd::Done ? 0 : 3);
         }
         int status = 0;
         ::waitpid(child, &status, 0);
+        ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << "the cut failed";
         File work = File::Open(doc.WorkFile, File::Mode::ReadWrite);
         RewriteLog editLog = RewriteLog::Open(logs + EditLogName);
         RewriteLog undoLog = RewriteLog::Open(logs + TakeBackLogName);

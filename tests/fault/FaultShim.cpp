@@ -5,14 +5,13 @@
 // Armed by the test through velmora_fault_arm(op, nth, error, sticky), or
 // for a child process through VELMORA_FAULT="op:nth:error[:sticky]": the
 // nth call (from 1) of op - pread, pwrite, ftruncate, fsync, close,
-// copy_file_range, renameat2, fallocate or link -
-// fails with errno = error, and with sticky every later one too (a disk
-// that stays full).  copy_file_range counts the file it copies from;
-// renameat2 and link count every call.
+// copy_file_range, fallocate or link - fails with errno = error, and with
+// sticky every later one too (a disk that stays full).  copy_file_range
+// counts the file it copies from; link counts every call.
 //
 // VELMORA_KILL="nth:pages" kills the process instead, as a kill -9 would,
 // at the nth call that changes a file (pwrite, ftruncate, fallocate,
-// copy_file_range, link or rename, counted together): a write or copy gets
+// copy_file_range, link, rename, unlink or remove, counted together): a write or copy gets
 // through its first pages (whole pages of the file, as the kernel copies
 // them) and the process dies; pages 0 dies before the call, any other
 // number after a call that has no pages.  A forked child arms it with
@@ -31,9 +30,9 @@
 
 namespace {
 
-enum Op { Pread, Pwrite, Ftruncate, Fsync, Close, CopyFileRange, Renameat2, Fallocate, Link, OpCount };
+enum Op { Pread, Pwrite, Ftruncate, Fsync, Close, CopyFileRange, Fallocate, Link, OpCount };
 constexpr const char* OpNames[OpCount] = {"pread", "pwrite", "ftruncate", "fsync", "close", "copy_file_range",
-                                          "renameat2", "fallocate", "link"};
+                                          "fallocate", "link"};
 
 struct Rule {
     std::atomic<int> Op{-1};
@@ -250,11 +249,29 @@ __attribute__((visibility("default"))) ssize_t copy_file_range(int in, off_t* in
     return ShouldFail(CopyFileRange, in) ? -1 : next(in, inOffset, out, outOffset, size, flags);
 }
 
-__attribute__((visibility("default"))) int renameat2(int fromFolder, const char* from, int toFolder, const char* to,
-                                                     unsigned int flags)
+// Removing a file is a change a kill may come just before or after.
+__attribute__((visibility("default"))) int unlink(const char* path)
 {
-    static const auto next = Next<int (*)(int, const char*, int, const char*, unsigned int)>("renameat2");
-    return ShouldFail(Renameat2, -1) ? -1 : next(fromFolder, from, toFolder, to, flags);
+    static const auto next = Next<int (*)(const char*)>("unlink");
+    const long long through = BytesBeforeKill(0, 1);
+    if (through >= 0) {
+        if (through > 0)
+            next(path);
+        DieNow();
+    }
+    return next(path);
+}
+
+__attribute__((visibility("default"))) int remove(const char* path)
+{
+    static const auto next = Next<int (*)(const char*)>("remove");
+    const long long through = BytesBeforeKill(0, 1);
+    if (through >= 0) {
+        if (through > 0)
+            next(path);
+        DieNow();
+    }
+    return next(path);
 }
 
 __attribute__((visibility("default"))) int link(const char* from, const char* to)
