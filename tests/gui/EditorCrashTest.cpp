@@ -4,7 +4,9 @@
 // and by a real SIGKILL at a moment after a key.  The folder it leaves is
 // taken up as the next start would: one of the session's states, byte for
 // byte with its markers, from which Undo reaches the opened file.
-// VELMORA_EDITOR_KILLS sets how many kills of each kind (few by default).
+// VELMORA_EDITOR_KILLS sets how many kills of each kind (few by default);
+// VELMORA_EDITOR_FIRST_KILL and VELMORA_EDITOR_KILL_STRIDE which changes
+// the first kills at.
 
 #include "document/Document.h"
 #include "document/LoadWorkFile.h"
@@ -245,14 +247,21 @@ TEST_F(EditorCrashTest, KilledAtAChangeOfAFilePartWayTheDocumentComesBackWhole)
     // Kill points spread over the session's changes of files; the session
     // makes a few hundred.
     const int runs = Runs(4);
-    const long stride = runs >= 100 ? 1 : 53;
+    const char* first = std::getenv("VELMORA_EDITOR_FIRST_KILL");
+    const char* every = std::getenv("VELMORA_EDITOR_KILL_STRIDE");
+    const long stride = every != nullptr ? std::atol(every) : runs >= 100 ? 1 : 53;
     int kills = 0, taken = 0;
-    for (long nth = 7; kills < runs; nth += stride) {
+    for (long nth = first != nullptr ? std::atol(first) : 7; kills < runs; nth += stride) {
         const long pages = nth % 3 == 0 ? 0 : nth % 3 == 1 ? 3 : 100000;
         SCOPED_TRACE(testing::Message() << "killed at change " << nth << ", " << pages << " pages through");
         const Ended ended = RunSession({{"LD_PRELOAD", VELMORA_FAULT_SHIM_PATH},
                                         {"VELMORA_KILL", std::to_string(nth) + ":" + std::to_string(pages)}});
-        taken += CheckLeftFolder() ? 1 : 0;
+        const bool tookUp = CheckLeftFolder();
+        taken += tookUp ? 1 : 0;
+        std::printf("change %ld: %s%s\n", nth,
+                    ended == Ended::Died ? "killed" : ended == Ended::Completed ? "ran to its end" : "a key was lost",
+                    tookUp ? ", taken up" : "");
+        std::fflush(stdout);
         if (ended == Ended::Completed)
             break;  // past the session's last change
         kills += ended == Ended::Died ? 1 : 0;
