@@ -11,6 +11,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -79,6 +80,33 @@ bool WmaFillsNoise(const AVCodecContext& codec)
     return true;
 }
 
+// The one demuxer a kind of file is read with, by its extension, or
+// nullptr for a kind the editor does not decode.  Only that demuxer, and
+// only the file protocol: a playlist or concat script saved under an
+// audio file's name is not followed to the files it names.
+const char* DemuxerFor(const std::string& path)
+{
+    struct Kind {
+        const char* Extension;
+        const char* Demuxer;
+    };
+    static constexpr Kind Kinds[] = {{".mp3", "mp3"}, {".wma", "asf"}, {".wav", "wav"}};
+    for (const Kind& kind : Kinds) {
+        const std::size_t length = std::strlen(kind.Extension);
+        if (path.size() >= length &&
+            std::equal(path.end() - static_cast<std::ptrdiff_t>(length), path.end(), kind.Extension,
+                       [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; }))
+            return kind.Demuxer;
+    }
+    return nullptr;
+}
+
+// Frees an options dictionary when it goes.
+struct Options {
+    AVDictionary* Entries = nullptr;
+    ~Options() { av_dict_free(&Entries); }
+};
+
 } // namespace
 
 std::unique_ptr<FfmpegDecodeChannel> FfmpegDecodeChannel::Open(const std::string& path)
@@ -112,8 +140,19 @@ bool FfmpegDecodeChannel::Setup(const std::string& path)
     if (error)
         return false;
 
+    const char* demuxerName = DemuxerFor(path);
+    const AVInputFormat* demuxer = demuxerName != nullptr ? av_find_input_format(demuxerName) : nullptr;
+    if (demuxer == nullptr)
+        return false;
+    Options options;
+    if (av_dict_set(&options.Entries, "format_whitelist", demuxerName, 0) < 0 ||
+        av_dict_set(&options.Entries, "protocol_whitelist", "file", 0) < 0)
+        return false;
+    // "file:" in front, so that a name with a colon is never read as
+    // another protocol's address.
+    const std::string url = "file:" + path;
     AVFormatContext* rawFormat = nullptr;
-    if (avformat_open_input(&rawFormat, path.c_str(), nullptr, nullptr) < 0)
+    if (avformat_open_input(&rawFormat, url.c_str(), demuxer, &options.Entries) < 0)
         return false;
     format_.reset(rawFormat);
     if (avformat_find_stream_info(format_.get(), nullptr) < 0)

@@ -189,6 +189,34 @@ TEST_F(OpenDecodeTest, AFileThatIsNotMp3CannotBeDecoded)
     EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Can not creat the decode stream."});
 }
 
+// A text file under an audio file's name that names other files (an HLS
+// playlist, an ffconcat script) is not followed to them: the decoder reads
+// only the file itself, with only its own kind's demuxer.
+TEST_F(OpenDecodeTest, FilesNamedInsideTheSourceAreNeverOpened)
+{
+    const std::string other = dir / "other.mp3";
+    ASSERT_TRUE(Shell("lame --quiet -b 64 '" + Source(22050, 1, 1) + "' '" + other + "'"));
+    const std::string otherWma = dir / "other.wma";
+    ASSERT_TRUE(Shell("ffmpeg -v error -i '" + Source(22050, 1, 1) + "' -c:a wmav2 '" + otherWma + "'"));
+    const std::pair<const char*, std::string> planted[] = {
+        {"playlist.mp3", "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\nfile:" + other + "\n#EXT-X-ENDLIST\n"},
+        {"playlist.wma", "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\nfile:" + otherWma + "\n#EXT-X-ENDLIST\n"},
+        {"concat.mp3", "ffconcat version 1.0\nfile '" + other + "'\n"},
+        {"concat.wma", "ffconcat version 1.0\nfile '" + otherWma + "'\n"},
+    };
+    for (const auto& [name, text] : planted) {
+        const std::string path = dir / name;
+        test::WriteWholeFile(path, std::vector<unsigned char>(text.begin(), text.end()));
+        dialogs.Messages.clear();
+        EXPECT_EQ(Open(path), OpenEnd::Failed) << name;
+        EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Can not creat the decode stream."}) << name;
+    }
+    // The real files still open, whatever their names hold.
+    const std::string colon = dir / "a:b.mp3";
+    std::filesystem::copy_file(other, colon);
+    EXPECT_EQ(Open(colon), OpenEnd::Loaded);
+}
+
 TEST_F(OpenDecodeTest, CancelStopsTheDecodeAndLeavesAConsistentWorkingFile)
 {
     const std::string wav = Source(44100, 2, 30);
