@@ -69,6 +69,7 @@ public:
     std::string ConfigurationFile;  // Kelvane.ini
     std::string HelpFile;
     std::unique_ptr<IniFile> LanguageIni;
+    std::string LanguageIniName;  // the LanguageFile LanguageIni was read for
 
     // ---- Command state and status bar ----
     void UpdateCommandState(std::int32_t state) override;

@@ -186,13 +186,29 @@ std::string DefaultLanguageFile(const QLocale& locale)
     return "English.ini";
 }
 
+IniFile ReadChosenLanguage(const std::string& folder, const std::string& name)
+{
+    // Only a file of the language folder itself; anything that cannot be
+    // read as one (a directory, a FIFO, a name with a path in it) gives
+    // way to English.
+    if (name.find('/') == std::string::npos && name != "." && name != "..") {
+        if (std::optional<IniFile> chosen = OpenLanguageFile(folder + name))
+            return std::move(*chosen);
+    }
+    if (std::optional<IniFile> english = OpenLanguageFile(folder + "English.ini"))
+        return std::move(*english);
+    return IniFile::FromText(folder + "English.ini", "");
+}
+
 std::vector<std::string> LanguageFileNames(const std::string& folder)
 {
     std::vector<std::string> names;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().string();
-        if (!entry.is_directory(error) && HasExtension(name, ".ini"))
+        // Only regular files: a FIFO or a device under a language file's
+        // name would hold up the window.
+        if (entry.is_regular_file(error) && HasExtension(name, ".ini"))
             names.push_back(name);
     }
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
@@ -222,8 +238,10 @@ void TMainForm::BuildLanguageMenu(IniFile& configuration)
     auto* group = new QActionGroup(this);
     group->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
     for (std::size_t i = 0; i < names.size(); ++i) {
-        const IniFile language = OpenLanguageFile(folder + names[i]);
-        auto* item = new QAction(QString::fromStdString(language.ReadString("LanguageProperty", "Name", "")), this);
+        const std::optional<IniFile> language = OpenLanguageFile(folder + names[i]);
+        if (!language)
+            continue;
+        auto* item = new QAction(QString::fromStdString(language->ReadString("LanguageProperty", "Name", "")), this);
         item->setObjectName(QStringLiteral("MLanguage%1").arg(i));
         item->setCheckable(true);
         item->setChecked(EqualsIgnoringCase(names[i], LanguageFile));
@@ -242,7 +260,8 @@ void TMainForm::LanguageItemClick(QAction* sender)
     const std::string folder = Doc.ProgramFolder + "KVLanguage/";
     const std::string picked = sender->text().toStdString();
     for (const std::string& name : LanguageFileNames(folder)) {
-        if (EqualsIgnoringCase(OpenLanguageFile(folder + name).ReadString("LanguageProperty", "Name", ""), picked)) {
+        const std::optional<IniFile> language = OpenLanguageFile(folder + name);
+        if (language && EqualsIgnoringCase(language->ReadString("LanguageProperty", "Name", ""), picked)) {
             LanguageFile = name;
             IniFile configuration(ConfigurationFile);
             configuration.WriteString("General", "Language", LanguageFile);
@@ -256,7 +275,11 @@ void TMainForm::LanguageItemClick(QAction* sender)
 
 void TMainForm::ApplyLanguage()
 {
-    LanguageIni = std::make_unique<IniFile>(OpenLanguageFile(Doc.ProgramFolder + "KVLanguage/" + LanguageFile));
+    // Read once for each language chosen, not at every activation.
+    if (!LanguageIni || LanguageIniName != LanguageFile) {
+        LanguageIni = std::make_unique<IniFile>(ReadChosenLanguage(Doc.ProgramFolder + "KVLanguage/", LanguageFile));
+        LanguageIniName = LanguageFile;
+    }
     const IniFile& language = *LanguageIni;
 
     QWidget* const windows[] = {this, OpenForm, ReloadForm, SaveForm, AboutForm, ProcessForm, VolumeForm};

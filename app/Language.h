@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/IniFile.h"
+
 #include <QFont>
 
 #include <string>
@@ -9,16 +11,18 @@ class QLocale;
 
 namespace velmora {
 
-class IniFile;
-
 // The language file for a system locale: Simplified Chinese of China or
 // Singapore "ChineseGB.ini", Traditional Chinese of Taiwan or Hong Kong
 // "ChineseBig5.ini", Russian "Russian.ini", anything else "English.ini".
 std::string DefaultLanguageFile(const QLocale& locale);
 
 // The file names of the language files in folder (a KVLanguage folder):
-// every *.ini that is not a folder, sorted ignoring case.
+// every *.ini that is a regular file, sorted ignoring case.
 std::vector<std::string> LanguageFileNames(const std::string& folder);
+
+// The language file name (Kelvane.ini's Language=) of folder, or English.ini
+// of folder when that cannot be read as a language file, or an empty one.
+IniFile ReadChosenLanguage(const std::string& folder, const std::string& name);
 
 // The windows' font a language asks for: LanguageProperty/FontName
 // ("Tahoma"), FontSize in points (8, also for a value that is not a whole

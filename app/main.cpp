@@ -7,14 +7,23 @@
 
 #include "Windows.h"
 
+#include "platform/PathText.h"
+
 #include <QApplication>
 
 #include <csignal>
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
     // A file size limit should fail a write, not kill the program mid-save.
     std::signal(SIGXFSZ, SIG_IGN);
+    // The plugins, the decoder and the language files come from the
+    // program's own folder and nowhere else.
+    if (velmora::ExecutableFolder().empty()) {
+        std::fputs("velmora: the program's own folder cannot be found (is /proc mounted?)\n", stderr);
+        return 1;
+    }
     QApplication application(argc, argv);
     velmora::SubstituteDesignFonts();
     QApplication::setApplicationName(QStringLiteral("Velmora Audio Editor"));

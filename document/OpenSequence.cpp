@@ -20,12 +20,18 @@ OpenEnd RunOpenBody(Document& doc, Progress& decoding, Progress& loading, UserDi
     if (HasExtension(doc.SourceFile, ".wav"))
         early.emplace(doc.SourceFile, doc.FramesPerColumn);
     const OpenBodyResult produced = ProduceWorkFile(doc.SourceFile, doc.WorkFile, decoding, dialogs);
-    if (produced.End == OpenBodyEnd::Cancelled)
-        return OpenEnd::Cancelled;
-    if (produced.End == OpenBodyEnd::Failed)
-        return OpenEnd::Failed;
-    doc.SourceBitrate = produced.SourceBitrate;
-    return LoadWorkFile(doc, loading, dialogs, early ? &*early : nullptr) ? OpenEnd::Loaded : OpenEnd::Failed;
+    OpenEnd end = OpenEnd::Failed;
+    if (produced.End == OpenBodyEnd::Cancelled) {
+        end = OpenEnd::Cancelled;
+    } else if (produced.End == OpenBodyEnd::Produced) {
+        doc.SourceBitrate = produced.SourceBitrate;
+        end = LoadWorkFile(doc, loading, dialogs, early ? &*early : nullptr) ? OpenEnd::Loaded : OpenEnd::Failed;
+    }
+    // What a stopped or refused open wrote (hundreds of megabytes, maybe)
+    // goes at once, not at the next open or the exit.
+    if (end != OpenEnd::Loaded)
+        RemoveFileIfExists(doc.WorkFile);
+    return end;
 }
 
 void FinishOpen(Document& doc)

@@ -14,7 +14,8 @@ enum class OpenEnd {
 
 // The open worker's body: WorkFile := TempFolder + "AudioTemp.wav", the
 // working file is produced from doc.SourceFile (decoding bar), SourceBitrate
-// is set, and the loading step runs (loading bar).
+// is set, and the loading step runs (loading bar).  An open that does not
+// load leaves no working file behind.
 OpenEnd RunOpenBody(Document& doc, Progress& decoding, Progress& loading, UserDialogs& dialogs);
 
 // The open command's document steps after a successful body: the zoom back

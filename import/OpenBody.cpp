@@ -7,10 +7,13 @@
 #include "platform/FileCopy.h"
 #include "platform/audio/Bass.h"
 #include "platform/PathText.h"
+#include "platform/RiffWave.h"
 #include "platform/ProgressMeter.h"
 #include "platform/UserDialogs.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace velmora {
@@ -131,6 +134,13 @@ OpenBodyResult CopyWaveSource(const std::string& sourceFile, const std::string& 
         dialogs.ShowMessage("Cannot open the file.");
         return {};
     }
+    // Sizes past 4 GiB cannot be written into the working file's header:
+    // such a file would be edited and saved without its end.
+    if (ScanRiffWave(source).AudioTooLarge) {
+        dialogs.ShowMessage("The file is too large to be edited.");
+        return {};
+    }
+
     File work = File::Open(workFile, File::Mode::CreateNew);
     if (!work) {
         dialogs.ShowMessage("Cannot creat the temporary file.");
@@ -183,6 +193,14 @@ bool IsOpenableExtension(const std::string& path)
 OpenBodyResult ProduceWorkFile(const std::string& sourceFile, const std::string& workFile,
                                Progress& decoding, UserDialogs& dialogs)
 {
+    // A FIFO or a device under an audio file's name would be waited on
+    // for ever; a folder is no audio either.
+    std::error_code error;
+    const auto kind = std::filesystem::status(sourceFile, error).type();
+    if (!error && kind != std::filesystem::file_type::regular) {
+        dialogs.ShowMessage("Can not open the file.");
+        return {};
+    }
     RemoveFileIfExists(workFile);
     if (HasExtension(sourceFile, ".mp3"))
         return DecodeSource(sourceFile, workFile, SourceKind::Mp3, decoding, dialogs);

@@ -40,6 +40,10 @@ std::optional<std::string> ReadWaveHeader(File& file, WaveHeader& header)
         return "This is not a valid Wave file.";
     if (!layout.DataFound)
         return "No audio data found in the file.";
+    // Sizes past 4 GiB cannot stand in the working file's header: such a
+    // file would be edited and saved without its end.
+    if (layout.AudioTooLarge)
+        return "The file is too large to be edited.";
 
     header.DataOffset = layout.DataOffset;
     header.DataSize = layout.DataSize;

@@ -44,11 +44,25 @@ File File::Open(const std::string& path, Mode mode)
 
     File file;
     // Open without truncating first, so that a file another holder has
-    // locked is not emptied before the lock test below.
-    const int openFlags = flags & ~O_TRUNC;
-    const int fd = ::open(path.c_str(), openFlags, 0644);
+    // locked is not emptied before the lock test below; and without
+    // waiting, so that a FIFO or a device under a file's name is refused
+    // at once rather than waited on for ever.  A new file is the owner's
+    // alone until whoever made it says otherwise.
+    const int openFlags = (flags & ~O_TRUNC) | O_NONBLOCK;
+    const int fd = ::open(path.c_str(), openFlags, 0600);
     if (fd < 0) {
         file.error_ = errno;
+        return file;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        file.error_ = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        return file;
+    }
+    if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        file.error_ = errno;
+        ::close(fd);
         return file;
     }
     const int lock = (mode == Mode::Read) ? LOCK_SH : LOCK_EX;
@@ -59,12 +73,6 @@ File File::Open(const std::string& path, Mode mode)
     }
     if ((flags & O_TRUNC) && ::ftruncate(fd, 0) != 0) {
         file.error_ = errno;
-        ::close(fd);
-        return file;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        file.error_ = EISDIR;
         ::close(fd);
         return file;
     }
@@ -208,6 +216,50 @@ bool File::Close()
         return false;
     }
     return true;
+}
+
+std::optional<std::string> ReadSmallFile(const std::string& path, std::uint64_t maxBytes)
+{
+    File file = File::Open(path, File::Mode::Read);
+    if (!file)
+        return std::nullopt;
+    const std::uint64_t size = file.Size();
+    if (size > maxBytes)
+        return std::nullopt;
+    std::string text(static_cast<std::size_t>(size), '\0');
+    if (file.ReadAt(0, text.data(), text.size()) != text.size())
+        return std::nullopt;
+    return text;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& text)
+{
+    struct Descriptor {
+        int Fd;
+        ~Descriptor()
+        {
+            if (Fd >= 0)
+                ::close(Fd);
+        }
+    };
+    // Not File: its O_NOFOLLOW would refuse a configuration file kept as a
+    // link, and a file it makes is the owner's alone.
+    Descriptor out{::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666)};
+    struct stat info {};
+    if (out.Fd < 0 || ::fstat(out.Fd, &info) != 0 || !S_ISREG(info.st_mode) || ::ftruncate(out.Fd, 0) != 0)
+        return false;
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t wrote = ::write(out.Fd, text.data() + done, text.size() - done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            return false;
+        done += static_cast<std::size_t>(wrote);
+    }
+    const int fd = out.Fd;
+    out.Fd = -1;
+    return ::close(fd) == 0;
 }
 
 } // namespace velmora

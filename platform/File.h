@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace velmora {
@@ -31,6 +32,9 @@ public:
     File& operator=(const File&) = delete;
 
     // Opens path; IsOpen() tells whether it worked and LastError() why not.
+    // Only regular files open: a directory, FIFO, socket or device under
+    // the name is refused at once, never waited on.  A file it creates
+    // has mode 0600.
     static File Open(const std::string& path, Mode mode);
 
     // A second handle on the same open file, sharing its lock, for another
@@ -83,5 +87,16 @@ private:
     int fd_ = -1;
     int error_ = 0;
 };
+
+// The whole content of a small regular file (a configuration or language
+// file): nullopt when it is missing, not a regular file, cannot be read or
+// is longer than maxBytes.  Never waits on a FIFO.
+std::optional<std::string> ReadSmallFile(const std::string& path, std::uint64_t maxBytes);
+
+// Replaces the content of the regular file at path with text, creating it
+// (mode 0666 less the umask) when missing; a link to such a file is
+// followed.  False, with nothing written, when something other than a
+// regular file stands there; false when any byte could not be written.
+bool WriteWholeFile(const std::string& path, const std::string& text);
 
 } // namespace velmora

@@ -1,9 +1,11 @@
 #include "IniFile.h"
 
+#include "File.h"
 #include "PathText.h"
 
-#include <fstream>
-#include <iterator>
+#include <filesystem>
+#include <optional>
+#include <system_error>
 
 namespace velmora {
 
@@ -52,10 +54,14 @@ std::string Unquote(const std::string& value)
 
 IniFile::IniFile(std::string path) : path_(std::move(path))
 {
-    std::ifstream in(path_, std::ios::binary);
-    if (!in)
+    if (std::optional<std::string> text = ReadSmallFile(path_, MaxBytes)) {
+        Parse(std::move(*text));
         return;
-    Parse(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+    }
+    // Something stands there that was not read (a directory, a FIFO, a
+    // file too long to be one of ours): it is never written over.
+    std::error_code error;
+    writable_ = std::filesystem::symlink_status(path_, error).type() == std::filesystem::file_type::not_found;
 }
 
 IniFile IniFile::FromText(std::string path, std::string text)
@@ -145,10 +151,9 @@ bool IniFile::WriteString(const std::string& section, const std::string& key, co
         if (i + 1 < lines_.size() || endsWithNewline_)
             text += newline_;
     }
-    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    return static_cast<bool>(out);
+    if (!writable_)
+        return false;
+    return WriteWholeFile(path_, text);
 }
 
 } // namespace velmora

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,12 @@ namespace velmora {
 //     was: the key's line is replaced, or a new line is added at the end of
 //     its section, or a new section at the end of the file.
 // The file is read when the object is made; WriteString writes at once.
+// Only a regular file of at most MaxBytes is read: anything else under the
+// name reads as empty and is never written over.
 class IniFile {
 public:
+    static constexpr std::uint64_t MaxBytes = 4u << 20;
+
     explicit IniFile(std::string path);
 
     // An INI file whose content is text (already read and decoded) rather
@@ -46,6 +51,7 @@ private:
     Located Locate(const std::string& section, const std::string& key) const;
 
     std::string path_;
+    bool writable_ = true;
     std::vector<std::string> lines_;
     std::string newline_ = "\n";
     bool endsWithNewline_ = true;

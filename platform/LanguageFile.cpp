@@ -2,16 +2,18 @@
 
 #include "TextEncoding.h"
 
+#include "File.h"
+
 #include <charconv>
-#include <fstream>
-#include <iterator>
 
 namespace velmora {
 
-IniFile OpenLanguageFile(const std::string& path)
+std::optional<IniFile> OpenLanguageFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::optional<std::string> read = ReadSmallFile(path, IniFile::MaxBytes);
+    if (!read)
+        return std::nullopt;
+    std::string text = std::move(*read);
     if (IsValidUtf8(text))
         return IniFile::FromText(path, std::move(text));
 

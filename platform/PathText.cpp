@@ -2,6 +2,7 @@
 
 
 #include <filesystem>
+#include <sys/auxv.h>
 #include <system_error>
 
 namespace velmora {
@@ -85,13 +86,30 @@ std::u16string Utf16FromUtf8(const std::string& path)
     }
 }
 
-std::string ExecutableFolder()
+std::string ExecutableFolderFrom(const std::string& selfLink, const char* startedAs)
 {
     std::error_code error;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
-        return "./";
-    return exe.parent_path().string() + "/";
+    std::filesystem::path exe = std::filesystem::read_symlink(selfLink, error);
+    if (error && startedAs != nullptr && *startedAs != '\0') {
+        // The program never changes its working folder, so a relative
+        // start name still resolves to the file that was started.
+        exe = std::filesystem::canonical(startedAs, error);
+        if (!error && !std::filesystem::is_regular_file(exe, error))
+            return {};
+    }
+    if (error || !exe.is_absolute() || !exe.has_parent_path())
+        return {};
+    std::string folder = exe.parent_path().string();
+    if (folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+std::string ExecutableFolder()
+{
+    static const std::string folder = ExecutableFolderFrom(
+        "/proc/self/exe", reinterpret_cast<const char*>(::getauxval(AT_EXECFN)));
+    return folder;
 }
 
 bool RemoveFileIfExists(const std::string& path)

@@ -37,7 +37,15 @@ bool IsReadOnlyFile(const std::string& path);
 // empty when path is not valid UTF-8.
 std::u16string Utf16FromUtf8(const std::string& path);
 
-// The folder of the running executable, ending in '/'.
+// The folder of the running executable, ending in '/': where the kernel
+// says the program was loaded from (/proc/self/exe), else the file name
+// it was started by (AT_EXECFN) resolved to a real path.  Empty when
+// neither can be read: then nothing is to be loaded from "the program's
+// folder", least of all from the current directory.
 std::string ExecutableFolder();
+
+// ExecutableFolder's rule over given sources: the link that names the
+// executable and the file name it was started by (nullptr when unknown).
+std::string ExecutableFolderFrom(const std::string& selfLink, const char* startedAs);
 
 } // namespace velmora

@@ -6,6 +6,11 @@ namespace velmora {
 
 PluginLibrary::PluginLibrary(const std::string& folder, const std::string& name, Binding binding)
 {
+    // Only ever a full path into a known folder: a bare name would send
+    // dlopen searching the library path, a relative one the current
+    // directory.
+    if (folder.empty() || folder.front() != '/')
+        return;
     const int when = binding == Binding::AtLoad ? RTLD_NOW : RTLD_LAZY;
     // RTLD_LOCAL: a plugin's symbols never stand in for the program's.
     // RTLD_NODELETE: the libraries a plugin brings along (FFmpeg) keep

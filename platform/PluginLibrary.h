@@ -15,7 +15,9 @@ public:
     enum class Binding { AtLoad, AtFirstCall };
 
     // Loads folder + "lib" + name + ".so", or folder + name + ".so" when the
-    // first does not exist.  IsLoaded() tells whether either worked.
+    // first does not exist.  IsLoaded() tells whether either worked.  folder
+    // must be absolute and end in '/'; an empty or relative one loads
+    // nothing.
     PluginLibrary(const std::string& folder, const std::string& name, Binding binding = Binding::AtLoad);
     ~PluginLibrary();
     PluginLibrary(const PluginLibrary&) = delete;

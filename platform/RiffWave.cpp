@@ -66,9 +66,12 @@ RiffWaveLayout ScanRiffWave(File& file)
             if (dataOffset > MaxU32)
                 return layout;
             const std::uint64_t present = std::min(fileSize - dataOffset, MaxU32 - dataOffset);
+            const bool sizeKnown = size != 0 && size != 0xFFFFFFFFu;
+            const std::uint64_t inFile = fileSize - dataOffset;
             std::uint64_t dataSize = present;
-            if (size != 0 && size != 0xFFFFFFFFu)
+            if (sizeKnown)
                 dataSize = std::min<std::uint64_t>(size, present);
+            layout.AudioTooLarge = (sizeKnown ? std::min<std::uint64_t>(size, inFile) : inFile) > present;
             layout.DataFound = true;
             layout.DataOffset = static_cast<std::uint32_t>(dataOffset);
             layout.DataSize = static_cast<std::uint32_t>(dataSize);

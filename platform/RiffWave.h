@@ -27,6 +27,10 @@ struct RiffWaveLayout {
     // 0xFFFFFFFF (headers that were never patched) or claims more than the
     // file holds; never more than a 32-bit end offset can address.
     std::uint32_t DataSize = 0;
+    // The audio the data chunk holds (its size field, or everything after
+    // it when the field is 0 or 0xFFFFFFFF) runs past what a 32-bit end
+    // offset can address: DataSize would be only its first part.
+    bool AudioTooLarge = false;
 };
 
 RiffWaveLayout ScanRiffWave(File& file);

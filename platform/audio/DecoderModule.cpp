@@ -21,7 +21,10 @@ OpenDecodeChannelFunction LoadDecoder()
     static PluginLibrary* const module =
         new PluginLibrary(ExecutableFolder(), DecoderModuleName, PluginLibrary::Binding::AtFirstCall);
     const auto open = module->ResolveFunction<OpenDecodeChannelFunction>(OpenDecodeChannelSymbol);
-    if (open == nullptr)
+    if (open == nullptr && ExecutableFolder().empty())
+        std::fprintf(stderr, "velmora: the decoder module %s is not loaded: the program's own folder cannot be found\n",
+                     DecoderModuleName);
+    else if (open == nullptr)
         std::fprintf(stderr, "velmora: the decoder module %s could not be loaded from %s\n", DecoderModuleName,
                      ExecutableFolder().c_str());
     return open;

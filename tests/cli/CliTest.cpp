@@ -463,6 +463,31 @@ TEST_F(CliTest, FfmpegSpeaksOnlyWhenAsked)
     EXPECT_NE(told.Err.find("[mp3"), std::string::npos) << told.Err;
 }
 
+// With /proc gone the program still finds its own folder from the name it
+// was started by, and never loads code planted in the current directory
+// under its plugins' names.
+TEST_F(CliTest, PluginsComeOnlyFromTheProgramsFolderEvenWithoutProc)
+{
+    if (!test::Shell("unshare -m sh -c 'umount -l /proc' 2>/dev/null"))
+        GTEST_SKIP() << "no mount namespace to take /proc away in";
+    const std::string evil = dir / "evil";
+    std::filesystem::create_directory(evil);
+    for (const char* name : {"velmora_ffmpeg_decode.so", "libvelmora_ffmpeg_decode.so", "liblame_enc.so",
+                             "lame_enc.so", "libwmaudsdk.so", "wmaudsdk.so"})
+        std::filesystem::copy_file(VELMORA_PLANTED_LIBRARY, evil + "/" + name);
+    const std::string wav = dir / "in.wav";
+    ASSERT_TRUE(test::Shell("sox -n -r 22050 -c 1 -b 16 '" + wav + "' synth 1 sine 440"));
+    ASSERT_TRUE(test::Shell("lame --quiet -b 64 '" + wav + "' '" + evil + "/song.mp3'"));
+
+    const auto result = test::RunProcess(
+        {"unshare", "-m", "sh", "-c",
+         "umount -l /proc && cd '" + evil + "' && exec '" + VELMORA_CLI_PATH + "' song.mp3 --save out.wma"},
+        {{"TMPDIR", tmp.Path()}});
+    EXPECT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_FALSE(std::filesystem::exists(evil + "/planted-library-ran"));
+    EXPECT_TRUE(std::filesystem::exists(evil + "/out.wma"));
+}
+
 TEST_F(CliTest, TimesPutTheMarkersOnTheColumnsTheWindowsWould)
 {
     // 8000 Hz mono, 25 columns of 10000 frames (1.25 s each).

@@ -103,9 +103,11 @@ TEST(LanguageFile, ReadsUtf8AndTheCodePageOfItsCharSet)
     for (const Case& c : cases) {
         const std::string path = dir / "lang.ini";
         Write(path, std::string(c.Bytes) + "\nCharSet=" + c.CharSet + "\n");
-        EXPECT_EQ(OpenLanguageFile(path).ReadString("LanguageProperty", "Name", ""), c.Name) << c.CharSet;
+        const std::optional<IniFile> language = OpenLanguageFile(path);
+        ASSERT_TRUE(language);
+        EXPECT_EQ(language->ReadString("LanguageProperty", "Name", ""), c.Name) << c.CharSet;
     }
-    EXPECT_EQ(OpenLanguageFile(dir / "missing.ini").ReadString("Menu", "File", "none"), "none");
+    EXPECT_FALSE(OpenLanguageFile(dir / "missing.ini"));
 }
 
 } // namespace

@@ -20,6 +20,7 @@
 #include <QRawFont>
 
 #include <filesystem>
+#include <sys/stat.h>
 #include <fstream>
 #include <set>
 
@@ -193,6 +194,37 @@ TEST_F(LanguageTest, APickAppliesAtOnceAndIsRemembered)
     EXPECT_EQ(IniFile(programFolder / "Kelvane.ini").ReadString("General", "Language", ""), "A-Tagged.ini");
 }
 
+// A Language= naming a folder, a FIFO among the language files and a
+// Kelvane.ini that is a FIFO stop nothing: the window shows, in English,
+// and what could not be read is not written over.
+TEST_F(LanguageTest, UnreadableLanguageFilesGiveWayToEnglish)
+{
+    UseShippedLanguage("English.ini");
+    std::filesystem::create_directory(programFolder / "KVLanguage/Folder.ini");
+    ASSERT_EQ(::mkfifo((programFolder / "KVLanguage/Pipe.ini").c_str(), 0644), 0);
+    IniFile(programFolder / "Kelvane.ini").WriteString("General", "Language", "Folder.ini");
+    ASSERT_TRUE(Start());
+    Show();
+    EXPECT_EQ(C().MOpen->text(), "Open ...");
+    EXPECT_EQ(C().MenuLanguage->actions().size(), 1);
+    DestroyWindows();
+
+    for (const char* name : {"../KVLanguage/English.ini", "Missing.ini"}) {
+        IniFile(programFolder / "Kelvane.ini").WriteString("General", "Language", name);
+        ASSERT_TRUE(Start());
+        Show();
+        EXPECT_EQ(C().MOpen->text(), "Open ...") << name;
+        DestroyWindows();
+    }
+
+    std::filesystem::remove(programFolder / "Kelvane.ini");
+    ASSERT_EQ(::mkfifo((programFolder / "Kelvane.ini").c_str(), 0644), 0);
+    ASSERT_TRUE(Start());
+    Show();
+    EXPECT_TRUE(MainForm->isVisible());
+    EXPECT_EQ(std::filesystem::status(programFolder / "Kelvane.ini").type(), std::filesystem::file_type::fifo);
+}
+
 TEST(Language, TheFirstLanguageFollowsTheSystem)
 {
     const std::pair<const char*, const char*> cases[] = {
@@ -217,7 +249,7 @@ TEST(Language, EveryShippedFileIsCompleteAndHasItsGuide)
         const auto bytes = test::ReadWholeFile(path);
         EXPECT_TRUE(IsValidUtf8(std::string(bytes.begin(), bytes.end()))) << name;
         EXPECT_EQ(KeysOf(path), englishKeys) << name;
-        const IniFile language = OpenLanguageFile(path);
+        const IniFile language = OpenLanguageFile(path).value();
         for (const auto& [section, key] : englishKeys)
             EXPECT_FALSE(language.ReadString(section, key, "").empty()) << name << " " << section << "/" << key;
         languageNames.insert(language.ReadString("LanguageProperty", "Name", ""));
