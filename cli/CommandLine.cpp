@@ -111,6 +111,7 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
 
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        const std::size_t stepsBefore = line.Steps.size();
         auto needValue = [&](const char* what) -> const std::string* {
             if (i + 1 >= args.size()) {
                 error = arg + " needs " + what;
@@ -214,6 +215,8 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             error = "unknown step " + arg;
             return std::nullopt;
         }
+        if (line.Steps.size() > stepsBefore)
+            line.Steps.back().Option = arg;
     }
     return line;
 }

@@ -39,6 +39,7 @@ struct Step {
     std::int64_t Value2 = 0;
     double Seconds = 0;
     std::string Path;
+    std::string Option;  // as the user wrote it ("--fade-in"), for messages
 };
 
 struct CommandLine {

@@ -95,9 +95,10 @@ Session::Status Session::Run(const Step& step)
             return Refuse(step.What == K::Undo ? "There is no edit to undo." : "There is no edit to redo.");
         TerminalProgress processing("Processing");
         TerminalProgress reloading("Reloading");
+        const int asked = dialogs_.QuestionsCancelled();
         const EditEnd end = step.What == K::Undo ? UndoEdit(doc_, processing, reloading, dialogs_)
                                                  : RedoEdit(doc_, processing, reloading, dialogs_);
-        return end == EditEnd::Done ? Status::Ok : Status::Refused;
+        return Ended(end, asked);
     }
     case K::NoUndo:
         doc_.History.Clear();
@@ -143,7 +144,20 @@ Session::Status Session::Edit(const EditRequest& edit)
 {
     TerminalProgress processing("Processing");
     TerminalProgress reloading("Reloading");
-    return RunEdit(doc_, edit, processing, reloading, dialogs_) == EditEnd::Done ? Status::Ok : Status::Refused;
+    const int asked = dialogs_.QuestionsCancelled();
+    return Ended(RunEdit(doc_, edit, processing, reloading, dialogs_), asked);
+}
+
+Session::Status Session::Ended(EditEnd end, int questionsBefore)
+{
+    if (end == EditEnd::Done)
+        return Status::Ok;
+    // The one question an edit (or a redo) asks: whether to go on without
+    // Undo, which the terminal cannot answer.
+    if (dialogs_.QuestionsCancelled() != questionsBefore)
+        return Refuse("There is no room in the temporary folder to keep this edit for Undo; "
+                      "--no-undo edits without it.");
+    return Status::Refused;
 }
 
 Session::Status Session::Info()

@@ -30,6 +30,9 @@ public:
 private:
     Status Refuse(const std::string& message);
     Status Edit(const EditRequest& edit);
+    // The status of an edit, undo or redo that ended as end, with the
+    // terminal's questions counted questionsBefore when it began.
+    Status Ended(EditEnd end, int questionsBefore);
     Status MarkerAt(bool start, double seconds);
     Status Info();
     Status Peaks();

@@ -11,10 +11,12 @@ void TerminalDialogs::ShowMessage(const std::string& text, const std::string&, I
     else
         std::fprintf(stderr, "velmora-cli: %s: %s\n", file_.c_str(), text.c_str());
     shown_ = true;
+    ++messages_;
 }
 
 UserDialogs::Answer TerminalDialogs::AskYesNoCancel(const std::string&, const std::string&, Icon)
 {
+    ++questions_;
     return Answer::Cancel;
 }
 

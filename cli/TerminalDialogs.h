@@ -8,7 +8,8 @@ namespace velmora::cli {
 
 // Messages go to standard error, one per line, naming the program and the
 // file they are about: "velmora-cli: song.mp3: Cannot open the file.".
-// Questions and file dialogs have no terminal counterpart and answer Cancel.
+// Questions and file dialogs have no terminal counterpart and answer Cancel;
+// the questions are counted, so that the caller can say what was not done.
 class TerminalDialogs final : public UserDialogs {
 public:
     // The file the messages from now on are about (as the user named it).
@@ -22,10 +23,15 @@ public:
                                                const std::string& initialName) override;
 
     bool AnyMessageShown() const { return shown_; }
+    // How many messages were shown and questions answered Cancel so far.
+    int MessagesShown() const { return messages_; }
+    int QuestionsCancelled() const { return questions_; }
 
 private:
     std::string file_;
     bool shown_ = false;
+    int messages_ = 0;
+    int questions_ = 0;
 };
 
 } // namespace velmora::cli

@@ -76,11 +76,24 @@ int main(int argc, char** argv)
         }
         return status;
     };
-    if (timed(0, [&] { return session.Open(line->Input); }) != Session::Status::Ok)
+    // Every exit 1 says why: a step that failed without a message of its
+    // own is named here.
+    auto failed = [&dialogs](int messagesBefore, const std::string& what) {
+        if (dialogs.MessagesShown() == messagesBefore)
+            dialogs.ShowMessage(what + " did not complete.", {}, UserDialogs::Icon::None);
         return 1;
+    };
+    int messages = dialogs.MessagesShown();
+    if (timed(0, [&] { return session.Open(line->Input); }) != Session::Status::Ok)
+        return failed(messages, "Opening the file");
     for (std::size_t i = 0; i < line->Steps.size(); ++i) {
+        messages = dialogs.MessagesShown();
         if (timed(i + 1, [&] { return session.Run(line->Steps[i]); }) != Session::Status::Ok)
-            return 1;
+            return failed(messages, "Step " + std::to_string(i + 1) + " (" + line->Steps[i].Option + ")");
     }
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    if (std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "velmora-cli: the output could not be written.\n");
+        return 1;
+    }
+    return 0;
 }

@@ -343,5 +343,35 @@ TEST_F(FaultTest, WhereTheKernelCannotCopyTheCopyReadsAndWrites)
     EXPECT_TRUE(dialogs.Messages.empty());
 }
 
+// velmora-cli on a disk that fills up at any write: every exit 1 says why
+// on standard error, and a journal without room names --no-undo.
+TEST(CliDiskFull, EveryFailureSaysWhy)
+{
+    test::TempDir dir;
+    const std::string input = dir / "in.wav";
+    test::WaveBuilder().Format(1, 2, 22050, 16).Samples(test::RandomBytes(4u * 66150, 9)).WriteTo(input);
+    const std::vector<std::string> steps = {"--select-all", "--fade-in", "--volume", "50", "--from", "0.5",
+                                            "--to", "1.5", "--delete", "--undo", "--redo", "--save",
+                                            dir / "out.wav", "--save", dir / "out.mp3", "--save", dir / "out.wma"};
+    int failures = 0;
+    bool namedNoUndo = false;
+    for (const char* op : {"pwrite", "ftruncate", "fsync", "close", "copy_file_range", "fallocate", "link"}) {
+        for (int nth = 1; nth <= 24; ++nth) {
+            std::vector<std::string> argv = {VELMORA_CLI_PATH, input};
+            argv.insert(argv.end(), steps.begin(), steps.end());
+            const auto result = test::RunProcess(
+                argv, {{"TMPDIR", dir.Path()}, {"VELMORA_FAULT", std::string(op) + ":" + std::to_string(nth) + ":28:1"}});
+            ASSERT_TRUE(result.ExitCode == 0 || result.ExitCode == 1) << op << " " << nth << ": " << result.Err;
+            if (result.ExitCode == 0)
+                continue;
+            ++failures;
+            EXPECT_NE(result.Err.find("velmora-cli: "), std::string::npos) << op << " " << nth;
+            namedNoUndo = namedNoUndo || result.Err.find("--no-undo") != std::string::npos;
+        }
+    }
+    EXPECT_GT(failures, 20);
+    EXPECT_TRUE(namedNoUndo);
+}
+
 } // namespace
 } // namespace velmora
