@@ -9,16 +9,13 @@
 #include "platform/FileCopy.h"
 #include "platform/PathText.h"
 #include "platform/ProgressMeter.h"
-#include "platform/SignalCleanup.h"
+#include "platform/TemporaryOutput.h"
 #include "platform/UserDialogs.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <sys/stat.h>
+#include <optional>
 #include <type_traits>
-#include <fcntl.h>
-#include <unistd.h>
 #include <vector>
 
 namespace velmora {
@@ -32,66 +29,44 @@ constexpr std::int32_t DefaultWmaKbps = 96;
 constexpr std::int32_t LowRateMp3CapKbps = 64;
 constexpr std::int32_t LowRateLimitHz = 11025;
 
-// Flushes a finished file's data to the disk.
-bool SyncFile(const std::string& path)
+// Ends a save that did not complete: the temporary file goes with its
+// object, the destination stays as it was, and a failure no one has
+// explained yet is explained.
+SaveEnd Abandon(SaveEnd end, bool explained, UserDialogs& dialogs)
 {
-    File file = File::Open(path, File::Mode::Read);
-    return file && file.Sync() && file.Close();
-}
-
-// Makes a rename inside folder durable.
-void SyncFolderOf(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-// Puts the finished temporary file in the destination's place in one step:
-// whoever looks sees the old file or the new one, never a part.  A
-// destination that cannot be replaced keeps its content.
-bool ReplaceDestination(const std::string& temporary, const std::string& destination)
-{
-    // The new file keeps the permissions of the one it replaces.
-    struct stat existing {};
-    if (::stat(destination.c_str(), &existing) == 0)
-        ::chmod(temporary.c_str(), existing.st_mode & 07777);
-    if (!SyncFile(temporary))
-        return false;
-    if (std::rename(temporary.c_str(), destination.c_str()) != 0)
-        return false;
-    SyncFolderOf(destination);
-    return true;
-}
-
-// Ends a save that did not complete: the temporary file goes, the
-// destination stays as it was, and a failure no one has explained yet is
-// explained.
-SaveEnd Abandon(const std::string& temporary, SaveEnd end, bool explained, UserDialogs& dialogs)
-{
-    RemoveFileIfExists(temporary);
     if (end == SaveEnd::Failed && !explained)
         dialogs.ShowMessage(SaveFailedMessage);
     return end;
 }
 
+// The temporary output for destination, or nullopt after saying why not:
+// a save already running to the same file is "busy" (and its result
+// stands); a folder that cannot take the file gets the message a save of
+// that kind has always given.
+std::optional<TemporaryOutput> MakeTemporaryOutput(const std::string& destination, const char* cannotCreate,
+                                                   const char* caption, UserDialogs& dialogs)
+{
+    TemporaryOutput output = TemporaryOutput::Create(destination);
+    if (output)
+        return output;
+    if (output.Failed() == TemporaryOutput::Failure::Busy)
+        dialogs.ShowMessage(SaveFailedMessage);
+    else
+        dialogs.ShowMessage(cannotCreate, caption, UserDialogs::Icon::None);
+    return std::nullopt;
+}
+
 SaveEnd CopyWorkFile(const Document& doc, const std::string& destination, Progress& bar, UserDialogs& dialogs)
 {
-    const std::string temporary = TemporaryOutputName(destination);
     File source = File::Open(doc.WorkFile, File::Mode::Read);
     if (!source) {
         dialogs.ShowMessage("Cannot open the temporary file.");
         return SaveEnd::Failed;
     }
-    RemoveFileIfExists(temporary);
-    const RemovedOnSignal pending(temporary);
-    File output = File::Open(temporary, File::Mode::CreateNew);
-    if (!output)
-        return Abandon(temporary, SaveEnd::Failed, false, dialogs);
+    std::optional<TemporaryOutput> temporary = MakeTemporaryOutput(destination, SaveFailedMessage, "", dialogs);
+    if (!temporary)
+        return SaveEnd::Failed;
+    File& output = temporary->Output();
 
     // The copy runs to its end once started; it does not poll the stop
     // request.  Inside the kernel where it can be.  Each chunk is sent on
@@ -102,14 +77,13 @@ SaveEnd CopyWorkFile(const Document& doc, const std::string& destination, Progre
     output.Reserve(length);  // blocks set aside in one go (a hint)
     ProgressMeter meter(bar);
     std::uint64_t sent = 0;  // bytes of the new file handed to the disk
-    bool ok = CopyFileData(source, 0, output, 0, length, [&](std::uint64_t done) {
+    const bool ok = CopyFileData(source, 0, output, 0, length, [&](std::uint64_t done) {
         output.StartWriteBack(sent, done - sent);  // (a hint; the sync before the rename checks)
         sent = done;
         meter.Report(done, length);
     });
-    ok = output.Close() && ok;
-    if (!ok || !ReplaceDestination(temporary, destination))
-        return Abandon(temporary, SaveEnd::Failed, false, dialogs);
+    if (!ok || !temporary->Replace())
+        return Abandon(SaveEnd::Failed, false, dialogs);
     return SaveEnd::Saved;
 }
 
@@ -194,23 +168,27 @@ template <typename Encoder, typename OpenFn, typename EncodeFn>
 SaveEnd EncodeThrough(const Document& doc, const std::string& destination, int outChannels, Progress& bar,
                       UserDialogs& dialogs, bool* encoderRefused, OpenFn open, EncodeFn encode)
 {
-    const std::string temporary = TemporaryOutputName(destination);
+    const bool mp3 = std::is_same_v<Encoder, WavToMp3>;
+    std::optional<TemporaryOutput> temporary =
+        mp3 ? MakeTemporaryOutput(destination, "Can not create the file.", "Lame Encoder", dialogs)
+            : MakeTemporaryOutput(destination, "Failed to Create Audio Writer", "WMA Audio SDK", dialogs);
+    if (!temporary)
+        return SaveEnd::Failed;
     FeedEnd fed = FeedEnd::Done;
     bool closed = false;
-    const RemovedOnSignal pending(temporary);
     {
         Encoder encoder(dialogs, doc.ProgramFolder);
-        const std::int32_t chunk = open(encoder, temporary);
+        const std::int32_t chunk = open(encoder, temporary->Output());
         if (chunk < 0) {
             if (encoderRefused != nullptr)
                 *encoderRefused = true;
-            return Abandon(temporary, SaveEnd::Failed, true, dialogs);
+            return Abandon(SaveEnd::Failed, true, dialogs);
         }
         File work = File::Open(doc.WorkFile, File::Mode::Read);
         if (!work) {
             encoder.Close();
             dialogs.ShowMessage("Cannot open the temporary file.");
-            return Abandon(temporary, SaveEnd::Failed, true, dialogs);
+            return Abandon(SaveEnd::Failed, true, dialogs);
         }
         fed = FeedPayload(work, doc, chunk, outChannels, bar,
                           [&encoder, &encode](const std::int16_t* samples, std::uint32_t bytes) {
@@ -219,14 +197,14 @@ SaveEnd EncodeThrough(const Document& doc, const std::string& destination, int o
         closed = encoder.Close();
     }
     if (fed == FeedEnd::Stopped)
-        return Abandon(temporary, SaveEnd::Cancelled, true, dialogs);
+        return Abandon(SaveEnd::Cancelled, true, dialogs);
     if (fed == FeedEnd::ReadFailed)
-        return Abandon(temporary, SaveEnd::Failed, false, dialogs);
+        return Abandon(SaveEnd::Failed, false, dialogs);
     // An MP3 encoder failure has shown its message; a WMA writer's has not.
     if (fed == FeedEnd::EncoderFailed)
-        return Abandon(temporary, SaveEnd::Failed, std::is_same_v<Encoder, WavToMp3>, dialogs);
-    if (!closed || !ReplaceDestination(temporary, destination))
-        return Abandon(temporary, SaveEnd::Failed, false, dialogs);
+        return Abandon(SaveEnd::Failed, mp3, dialogs);
+    if (!closed || !temporary->Replace())
+        return Abandon(SaveEnd::Failed, false, dialogs);
     return SaveEnd::Saved;
 }
 
@@ -242,8 +220,8 @@ SaveEnd EncodeMp3(Document& doc, const std::string& destination, Progress& bar, 
         kbps = LowRateMp3CapKbps;
     return EncodeThrough<WavToMp3>(
         doc, destination, channelMode == 4 ? 1 : 2, bar, dialogs, encoderRefused,
-        [&](WavToMp3& encoder, const std::string& file) {
-            return encoder.Open(file, static_cast<std::uint32_t>(doc.SampleRate), channelMode,
+        [&](WavToMp3& encoder, File& file) {
+            return encoder.Open(file.Duplicate(), static_cast<std::uint32_t>(doc.SampleRate), channelMode,
                                 static_cast<std::uint32_t>(kbps), false, false, false, false);
         },
         [](WavToMp3& encoder, const std::int16_t* samples, std::uint32_t bytes) {
@@ -261,7 +239,7 @@ SaveEnd EncodeWma(Document& doc, const std::string& destination, Progress& bar, 
     // The writer mixes the channels down itself: it is told them all.
     return EncodeThrough<WavToWma>(
         doc, destination, std::max(doc.Channels, 1), bar, dialogs, encoderRefused,
-        [&](WavToWma& encoder, const std::string& file) {
+        [&](WavToWma& encoder, File& file) {
             return encoder.Open(file, doc.SampleRate, doc.Channels, bitsPerSecond);
         },
         [](WavToWma& encoder, const std::int16_t* samples, std::uint32_t bytes) {
@@ -273,9 +251,7 @@ SaveEnd EncodeWma(Document& doc, const std::string& destination, Progress& bar, 
 
 std::string TemporaryOutputName(const std::string& destination)
 {
-    const std::size_t slash = destination.find_last_of('/');
-    const std::size_t nameStart = (slash == std::string::npos) ? 0 : slash + 1;
-    return destination.substr(0, nameStart) + "~" + destination.substr(nameStart) + ".tmp";
+    return TemporaryOutputNameFor(FollowLinks(destination));
 }
 
 SaveEnd RunSaveBody(Document& doc, const std::string& destination, Progress& bar, UserDialogs& dialogs,

@@ -14,8 +14,9 @@ enum class SaveEnd {
     Cancelled,  // the user stopped the save; the destination is untouched
 };
 
-// The temporary output file of a save: beside destination, named "~" + the
-// destination's file name + ".tmp".
+// The temporary output file of a save: beside destination's final target
+// (its links followed), named "~" + the target's file name + ".tmp" (see
+// TemporaryOutput for names too long for that).
 std::string TemporaryOutputName(const std::string& destination);
 
 // The save body: writes the working file doc.WorkFile to destination, by
@@ -26,11 +27,15 @@ std::string TemporaryOutputName(const std::string& destination);
 // or less at most 64 kbit/s.  The encoded paths poll the stop request after
 // each chunk; the copy always runs to its end.
 //
-// The output goes to the temporary output file first, which is flushed to
-// disk and then renamed over the destination in one step, so the
-// destination holds either its old or its new content, never a part.  On
-// any failure or stop the temporary file is removed, the destination is
-// left as it was, and the failure has been explained in a message.
+// The output goes to the temporary output file first (made new, 0600 and
+// locked, whoever writes it), which takes the destination's owner, group
+// and mode, is flushed to disk and is then renamed over the destination in
+// one step, so the destination holds either its old or its new content,
+// never a part.  A destination that is a link keeps the link: its target
+// is replaced.  A save to a destination another save is writing is refused
+// ("Cannot save the file.") and the other's result stands.  On any failure
+// or stop the temporary file is removed, the destination is left as it
+// was, and the failure has been explained in a message.
 //
 // encoderRefused, when given, tells a front end whether a failed encoded
 // save never got its encoder going (the plugin could not be loaded or

@@ -84,6 +84,19 @@ void WavToMp3::Show(const char* text)
 std::int32_t WavToMp3::Open(const std::string& fileName, std::uint32_t sampleRate, int channelMode,
                             std::uint32_t bitrate, bool copyright, bool crc, bool original, bool privateBit)
 {
+    return OpenInto(fileName, File(), sampleRate, channelMode, bitrate, copyright, crc, original, privateBit);
+}
+
+std::int32_t WavToMp3::Open(File output, std::uint32_t sampleRate, int channelMode, std::uint32_t bitrate,
+                            bool copyright, bool crc, bool original, bool privateBit)
+{
+    return OpenInto(std::string(), std::move(output), sampleRate, channelMode, bitrate, copyright, crc, original,
+                privateBit);
+}
+
+std::int32_t WavToMp3::OpenInto(const std::string& fileName, File output, std::uint32_t sampleRate, int channelMode,
+                            std::uint32_t bitrate, bool copyright, bool crc, bool original, bool privateBit)
+{
     if (init_ == nullptr || encode_ == nullptr || version_ == nullptr || deinit_ == nullptr || close_ == nullptr)
         return -1;  // construction already said what is missing
 
@@ -103,7 +116,8 @@ std::int32_t WavToMp3::Open(const std::string& fileName, std::uint32_t sampleRat
         Show("Could not initialize Lame encoder");
         return -1;
     }
-    file_ = File::Open(fileName, File::Mode::Create);
+    // A file of the caller's, or one made here: only ever a new one.
+    file_ = output ? std::move(output) : File::Open(fileName, File::Mode::CreateNew);
     if (!file_) {
         close_(stream_);
         Show("Can not create the file.");

@@ -37,6 +37,10 @@ public:
     // not.  sampleRate in Hz, channelMode 1..4, bitrate in kbit/s.
     std::int32_t Open(const std::string& fileName, std::uint32_t sampleRate, int channelMode,
                       std::uint32_t bitrate, bool copyright, bool crc, bool original, bool privateBit);
+    // The same into output, a file the caller has made (the save's
+    // temporary output).
+    std::int32_t Open(File output, std::uint32_t sampleRate, int channelMode, std::uint32_t bitrate, bool copyright,
+                      bool crc, bool original, bool privateBit);
 
     // Encodes byteCount bytes of interleaved 16-bit samples (an odd last
     // byte is ignored), at most the chunk size; returns the MP3 bytes
@@ -50,6 +54,8 @@ public:
 
 private:
     void Show(const char* text);
+    std::int32_t OpenInto(const std::string& fileName, File output, std::uint32_t sampleRate, int channelMode,
+                      std::uint32_t bitrate, bool copyright, bool crc, bool original, bool privateBit);
     bool WriteOut(std::uint32_t count);
 
     UserDialogs& dialogs_;

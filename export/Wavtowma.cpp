@@ -19,6 +19,7 @@ WavToWma::WavToWma(UserDialogs& dialogs, const std::string& pluginFolder) : dial
         return;
     }
     create_ = library_->ResolveFunction<WMAudioCreateWriterFn>("WMAudioCreateWriter");
+    createOnFile_ = library_->ResolveFunction<WMAudioCreateWriterOnFileFn>(WMAudioCreateWriterOnFileName);
     if (create_ == nullptr)
         Show("Could not found WMAudioCreateWriter library function");
 }
@@ -30,6 +31,7 @@ WavToWma::~WavToWma()
         ReleaseWriter();
     }
     create_ = nullptr;
+    createOnFile_ = nullptr;
     library_.reset();
 }
 
@@ -62,13 +64,30 @@ std::int32_t WavToWma::Open(const std::string& fileName, std::int32_t sampleRate
 {
     if (create_ == nullptr)
         return -1;  // construction already said what is missing
-    const WaveFormatEx format = InputFormat(sampleRate, channels);
     const std::u16string wide = Utf16FromUtf8(fileName);
     if (create_(wide.c_str(), &writer_) < 0 || writer_ == nullptr) {
         writer_ = nullptr;
         Show("Failed to Create Audio Writer");
         return -1;
     }
+    return SetFormats(sampleRate, channels, bitrate);
+}
+
+std::int32_t WavToWma::Open(const File& output, std::int32_t sampleRate, std::int32_t channels, std::int32_t bitrate)
+{
+    if (create_ == nullptr)
+        return -1;  // construction already said what is missing
+    if (createOnFile_ == nullptr || createOnFile_(output.NativeHandle(), &writer_) < 0 || writer_ == nullptr) {
+        writer_ = nullptr;
+        Show("Failed to Create Audio Writer");
+        return -1;
+    }
+    return SetFormats(sampleRate, channels, bitrate);
+}
+
+std::int32_t WavToWma::SetFormats(std::int32_t sampleRate, std::int32_t channels, std::int32_t bitrate)
+{
+    const WaveFormatEx format = InputFormat(sampleRate, channels);
     if (writer_->Table->SetInputFormat(writer_, &format) < 0) {
         ReleaseWriter();
         Show("Failed to Set Input Format");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/File.h"
 #include "platform/PluginLibrary.h"
 #include "platform/wmaudsdk/WmaWriterApi.h"
 
@@ -35,6 +36,10 @@ public:
     // Returns ChunkBytes, or -1 after showing why not.
     std::int32_t Open(const std::string& fileName, std::int32_t sampleRate, std::int32_t channels,
                       std::int32_t bitrate);
+    // The same into output, a file the caller has made (the save's
+    // temporary output): the writer writes through a descriptor of its own
+    // and creates nothing.
+    std::int32_t Open(const File& output, std::int32_t sampleRate, std::int32_t channels, std::int32_t bitrate);
 
     // True when byteCount is 0 (the writer is not called) or the writer
     // took the bytes; false, without a message, when it failed.
@@ -47,10 +52,12 @@ public:
 private:
     void Show(const char* text);
     void ReleaseWriter();
+    std::int32_t SetFormats(std::int32_t sampleRate, std::int32_t channels, std::int32_t bitrate);
 
     UserDialogs& dialogs_;
     std::unique_ptr<PluginLibrary> library_;
     WMAudioCreateWriterFn create_ = nullptr;
+    WMAudioCreateWriterOnFileFn createOnFile_ = nullptr;
     WMAudioWriter* writer_ = nullptr;
 };
 

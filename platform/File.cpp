@@ -218,6 +218,16 @@ bool File::Close()
     return true;
 }
 
+bool File::ChangeMode(unsigned mode)
+{
+    return fd_ >= 0 && ::fchmod(fd_, static_cast<mode_t>(mode)) == 0;
+}
+
+bool File::ChangeOwner(unsigned owner, unsigned group)
+{
+    return fd_ >= 0 && ::fchown(fd_, static_cast<uid_t>(owner), static_cast<gid_t>(group)) == 0;
+}
+
 std::optional<std::string> ReadSmallFile(const std::string& path, std::uint64_t maxBytes)
 {
     File file = File::Open(path, File::Mode::Read);

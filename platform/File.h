@@ -79,6 +79,15 @@ public:
     // take it, and Sync still reports what went wrong.
     bool StartWriteBack(std::uint64_t offset, std::uint64_t length);
 
+    // Sets the file's permission bits, and its owner and group; false where
+    // the process may not.
+    bool ChangeMode(unsigned mode);
+    bool ChangeOwner(unsigned owner, unsigned group);
+
+    // The open descriptor, for a library that writes through one of its
+    // own (it duplicates it); -1 when closed.
+    int NativeHandle() const { return fd_; }
+
     // Closes now; false when closing reported an error.
     bool Close();
 

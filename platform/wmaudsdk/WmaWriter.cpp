@@ -20,9 +20,14 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #define VELMORA_EXPORT extern "C" __attribute__((visibility("default")))
@@ -32,10 +37,64 @@ namespace {
 struct Writer;
 Writer* Self(WMAudioWriter* self);
 
+// The output: a file descriptor of our own, written at positions of our
+// own, behind a custom I/O context.  FFmpeg never opens a file by name
+// here, so it can follow no link and create nothing the caller did not.
+struct Output {
+    int Fd = -1;
+    std::int64_t Position = 0;  // bytes of the file
+    std::int64_t End = 0;       // bytes of the file written so far
+
+    ~Output()
+    {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+
+#if LIBAVFORMAT_VERSION_MAJOR >= 61
+    using Bytes = const std::uint8_t*;
+#else
+    using Bytes = std::uint8_t*;
+#endif
+    static int Write(void* opaque, Bytes buffer, int size)
+    {
+        auto* self = static_cast<Output*>(opaque);
+        int done = 0;
+        while (done < size) {
+            const ssize_t wrote = ::pwrite(self->Fd, buffer + done, static_cast<std::size_t>(size - done),
+                                           self->Position + done);
+            if (wrote < 0 && errno == EINTR)
+                continue;
+            if (wrote <= 0)
+                return AVERROR(wrote < 0 ? errno : EIO);
+            done += static_cast<int>(wrote);
+        }
+        self->Position += size;
+        self->End = std::max(self->End, self->Position);
+        return size;
+    }
+
+    static std::int64_t Seek(void* opaque, std::int64_t offset, int whence)
+    {
+        auto* self = static_cast<Output*>(opaque);
+        switch (whence & ~AVSEEK_FORCE) {
+        case AVSEEK_SIZE: return self->End;
+        case SEEK_SET: break;
+        case SEEK_CUR: offset += self->Position; break;
+        case SEEK_END: offset += self->End; break;
+        default: return AVERROR(EINVAL);
+        }
+        if (offset < 0)
+            return AVERROR(EINVAL);
+        self->Position = offset;
+        return offset;
+    }
+};
+
 struct Writer {
     WMAudioWriter Interface;  // first, so that the object's address is the interface's
     int References = 1;
-    std::string Path;
+    Output File;
     bool HaveInput = false;
     WaveFormatEx Input{};
 
@@ -53,8 +112,7 @@ struct Writer {
     ~Writer()
     {
         if (Muxer != nullptr) {
-            if (Muxer->pb != nullptr)
-                avio_closep(&Muxer->pb);
+            FreeIo();
             avformat_free_context(Muxer);
         }
         avcodec_free_context(&Codec);
@@ -63,6 +121,15 @@ struct Writer {
             av_audio_fifo_free(Fifo);
         av_frame_free(&Frame);
         av_packet_free(&Packet);
+    }
+
+    // The custom I/O context and its buffer (which it may have replaced).
+    void FreeIo()
+    {
+        if (Muxer->pb == nullptr)
+            return;
+        av_freep(&Muxer->pb->buffer);
+        avio_context_free(&Muxer->pb);
     }
 
     // Sends one frame (or nullptr to drain) and writes what comes out.
@@ -209,8 +276,17 @@ std::int32_t SetOutputFormat(WMAudioWriter* self, std::uint32_t bitrate, std::ui
     if (writer->Fifo == nullptr || writer->Frame == nullptr || writer->Packet == nullptr)
         return WMA_E_FAIL;
 
-    if (avio_open(&writer->Muxer->pb, writer->Path.c_str(), AVIO_FLAG_WRITE) < 0)
+    constexpr int IoBufferBytes = 1 << 16;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(IoBufferBytes));
+    if (buffer == nullptr)
         return WMA_E_FAIL;
+    writer->Muxer->pb = avio_alloc_context(buffer, IoBufferBytes, 1, &writer->File, nullptr, &Output::Write,
+                                           &Output::Seek);
+    if (writer->Muxer->pb == nullptr) {
+        av_free(buffer);
+        return WMA_E_FAIL;
+    }
+    writer->Muxer->flags |= AVFMT_FLAG_CUSTOM_IO;
     if (avformat_write_header(writer->Muxer, nullptr) < 0)
         return WMA_E_FAIL;
     writer->HeaderWritten = true;
@@ -252,8 +328,10 @@ std::int32_t Flush(WMAudioWriter* self)
         return WMA_E_FAIL;
     bool ok = writer->Convert(nullptr, 0) && writer->Drain(true) && writer->Encode(nullptr);
     ok = av_write_trailer(writer->Muxer) == 0 && ok;
+    avio_flush(writer->Muxer->pb);
     ok = writer->Muxer->pb->error >= 0 && ok;
-    ok = avio_closep(&writer->Muxer->pb) == 0 && ok;
+    writer->FreeIo();
+    ok = ::close(std::exchange(writer->File.Fd, -1)) == 0 && ok;
     writer->Finished = true;
     if (!ok) {
         writer->Failed = true;
@@ -303,6 +381,17 @@ std::string Utf8(const char16_t* text)
     return out;
 }
 
+// A writer into fd, which it now owns.
+std::int32_t CreateOn(int fd, WMAudioWriter** writer)
+{
+    velmora::ApplyFfmpegLogLevel();
+    auto created = std::make_unique<Writer>();
+    created->Interface.Table = &Table;
+    created->File.Fd = fd;
+    *writer = &created.release()->Interface;
+    return WMA_OK;
+}
+
 } // namespace
 
 VELMORA_EXPORT std::int32_t WMAudioCreateWriter(const char16_t* fileName, WMAudioWriter** writer)
@@ -310,16 +399,22 @@ VELMORA_EXPORT std::int32_t WMAudioCreateWriter(const char16_t* fileName, WMAudi
     if (fileName == nullptr || writer == nullptr)
         return WMA_E_INVALIDARG;
     *writer = nullptr;
-    velmora::ApplyFfmpegLogLevel();
-    auto created = std::make_unique<Writer>();
-    created->Interface.Table = &Table;
-    created->Path = Utf8(fileName);
-    // The file is created here, so that a name that cannot be written
-    // fails now rather than after the formats are set.
-    AVIOContext* probe = nullptr;
-    if (created->Path.empty() || avio_open(&probe, created->Path.c_str(), AVIO_FLAG_WRITE) < 0)
+    // Created here, and only here: never through a link, never over a
+    // file already there; the owner's alone until the caller says more.
+    const std::string path = Utf8(fileName);
+    const int fd = path.empty() ? -1 : ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
         return WMA_E_FAIL;
-    avio_closep(&probe);
-    *writer = &created.release()->Interface;
-    return WMA_OK;
+    return CreateOn(fd, writer);
+}
+
+VELMORA_EXPORT std::int32_t VelmoraWMAudioCreateWriterOnFile(int fd, WMAudioWriter** writer)
+{
+    if (fd < 0 || writer == nullptr)
+        return WMA_E_INVALIDARG;
+    *writer = nullptr;
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0)
+        return WMA_E_FAIL;
+    return CreateOn(own, writer);
 }

@@ -50,7 +50,14 @@ inline constexpr std::int32_t WMA_E_FAIL = static_cast<std::int32_t>(0x80004005u
 inline constexpr std::int32_t WMA_E_NOINTERFACE = static_cast<std::int32_t>(0x80004002u);
 inline constexpr std::int32_t WMA_E_INVALIDARG = static_cast<std::int32_t>(0x80070057u);
 
-// fileName: UTF-16, zero-terminated.
+// fileName: UTF-16, zero-terminated.  The file is created, and must not
+// exist yet (nor a link of that name).
 using WMAudioCreateWriterFn = std::int32_t (*)(const char16_t* fileName, WMAudioWriter** writer);
+
+// This plugin's own addition: a writer into a file the caller has opened
+// for writing (and made empty), so that the caller decides how it is
+// created.  The writer keeps a duplicate of fd; the caller's stays open.
+using WMAudioCreateWriterOnFileFn = std::int32_t (*)(int fd, WMAudioWriter** writer);
+inline constexpr const char* WMAudioCreateWriterOnFileName = "VelmoraWMAudioCreateWriterOnFile";
 
 } // extern "C"

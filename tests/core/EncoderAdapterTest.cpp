@@ -255,7 +255,8 @@ TEST(WavToWma, FailuresAreShownUnderTheirCaption)
     }
     {
         WavToWma encoder(dialogs, PluginDir);
-        EXPECT_EQ(encoder.Open(dir / "a.wma", 44100, 2, 16000), -1);  // below what wmav2 can do
+        // (a new name: the writer makes its file only where nothing is)
+        EXPECT_EQ(encoder.Open(dir / "b.wma", 44100, 2, 16000), -1);  // below what wmav2 can do
         EXPECT_TRUE(encoder.WriteChunk(nullptr, 0));   // nothing to write: the writer is not asked
         std::uint8_t pcm[4] = {};
         EXPECT_FALSE(encoder.WriteChunk(pcm, 4));      // no writer is left
