@@ -225,6 +225,19 @@ TEST_F(LanguageTest, UnreadableLanguageFilesGiveWayToEnglish)
     EXPECT_EQ(std::filesystem::status(programFolder / "Kelvane.ini").type(), std::filesystem::file_type::fifo);
 }
 
+// A language file is read when it is chosen, not again at every
+// activation of the window.
+TEST_F(LanguageTest, TheLanguageFileIsReadOncePerChoice)
+{
+    UseShippedLanguage("English.ini");
+    ASSERT_TRUE(Start());
+    Show();
+    ASSERT_EQ(C().MOpen->text(), "Open ...");
+    WriteTaggedLanguage("English.ini");
+    Main().FormActivate();
+    EXPECT_EQ(C().MOpen->text(), "Open ...");
+}
+
 TEST(Language, TheFirstLanguageFollowsTheSystem)
 {
     const std::pair<const char*, const char*> cases[] = {
