@@ -133,7 +133,7 @@ Session::Status Session::MarkerAt(bool start, double seconds)
     const auto length = static_cast<std::int64_t>(doc_.TotalFrames) * doc_.FrameSize;
     const std::uint32_t column = std::min(
         StreamByteToColumn(static_cast<std::int64_t>(frame) * doc_.FrameSize, doc_.ColumnCount, length),
-        doc_.ColumnCount - 1);
+        doc_.ColumnCount == 0 ? 0u : doc_.ColumnCount - 1);
     (start ? doc_.SelStart : doc_.SelFinish) = column;
     if (doc_.SelStart > doc_.SelFinish)
         return Refuse("The start marker must not lie after the finish marker.");

@@ -13,7 +13,7 @@ std::uint32_t ColumnCountFor(std::uint32_t totalFrames, std::int32_t framesPerCo
 void SelectAll(Document& doc)
 {
     doc.SelStart = 0;
-    doc.SelFinish = doc.ColumnCount - 1;
+    doc.SelFinish = doc.ColumnCount == 0 ? 0 : doc.ColumnCount - 1;
 }
 
 void ResetToNoDocument(Document& doc)

@@ -65,7 +65,7 @@ bool EarlyPeakScan::GiveTo(Document& doc)
     return true;
 }
 
-bool LoadWorkFile(Document& doc, Progress& loading, UserDialogs& dialogs, EarlyPeakScan* early)
+bool LoadWorkFile(Document& doc, Progress& loading, UserDialogs& dialogs, EarlyPeakScan* early, Empty empty)
 {
     File file = File::Open(doc.WorkFile, File::Mode::Read);
     if (!file) {
@@ -89,8 +89,9 @@ bool LoadWorkFile(Document& doc, Progress& loading, UserDialogs& dialogs, EarlyP
     }
 
     DeriveFormat(doc);
-    if (doc.TotalFrames == 0) {
-        // Nothing in the editor can work on a document without frames.
+    if (doc.TotalFrames == 0 && empty == Empty::IsRefused) {
+        // A file without frames is no audio to open; a document whose edits
+        // took every frame is still one, with Undo.
         dialogs.ShowMessage("No audio data found in the file.");
         return false;
     }

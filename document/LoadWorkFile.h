@@ -53,8 +53,12 @@ private:
 // A refused file shows one message through dialogs and returns false; the
 // peak arrays are then left as they were, while the header fields read
 // before the refusal keep their new values.  A payload without a single
-// complete frame is refused with "No audio data found in the file.".
-// early, when given, offers peaks scanned ahead from the same bytes.
-bool LoadWorkFile(Document& doc, Progress& loading, UserDialogs& dialogs, EarlyPeakScan* early = nullptr);
+// complete frame is refused with "No audio data found in the file." -
+// unless it is the working file of a document whose edits left nothing
+// (Empty::IsADocument, as recovery loads it).  early, when given, offers
+// peaks scanned ahead from the same bytes.
+enum class Empty { IsRefused, IsADocument };
+bool LoadWorkFile(Document& doc, Progress& loading, UserDialogs& dialogs, EarlyPeakScan* early = nullptr,
+                  Empty empty = Empty::IsRefused);
 
 } // namespace velmora

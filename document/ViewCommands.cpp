@@ -62,7 +62,7 @@ void ViewCommands::Paint()
     if (doc_.WorkFile.empty() || !doc_.DocumentOpen)
         return;
     const std::uint32_t c = PlayColumnNow(doc_);
-    if (c != 0 && c != doc_.ColumnCount - 1 && (c == doc_.SelStart || c == doc_.SelFinish)) {
+    if (c != 0 && c + 1 < doc_.ColumnCount && (c == doc_.SelStart || c == doc_.SelFinish)) {
         BASS_ChannelPause(doc_.Stream);
         window_.UpdateCommandState(psPaused);
     }

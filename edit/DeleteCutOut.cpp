@@ -145,9 +145,12 @@ EditEnd FollowCut(File& file, Document& doc, EditCommand command, std::uint32_t 
 
 void SetMarkersAfterDelete(Document& doc)
 {
+    // (No columns are left when everything went.)
+    const std::uint32_t lastColumn = doc.ColumnCount == 0 ? 0 : doc.ColumnCount - 1;
     doc.SelFinish = doc.SelStart + 1;
-    if (doc.SelFinish > doc.ColumnCount - 1)
-        doc.SelFinish = doc.ColumnCount - 1;
+    if (doc.SelFinish > lastColumn)
+        doc.SelFinish = lastColumn;
+    doc.SelStart = std::min(doc.SelStart, doc.SelFinish);
 }
 
 void SetMarkersAfterCutOut(Document& doc)

@@ -14,12 +14,17 @@ EditRange EditRangeOf(const Document& doc)
 {
     const auto perColumn = static_cast<std::uint64_t>(doc.FramesPerColumn);
     const auto frameSize = static_cast<std::uint64_t>(doc.FrameSize);
+    const std::uint64_t framesInPayload = frameSize == 0 ? 0 : (doc.DataEnd - doc.DataOffset) / frameSize;
     const std::uint64_t startFrame = doc.SelStart * perColumn;
-    const std::uint64_t finishFrame = std::max(doc.SelStart, doc.SelFinish) * perColumn;
+    // The finish marker on the last column takes the range to the end of
+    // the audio: its own column's frames could be reached no other way, and
+    // Select All would leave them out of every edit.
+    const bool toTheEnd = doc.ColumnCount > 0 && doc.SelFinish >= doc.ColumnCount - 1;
+    const std::uint64_t finishFrame =
+        toTheEnd ? framesInPayload : static_cast<std::uint64_t>(std::max(doc.SelStart, doc.SelFinish)) * perColumn;
 
     // Markers never lie past the payload; should they, the range stops at
     // its end rather than reach into whatever follows it.
-    const std::uint64_t framesInPayload = frameSize == 0 ? 0 : (doc.DataEnd - doc.DataOffset) / frameSize;
     const std::uint64_t first = std::min(startFrame, framesInPayload);
     const std::uint64_t last = std::min(finishFrame, framesInPayload);
 

@@ -12,12 +12,13 @@ class UserDialogs;
 struct Document;
 
 // The edit range: the frames from SelStart * FramesPerColumn up to, not
-// including, SelFinish * FramesPerColumn.  The finish marker's own column
-// lies outside it.
+// including, SelFinish * FramesPerColumn: the finish marker's own column
+// lies outside it - except the last column, where the range runs to the
+// end of the audio (TotalFrames).
 struct EditRange {
     std::uint64_t StartByte = 0;  // S: byte offset of the first frame in the working file
     std::uint64_t EndByte = 0;    // E: byte offset just past the last frame
-    std::uint32_t Frames = 0;     // N: frames in the range (0 or a multiple of 1000)
+    std::uint32_t Frames = 0;     // N: frames in the range (whole columns, or up to the end)
 };
 
 EditRange EditRangeOf(const Document& doc);

@@ -34,15 +34,20 @@ inline std::int32_t FadedSample(std::int32_t x, float percent)
 // on (counted over the channels, samplesPerFrame to a frame), that take
 // one percentage each, with step frames to a percentage (L, at least 1):
 // piece(offset, samples, percent), offset and samples counted in samples.
+// A range that is no whole number of steps (one that runs to the end of
+// the audio) ends in its last step: the frames past the hundredth step
+// take the hundredth step's percentage.
 template <typename Piece>
 void ForEachFadePiece(bool fadeIn, std::uint32_t step, std::size_t samplesPerFrame, std::uint64_t firstSample,
                       std::size_t count, Piece piece)
 {
+    constexpr std::uint64_t LastStep = 99;
     std::size_t offset = 0;
     std::uint64_t sample = firstSample;
     while (offset < count) {
-        const std::uint64_t stepIndex = sample / samplesPerFrame / step;
-        const std::uint64_t stepEnd = (stepIndex + 1) * step * samplesPerFrame;  // samples
+        const std::uint64_t stepIndex = std::min(sample / samplesPerFrame / step, LastStep);
+        const std::uint64_t stepEnd = stepIndex == LastStep ? UINT64_MAX
+                                                            : (stepIndex + 1) * step * samplesPerFrame;  // samples
         const auto samples = static_cast<std::size_t>(std::min<std::uint64_t>(count - offset, stepEnd - sample));
         const auto index = static_cast<std::int32_t>(stepIndex);
         piece(offset, samples, fadeIn ? index : 100 - index);
@@ -56,6 +61,8 @@ void ForEachFadePiece(bool fadeIn, std::uint32_t step, std::size_t samplesPerFra
 // the step length L = N / 100 frames
 //   Fade In:  g = i / L          (0 % for the first L frames ... 99 %)
 //   Fade Out: g = 100 - i / L    (100 % for the first L frames ... 1 %)
+// with i / L no more than 99 (a range to the end of the audio is no whole
+// number of steps: its last frames take the last step).
 // Both channels of a frame get the same g.  The peaks of the range's
 // columns are judged into the existing arrays as the samples are written;
 // a range too short to step is left as it is (the file is still opened).

@@ -60,7 +60,7 @@ bool RecoverDocument(Document& doc, const Manifest& manifest, Progress& loading,
     }
     const std::uint32_t selStart = doc.SelStart;
     const std::uint32_t selFinish = doc.SelFinish;
-    if (!LoadWorkFile(doc, loading, dialogs)) {
+    if (!LoadWorkFile(doc, loading, dialogs, nullptr, Empty::IsADocument)) {
         LetGo(doc);
         return false;
     }

@@ -182,10 +182,13 @@ TEST_F(CliTest, EditsAndSaveGiveTheExpectedFile)
     EXPECT_NE(r.Out.find("TotalFrames=55000\nDurationSeconds=1\nDuration=00:00:01\nFramesPerColumn=1000\n"
                          "ColumnCount=55\nSelStart=10\nSelFinish=11\n"),
               std::string::npos);
-    EXPECT_NE(r.Out.find("TotalFrames=54000\n"), std::string::npos);
+    // Select All reaches the end: the Cut Out keeps every frame.
+    EXPECT_NE(r.Out.find("TotalFrames=55000\nDurationSeconds=1\nDuration=00:00:01\nFramesPerColumn=1000\n"
+                         "ColumnCount=55\nSelStart=0\nSelFinish=54\n"),
+              std::string::npos);
 
     const auto out = test::ReadWholeFile(output);
-    ASSERT_EQ(out.size(), 44u + 54000u * 4);
+    ASSERT_EQ(out.size(), 44u + 55000u * 4);
     EXPECT_EQ(test::U32At(out, 4), out.size() - 8);
     EXPECT_EQ(test::U32At(out, 40), out.size() - 44);
     auto sample = [&](std::uint32_t frame, int channel) { return test::S16At(out, 44 + frame * 4 + 2 * channel); };
@@ -195,7 +198,7 @@ TEST_F(CliTest, EditsAndSaveGiveTheExpectedFile)
     EXPECT_EQ(sample(5000, 0), test::Tag16(5000, 0));
     // Frames 10000..19999 were deleted: frame 10000 is the old 20000.
     EXPECT_EQ(sample(10000, 0), test::Tag16(20000, 0));
-    EXPECT_EQ(sample(53999, 1), test::Tag16(63999, 1));
+    EXPECT_EQ(sample(54999, 1), test::Tag16(64999, 1));
     EXPECT_TRUE(TmpIsEmpty());
 }
 
@@ -214,9 +217,9 @@ TEST_F(CliTest, SaveWithoutEditsIsAByteCopyAndVolumeMatchesItsArithmetic)
     ASSERT_EQ(a.size(), b.size());
     const std::size_t offset = a.size() - 3 * 44100 * 4;
     for (std::size_t i = offset; i + 1 < a.size(); i += 2) {
-        const std::size_t frame = (i - offset) / 4;
         const int x = test::S16At(a, i);
-        const int expected = frame < 130000 ? std::clamp(static_cast<int>(x * 2.5), -32767, 32767) : x;
+        // Select All takes the last (partial) column in too.
+        const int expected = std::clamp(static_cast<int>(x * 2.5), -32767, 32767);
         ASSERT_EQ(test::S16At(b, i), expected) << "byte " << i;
     }
 }

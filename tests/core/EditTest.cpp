@@ -112,24 +112,53 @@ TEST_F(EditTest, CutOutKeepsOnlyTheMarkedColumns)
     ExpectSizesMatchLength();
 }
 
-TEST_F(EditTest, CutOutOfTheWholeSelectionDropsTheLastColumn)
+// The finish marker on the last column takes the range to the end of the
+// audio: the last (partial) column is edited too.
+TEST_F(EditTest, CutOutOfTheWholeSelectionKeepsEverything)
 {
     Open(Tagged16(35000));
     ASSERT_EQ(RunCutOutBody(doc, processing, reloading, dialogs), EditEnd::Done);
-    EXPECT_EQ(doc.TotalFrames, 30000u);
-    EXPECT_EQ(Sample16(29999, 0), test::Tag16(29999, 0));
+    EXPECT_EQ(doc.TotalFrames, 35000u);
+    EXPECT_EQ(Sample16(34999, 0), test::Tag16(34999, 0));
 }
 
-TEST_F(EditTest, DeleteUpToTheLastColumnKeepsThatColumn)
+TEST_F(EditTest, DeleteUpToTheLastColumnTakesEverythingAfterTheStart)
 {
     Open(Tagged16(35000));
     Markers(1, 3);
     ASSERT_EQ(RunDeleteBody(doc, processing, reloading, dialogs), EditEnd::Done);
     SetMarkersAfterDelete(doc);
-    EXPECT_EQ(doc.TotalFrames, 15000u);
-    EXPECT_EQ(Sample16(10000, 0), test::Tag16(30000, 0));
-    EXPECT_EQ(doc.SelStart, 1u);
-    EXPECT_EQ(doc.SelFinish, 1u);  // both on the new last column
+    EXPECT_EQ(doc.TotalFrames, 10000u);
+    EXPECT_EQ(Sample16(9999, 0), test::Tag16(9999, 0));
+    EXPECT_EQ(doc.SelStart, 0u);  // both on the new last column
+    EXPECT_EQ(doc.SelFinish, 0u);
+
+    // Everything: no column is left, and the markers stay at 0.
+    Markers(0, 0);
+    ASSERT_EQ(RunDeleteBody(doc, processing, reloading, dialogs), EditEnd::Done);
+    SetMarkersAfterDelete(doc);
+    EXPECT_EQ(doc.TotalFrames, 0u);
+    EXPECT_EQ(doc.ColumnCount, 0u);
+    EXPECT_EQ(doc.SelStart, 0u);
+    EXPECT_EQ(doc.SelFinish, 0u);
+    EXPECT_EQ(File().size(), 44u);
+}
+
+// Select All then a fade reaches the very last frame: the frames past the
+// hundredth step take the last step (1 % out, 99 % in), never a step
+// beyond it (-1 % would turn the signal over, 101 % clip it).
+TEST_F(EditTest, SelectAllThenAFadeReachesTheLastFrame)
+{
+    for (bool fadeIn : {false, true}) {
+        Open(WaveBuilder().Format(1, 1, 8000, 16).Samples(test::Pcm16(std::vector<std::int16_t>(2599, 10000))), 1000);
+        SelectAll(doc);  // N = 2599, L = 25: 99 frames past the hundredth step
+        ASSERT_EQ((fadeIn ? RunFadeInBody : RunFadeOutBody)(doc, processing, reloading, dialogs), EditEnd::Done);
+        EXPECT_EQ(Sample16(0, 0), fadeIn ? 0 : 10000);
+        EXPECT_EQ(Sample16(2474, 0), fadeIn ? 9800 : 200);
+        EXPECT_EQ(Sample16(2475, 0), fadeIn ? 9900 : 100);
+        EXPECT_EQ(Sample16(2500, 0), fadeIn ? 9900 : 100);
+        EXPECT_EQ(Sample16(2598, 0), fadeIn ? 9900 : 100);
+    }
 }
 
 TEST_F(EditTest, DeleteOfAnEmptySelectionChangesNoSample)
@@ -215,9 +244,9 @@ TEST_P(VolumeArithmetic, ScalesTruncatesAndClamps)
 {
     const VolumeCase c = GetParam();
     if (c.Bits == 16)
-        Open(WaveBuilder().Format(1, 1, 8000, 16).Samples(test::Pcm16(std::vector<std::int16_t>(2000, static_cast<std::int16_t>(c.In)))), 1000);
+        Open(WaveBuilder().Format(1, 1, 8000, 16).Samples(test::Pcm16(std::vector<std::int16_t>(3000, static_cast<std::int16_t>(c.In)))), 1000);
     else
-        Open(WaveBuilder().Format(1, 1, 8000, 8).Samples(test::Pcm8(std::vector<std::uint8_t>(2000, static_cast<std::uint8_t>(c.In)))), 1000);
+        Open(WaveBuilder().Format(1, 1, 8000, 8).Samples(test::Pcm8(std::vector<std::uint8_t>(3000, static_cast<std::uint8_t>(c.In)))), 1000);
     Markers(0, 1);
     ASSERT_EQ(RunVolumeBody(doc, *GainForPercent(c.Percent), false, processing, reloading, dialogs), EditEnd::Done);
     const Bytes bytes = File();
@@ -268,8 +297,8 @@ TEST_F(EditTest, HundredPercentWithoutMuteDoesNotTouchTheFile)
 
 TEST_F(EditTest, FadeInRisesInHundredSteps)
 {
-    Open(WaveBuilder().Format(1, 2, 8000, 16).Samples(test::Pcm16(std::vector<std::int16_t>(2 * 2000, 10000))), 1000);
-    Markers(0, 1);  // N = 1000, L = 10
+    Open(WaveBuilder().Format(1, 2, 8000, 16).Samples(test::Pcm16(std::vector<std::int16_t>(2 * 3000, 10000))), 1000);
+    Markers(0, 1);  // N = 1000, L = 10 (column 1 is not the last)
     ASSERT_EQ(RunFadeInBody(doc, processing, reloading, dialogs), EditEnd::Done);
     EXPECT_EQ(Sample16(0, 0), 0);
     EXPECT_EQ(Sample16(9, 1), 0);
@@ -361,10 +390,10 @@ TEST_F(EditTest, EmptyRangeChangesNothingButIsRescanned)
 
 TEST_F(EditTest, PeaksFollowTheRewrite)
 {
-    Open(WaveBuilder().Format(1, 1, 8000, 16).Samples(test::Pcm16(std::vector<std::int16_t>(30000, 32767))));
+    Open(WaveBuilder().Format(1, 1, 8000, 16).Samples(test::Pcm16(std::vector<std::int16_t>(40000, 32767))));
     Markers(1, 2);
     ASSERT_EQ(RunVolumeBody(doc, 0.5f, false, processing, reloading, dialogs), EditEnd::Done);
-    EXPECT_EQ(doc.PeakUpper, (std::vector<std::int16_t>{99, 49, 99}));
+    EXPECT_EQ(doc.PeakUpper, (std::vector<std::int16_t>{99, 49, 99, 99}));
 }
 
 // ---- Against the literal model ---------------------------------------------

@@ -244,8 +244,8 @@ TEST_F(UndoTest, CutsThatKeepLittleSetTheOldFileAsideAndPutItBack)
     const Cut cuts[] = {
         {EditCommand::Delete, 2, doc.ColumnCount - 4, 1},  // keeps six columns or so
         {EditCommand::Volume, 0, 1, 1},                    // (a step of another kind between them)
-        {EditCommand::CutOut, 1, 2, 2},                    // keeps one column
-        {EditCommand::Delete, 0, 0, 2},                    // removes nothing
+        {EditCommand::CutOut, 1, 3, 2},                    // keeps two columns
+        {EditCommand::Delete, 0, 0, 2},                    // removes nothing (0 is not the last column)
     };
     std::vector<Snapshot> before, after;
     for (const Cut& cut : cuts) {

@@ -34,8 +34,8 @@ TEST_F(GuiTest, UndoAndRedoFromTheMenuAndTheKeysInEveryLanguage)
 
     Main().PaintBox1MouseDown(Qt::LeftButton, 1, 5);
     Main().CButtonSetStartClick();
-    C().MDelete->trigger();
-    ASSERT_EQ(Doc().ColumnCount, 2u);
+    C().MDelete->trigger();  // from column 1 to the end
+    ASSERT_EQ(Doc().ColumnCount, 1u);
     EXPECT_TRUE(C().MUndo->isEnabled());
     EXPECT_FALSE(C().MRedo->isEnabled());
 
@@ -49,7 +49,7 @@ TEST_F(GuiTest, UndoAndRedoFromTheMenuAndTheKeysInEveryLanguage)
 
     QApplication::setActiveWindow(MainForm);
     QTest::keyClick(MainForm, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(Doc().ColumnCount, 2u);
+    EXPECT_EQ(Doc().ColumnCount, 1u);
     EXPECT_TRUE(Doc().Modified);
 
     dialogs.Answers.push_back(UserDialogs::Answer::No);
@@ -137,7 +137,7 @@ TEST_F(GuiTest, AnEditSurvivesAnEditorKilledWithSigkill)
     const int editor = test::StartProcess({VELMORA_PATH, path}, {{"DISPLAY", display},
                                                                  {"QT_QPA_PLATFORM", "xcb"},
                                                                  {"SDL_AUDIODRIVER", "dummy"}});
-    // Delete with the markers on the whole file keeps the last column.
+    // Delete with the markers on the whole file takes everything.
     auto manifestSaysModified = [&] {
         for (const auto& entry : std::filesystem::directory_iterator(temporary)) {
             const auto manifest = ReadManifest(entry.path());
@@ -164,7 +164,15 @@ TEST_F(GuiTest, AnEditSurvivesAnEditorKilledWithSigkill)
     EXPECT_EQ(dialogs.Questions[0].Text, "Recover the unsaved edits of k.wav?");
     EXPECT_EQ(Doc().SourceFile, path);
     EXPECT_TRUE(Doc().Modified);
-    EXPECT_EQ(Doc().TotalFrames, 10000u);
+    EXPECT_EQ(Doc().TotalFrames, 0u);
+    // Nothing left is still a document: it is shown, and Undo brings the
+    // audio back.
+    C().PaintBox1->repaint();
+    // (the key may have gone in more than once: each press is a step)
+    ASSERT_TRUE(C().MUndo->isEnabled());
+    while (C().MUndo->isEnabled())
+        C().MUndo->trigger();
+    EXPECT_EQ(Doc().TotalFrames, 40000u);
 }
 
 } // namespace

@@ -161,5 +161,37 @@ TEST_F(GuiTest, MarkerCommandsAndSelectAll)
     EXPECT_EQ(Doc().SelFinish, 99u);
 }
 
+// Select All then Delete takes every frame (the finish marker on the last
+// column reaches the end): what is left is still a document that can be
+// shown, played, zoomed, edited, saved and undone.
+TEST_F(GuiTest, ADocumentWithEveryFrameDeletedStillWorks)
+{
+    const std::string path = test::WaveBuilder().Format(1, 2, 8000, 16).Samples(std::vector<unsigned char>(4 * 25000, 7)).WriteTo(dir / "all.wav");
+    ASSERT_TRUE(Start());
+    Show();
+    OpenThroughDialog(path);
+    Main().MSelectAllClick();
+    Main().MDeleteClick();
+    ASSERT_EQ(Doc().TotalFrames, 0u);
+    EXPECT_EQ(Doc().ColumnCount, 0u);
+    EXPECT_EQ(Doc().SelStart, 0u);
+    EXPECT_EQ(Doc().SelFinish, 0u);
+    C().PaintBox1->repaint();
+    Main().CButtonPlayClick();
+    Wait(100);
+    Main().Timer1Timer();
+    Main().CButtonStopClick();
+    Main().MZoom1Click();
+    Main().MSelectAllClick();
+    Main().MFadeInClick();
+    Main().PaintBox1MouseDown(Qt::LeftButton, 0, 5);
+    Main().CButtonSetStartClick();
+    EXPECT_EQ(Doc().TotalFrames, 0u);
+    EXPECT_TRUE(dialogs.Messages.empty()) << testing::PrintToString(dialogs.Texts());
+    while (C().MUndo->isEnabled())
+        C().MUndo->trigger();
+    EXPECT_EQ(Doc().TotalFrames, 25000u);
+}
+
 } // namespace
 } // namespace velmora

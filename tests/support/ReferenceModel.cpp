@@ -1,5 +1,6 @@
 #include "ReferenceModel.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace velmora::test {
@@ -28,12 +29,16 @@ std::int32_t Clamp(std::int64_t v, std::int64_t lo, std::int64_t hi)
     return static_cast<std::int32_t>(v < lo ? lo : (v > hi ? hi : v));
 }
 
-// S and N of the edit range.
+// S and N of the edit range: columns s up to e, or to the end of the
+// audio when e is the last column.
 void Range(const ModelFormat& f, std::uint32_t s, std::uint32_t e, std::size_t& start,
            std::size_t& frames)
 {
+    const std::size_t total = (f.DataEnd - f.DataOffset) / static_cast<std::size_t>(f.FrameSize());
+    const std::size_t columns = (total + f.FramesPerColumn - 1) / f.FramesPerColumn;
     start = f.DataOffset + static_cast<std::size_t>(s) * f.FramesPerColumn * f.FrameSize();
-    frames = static_cast<std::size_t>(e - s) * f.FramesPerColumn;
+    frames = columns > 0 && e + 1 >= columns ? total - static_cast<std::size_t>(s) * f.FramesPerColumn
+                                             : static_cast<std::size_t>(e - s) * f.FramesPerColumn;
 }
 
 void PatchSizes(Bytes& file, const ModelFormat& f)
@@ -154,7 +159,8 @@ Bytes ModelFade(Bytes file, const ModelFormat& f, std::uint32_t s, std::uint32_t
     if (step == 0)
         return file;
     EachSample(file, f, start, frames, [&](std::size_t i, std::int32_t x) -> std::int32_t {
-        const auto g = static_cast<std::int32_t>(fadeIn ? i / step : 100 - i / step);
+        const std::size_t k = std::min<std::size_t>(i / step, 99);  // the last step goes on to the end
+        const auto g = static_cast<std::int32_t>(fadeIn ? k : 100 - k);
         const std::int32_t v = x * g / 100;
         return f.BitsPerSample == 8 ? Clamp(v, -128, 127) : Clamp(v, -32767, 32767);
     });
