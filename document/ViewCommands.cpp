@@ -14,6 +14,8 @@
 #include <QProgressBar>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace velmora {
 
 std::uint32_t PlayColumnNow(const Document& doc)
@@ -115,14 +117,69 @@ void ViewCommands::MouseDown(Qt::MouseButton button, int x, int y)
     if (doc_.Stream == 0 || y >= RulerTopRow(bitmap_.Height) || button != Qt::LeftButton)
         return;
     SeekToColumn(x);
+    pressed_ = doc_.ColumnCount > 0;
+    dragged_ = false;
+    anchor_ = ColumnAt(x);
+    startBefore_ = doc_.SelStart;
+    finishBefore_ = doc_.SelFinish;
+}
+
+void ViewCommands::MouseDrag(int x, int)
+{
+    if (!pressed_ || doc_.Stream == 0)
+        return;
+    const std::uint32_t column = ColumnAt(x);
+    if (!dragged_ && column == anchor_)
+        return;  // not a drag yet: a click that shook
+    dragged_ = true;
+    if (column == anchor_)
+        SelectColumns(startBefore_, finishBefore_);
+    else
+        SelectColumns(anchor_, column);
 }
 
 void ViewCommands::MouseUp(Qt::MouseButton button, int x, int y)
 {
+    if (button == Qt::LeftButton) {
+        if (pressed_ && dragged_)
+            MouseDrag(x, y);
+        pressed_ = false;
+        dragged_ = false;
+        return;
+    }
     if (doc_.Stream == 0 || y >= RulerTopRow(bitmap_.Height) || button != Qt::RightButton)
         return;
     SeekToColumn(x);
     window_.PopUpViewMenu(x, y);
+}
+
+void ViewCommands::ShiftClick(int x, int y)
+{
+    if (doc_.Stream == 0 || doc_.ColumnCount == 0 || y >= RulerTopRow(bitmap_.Height))
+        return;
+    const std::uint32_t column = ColumnAt(x);
+    // The nearer marker; between them on a tie, the finish marker.
+    const std::uint32_t toStart = column > doc_.SelStart ? column - doc_.SelStart : doc_.SelStart - column;
+    const std::uint32_t toFinish = column > doc_.SelFinish ? column - doc_.SelFinish : doc_.SelFinish - column;
+    if (toStart < toFinish)
+        SelectColumns(column, doc_.SelFinish);
+    else
+        SelectColumns(doc_.SelStart, column);
+}
+
+std::uint32_t ViewCommands::ColumnAt(int x) const
+{
+    if (x <= 0 || doc_.ColumnCount == 0)
+        return 0;
+    return std::min(static_cast<std::uint32_t>(x), doc_.ColumnCount - 1);
+}
+
+void ViewCommands::SelectColumns(std::uint32_t from, std::uint32_t to)
+{
+    doc_.SelStart = std::min(from, to);
+    doc_.SelFinish = std::max(from, to);
+    window_.UpdateCommandState(doc_.PlayState);
+    window_.RepaintView();
 }
 
 void ViewCommands::SeekToColumn(int column)

@@ -39,15 +39,32 @@ public:
 
     // A press or release on the view, at x and y in its pixels.  The left
     // button moves the play position to the column; the right one does so
-    // on release and opens the pop-up menu.
+    // on release and opens the pop-up menu.  A left press that is dragged
+    // (MouseDrag) selects: the start marker on the column pressed, the
+    // finish marker on the one released (the two swapped when dragged
+    // leftwards), the band following the mouse; dragged back to where it
+    // began, the markers are as they were.
     void MouseDown(Qt::MouseButton button, int x, int y);
+    void MouseDrag(int x, int y);
     void MouseUp(Qt::MouseButton button, int x, int y);
+    // Shift and a left click: the nearer marker moves to the column.
+    void ShiftClick(int x, int y);
 
     // Markers on the whole file.
     void SelectAll();
 
 private:
     void SeekToColumn(int column);
+    // The column a click at x gives, kept inside the document.
+    std::uint32_t ColumnAt(int x) const;
+    // Markers on the columns from and to, in order; repaints.
+    void SelectColumns(std::uint32_t from, std::uint32_t to);
+
+    // A left press that may turn into a drag.
+    bool pressed_ = false;
+    bool dragged_ = false;
+    std::uint32_t anchor_ = 0;  // the column pressed
+    std::uint32_t startBefore_ = 0, finishBefore_ = 0;
 
     Document& doc_;
     EditorWindow& window_;

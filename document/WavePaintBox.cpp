@@ -29,8 +29,18 @@ void WavePaintBox::paintEvent(QPaintEvent* event)
 
 void WavePaintBox::mousePressEvent(QMouseEvent* event)
 {
-    if (OnMouseDown)
-        OnMouseDown(event->button(), static_cast<int>(event->position().x()), static_cast<int>(event->position().y()));
+    const int x = static_cast<int>(event->position().x());
+    const int y = static_cast<int>(event->position().y());
+    if (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier) && OnShiftClick)
+        OnShiftClick(x, y);
+    else if (OnMouseDown)
+        OnMouseDown(event->button(), x, y);
+}
+
+void WavePaintBox::mouseMoveEvent(QMouseEvent* event)
+{
+    if ((event->buttons() & Qt::LeftButton) && OnDrag)
+        OnDrag(static_cast<int>(event->position().x()), static_cast<int>(event->position().y()));
 }
 
 void WavePaintBox::mouseReleaseEvent(QMouseEvent* event)

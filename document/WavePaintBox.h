@@ -20,10 +20,15 @@ public:
     // Button, x and y in the view's pixels.
     std::function<void(Qt::MouseButton, int, int)> OnMouseDown;
     std::function<void(Qt::MouseButton, int, int)> OnMouseUp;
+    // A left press with Shift held, in place of OnMouseDown; a move with
+    // the left button held (x may lie outside the view).
+    std::function<void(int, int)> OnShiftClick;
+    std::function<void(int, int)> OnDrag;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 

@@ -92,9 +92,12 @@ QImage RenderWaveTile(const WaveScene& scene, int x0, int width)
     const int midline = (rulerTop - 1) / 2;
     auto rows = [midline](std::int16_t peak) { return peak * midline / 100; };
 
-    // The selection band: columns SelStart to SelFinish - 1.
+    // The selection band: columns SelStart to SelFinish - 1, the edit
+    // range; with the finish marker on the last column, to the end.
+    const bool toTheEnd = scene.ColumnCount > 0 && scene.SelFinish + 1 >= scene.ColumnCount;
+    const std::int64_t bandEnd = toTheEnd ? static_cast<std::int64_t>(scene.ColumnCount) : scene.SelFinish;
     const std::int64_t bandLeft = std::max<std::int64_t>(scene.SelStart, x0);
-    const std::int64_t bandRight = std::min<std::int64_t>({scene.SelFinish, x1, bitmapEnd});
+    const std::int64_t bandRight = std::min<std::int64_t>({bandEnd, x1, bitmapEnd});
     if (bandRight > bandLeft)
         painter.fillRect(QRect(static_cast<int>(bandLeft), 0, static_cast<int>(bandRight - bandLeft), height),
                          SelectionBlue);

@@ -4,11 +4,13 @@
 #include "GuiFixture.h"
 
 #include "document/Units.h"
+#include "document/ViewCommands.h"
 #include "import/Formopen.h"
 #include "platform/audio/Bass.h"
 #include "support/Process.h"
 
 #include <QMenu>
+#include <QTest>
 #include <QTimer>
 
 namespace velmora {
@@ -159,6 +161,58 @@ TEST_F(GuiTest, MarkerCommandsAndSelectAll)
     Main().MSelectAllClick();
     EXPECT_EQ(Doc().SelStart, 0u);
     EXPECT_EQ(Doc().SelFinish, 99u);
+}
+
+// Dragging selects, on the columns clicks there would give; Shift+click
+// moves the nearer marker; a click without a drag keeps the markers.
+TEST_F(GuiTest, DraggingSelectsAndShiftClickMovesTheNearerMarker)
+{
+    const std::string path = test::WaveBuilder().Format(1, 1, 8000, 8).Samples(std::vector<unsigned char>(1000000, 128)).WriteTo(dir / "d.wav");
+    ASSERT_TRUE(Start());
+    Show();
+    OpenThroughDialog(path);
+    QWidget* view = C().PaintBox1;
+    // What a click and Set Start / Set Finish give at x.
+    auto clickedColumn = [&](int x) {
+        Main().PaintBox1MouseDown(Qt::LeftButton, x, 50);
+        return PlayColumnNow(Doc());
+    };
+    struct Drag {
+        int From, To;
+        std::uint32_t Start, Finish;
+    };
+    for (const Drag& d : {Drag{30, 60, 30, 60}, Drag{70, 40, 40, 70}, Drag{5, 500, 5, 99}, Drag{20, -40, 0, 20}}) {
+        QTest::mousePress(view, Qt::LeftButton, {}, QPoint(d.From, 50));
+        const int middle = (d.From + d.To) / 2;
+        QTest::mouseMove(view, QPoint(middle, 50));
+        // The band follows the mouse before the release.
+        const auto from = static_cast<std::uint32_t>(std::clamp(d.From, 0, 99));
+        const auto to = static_cast<std::uint32_t>(std::clamp(middle, 0, 99));
+        EXPECT_EQ(std::pair(Doc().SelStart, Doc().SelFinish), std::pair(std::min(from, to), std::max(from, to)))
+            << d.From << "->" << middle;
+        QTest::mouseMove(view, QPoint(d.To, 50));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(d.To, 50));
+        EXPECT_EQ(Doc().SelStart, d.Start) << d.From << "->" << d.To;
+        EXPECT_EQ(Doc().SelFinish, d.Finish) << d.From << "->" << d.To;
+    }
+    EXPECT_EQ(clickedColumn(30), 30u);
+    EXPECT_EQ(clickedColumn(60), 60u);
+
+    Doc().SelStart = 40;
+    Doc().SelFinish = 70;
+    QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, QPoint(65, 50));
+    EXPECT_EQ(std::pair(Doc().SelStart, Doc().SelFinish), std::pair(40u, 65u));
+    QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, QPoint(10, 50));
+    EXPECT_EQ(std::pair(Doc().SelStart, Doc().SelFinish), std::pair(10u, 65u));
+
+    // A click, or a drag that comes back to where it began, keeps them.
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(50, 50));
+    EXPECT_EQ(PlayColumnNow(Doc()), 50u);
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(50, 50));
+    QTest::mouseMove(view, QPoint(80, 50));
+    QTest::mouseMove(view, QPoint(50, 50));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(50, 50));
+    EXPECT_EQ(std::pair(Doc().SelStart, Doc().SelFinish), std::pair(10u, 65u));
 }
 
 // Select All then Delete takes every frame (the finish marker on the last
