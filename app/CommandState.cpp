@@ -2,6 +2,7 @@
 // status bar.
 
 #include "Formmain.h"
+#include "SelectionReadout.h"
 
 #include "document/RecoveryManifest.h"
 #include "document/Units.h"
@@ -20,6 +21,8 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     // Every change of the document ends here: what a recovery would need
     // goes to the manifest.
     KeepManifest(Doc);
+    if (Readout != nullptr)
+        Readout->Show(Doc);
     const bool document = state != psNoDocument;
     const std::uint32_t p = document ? PlayColumnNow(Doc) : 0;
 

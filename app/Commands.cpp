@@ -2,6 +2,7 @@
 // into the command code beside its subsystem.
 
 #include "Formmain.h"
+#include "SelectionReadout.h"
 
 #include "document/ViewCommands.h"
 #include "edit/EditCommands.h"
@@ -64,6 +65,7 @@ void TMainForm::Timer1Timer()
 {
     transport_->Tick({SpectrumView.get(), ui_->PaintBox2, LevelView.get(), ui_->PaintBox3, FftData});
     FollowPlayCursor();
+    Readout->Show(Doc);
 }
 
 } // namespace velmora

@@ -3,6 +3,7 @@
 // command.
 
 #include "Formmain.h"
+#include "SelectionReadout.h"
 
 #include "WebPane.h"
 
@@ -254,6 +255,11 @@ void TMainForm::ConnectCommands()
     c.PaintBox1->OnShiftClick = [this](int x, int y) { view_->ShiftClick(x, y); };
     c.ScrollBox1->installEventFilter(this);
     c.ScrollBox1->viewport()->installEventFilter(this);
+
+    // Where you are: beside the transport buttons.
+    Readout = new SelectionReadout(c.ControlBar1);
+    Readout->setObjectName(QStringLiteral("Readout"));
+    Readout->setGeometry(ReadoutLeft, 8, 420, 56);
 
     // The status bar's three panels.
     // Panels keep their widths; the last one is cut off by a narrow window

@@ -26,6 +26,7 @@ namespace velmora {
 
 class EditCommands;
 class OpenCloseCommands;
+class SelectionReadout;
 class SaveCommands;
 class TSpectrum;
 class TVolume;
@@ -144,6 +145,8 @@ public:
     QAction* MPopSetFinish = nullptr;
     QAction* MPopPlayFromHere = nullptr;
     QAction* MPopSelectAll = nullptr;
+    SelectionReadout* Readout = nullptr;
+    static constexpr int ReadoutLeft = 290;  // pixels, right of the transport buttons
     QTimer* Timer1 = nullptr;
     QLabel* StatusPanels[3] = {};
     // The keys of Zoom In and Zoom Out, which have no menu items.

@@ -3,6 +3,7 @@
 // into the seven windows.
 
 #include "Language.h"
+#include "SelectionReadout.h"
 
 #include "Formabout.h"
 #include "Formmain.h"
@@ -320,6 +321,12 @@ void TMainForm::ApplyLanguage()
         SetCaption(findChild<QObject*>(QString::fromUtf8(control)),
                    QString::fromStdString(value.empty() ? english : value));
     }
+    auto own = [&language](const char* section, const char* key, const char* english) {
+        const std::string value = language.ReadString(section, key, "");
+        return QString::fromStdString(value.empty() ? english : value);
+    };
+    Readout->SetCaptions({own("Control", "StartTime", "Start:"), own("Control", "FinishTime", "Finish:"),
+                          own("Control", "Length", "Length:"), own("Control", "Position", "Position:")});
 }
 
 } // namespace velmora

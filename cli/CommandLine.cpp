@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "document/Units.h"
+
 #include "document/Zoom.h"
 #include "edit/VolumeChange.h"
 
@@ -62,33 +64,6 @@ const char* UsageText()
 const char* VersionText()
 {
     return "velmora-cli " VELMORA_VERSION "\n";
-}
-
-std::optional<double> ParseTime(const std::string& text)
-{
-    // Up to three fields; the last one may have a fraction.
-    double total = 0;
-    std::size_t start = 0;
-    int fields = 0;
-    for (;;) {
-        const std::size_t colon = text.find(':', start);
-        const std::string field = text.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
-        if (field.empty() || ++fields > 3)
-            return std::nullopt;
-        double value = 0;
-        const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
-        if (error != std::errc() || end != field.data() + field.size() || value < 0)
-            return std::nullopt;
-        const bool last = colon == std::string::npos;
-        if (!last && value != static_cast<double>(static_cast<std::int64_t>(value)))
-            return std::nullopt;  // only the seconds have a fraction
-        if (fields > 1 && value >= 60 && (last || fields == 2))
-            return std::nullopt;  // minutes and seconds stay below 60
-        total = total * 60 + value;
-        if (last)
-            return total;
-        start = colon + 1;
-    }
 }
 
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args,
@@ -175,7 +150,7 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             const std::string* value = needValue("a time");
             if (value == nullptr)
                 return std::nullopt;
-            const auto seconds = ParseTime(*value);
+            const auto seconds = ParseTimeText(*value);
             if (!seconds) {
                 error = arg + " takes a time: seconds, M:S or H:M:S";
                 return std::nullopt;

@@ -61,9 +61,4 @@ const char* UsageText();
 // What --version prints.
 const char* VersionText();
 
-// A time of day in seconds from "S", "M:S" or "H:M:S", each part a whole
-// number but the seconds, which may have a fraction; nothing when it is
-// none of these.
-std::optional<double> ParseTime(const std::string& text);
-
 } // namespace velmora::cli

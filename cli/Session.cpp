@@ -127,13 +127,9 @@ Session::Status Session::Run(const Step& step)
 Session::Status Session::MarkerAt(bool start, double seconds)
 {
     // The column the windows' marker would take with the play position at
-    // that time: its frame's byte of the playback stream, to its column.
-    const auto frames = static_cast<std::uint64_t>(seconds * doc_.SampleRate);
-    const std::uint64_t frame = std::min<std::uint64_t>(frames, doc_.TotalFrames);
-    const auto length = static_cast<std::int64_t>(doc_.TotalFrames) * doc_.FrameSize;
-    const std::uint32_t column = std::min(
-        StreamByteToColumn(static_cast<std::int64_t>(frame) * doc_.FrameSize, doc_.ColumnCount, length),
-        doc_.ColumnCount == 0 ? 0u : doc_.ColumnCount - 1);
+    // that time.
+    const std::uint32_t column =
+        ColumnAtSeconds(seconds, doc_.SampleRate, doc_.TotalFrames, doc_.FrameSize, doc_.ColumnCount);
     (start ? doc_.SelStart : doc_.SelFinish) = column;
     if (doc_.SelStart > doc_.SelFinish)
         return Refuse("The start marker must not lie after the finish marker.");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // Conversions between the editor's units: pixel columns, bytes of the
@@ -35,5 +36,21 @@ float TenSecondsInColumns(std::int32_t sampleRate, std::int32_t framesPerColumn)
 // Whole seconds as "hh:mm:ss": each field at least two digits ("00" for 0
 // or less), hours with as many digits as they need.
 std::string SecondsToTimeText(std::int32_t seconds);
+
+// Seconds as "h:mm:ss.mmm" (hours with as many digits as they need),
+// rounded to the millisecond; negative ones as 0.
+std::string SecondsToPreciseText(double seconds);
+
+// A time in seconds from "S", "M:S" or "H:M:S", each part a whole number
+// but the seconds, which may have a fraction; nothing when it is none of
+// these.
+std::optional<double> ParseTimeText(const std::string& text);
+
+// The column a marker set at the play position `seconds` into the audio
+// takes in the windows: that frame's byte of the playback stream (the
+// frames of the document, frameSize bytes each), to its column, never
+// past the last one.
+std::uint32_t ColumnAtSeconds(double seconds, std::int32_t sampleRate, std::uint32_t totalFrames,
+                              std::int32_t frameSize, std::uint32_t columnCount);
 
 } // namespace velmora

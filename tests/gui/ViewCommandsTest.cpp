@@ -4,11 +4,13 @@
 #include "GuiFixture.h"
 
 #include "document/Units.h"
+#include "app/SelectionReadout.h"
 #include "document/ViewCommands.h"
 #include "import/Formopen.h"
 #include "platform/audio/Bass.h"
 #include "support/Process.h"
 
+#include <QLabel>
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
@@ -213,6 +215,38 @@ TEST_F(GuiTest, DraggingSelectsAndShiftClickMovesTheNearerMarker)
     QTest::mouseMove(view, QPoint(50, 50));
     QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(50, 50));
     EXPECT_EQ(std::pair(Doc().SelStart, Doc().SelFinish), std::pair(10u, 65u));
+}
+
+// The readout beside the transport buttons: the markers as the edit range
+// has them, its length and the play position, after every change and while
+// playing; its captions in the current language.
+TEST_F(GuiTest, TheReadoutShowsWhereYouAre)
+{
+    // 8000 Hz mono 8-bit, 100 columns of 10000 frames (1.25 s).
+    const std::string path = test::WaveBuilder().Format(1, 1, 8000, 8).Samples(std::vector<unsigned char>(999000, 128)).WriteTo(dir / "r.wav");
+    UseShippedLanguage("German.ini");
+    ASSERT_TRUE(Start());
+    Show();
+    OpenThroughDialog(path);
+    using Texts = std::array<std::string, 4>;
+    EXPECT_EQ(Main().Readout->Values(), (Texts{"0:00:00.000", "0:02:04.875", "0:02:04.875", "0:00:00.000"}));
+    QTest::mousePress(C().PaintBox1, Qt::LeftButton, {}, QPoint(30, 50));
+    QTest::mouseMove(C().PaintBox1, QPoint(60, 50));
+    QTest::mouseRelease(C().PaintBox1, Qt::LeftButton, {}, QPoint(60, 50));
+    // (the click's position: column 30's byte of the stream, 30/100 of it)
+    EXPECT_EQ(Main().Readout->Values(), (Texts{"0:00:37.500", "0:01:15.000", "0:00:37.500", "0:00:37.463"}));
+
+    Main().MSelectAllClick();
+    Main().PaintBox1MouseDown(Qt::LeftButton, 10, 50);
+    Main().CButtonPlayFromHereClick();
+    ASSERT_TRUE(WaitFor([&] {
+        Main().Timer1Timer();
+        return Main().Readout->Values()[3] > "0:00:12.600";
+    }, 5000)) << Main().Readout->Values()[3];
+    Main().CButtonStopClick();
+    EXPECT_EQ(Main().Readout->findChild<QLabel*>()->text(), QStringLiteral("Anfang:"));
+    EXPECT_EQ(Main().Readout->findChild<QLabel*>(QStringLiteral("ReadoutLength"))->accessibleName(),
+              QStringLiteral("Länge:"));
 }
 
 // Select All then Delete takes every frame (the finish marker on the last
