@@ -23,6 +23,8 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     KeepManifest(Doc);
     if (Readout != nullptr)
         Readout->Show(Doc);
+    for (QAction* seek : SeekActions)
+        seek->setEnabled(state != psNoDocument);
     const bool document = state != psNoDocument;
     const std::uint32_t p = document ? PlayColumnNow(Doc) : 0;
 

@@ -14,6 +14,8 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QScrollArea>
+
+#include <functional>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -67,6 +69,30 @@ void TMainForm::AssignShortcuts()
     addAction(ZoomOutAction);
     connect(ZoomInAction, &QAction::triggered, this, &TMainForm::ButtonZoomInClick);
     connect(ZoomOutAction, &QAction::triggered, this, &TMainForm::ButtonZoomOutClick);
+
+    // The keys that move the play position, enabled with a document.
+    struct Seek {
+        const char* Name;
+        QKeySequence Key;
+        std::function<void(ViewCommands&)> Run;
+    };
+    const Seek seeks[] = {
+        {"SeekLeftAction", QKeySequence(Qt::Key_Left), [](ViewCommands& v) { v.StepColumns(-1); }},
+        {"SeekRightAction", QKeySequence(Qt::Key_Right), [](ViewCommands& v) { v.StepColumns(1); }},
+        {"SeekScreenLeftAction", QKeySequence(Qt::SHIFT | Qt::Key_Left), [](ViewCommands& v) { v.StepScreens(-1); }},
+        {"SeekScreenRightAction", QKeySequence(Qt::SHIFT | Qt::Key_Right), [](ViewCommands& v) { v.StepScreens(1); }},
+        {"SeekHomeAction", QKeySequence(Qt::Key_Home), [](ViewCommands& v) { v.SeekToEnd(false); }},
+        {"SeekEndAction", QKeySequence(Qt::Key_End), [](ViewCommands& v) { v.SeekToEnd(true); }},
+    };
+    for (const Seek& seek : seeks) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(seek.Name));
+        action->setShortcut(seek.Key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        SeekActions.push_back(action);
+        connect(action, &QAction::triggered, this, [this, run = seek.Run] { run(*view_); });
+    }
 
     // Menu shortcuts work in the whole window, also while a control of the
     // tool bar has the focus.

@@ -10,6 +10,7 @@
 #include <QMainWindow>
 
 #include <memory>
+#include <vector>
 #include <string>
 
 class QAction;
@@ -146,6 +147,7 @@ public:
     QAction* MPopPlayFromHere = nullptr;
     QAction* MPopSelectAll = nullptr;
     SelectionReadout* Readout = nullptr;
+    std::vector<QAction*> SeekActions;  // Left, Right, Shift+Left, Shift+Right, Home, End
     static constexpr int ReadoutLeft = 290;  // pixels, right of the transport buttons
     QTimer* Timer1 = nullptr;
     QLabel* StatusPanels[3] = {};

@@ -167,6 +167,28 @@ void ViewCommands::ShiftClick(int x, int y)
         SelectColumns(doc_.SelStart, column);
 }
 
+void ViewCommands::StepColumns(std::int64_t columns)
+{
+    if (doc_.Stream == 0 || doc_.ColumnCount == 0)
+        return;
+    const std::int64_t target = static_cast<std::int64_t>(PlayColumnNow(doc_)) + columns;
+    SeekToColumn(static_cast<int>(std::clamp<std::int64_t>(target, 0, doc_.ColumnCount - 1)));
+}
+
+void ViewCommands::StepScreens(int screens)
+{
+    // What the scroll box shows of the view, at least a column.
+    const int shown = std::max(view_.visibleRegion().boundingRect().width(), 1);
+    StepColumns(static_cast<std::int64_t>(screens) * shown);
+}
+
+void ViewCommands::SeekToEnd(bool last)
+{
+    if (doc_.Stream == 0 || doc_.ColumnCount == 0)
+        return;
+    SeekToColumn(last ? static_cast<int>(doc_.ColumnCount - 1) : 0);
+}
+
 std::uint32_t ViewCommands::ColumnAt(int x) const
 {
     if (x <= 0 || doc_.ColumnCount == 0)

@@ -49,6 +49,12 @@ public:
     void MouseUp(Qt::MouseButton button, int x, int y);
     // Shift and a left click: the nearer marker moves to the column.
     void ShiftClick(int x, int y);
+    // The keys: the play position by columns (negative: leftwards), by as
+    // many columns as the view shows (screens), or to the first or the last
+    // column; never past either end.
+    void StepColumns(std::int64_t columns);
+    void StepScreens(int screens);
+    void SeekToEnd(bool last);
 
     // Markers on the whole file.
     void SelectAll();

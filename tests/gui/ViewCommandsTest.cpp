@@ -12,6 +12,7 @@
 
 #include <QLabel>
 #include <QMenu>
+#include <QApplication>
 #include <QTest>
 #include <QTimer>
 
@@ -247,6 +248,43 @@ TEST_F(GuiTest, TheReadoutShowsWhereYouAre)
     EXPECT_EQ(Main().Readout->findChild<QLabel*>()->text(), QStringLiteral("Anfang:"));
     EXPECT_EQ(Main().Readout->findChild<QLabel*>(QStringLiteral("ReadoutLength"))->accessibleName(),
               QStringLiteral("Länge:"));
+}
+
+// Left and Right move the play position a column, with Shift a screen,
+// Home and End to the first and last column; never past either end; and
+// only with a document.
+TEST_F(GuiTest, KeysMoveThePlayPositionWithinTheFile)
+{
+    const std::string path = test::WaveBuilder().Format(1, 1, 8000, 8).Samples(std::vector<unsigned char>(1000000, 128)).WriteTo(dir / "k.wav");
+    ASSERT_TRUE(Start());
+    Show();
+    auto key = [&](Qt::Key k, Qt::KeyboardModifiers modifiers = {}) {
+        QApplication::setActiveWindow(MainForm);
+        QTest::keyClick(MainForm, k, modifiers);
+        return PlayColumnNow(Doc());
+    };
+    for (QAction* seek : Main().SeekActions)
+        EXPECT_FALSE(seek->isEnabled()) << seek->objectName().toStdString();
+    OpenThroughDialog(path);
+    Main().MZoom1Click();  // 1000 columns, wider than the view
+    QApplication::processEvents();
+    const auto screen = static_cast<std::uint32_t>(C().PaintBox1->visibleRegion().boundingRect().width());
+    ASSERT_GT(screen, 10u);
+    ASSERT_LT(screen, 999u);
+    EXPECT_EQ(key(Qt::Key_Left), 0u);
+    EXPECT_EQ(key(Qt::Key_Right), 1u);
+    EXPECT_EQ(key(Qt::Key_Right, Qt::ShiftModifier), 1u + screen);
+    EXPECT_EQ(key(Qt::Key_End), 999u);
+    EXPECT_EQ(key(Qt::Key_Right), 999u);
+    EXPECT_EQ(key(Qt::Key_Right, Qt::ShiftModifier), 999u);
+    EXPECT_EQ(key(Qt::Key_Left), 998u);
+    EXPECT_EQ(key(Qt::Key_Left, Qt::ShiftModifier), 998u - screen);
+    EXPECT_EQ(key(Qt::Key_Home), 0u);
+    EXPECT_EQ(key(Qt::Key_Left, Qt::ShiftModifier), 0u);
+    // The markers then go there as before.
+    key(Qt::Key_End);
+    key(Qt::Key_BracketRight);
+    EXPECT_EQ(Doc().SelFinish, 999u);
 }
 
 // Select All then Delete takes every frame (the finish marker on the last
