@@ -35,8 +35,9 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     const bool stop = state == psPlaying || state == psPaused;
     const bool setStart = document && p < Doc.SelFinish;
     const bool setFinish = document && p > Doc.SelStart;
-    const bool zoomIn = document && !ui_->MZoom1->isChecked();
-    const bool zoomOut = document && !ui_->MZoom10->isChecked();
+    // Finer than 1:1 and coarser than 10:1 there is no step to go to.
+    const bool zoomIn = document && Doc.FramesPerColumn > 1000;
+    const bool zoomOut = document && Doc.FramesPerColumn < 10000;
 
     Ui::TMainForm& c = *ui_;
     c.MOpen->setEnabled(open);
@@ -48,11 +49,12 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     c.MSaveAs->setEnabled(document);
     c.ButtonSaveAs->setEnabled(document);
     c.MSelectAll->setEnabled(document);
+    c.MSetSelection->setEnabled(document);
     c.MUndo->setEnabled(document && Doc.History.CanUndo());
     c.MRedo->setEnabled(document && Doc.History.CanRedo());
     MPopSelectAll->setEnabled(document);
     for (QAction* item : {c.MDelete, c.MCutOut, c.MVolume, c.MFadeIn, c.MFadeOut, c.MZoom10, c.MZoom8, c.MZoom6,
-                          c.MZoom4, c.MZoom2, c.MZoom1})
+                          c.MZoom4, c.MZoom2, c.MZoom1, c.MZoomWhole})
         item->setEnabled(document);
     for (QToolButton* button : {c.ButtonDelete, c.ButtonCutOut, c.ButtonVolume, c.ButtonFadeIn, c.ButtonFadeOut})
         button->setEnabled(document);

@@ -2,7 +2,9 @@
 // into the command code beside its subsystem.
 
 #include "Formmain.h"
+#include "Formselection.h"
 #include "SelectionReadout.h"
+#include "document/Units.h"
 
 #include "document/ViewCommands.h"
 #include "edit/EditCommands.h"
@@ -52,6 +54,23 @@ void TMainForm::MZoom6Click() { view_->ChangeZoom(6000); }
 void TMainForm::MZoom4Click() { view_->ChangeZoom(4000); }
 void TMainForm::MZoom2Click() { view_->ChangeZoom(2000); }
 void TMainForm::MZoom1Click() { view_->ChangeZoom(1000); }
+void TMainForm::MZoomWholeClick() { view_->ZoomToWholeFile(); }
+
+void TMainForm::MSetSelectionClick()
+{
+    const std::array<double, 4> now = ReadoutSeconds(Doc);
+    SelectionForm->SetTimes(now[0], now[1]);
+    if (SelectionForm->exec() != QDialog::Accepted)
+        return;
+    const auto times = SelectionForm->Times();
+    if (!times || !Doc.DocumentOpen)
+        return;
+    // The columns markers set at those play positions would take.
+    Doc.SelStart = ColumnAtSeconds(times->first, Doc.SampleRate, Doc.TotalFrames, Doc.FrameSize, Doc.ColumnCount);
+    Doc.SelFinish = ColumnAtSeconds(times->second, Doc.SampleRate, Doc.TotalFrames, Doc.FrameSize, Doc.ColumnCount);
+    UpdateCommandState(Doc.PlayState);
+    RepaintView();
+}
 
 // ---- The transport ----
 void TMainForm::CButtonPlayClick() { transport_->Play(); }

@@ -3,6 +3,7 @@
 // command.
 
 #include "Formmain.h"
+#include "Formselection.h"
 #include "SelectionReadout.h"
 
 #include "WebPane.h"
@@ -31,6 +32,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QStandardPaths>
@@ -38,6 +40,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace velmora {
@@ -196,6 +199,8 @@ void TMainForm::ConnectCommands()
     bind(c.MZoom4, &QAction::triggered, &TMainForm::MZoom4Click);
     bind(c.MZoom2, &QAction::triggered, &TMainForm::MZoom2Click);
     bind(c.MZoom1, &QAction::triggered, &TMainForm::MZoom1Click);
+    bind(c.MZoomWhole, &QAction::triggered, &TMainForm::MZoomWholeClick);
+    bind(c.MSetSelection, &QAction::triggered, &TMainForm::MSetSelectionClick);
     bind(c.MPlay, &QAction::triggered, &TMainForm::CButtonPlayClick);
     bind(c.MPlayFromHere, &QAction::triggered, &TMainForm::CButtonPlayFromHereClick);
     bind(c.MPause, &QAction::triggered, &TMainForm::CButtonPauseClick);
@@ -226,7 +231,7 @@ void TMainForm::ConnectCommands()
     // away; ShowZoom moves it.
     auto* zoomGroup = new QActionGroup(this);
     zoomGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
-    for (QAction* item : {c.MZoom10, c.MZoom8, c.MZoom6, c.MZoom4, c.MZoom2, c.MZoom1}) {
+    for (QAction* item : {c.MZoom10, c.MZoom8, c.MZoom6, c.MZoom4, c.MZoom2, c.MZoom1, c.MZoomWhole}) {
         item->setCheckable(true);
         zoomGroup->addAction(item);
     }
@@ -260,6 +265,8 @@ void TMainForm::ConnectCommands()
     Readout = new SelectionReadout(c.ControlBar1);
     Readout->setObjectName(QStringLiteral("Readout"));
     Readout->setGeometry(ReadoutLeft, 8, 420, 56);
+
+    SelectionForm = new TSelectionForm(this);
 
     // The status bar's three panels.
     // Panels keep their widths; the last one is cut off by a narrow window
@@ -378,8 +385,33 @@ QAction* TMainForm::ZoomItem(std::int32_t framesPerColumn) const
 
 void TMainForm::ShowZoom(std::int32_t framesPerColumn)
 {
-    for (QAction* item : {ui_->MZoom10, ui_->MZoom8, ui_->MZoom6, ui_->MZoom4, ui_->MZoom2, ui_->MZoom1})
-        item->setChecked(item == ZoomItem(framesPerColumn));
+    // A zoom between the six steps is Whole File's.
+    QAction* shown = ZoomItem(framesPerColumn);
+    if (shown == nullptr)
+        shown = ui_->MZoomWhole;
+    for (QAction* item : {ui_->MZoom10, ui_->MZoom8, ui_->MZoom6, ui_->MZoom4, ui_->MZoom2, ui_->MZoom1, ui_->MZoomWhole})
+        item->setChecked(item == shown);
+}
+
+std::uint32_t TMainForm::ShownColumns() const
+{
+    return static_cast<std::uint32_t>(std::max(ui_->ScrollBox1->viewport()->width(), 1));
+}
+
+std::int64_t TMainForm::CentreColumn() const
+{
+    // The centre of the part of the document shown: a document narrower
+    // than the view ends before the view's centre.
+    const std::int64_t left = ui_->ScrollBox1->horizontalScrollBar()->value();
+    const std::int64_t right = std::min<std::int64_t>(left + ui_->ScrollBox1->viewport()->width(), Doc.ColumnCount);
+    return std::max<std::int64_t>((left + right) / 2, 0);
+}
+
+void TMainForm::CentreOn(std::int64_t column)
+{
+    QScrollBar* bar = ui_->ScrollBox1->horizontalScrollBar();
+    const std::int64_t value = column - ui_->ScrollBox1->viewport()->width() / 2;
+    bar->setValue(static_cast<int>(std::clamp<std::int64_t>(value, bar->minimum(), bar->maximum())));
 }
 
 bool TMainForm::IsZoomShown(std::int32_t framesPerColumn) const

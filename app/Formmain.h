@@ -28,6 +28,7 @@ namespace velmora {
 class EditCommands;
 class OpenCloseCommands;
 class SelectionReadout;
+class TSelectionForm;
 class SaveCommands;
 class TSpectrum;
 class TVolume;
@@ -106,6 +107,8 @@ public:
     void MZoom4Click();
     void MZoom2Click();
     void MZoom1Click();
+    void MZoomWholeClick();
+    void MSetSelectionClick();
     void MHelpClick();
     void MHomeClick();
     void MAboutClick();
@@ -147,6 +150,7 @@ public:
     QAction* MPopPlayFromHere = nullptr;
     QAction* MPopSelectAll = nullptr;
     SelectionReadout* Readout = nullptr;
+    TSelectionForm* SelectionForm = nullptr;
     std::vector<QAction*> SeekActions;  // Left, Right, Shift+Left, Shift+Right, Home, End
     static constexpr int ReadoutLeft = 290;  // pixels, right of the transport buttons
     QTimer* Timer1 = nullptr;
@@ -187,6 +191,9 @@ private:
     bool IsZoomShown(std::int32_t framesPerColumn) const override;
     void RepaintView() override { PaintBox1Paint(); }
     void SetViewWidth(std::uint32_t columns) override;
+    std::uint32_t ShownColumns() const override;
+    std::int64_t CentreColumn() const override;
+    void CentreOn(std::int64_t column) override;
     void PopUpViewMenu(int x, int y) override;
     void StopIfActive() override;
     void ReleaseStream() override;

@@ -3,6 +3,7 @@
 // into the seven windows.
 
 #include "Language.h"
+#include "Formselection.h"
 #include "SelectionReadout.h"
 
 #include "Formabout.h"
@@ -315,6 +316,8 @@ void TMainForm::ApplyLanguage()
     const std::tuple<const char*, const char*, const char*> ownCaptions[] = {
         {"Undo", "Undo", "MUndo"},
         {"Redo", "Redo", "MRedo"},
+        {"SetSelection", "Set Selection ...", "MSetSelection"},
+        {"ZoomWhole", "Whole File", "MZoomWhole"},
     };
     for (const auto& [key, english, control] : ownCaptions) {
         const std::string value = language.ReadString("Menu", key, "");
@@ -325,7 +328,10 @@ void TMainForm::ApplyLanguage()
         const std::string value = language.ReadString(section, key, "");
         return QString::fromStdString(value.empty() ? english : value);
     };
-    Readout->SetCaptions({own("Control", "StartTime", "Start:"), own("Control", "FinishTime", "Finish:"),
+    SelectionForm->SetTexts(own("SelectionForm", "Caption", "Set Selection"), own("SelectionForm", "Start", "Start:"),
+                            own("SelectionForm", "Finish", "Finish:"), own("Common", "Ok", "OK"),
+                            own("Common", "Cancel", "Cancel"));
+        Readout->SetCaptions({own("Control", "StartTime", "Start:"), own("Control", "FinishTime", "Finish:"),
                           own("Control", "Length", "Length:"), own("Control", "Position", "Position:")});
 }
 

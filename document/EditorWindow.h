@@ -23,6 +23,11 @@ public:
     virtual void RepaintView() = 0;
     virtual void SetViewWidth(std::uint32_t columns) = 0;
     virtual void PopUpViewMenu(int x, int y) = 0;
+    // The part of the view the window shows: its width and the column at
+    // its centre (columns); scrolling so that a column stands at the centre.
+    virtual std::uint32_t ShownColumns() const = 0;
+    virtual std::int64_t CentreColumn() const = 0;
+    virtual void CentreOn(std::int64_t column) = 0;
 
     // The playback stream on the working file: the Stop command when it is
     // playing or paused; releasing it before the file is rewritten or

@@ -74,6 +74,8 @@ void ViewCommands::ChangeZoom(std::int32_t framesPerColumn)
 {
     if (doc_.FramesPerColumn == framesPerColumn)
         return;
+    // The frame at the centre of the view stays at its centre.
+    const std::int64_t centreFrame = window_.CentreColumn() * doc_.FramesPerColumn;  // frames
     window_.ReleaseStream();
     window_.ShowZoom(framesPerColumn);
 
@@ -86,19 +88,28 @@ void ViewCommands::ChangeZoom(std::int32_t framesPerColumn)
 
     window_.CreateStream();
     window_.SetViewWidth(doc_.ColumnCount);
+    window_.CentreOn(framesPerColumn > 0 ? centreFrame / framesPerColumn : 0);
     window_.UpdateCommandState(psStopped);
     window_.RepaintView();
 }
 
+void ViewCommands::ZoomToWholeFile()
+{
+    ChangeZoom(WholeFileFramesPerColumn(doc_.TotalFrames, window_.ShownColumns()));
+}
+
 void ViewCommands::ZoomIn()
 {
-    // The first checked item of 10:1 ... 2:1 steps to the next finer one.
+    // The first checked item of 10:1 ... 2:1 steps to the next finer one;
+    // from Whole File, the nearest finer step.
     for (std::int32_t step : {10000, 8000, 6000, 4000, 2000}) {
         if (window_.IsZoomShown(step)) {
             ChangeZoom(ZoomInStep(step));
             return;
         }
     }
+    if (!IsZoomStep(doc_.FramesPerColumn))
+        ChangeZoom(ZoomInStep(doc_.FramesPerColumn));
 }
 
 void ViewCommands::ZoomOut()
@@ -109,6 +120,8 @@ void ViewCommands::ZoomOut()
             return;
         }
     }
+    if (!IsZoomStep(doc_.FramesPerColumn))
+        ChangeZoom(ZoomOutStep(doc_.FramesPerColumn));
 }
 
 // Clicks below the waveform (on the ruler) do nothing.

@@ -30,12 +30,15 @@ public:
     // playback there, except on the first and the last column.
     void Paint();
 
-    // The zoom change to framesPerColumn (one of the six steps); nothing
-    // when it is the current zoom.
+    // The zoom change to framesPerColumn (one of the six steps, or Whole
+    // File's); nothing when it is the current zoom.  The time at the centre
+    // of the view stays there.
     void ChangeZoom(std::int32_t framesPerColumn);
     // The checked zoom item's next finer / coarser step.
     void ZoomIn();
     void ZoomOut();
+    // The Whole File zoom: the whole document in the width the view shows.
+    void ZoomToWholeFile();
 
     // A press or release on the view, at x and y in its pixels.  The left
     // button moves the play position to the column; the right one does so

@@ -8,6 +8,7 @@
 #include "platform/UserDialogs.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
 
 namespace velmora {
@@ -47,8 +48,31 @@ bool IsZoomStep(std::int32_t framesPerColumn)
            std::end(ZoomSteps);
 }
 
+std::int32_t WholeFileFramesPerColumn(std::uint32_t totalFrames, std::uint32_t viewColumns)
+{
+    constexpr std::uint64_t Unit = 1000;
+    const std::uint64_t perUnit = Unit * std::max<std::uint32_t>(viewColumns, 1);
+    // No more than a 32-bit column width can hold (a view a pixel wide).
+    constexpr std::uint64_t MaxUnits = INT32_MAX / Unit;
+    const std::uint64_t units = std::clamp<std::uint64_t>((totalFrames + perUnit - 1) / perUnit, 1, MaxUnits);
+    return static_cast<std::int32_t>(units * Unit);
+}
+
+bool IsValidFramesPerColumn(std::int32_t framesPerColumn)
+{
+    return framesPerColumn >= 1000 && framesPerColumn % 1000 == 0;
+}
+
 std::int32_t ZoomInStep(std::int32_t framesPerColumn)
 {
+    if (!IsZoomStep(framesPerColumn)) {
+        // Steps run from coarse to fine: the first finer than this one.
+        for (std::int32_t step : ZoomSteps) {
+            if (step < framesPerColumn)
+                return step;
+        }
+        return framesPerColumn;
+    }
     const auto* it = std::find(std::begin(ZoomSteps), std::end(ZoomSteps), framesPerColumn);
     if (it == std::end(ZoomSteps) || it + 1 == std::end(ZoomSteps))
         return framesPerColumn;
@@ -57,6 +81,14 @@ std::int32_t ZoomInStep(std::int32_t framesPerColumn)
 
 std::int32_t ZoomOutStep(std::int32_t framesPerColumn)
 {
+    if (!IsZoomStep(framesPerColumn)) {
+        // The last (finest) step coarser than this one.
+        for (auto it = std::rbegin(ZoomSteps); it != std::rend(ZoomSteps); ++it) {
+            if (*it > framesPerColumn)
+                return *it;
+        }
+        return framesPerColumn;
+    }
     const auto* it = std::find(std::begin(ZoomSteps), std::end(ZoomSteps), framesPerColumn);
     if (it == std::end(ZoomSteps) || it == std::begin(ZoomSteps))
         return framesPerColumn;

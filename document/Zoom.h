@@ -23,11 +23,19 @@ bool RunReloadBody(Document& doc, Progress& bar, UserDialogs& dialogs);
 bool ApplyZoomChange(Document& doc, std::int32_t framesPerColumn, Progress& bar,
                      UserDialogs& dialogs);
 
-// The next finer / coarser zoom step, or the same value at the ends.
+// The next finer / coarser zoom step, or the same value at the ends; from
+// a zoom between the steps (Whole File), the nearest step that way.
 std::int32_t ZoomInStep(std::int32_t framesPerColumn);
 std::int32_t ZoomOutStep(std::int32_t framesPerColumn);
 
 // True when value is one of the six zoom steps.
 bool IsZoomStep(std::int32_t framesPerColumn);
+
+// The Whole File zoom: the smallest multiple of 1000 frames per column
+// (at least 1000) at which totalFrames take no more than viewColumns.
+std::int32_t WholeFileFramesPerColumn(std::uint32_t totalFrames, std::uint32_t viewColumns);
+
+// True for any zoom the editor sets: a positive multiple of 1000.
+bool IsValidFramesPerColumn(std::int32_t framesPerColumn);
 
 } // namespace velmora

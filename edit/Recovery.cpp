@@ -31,7 +31,8 @@ bool RecoverDocument(Document& doc, const Manifest& manifest, Progress& loading,
     doc.WorkFile = doc.TempFolder + WorkFileName;
     doc.SourceFile = manifest.SourceFile;
     doc.SourceBitrate = manifest.SourceBitrate;
-    doc.FramesPerColumn = IsZoomStep(manifest.FramesPerColumn) ? manifest.FramesPerColumn : DefaultFramesPerColumn;
+    doc.FramesPerColumn =
+        IsValidFramesPerColumn(manifest.FramesPerColumn) ? manifest.FramesPerColumn : DefaultFramesPerColumn;
     doc.Channels = manifest.Channels;
     doc.BitsPerSample = manifest.BitsPerSample;
     doc.FrameSize = manifest.FrameSize;

@@ -72,6 +72,30 @@ TEST(Zoom, StepsInAndOut)
     EXPECT_FALSE(IsZoomStep(5000));
 }
 
+// Whole File: the smallest multiple of 1000 that fits the document in the
+// view; the steps in and out from there go to the nearest step that way.
+TEST(Zoom, WholeFileFitsTheViewAndStepsFromThere)
+{
+    struct Case {
+        std::uint32_t Frames, View;
+        std::int32_t Expected;
+    };
+    for (const Case& c : {Case{1058400, 714, 2000},          // 24 s at 44.1 kHz
+                          Case{3600u * 44100u, 700, 227000},  // an hour
+                          Case{100, 700, 1000}, Case{700000, 700, 1000}, Case{700001, 700, 2000},
+                          Case{4000000000u, 1, 2147483000}, Case{5000, 0, 5000}}) {
+        const std::int32_t perColumn = WholeFileFramesPerColumn(c.Frames, c.View);
+        EXPECT_EQ(perColumn, c.Expected) << c.Frames << " in " << c.View;
+        EXPECT_TRUE(IsValidFramesPerColumn(perColumn));
+    }
+    EXPECT_EQ(ZoomInStep(227000), 10000);
+    EXPECT_EQ(ZoomInStep(5000), 4000);
+    EXPECT_EQ(ZoomOutStep(5000), 6000);
+    EXPECT_EQ(ZoomOutStep(227000), 227000);
+    EXPECT_FALSE(IsValidFramesPerColumn(1500));
+    EXPECT_FALSE(IsValidFramesPerColumn(0));
+}
+
 TEST(PlayCursorFollow, JumpsAPageAndRespectsTheUsersScrollUntilTheCursorComesBack)
 {
     // A view 100 columns wide; each step: where the view is, where the

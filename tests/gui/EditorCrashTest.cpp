@@ -158,8 +158,9 @@ protected:
         };
         switch (key) {
         case Key::SelectAll: Xdotool({"search", "--onlyvisible", "--name", window, "windowactivate", "--sync", "key", "ctrl+a"}); break;
-        case Key::FadeIn: menu(4); break;
-        case Key::FadeOut: menu(5); break;
+        // (Select All, Set Selection, Delete, Cut Out, Volume, Fade In, ...)
+        case Key::FadeIn: menu(5); break;
+        case Key::FadeOut: menu(6); break;
         case Key::Delete: Xdotool({"search", "--onlyvisible", "--name", window, "windowactivate", "--sync", "key", "Delete"}); break;
         case Key::Undo: Xdotool({"search", "--onlyvisible", "--name", window, "windowactivate", "--sync", "key", "ctrl+z"}); break;
         case Key::Redo: Xdotool({"search", "--onlyvisible", "--name", window, "windowactivate", "--sync", "key", "ctrl+shift+z"}); break;

@@ -5,6 +5,7 @@
 #include "GuiFixture.h"
 
 #include "app/Formabout.h"
+#include "app/Formselection.h"
 #include "app/Language.h"
 #include "app/WebPane.h"
 #include "platform/IniFile.h"
@@ -85,7 +86,7 @@ protected:
                 texts.insert(text.toStdString());
         };
         for (QWidget* window : std::initializer_list<QWidget*>{MainForm, OpenForm, ReloadForm, SaveForm, AboutForm,
-                                                                 ProcessForm, VolumeForm}) {
+                                                                 ProcessForm, VolumeForm, Main().SelectionForm}) {
             add(window->windowTitle());
             for (const QAction* action : window->findChildren<QAction*>())
                 add(action->text());

@@ -4,14 +4,21 @@
 #include "GuiFixture.h"
 
 #include "document/Units.h"
+#include "app/Formselection.h"
 #include "app/SelectionReadout.h"
+#include "document/Zoom.h"
 #include "document/ViewCommands.h"
 #include "import/Formopen.h"
 #include "platform/audio/Bass.h"
 #include "support/Process.h"
 
 #include <QLabel>
+#include <QDialogButtonBox>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
@@ -285,6 +292,80 @@ TEST_F(GuiTest, KeysMoveThePlayPositionWithinTheFile)
     key(Qt::Key_End);
     key(Qt::Key_BracketRight);
     EXPECT_EQ(Doc().SelFinish, 999u);
+}
+
+// Whole File shows the whole document in the view's width; after any zoom
+// the time at the centre of the view is at its centre again.
+TEST_F(GuiTest, WholeFileFitsTheViewAndZoomKeepsTheCentre)
+{
+    // 8000 Hz mono 8-bit, 2 000 000 frames: 2000 columns at 1:1.
+    const std::string path = test::WaveBuilder().Format(1, 1, 8000, 8).Samples(std::vector<unsigned char>(2000000, 128)).WriteTo(dir / "w.wav");
+    ASSERT_TRUE(Start());
+    Show();
+    OpenThroughDialog(path);
+    Main().MZoom1Click();
+    QScrollArea* box = C().ScrollBox1;
+    const int width = box->viewport()->width();
+    box->horizontalScrollBar()->setValue(1100 - width / 2);
+    Main().MZoom2Click();  // frame 1 100 000 was at the centre: column 550 now
+    EXPECT_NEAR(box->horizontalScrollBar()->value() + width / 2, 550, 1);
+
+    Main().MZoomWholeClick();
+    EXPECT_TRUE(C().MZoomWhole->isChecked());
+    EXPECT_FALSE(C().MZoom10->isChecked());
+    EXPECT_EQ(Doc().FramesPerColumn, WholeFileFramesPerColumn(2000000, static_cast<std::uint32_t>(width)));
+    EXPECT_LE(Doc().ColumnCount, static_cast<std::uint32_t>(width));
+    EXPECT_GT(Doc().ColumnCount, static_cast<std::uint32_t>(width) / 2);
+    EXPECT_EQ(Doc().SelFinish, Doc().ColumnCount - 1);  // the markers reset as with any zoom
+    EXPECT_TRUE(C().ButtonZoomIn->isEnabled());
+    Main().ButtonZoomInClick();  // to the nearest finer step
+    EXPECT_TRUE(IsZoomStep(Doc().FramesPerColumn));
+    EXPECT_LT(Doc().FramesPerColumn, WholeFileFramesPerColumn(2000000, static_cast<std::uint32_t>(width)));
+}
+
+// Set Selection takes typed times, as --from and --to do, onto the columns
+// markers set there would take; text that is no time, or a start after the
+// finish, is not taken.
+TEST_F(GuiTest, SetSelectionTakesTypedTimes)
+{
+    // 8000 Hz mono 8-bit, 100 columns of 1.25 s.
+    const std::string path = test::WaveBuilder().Format(1, 1, 8000, 8).Samples(std::vector<unsigned char>(1000000, 128)).WriteTo(dir / "s.wav");
+    ASSERT_TRUE(Start());
+    Show();
+    OpenThroughDialog(path);
+    TSelectionForm* form = Main().SelectionForm;
+    struct Typed {
+        const char* Start;
+        const char* Finish;
+        bool Offered;
+    };
+    std::vector<bool> offered;
+    QTimer::singleShot(0, [&] {
+        for (const Typed& t : {Typed{"1:75", "2:00", false}, Typed{"abc", "2:00", false}, Typed{"", "1", false},
+                               Typed{"90", "30", false}, Typed{"0:37.5", "1:1:15", true},
+                               Typed{"0:37.5", "1:15", true}}) {
+            form->StartEdit->setText(QString::fromLatin1(t.Start));
+            form->FinishEdit->setText(QString::fromLatin1(t.Finish));
+            offered.push_back(form->Buttons->button(QDialogButtonBox::Ok)->isEnabled());
+            EXPECT_EQ(offered.back(), t.Offered) << t.Start << " " << t.Finish;
+        }
+        form->Buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    ASSERT_TRUE(C().MSetSelection->isEnabled());
+    C().MSetSelection->trigger();
+    EXPECT_EQ(offered.size(), 6u);
+    EXPECT_EQ(Doc().SelStart, 30u);
+    EXPECT_EQ(Doc().SelFinish, 60u);
+    EXPECT_EQ(Main().Readout->Values()[0], "0:00:37.500");
+
+    // Cancel changes nothing; the fields start from the markers.
+    QTimer::singleShot(0, [&] {
+        EXPECT_EQ(form->StartEdit->text(), QStringLiteral("0:00:37.500"));
+        form->StartEdit->setText(QStringLiteral("1"));
+        form->reject();
+    });
+    C().MSetSelection->trigger();
+    EXPECT_EQ(Doc().SelStart, 30u);
 }
 
 // Select All then Delete takes every frame (the finish marker on the last
