@@ -21,8 +21,11 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     // Every change of the document ends here: what a recovery would need
     // goes to the manifest.
     KeepManifest(Doc);
-    if (Readout != nullptr)
+    if (Readout != nullptr) {
         Readout->Show(Doc);
+        // Marker changes are told; the play position is there when asked.
+        ui_->PaintBox1->AnnounceValue();
+    }
     for (QAction* seek : SeekActions)
         seek->setEnabled(state != psNoDocument);
     const bool document = state != psNoDocument;

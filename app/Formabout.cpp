@@ -16,6 +16,7 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent), ui_(std::make_unique<
     ui_->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     ui_->Image1->setPixmap(QIcon(QStringLiteral(":/icons/about.svg")).pixmap(64, 64));
+    ui_->Image1->setAccessibleName(QStringLiteral("Velmora Audio Editor"));  // the program's logo
     ui_->Label5->installEventFilter(this);
     connect(ui_->ButtonOk, &QPushButton::clicked, this, &QDialog::accept);
 }

@@ -258,6 +258,7 @@ void TMainForm::ConnectCommands()
     c.PaintBox1->OnMouseUp = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseUp(b, x, y); };
     c.PaintBox1->OnDrag = [this](int x, int y) { view_->MouseDrag(x, y); };
     c.PaintBox1->OnShiftClick = [this](int x, int y) { view_->ShiftClick(x, y); };
+    c.PaintBox1->AccessibleValue = [this] { return Readout != nullptr ? Readout->Spoken() : QString(); };
     c.ScrollBox1->installEventFilter(this);
     c.ScrollBox1->viewport()->installEventFilter(this);
 

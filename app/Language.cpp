@@ -331,6 +331,18 @@ void TMainForm::ApplyLanguage()
     SelectionForm->SetTexts(own("SelectionForm", "Caption", "Set Selection"), own("SelectionForm", "Start", "Start:"),
                             own("SelectionForm", "Finish", "Finish:"), own("Common", "Ok", "OK"),
                             own("Common", "Cancel", "Cancel"));
+        findChild<QWidget*>(QStringLiteral("PaintBox1"))->setAccessibleName(own("Control", "Waveform", "Waveform"));
+    // Buttons that show only a glyph are named by their hint, for screen
+    // readers; every hint is a button's description too.
+    for (QWidget* window : windows) {
+        if (window == nullptr)
+            continue;
+        for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+            const QString hint = button->toolTip();
+            button->setAccessibleName(button->text().isEmpty() ? hint : QString());
+            button->setAccessibleDescription(hint);
+        }
+    }
         Readout->SetCaptions({own("Control", "StartTime", "Start:"), own("Control", "FinishTime", "Finish:"),
                           own("Control", "Length", "Length:"), own("Control", "Position", "Position:")});
 }

@@ -82,4 +82,14 @@ std::array<std::string, 4> SelectionReadout::Values() const
     return texts;
 }
 
+QString SelectionReadout::Spoken() const
+{
+    QStringList parts;
+    for (int i = 0; i < 4; ++i) {
+        if (!values_[i]->text().isEmpty())
+            parts << captions_[i]->text() + QLatin1Char(' ') + values_[i]->text();
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
 } // namespace velmora

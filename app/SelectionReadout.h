@@ -26,6 +26,8 @@ public:
 
     // The value texts shown, in the order above (for tests).
     std::array<std::string, 4> Values() const;
+    // All of it in one line, captions and values, as a screen reader says it.
+    QString Spoken() const;
 
 private:
     std::array<QLabel*, 4> captions_{};

@@ -1,14 +1,59 @@
 #include "WavePaintBox.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 
 namespace velmora {
 
+namespace {
+
+// The view as screen readers see it: a picture whose value is where the
+// editor stands.
+class WaveAccessible final : public QAccessibleWidget {
+public:
+    explicit WaveAccessible(WavePaintBox* box) : QAccessibleWidget(box, QAccessible::Graphic) {}
+
+    QString text(QAccessible::Text kind) const override
+    {
+        auto* box = static_cast<WavePaintBox*>(widget());
+        // The value, and the description too: AT-SPI carries no text value
+        // for a picture, and screen readers read descriptions.
+        if (kind == QAccessible::Value || kind == QAccessible::Description)
+            return box->AccessibleValue ? box->AccessibleValue() : QString();
+        return QAccessibleWidget::text(kind);
+    }
+};
+
+QAccessibleInterface* MakeWaveAccessible(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("velmora::WavePaintBox") && object != nullptr && object->isWidgetType())
+        return new WaveAccessible(static_cast<WavePaintBox*>(object));
+    return nullptr;
+}
+
+} // namespace
+
 WavePaintBox::WavePaintBox(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    static const bool installed = [] {
+        QAccessible::installFactory(&MakeWaveAccessible);
+        return true;
+    }();
+    (void)installed;
+}
+
+void WavePaintBox::AnnounceValue()
+{
+    if (!QAccessible::isActive() || !AccessibleValue)
+        return;
+    QAccessibleValueChangeEvent valueChange(this, AccessibleValue());
+    QAccessible::updateAccessibility(&valueChange);
+    QAccessibleEvent descriptionChange(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&descriptionChange);
 }
 
 void WavePaintBox::paintEvent(QPaintEvent* event)

@@ -24,6 +24,11 @@ public:
     // the left button held (x may lie outside the view).
     std::function<void(int, int)> OnShiftClick;
     std::function<void(int, int)> OnDrag;
+    // What the view tells assistive technology it stands at (the markers,
+    // the selection's length, the play position): its accessible value.
+    std::function<QString()> AccessibleValue;
+    // Announces a change of that value.
+    void AnnounceValue();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -257,8 +257,9 @@ TEST(Language, EveryShippedFileIsCompleteAndHasItsGuide)
                                                "German.ini", "Japanese.ini", "Russian.ini", "Spanish.ini"}));
     const Keys englishKeys = KeysOf(English);
     // 72 keys of texts, 5 properties, 3 words, Undo and Redo; Set Selection
-    // and Whole File, the readout's four captions and the selection dialog's three.
-    ASSERT_EQ(englishKeys.size(), 91u);
+    // and Whole File, the readout's four captions, the waveform's name and
+    // the selection dialog's three.
+    ASSERT_EQ(englishKeys.size(), 92u);
     std::set<std::string> languageNames;
     for (const std::string& name : names) {
         const std::string path = std::string(VELMORA_LANGUAGE_DIR) + name;
