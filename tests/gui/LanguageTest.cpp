@@ -98,6 +98,8 @@ protected:
             }
             for (const QLabel* label : window->findChildren<QLabel*>())
                 add(label->text());
+            for (const QWidget* widget : window->findChildren<QWidget*>())
+                add(widget->accessibleName());  // what a screen reader says
         }
         return texts;
     }
