@@ -30,7 +30,6 @@ TSelectionForm::TSelectionForm(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(Buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
     connect(Buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(StartEdit, &QLineEdit::textChanged, this, &TSelectionForm::Check);
@@ -43,6 +42,8 @@ void TSelectionForm::SetTexts(const QString& title, const QString& start, const 
                               const QString& cancel)
 {
     setWindowTitle(title);
+    // Wide enough for the title bar to show the whole title.
+    setMinimumWidth(fontMetrics().horizontalAdvance(title) + 160);
     startLabel_->setText(start);
     finishLabel_->setText(finish);
     Buttons->button(QDialogButtonBox::Ok)->setText(ok);

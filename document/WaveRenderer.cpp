@@ -1,4 +1,5 @@
 #include "WaveRenderer.h"
+#include "Zoom.h"
 
 #include "Units.h"
 
@@ -123,10 +124,21 @@ QImage RenderWaveTile(const WaveScene& scene, int x0, int width)
     painter.fillRect(QRect(first, rulerTop, std::max(0, std::min(x1, bitmapEnd) - first), RulerRows),
                      scene.RulerColor);
     const float step = TenSecondsInColumns(scene.SampleRate, scene.FramesPerColumn);
+    // A label every 20 seconds; at a zoom coarser than the six steps (Whole
+    // File) every so many more that the labels never run into each other.
+    std::uint64_t labelEvery = 20;
+    if (!IsZoomStep(scene.FramesPerColumn) && step > 0) {
+        const float labelColumns = static_cast<float>(painter.fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 8);
+        for (std::uint64_t every : {20, 40, 60, 120, 180, 300, 600, 1200, 1800, 3600, 7200, 14400, 28800, 86400}) {
+            labelEvery = every;
+            if (step * static_cast<float>(every) / 10.0f >= labelColumns)
+                break;
+        }
+    }
     auto tick = [&](int c, std::uint64_t t) {
         if (c < x0 - LabelReach || c > x1 + LabelReach)
             return;
-        if (t % 20 == 0) {
+        if (t % labelEvery == 0) {
             VerticalLine(painter, c, rulerTop, rulerTop + 5, Black);
             Label(painter, c + 2, rulerTop + 7, QString::fromStdString(SecondsToTimeText(static_cast<std::int32_t>(t))),
                   RulerLabelGrey);
