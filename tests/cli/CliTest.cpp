@@ -4,6 +4,7 @@
 
 #include "support/Media.h"
 #include "support/Process.h"
+#include "support/ReferenceModel.h"
 #include "support/TempDir.h"
 #include "support/WaveBuilder.h"
 
@@ -200,6 +201,39 @@ TEST_F(CliTest, EditsAndSaveGiveTheExpectedFile)
     EXPECT_EQ(sample(10000, 0), test::Tag16(20000, 0));
     EXPECT_EQ(sample(54999, 1), test::Tag16(64999, 1));
     EXPECT_TRUE(TmpIsEmpty());
+}
+
+// A finish marker on the last column reaches the end of the audio, however
+// it got there: --select-all, --markers with the last column, --to past
+// the end.  Byte for byte against the literal model.
+TEST_F(CliTest, TheLastColumnTakesTheEditToTheEndOfTheAudio)
+{
+    // 25 300 frames at 10 000 a column: three columns, the last partial.
+    const auto samples = test::RandomBytes(4u * 25300, 11);
+    const std::string input = WaveBuilder().Format(1, 2, 8000, 16).Samples(samples).WriteTo(dir / "in.wav");
+    const auto original = test::ReadWholeFile(input);
+    test::ModelFormat format;
+    format.DataEnd = static_cast<std::uint32_t>(original.size());
+    struct Case {
+        std::vector<std::string> Steps;
+        std::uint32_t Start;
+        bool FadeIn;
+    };
+    for (const Case& c : {Case{{"--select-all", "--fade-out"}, 0, false}, Case{{"--markers", "1:2", "--fade-in"}, 1, true},
+                          Case{{"--from", "1.5", "--to", "1:00", "--fade-out"}, 1, false}}) {
+        const std::string output = dir / "out.wav";
+        std::vector<std::string> args = {input};
+        args.insert(args.end(), c.Steps.begin(), c.Steps.end());
+        args.insert(args.end(), {"--save", output});
+        const auto r = Cli(args);
+        ASSERT_EQ(r.ExitCode, 0) << r.Err;
+        EXPECT_TRUE(test::ReadWholeFile(output) == test::ModelFade(original, format, c.Start, 2, c.FadeIn))
+            << testing::PrintToString(c.Steps);
+    }
+    // Delete up to the end leaves the columns before the start.
+    const auto r = Cli({input, "--markers", "1:2", "--delete", "--info"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(Info(r.Out)["TotalFrames"], "10000");
 }
 
 TEST_F(CliTest, SaveWithoutEditsIsAByteCopyAndVolumeMatchesItsArithmetic)
