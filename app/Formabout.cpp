@@ -14,7 +14,9 @@ namespace velmora {
 TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TAboutForm>())
 {
     ui_->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // A title and a close box only: without CustomizeWindowHint window
+    // managers add minimise and maximise buttons.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     ui_->Image1->setPixmap(QIcon(QStringLiteral(":/icons/about.svg")).pixmap(64, 64));
     ui_->Image1->setAccessibleName(QStringLiteral("Velmora Audio Editor"));  // the program's logo
     ui_->Label5->installEventFilter(this);

@@ -303,6 +303,10 @@ void TMainForm::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (!shownOnce_ && !event->spontaneous()) {
         shownOnce_ = true;
+        // The language from the first showing on, whether or not a window
+        // manager ever activates the window (activation applies it again).
+        if (startedUp_)
+            FormActivate();
         // After the window has appeared, so that the open's dialog has an
         // owner on screen.
         QTimer::singleShot(0, this, &TMainForm::FormShow);

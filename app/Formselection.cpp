@@ -14,7 +14,9 @@ namespace velmora {
 TSelectionForm::TSelectionForm(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("SelectionForm"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // A title and a close box only: without CustomizeWindowHint window
+    // managers add minimise and maximise buttons.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* form = new QFormLayout;
     StartEdit = new QLineEdit(this);
     StartEdit->setObjectName(QStringLiteral("SelectionStart"));

@@ -13,9 +13,22 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char** argv)
 {
+    // Asked from a terminal, as every program there answers them.
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs("Usage: velmora [FILE]\n"
+                   "The Velmora Audio Editor: opens FILE (.mp3, .wma or .wav) when its window appears.\n"
+                   "For editing from a terminal, see velmora-cli --help.\n",
+                   stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::fputs("velmora " VELMORA_VERSION "\n", stdout);
+        return 0;
+    }
     // A file size limit should fail a write, not kill the program mid-save.
     std::signal(SIGXFSZ, SIG_IGN);
     // The plugins, the decoder and the language files come from the

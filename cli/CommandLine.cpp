@@ -82,6 +82,12 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
         error = "missing INPUT";
         return std::nullopt;
     }
+    // An option where the input belongs is a usage error, not a file
+    // that cannot be opened ("./-name" opens a file of that name).
+    if (args[0].size() > 1 && args[0][0] == '-') {
+        error = "unknown option " + args[0];
+        return std::nullopt;
+    }
     line.Input = args[0];
 
     for (std::size_t i = 1; i < args.size(); ++i) {

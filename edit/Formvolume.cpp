@@ -9,7 +9,9 @@ TVolumeForm* VolumeForm = nullptr;
 TVolumeForm::TVolumeForm(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TVolumeForm>())
 {
     ui_->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // A title and a close box only: without CustomizeWindowHint window
+    // managers add minimise and maximise buttons.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     connect(ui_->ButtonOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
 }

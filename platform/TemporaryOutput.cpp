@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <fstream>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -61,6 +63,28 @@ struct Descriptor {
         if (Fd >= 0)
             ::close(Fd);
     }
+};
+
+// Stops by signal (SIGINT, SIGTERM, SIGHUP) wait while it lives: between
+// making the file and registering it for removal, or renaming it and
+// forgetting it, a stop would leave it behind or remove what is no longer
+// ours.
+class SignalsHeld {
+public:
+    SignalsHeld()
+    {
+        sigset_t stops;
+        sigemptyset(&stops);
+        for (int stop : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&stops, stop);
+        pthread_sigmask(SIG_BLOCK, &stops, &before_);
+    }
+    ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t before_;
 };
 
 enum class Leftover { Gone, Busy, Stuck };
@@ -140,6 +164,7 @@ TemporaryOutput TemporaryOutput::Create(const std::string& destination)
     output.path_ = TemporaryOutputNameFor(output.target_);
     // Twice at most: once more after a leftover has gone.
     for (int attempt = 0; attempt < 2; ++attempt) {
+        const SignalsHeld held;
         File file = File::Open(output.path_, File::Mode::CreateNew);
         if (file) {
             output.file_ = std::move(file);
@@ -182,10 +207,13 @@ bool TemporaryOutput::Replace()
     }
     if (!file_.Sync())
         return false;
-    if (std::rename(path_.c_str(), target_.c_str()) != 0)
-        return false;
-    replaced_ = true;
-    removedOnSignal_.reset();
+    {
+        const SignalsHeld held;
+        if (std::rename(path_.c_str(), target_.c_str()) != 0)
+            return false;
+        replaced_ = true;
+        removedOnSignal_.reset();
+    }
     // The rename made durable.
     const std::string folder = SplitPath(target_).first;
     Descriptor directory{::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};

@@ -79,6 +79,8 @@ TEST_F(CliTest, HelpAndUsageErrors)
         {input, "--from", "1:75"},
         {input, "--to", "1.5:20"},
         {input, "--from", "-3"},
+        {"--bogus"},  // an option where the input belongs
+        {"-x", input},
     };
     // One line on what is wrong, one on where to look.
     for (const auto& args : usageErrors) {

@@ -3,6 +3,8 @@
 
 #include "GuiFixture.h"
 
+#include "support/Process.h"
+
 #include "app/Formabout.h"
 #include "document/Formreload.h"
 #include "document/ViewCommands.h"
@@ -86,6 +88,29 @@ TEST_F(GuiTest, TheSevenWindowsAreCreatedWithTheirDesigns)
     for (QAction* menu : C().MainMenu1->actions())
         menus << menu->text();
     EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&Zoom", "&Control", "&Language", "&Help"}));
+}
+
+// The language is there from the first showing, even where no window
+// manager ever activates the window.
+TEST_F(GuiTest, TheLanguageIsAppliedAtTheFirstShowing)
+{
+    UseShippedLanguage("German.ini");
+    ASSERT_TRUE(Start());
+    MainForm->setAttribute(Qt::WA_ShowWithoutActivating);
+    MainForm->show();
+    EXPECT_FALSE(MainForm->isActiveWindow());
+    EXPECT_EQ(C().MOpen->text(), QStringLiteral("Öffnen ..."));
+}
+
+// --help and --version answer in the terminal and start no window.
+TEST(Program, HelpAndVersionPrintAndExit)
+{
+    const auto help = test::RunProcess({VELMORA_PATH, "--help"}, {{"QT_QPA_PLATFORM", "offscreen"}});
+    EXPECT_EQ(help.ExitCode, 0);
+    EXPECT_NE(help.Out.find("Usage: velmora [FILE]"), std::string::npos) << help.Out;
+    const auto version = test::RunProcess({VELMORA_PATH, "--version"}, {{"QT_QPA_PLATFORM", "offscreen"}});
+    EXPECT_EQ(version.ExitCode, 0);
+    EXPECT_TRUE(version.Out.starts_with("velmora 0.")) << version.Out;
 }
 
 TEST_F(GuiTest, NoOutputDeviceEndsTheStartUp)
