@@ -1,10 +1,14 @@
 #include "QtUserDialogs.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 namespace velmora {
 
@@ -90,6 +94,21 @@ std::optional<UserDialogs::SaveChoice> QtUserDialogs::ChooseFileToSave(const std
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // The program asks before overwriting, in its own words.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    // Choosing a type replaces the extension of the name typed ("t_e.txt"
+    // becomes "t_e.wav"); the program's own rule completes names instead,
+    // so the name stays as the user typed it.
+    if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        auto typed = std::make_shared<QString>();
+        QObject::connect(name, &QLineEdit::textEdited, &dialog, [typed](const QString& text) { *typed = text; });
+        const auto restore = [name, typed] {
+            if (!typed->isEmpty() && name->text() != *typed)
+                name->setText(*typed);
+        };
+        // After the dialog's own handling of the choice (connected first).
+        if (auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+            QObject::connect(types, &QComboBox::activated, &dialog, restore);
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, restore);
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     SaveChoice choice;

@@ -6,12 +6,18 @@
 
 #include "edit/Formvolume.h"
 #include "export/Formsave.h"
+#include "export/SaveSequence.h"
+#include "platform/widgets/QtUserDialogs.h"
 #include "platform/audio/Bass.h"
 #include "support/Process.h"
 #include "support/ReferenceModel.h"
 
 #include <QCheckBox>
+#include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTest>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -231,6 +237,32 @@ TEST_F(EditSaveTest, SaveWritesOverTheOpenedFileAndSaveAsCompletesTheName)
     EXPECT_EQ(dialogs.SaveInitialNames.back(), dir / "song.mp3");
     EXPECT_TRUE(test::ReadWholeFile(dir / "a.txt.wav") == WorkFile());
     EXPECT_TRUE(dialogs.Messages.empty());
+}
+
+// The file dialog itself: choosing a type after typing a name keeps the
+// name as typed (the dialog would swap its extension), so that the
+// program's own rule completes it ("t_e.txt" as WAV gives "t_e.txt.wav").
+TEST_F(EditSaveTest, ChoosingATypeInTheSaveDialogKeepsTheTypedName)
+{
+    QtUserDialogs real;
+    QTimer::singleShot(100, [this] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->clear();
+        QTest::keyClicks(name, QString::fromStdString(dir / "t_e.txt"));
+        auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        ASSERT_NE(types, nullptr);
+        types->setCurrentIndex(1);
+        emit types->activated(1);
+        EXPECT_EQ(name->text(), QString::fromStdString(dir / "t_e.txt"));
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    const auto choice = real.ChooseFileToSave("Same as the source|*.*|Wave (*.wav)|*.wav|MP3 (*.mp3)|*.mp3", "");
+    ASSERT_TRUE(choice.has_value());
+    EXPECT_EQ(choice->filterIndex, 2);
+    EXPECT_EQ(CompleteSaveName(choice->fileName, choice->filterIndex, "a.mp3"), dir / "t_e.txt.wav");
 }
 
 TEST_F(EditSaveTest, TheOverwritePromptsThreeAnswers)
