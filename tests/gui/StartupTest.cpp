@@ -102,6 +102,36 @@ TEST_F(GuiTest, TheLanguageIsAppliedAtTheFirstShowing)
     EXPECT_EQ(C().MOpen->text(), QStringLiteral("Öffnen ..."));
 }
 
+// Help without a browser says so and where the guide lies; with one,
+// nothing is said.  (A stand-in xdg-open in front of PATH.)
+TEST_F(GuiTest, HelpWithoutABrowserSaysWhereTheGuideLies)
+{
+    UseShippedLanguage("English.ini");
+    ASSERT_TRUE(Start());
+    Show();
+    const std::string bin = dir / "bin";
+    std::filesystem::create_directory(bin);
+    const char* oldPath = std::getenv("PATH");
+    const std::string path = bin + ":" + (oldPath != nullptr ? oldPath : "");
+    ::setenv("PATH", path.c_str(), 1);
+    for (const int exitCode : {3, 0}) {
+        const std::string script = "#!/bin/sh\nexit " + std::to_string(exitCode) + "\n";
+        test::WriteWholeFile(bin + "/xdg-open", std::vector<unsigned char>(script.begin(), script.end()));
+        std::filesystem::permissions(bin + "/xdg-open", std::filesystem::perms::owner_all);
+        dialogs.Messages.clear();
+        Main().MHelpClick();
+        Wait(500);
+        if (exitCode != 0) {
+            ASSERT_TRUE(WaitFor([&] { return !dialogs.Messages.empty(); }, 5000));
+            EXPECT_TRUE(dialogs.Messages[0].Text.starts_with("No browser could open the guide: ")) << dialogs.Messages[0].Text;
+            EXPECT_NE(dialogs.Messages[0].Text.find("KVLanguage/Help/English/index.html"), std::string::npos);
+        } else {
+            EXPECT_TRUE(dialogs.Messages.empty());
+        }
+    }
+    ::setenv("PATH", oldPath != nullptr ? oldPath : "", 1);
+}
+
 // --help and --version answer in the terminal and start no window.
 TEST(Program, HelpAndVersionPrintAndExit)
 {
