@@ -108,6 +108,10 @@ void TMainForm::FormCreate(const QStringList& arguments, const std::string& prog
 
     // 4, 5: the waveform view and the two displays.
     ui_->PaintBox1->setGeometry(0, 0, 10, WaveViewHeight);
+    // Never so low that the lower channel or the ruler is cut off: the
+    // view, its horizontal scroll bar and the frame always fit.
+    ui_->ScrollBox1->setMinimumHeight(WaveViewHeight + ui_->ScrollBox1->horizontalScrollBar()->sizeHint().height() +
+                                      2 * ui_->ScrollBox1->frameWidth());
     WaveBitmap = WaveBitmapSize{};
     SpectrumView = std::make_unique<TSpectrum>(ui_->PaintBox2->width(), ui_->PaintBox2->height());
     LevelView = std::make_unique<TVolume>(ui_->PaintBox3->width(), ui_->PaintBox3->height());

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScrollArea>
+#include <QScrollBar>
 
 #include <filesystem>
 
@@ -130,6 +131,22 @@ TEST_F(GuiTest, HelpWithoutABrowserSaysWhereTheGuideLies)
         }
     }
     ::setenv("PATH", oldPath != nullptr ? oldPath : "", 1);
+}
+
+// However low the window is made, the whole waveform (both channels and
+// the ruler) and the horizontal scroll bar stay in view.
+TEST_F(GuiTest, ALowWindowKeepsTheWholeWaveformInView)
+{
+    ASSERT_TRUE(Start());
+    Show();
+    OpenThroughDialog(SineWave("low.wav", 44100, 2, 44100 * 60));
+    Main().MZoom1Click();
+    MainForm->resize(MainForm->width(), 200);
+    Wait(50);
+    QScrollArea* box = C().ScrollBox1;
+    EXPECT_GE(box->viewport()->height(), WaveViewHeight);
+    EXPECT_TRUE(box->horizontalScrollBar()->isVisible());
+    EXPECT_GE(MainForm->height(), 300);
 }
 
 // --help and --version answer in the terminal and start no window.
