@@ -1,5 +1,7 @@
 #include "Windows.h"
 
+#include <algorithm>
+
 #include "Formabout.h"
 #include "Formmain.h"
 #include "QuitOnSignals.h"
@@ -53,6 +55,16 @@ void DestroyWindows()
     VolumeForm = nullptr;
 }
 
+QRect PlaceOnScreen(const QRect& frame, const QRect& available)
+{
+    QRect placed(QPoint(0, 0), frame.size().boundedTo(available.size()));
+    placed.moveCenter(available.center());
+    // (an odd size rounds the centre: keep inside all the same)
+    placed.moveLeft(std::max(placed.left(), available.left()));
+    placed.moveTop(std::max(placed.top(), available.top()));
+    return placed;
+}
+
 int RunProgram(const QStringList& arguments)
 {
     QuitOnSignals quitOnSignals;
@@ -60,11 +72,14 @@ int RunProgram(const QStringList& arguments)
         DestroyWindows();
         return 1;
     }
-    // Centred on the desktop.
+    // Centred on the desktop, and never beyond it: at a large scale the
+    // window shrinks to the screen rather than put its title bar off it.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = MainForm->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        MainForm->move(frame.topLeft());
+        const QRect frame = MainForm->frameGeometry();
+        const QRect placed = PlaceOnScreen(frame, screen->availableGeometry());
+        if (placed.size() != frame.size())
+            MainForm->resize(MainForm->size() - (frame.size() - placed.size()));
+        MainForm->move(placed.topLeft());
     }
     MainForm->show();
     const int status = QApplication::exec();

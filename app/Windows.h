@@ -6,6 +6,7 @@
 #include "export/Formsave.h"
 #include "import/Formopen.h"
 
+#include <QRect>
 #include <QStringList>
 
 #include <string>
@@ -34,6 +35,10 @@ bool CreateWindows(const QStringList& arguments, const std::string& programFolde
 
 // Deletes the seven windows, the dialogs first.
 void DestroyWindows();
+
+// Where the main window's frame goes on a screen's available area: centred,
+// and as large as the area at most, so that its title bar is never off it.
+QRect PlaceOnScreen(const QRect& frame, const QRect& available);
 
 // The program: creates the windows, shows the main window and runs until
 // it closes.  Returns the exit status (nonzero after a failed start-up).

@@ -149,6 +149,24 @@ TEST_F(GuiTest, ALowWindowKeepsTheWholeWaveformInView)
     EXPECT_GE(MainForm->height(), 300);
 }
 
+// At any scale the window is placed inside the screen's available area,
+// shrunk to it when it does not fit (a 714x460 frame at twice the scale on
+// a 1280x800 screen was placed at (-74,-22)).
+TEST(Program, TheWindowIsPlacedInsideTheScreen)
+{
+    struct Case {
+        QRect Frame, Available, Placed;
+    };
+    for (const Case& c : {Case{QRect(0, 0, 714, 460), QRect(0, 0, 1280, 800), QRect(283, 170, 714, 460)},
+                          Case{QRect(0, 0, 1428, 920), QRect(0, 0, 640, 400), QRect(0, 0, 640, 400)},
+                          Case{QRect(0, 0, 1428, 300), QRect(0, 24, 640, 376), QRect(0, 62, 640, 300)},
+                          Case{QRect(0, 0, 701, 401), QRect(10, 10, 700, 400), QRect(10, 10, 700, 400)}}) {
+        const QRect placed = PlaceOnScreen(c.Frame, c.Available);
+        EXPECT_EQ(placed, c.Placed) << c.Frame.width() << "x" << c.Frame.height();
+        EXPECT_TRUE(c.Available.contains(placed)) << c.Frame.width() << "x" << c.Frame.height();
+    }
+}
+
 // --help and --version answer in the terminal and start no window.
 TEST(Program, HelpAndVersionPrintAndExit)
 {
