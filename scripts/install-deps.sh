@@ -23,4 +23,5 @@ apt-get install -y --no-install-recommends \
     ffmpeg lame sox libsox-fmt-mp3 xvfb xauth x11-apps x11-utils imagemagick \
     desktop-file-utils dpkg-dev file help2man \
     xdotool openbox time hyperfine bc \
-    dbus at-spi2-core python3-pyatspi
+    dbus at-spi2-core python3-pyatspi \
+    pulseaudio pulseaudio-utils
