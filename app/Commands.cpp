@@ -10,6 +10,7 @@
 #include "edit/EditCommands.h"
 #include "export/SaveCommands.h"
 #include "import/OpenCloseCommands.h"
+#include "platform/widgets/RunModal.h"
 #include "playback/Transport.h"
 #include "ui_Formmain.h"
 
@@ -60,7 +61,7 @@ void TMainForm::MSetSelectionClick()
 {
     const std::array<double, 4> now = ReadoutSeconds(Doc);
     SelectionForm->SetTimes(now[0], now[1]);
-    if (SelectionForm->exec() != QDialog::Accepted)
+    if (ExecCentred(*SelectionForm) != QDialog::Accepted)
         return;
     const auto times = SelectionForm->Times();
     if (!times || !Doc.DocumentOpen)

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QDesktopServices>
 #include <QEvent>
+#include <QFileInfo>
 #include <QIcon>
 #include <QMouseEvent>
 #include <QUrl>
@@ -19,6 +20,8 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent), ui_(std::make_unique<
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     ui_->Image1->setPixmap(QIcon(QStringLiteral(":/icons/about.svg")).pixmap(64, 64));
     ui_->Image1->setAccessibleName(QStringLiteral("Velmora Audio Editor"));  // the program's logo
+    // One version everywhere: the build's, in the box's short form.
+    ui_->Label3->setText(QStringLiteral(VELMORA_SHORT_VERSION));
     ui_->Label5->installEventFilter(this);
     connect(ui_->ButtonOk, &QPushButton::clicked, this, &QDialog::accept);
 }
@@ -45,8 +48,11 @@ void TAboutForm::Label5Click()
 bool TAboutForm::event(QEvent* event)
 {
     // The owner line is composed afresh at every activation.
-    if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show)
+    if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show) {
         ui_->Label6->setText(QString::fromStdString(OwnerLine()));
+        ui_->Label5->setText(QString::fromStdString(ShortAddress(HomePageAddress)));
+        ui_->Label5->setToolTip(QString::fromStdString(HomePageAddress));
+    }
     return QDialog::event(event);
 }
 
@@ -57,6 +63,27 @@ bool TAboutForm::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     return QDialog::eventFilter(watched, event);
+}
+
+std::string HomePageAddress(const std::string& programFolder)
+{
+    const std::string configured = VELMORA_HOME_PAGE;
+    if (!configured.empty())
+        return configured;
+    for (const char* relative : {"README.md", "../../share/doc/velmora/README.md"}) {
+        const QFileInfo readme(QString::fromStdString(programFolder + relative));
+        if (readme.isFile())
+            return QUrl::fromLocalFile(readme.canonicalFilePath()).toString().toStdString();
+    }
+    return QUrl::fromLocalFile(QString::fromStdString(programFolder + "README.md")).toString().toStdString();
+}
+
+std::string ShortAddress(const std::string& address)
+{
+    const QUrl url(QString::fromStdString(address));
+    if (url.isLocalFile())
+        return url.fileName().toStdString();
+    return url.host().isEmpty() ? address : url.host().toStdString();
 }
 
 } // namespace velmora

@@ -36,7 +36,14 @@ private:
     std::unique_ptr<Ui::TAboutForm> ui_;
 };
 
-// The maker's home page, and its short form for the link label.
-inline constexpr const char* HomePageAddressText = "https://velmora.example.org/";
+// The project's page that Home Page, Update and the About box's link open:
+// the address the build was configured with (VELMORA_HOME_PAGE), else the
+// README that comes with the program (beside it in a build, among the
+// documentation once installed).
+std::string HomePageAddress(const std::string& programFolder);
+
+// The address in the short form the link label shows: the host of a web
+// address, the file name of a local one.
+std::string ShortAddress(const std::string& address);
 
 } // namespace velmora

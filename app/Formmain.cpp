@@ -4,6 +4,7 @@
 
 #include "Formmain.h"
 #include "Formselection.h"
+#include "QtTranslations.h"
 #include "SelectionReadout.h"
 
 #include "WebPane.h"

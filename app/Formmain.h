@@ -26,6 +26,7 @@ class TMainForm;
 namespace velmora {
 
 class EditCommands;
+class QtTranslations;
 class OpenCloseCommands;
 class SelectionReadout;
 class TSelectionForm;
@@ -73,6 +74,7 @@ public:
     std::string HelpFile;
     std::unique_ptr<IniFile> LanguageIni;
     std::string LanguageIniName;  // the LanguageFile LanguageIni was read for
+    std::unique_ptr<QtTranslations> QtTexts;  // Qt's own texts in the same language
 
     // ---- Command state and status bar ----
     void UpdateCommandState(std::int32_t state) override;

@@ -44,8 +44,6 @@ void TSelectionForm::SetTexts(const QString& title, const QString& start, const 
                               const QString& cancel)
 {
     setWindowTitle(title);
-    // Wide enough for the title bar to show the whole title.
-    setMinimumWidth(fontMetrics().horizontalAdvance(title) + 160);
     startLabel_->setText(start);
     finishLabel_->setText(finish);
     Buttons->button(QDialogButtonBox::Ok)->setText(ok);

@@ -50,7 +50,7 @@ void TMainForm::ButtonHelpClick()
 
 void TMainForm::ButtonUpdateClick()
 {
-    QDesktopServices::openUrl(QUrl(QString::fromUtf8(HomePageAddressText)));
+    QDesktopServices::openUrl(QUrl(QString::fromStdString(HomePageAddress(Doc.ProgramFolder))));
 }
 
 void TMainForm::MHelpClick()
@@ -65,7 +65,7 @@ void TMainForm::MHomeClick()
 
 void TMainForm::MAboutClick()
 {
-    AboutForm->HomePageAddress = HomePageAddressText;
+    AboutForm->HomePageAddress = HomePageAddress(Doc.ProgramFolder);
     ExecCentred(*AboutForm);
 }
 

@@ -4,6 +4,7 @@
 
 #include "Language.h"
 #include "Formselection.h"
+#include "QtTranslations.h"
 #include "SelectionReadout.h"
 
 #include "Formabout.h"
@@ -20,15 +21,19 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
+#include <QFontMetrics>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QToolButton>
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <filesystem>
 #include <tuple>
+#include <utility>
 
 namespace velmora {
 
@@ -170,6 +175,55 @@ void SetCaption(QObject* control, const QString& text)
         label->setText(text);
 }
 
+// The toolbar's buttons with the action whose keys their hints name.
+constexpr std::pair<const char*, const char*> ToolbarButtons[] = {
+    {"ButtonOpen", "MOpen"},           {"ButtonClose", "MClose"},     {"ButtonSave", "MSave"},
+    {"ButtonSaveAs", "MSaveAs"},       {"ButtonDelete", "MDelete"},   {"ButtonCutOut", "MCutOut"},
+    {"ButtonVolume", "MVolume"},       {"ButtonFadeIn", "MFadeIn"},   {"ButtonFadeOut", "MFadeOut"},
+    {"ButtonZoomIn", "ZoomInAction"},  {"ButtonZoomOut", "ZoomOutAction"}, {"ButtonHelp", "MHelp"},
+    {"ButtonUpdate", nullptr},
+};
+
+// caption on one line, or on two where one would not fit width: broken at
+// the space that makes the longer line shortest.
+QString CaptionLines(const QString& caption, const QFontMetrics& metrics, int width)
+{
+    if (metrics.horizontalAdvance(caption) <= width)
+        return caption;
+    QString best = caption;
+    int bestWidth = metrics.horizontalAdvance(caption);
+    for (qsizetype at = caption.indexOf(u' '); at >= 0; at = caption.indexOf(u' ', at + 1)) {
+        const QString first = caption.left(at);
+        const QString second = caption.mid(at + 1);
+        const int longer = std::max(metrics.horizontalAdvance(first), metrics.horizontalAdvance(second));
+        if (longer < bestWidth) {
+            bestWidth = longer;
+            best = first + u'\n' + second;
+        }
+    }
+    return best;
+}
+
+// A toolbar button shows its whole caption: on two lines where one is too
+// wide for it, and the button grows where a line still is.  Its hint is
+// the caption on one line with the keys that do the same.
+void FitToolbarButton(QToolButton& button, const QString& caption, const QAction* sameCommand)
+{
+    constexpr int DesignedWidth = 49;
+    constexpr int Margins = 6;  // the button's frame and the text's padding
+    const QFontMetrics metrics(button.font());
+    const QString lines = CaptionLines(caption, metrics, DesignedWidth - Margins);
+    button.setText(lines);
+    int widest = 0;
+    for (const QString& line : lines.split(u'\n'))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    button.setFixedWidth(std::max(DesignedWidth, widest + Margins));
+    QString hint = caption;
+    if (sameCommand != nullptr && !sameCommand->shortcut().isEmpty())
+        hint += QStringLiteral(" (") + sameCommand->shortcut().toString(QKeySequence::NativeText) + u')';
+    button.setToolTip(hint);
+}
+
 } // namespace
 
 std::string DefaultLanguageFile(const QLocale& locale)
@@ -283,6 +337,9 @@ void TMainForm::ApplyLanguage()
         LanguageIniName = LanguageFile;
     }
     const IniFile& language = *LanguageIni;
+    if (!QtTexts)
+        QtTexts = std::make_unique<QtTranslations>();
+    QtTexts->Switch(LanguageFile, language);
 
     QWidget* const windows[] = {this, OpenForm, ReloadForm, SaveForm, AboutForm, ProcessForm, VolumeForm};
     const QFont font = LanguageFont(language);
@@ -324,6 +381,15 @@ void TMainForm::ApplyLanguage()
         SetCaption(findChild<QObject*>(QString::fromUtf8(control)),
                    QString::fromStdString(value.empty() ? english : value));
     }
+    for (const auto& [name, command] : ToolbarButtons) {
+        if (auto* button = findChild<QToolButton*>(QString::fromUtf8(name)))
+            FitToolbarButton(*button, button->text().replace(u'\n', u' '),
+                             command != nullptr ? findChild<QAction*>(QString::fromUtf8(command)) : nullptr);
+    }
+    // Update opens the project's page, where new versions are announced:
+    // its hint names the page.
+    ui_->ButtonUpdate->setToolTip(ui_->ButtonUpdate->toolTip() + QStringLiteral(": ") +
+                                  QString::fromStdString(HomePageAddress(Doc.ProgramFolder)));
     auto own = [&language](const char* section, const char* key, const char* english) {
         const std::string value = language.ReadString(section, key, "");
         return QString::fromStdString(value.empty() ? english : value);
@@ -339,7 +405,11 @@ void TMainForm::ApplyLanguage()
             continue;
         for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
             const QString hint = button->toolTip();
-            button->setAccessibleName(button->text().isEmpty() ? hint : QString());
+            const QString text = button->text();
+            // A caption on two lines is read as one.
+            button->setAccessibleName(text.isEmpty()           ? hint
+                                      : text.contains(u'\n') ? QString(text).replace(u'\n', u' ')
+                                                              : QString());
             button->setAccessibleDescription(hint);
         }
     }

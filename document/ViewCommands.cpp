@@ -53,8 +53,8 @@ WaveScene ViewCommands::Scene(const QPalette& palette) const
         scene.StreamBytesPerSecond = static_cast<double>(info.freq) * info.chans * bytesPerSample;
         scene.PlayPosition = static_cast<std::int64_t>(BASS_ChannelGetPosition(doc_.Stream, BASS_POS_BYTE));
     }
-    scene.RulerColor = palette.color(QPalette::ToolTipBase);
-    scene.FinishMarkerColor = palette.color(QPalette::Light);
+    scene.RulerColor = ReadableRulerColor(palette.color(QPalette::ToolTipBase));
+    scene.FinishMarkerColor = ReadableFinishMarkerColor(palette.color(QPalette::Light));
     return scene;
 }
 

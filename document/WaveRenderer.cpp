@@ -4,9 +4,14 @@
 #include "Units.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QPainter>
+#include <QRect>
+#include <QString>
 
 #include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace velmora {
 
@@ -55,18 +60,75 @@ std::int32_t SecondsAt(const WaveScene& scene, std::int64_t byte)
     return WholeSeconds(static_cast<double>(byte) / scene.StreamBytesPerSecond);
 }
 
-void Marker(QPainter& painter, const WaveScene& scene, std::int64_t x, std::int32_t seconds, const QColor& color,
-            int x0, int x1)
+// A marker: its column, time and colour, and where its label goes.
+struct MarkerDrawing {
+    std::int64_t Column;
+    QString Text;
+    QColor Color;
+    QRect Box;  // of the label
+};
+
+// Places the labels of markers, in the order they are drawn: right of the
+// line (left of it near the right edge), in the top row, or lower where a
+// label placed before would be covered.  Independent of the tile, so that
+// every tile places them alike.
+void PlaceLabels(std::vector<MarkerDrawing>& markers, int bitmapWidth)
 {
-    if (x < x0 - LabelReach || x > x1 + LabelReach)
-        return;
-    const int column = static_cast<int>(x);
-    VerticalLine(painter, column, 0, RulerTopRow(scene.Height) - 1, color);
-    const int labelX = column > scene.BitmapWidth - 48 ? column - 46 : column + 2;
-    Label(painter, labelX, 2, QString::fromStdString(SecondsToTimeText(seconds)), color);
+    const QFontMetrics metrics(LabelFont());
+    const int line = metrics.height();
+    for (std::size_t i = 0; i < markers.size(); ++i) {
+        MarkerDrawing& marker = markers[i];
+        const int column = static_cast<int>(marker.Column);
+        const int x = column > bitmapWidth - 48 ? column - 46 : column + 2;
+        marker.Box = QRect(x, 2, metrics.horizontalAdvance(marker.Text), line);
+        auto covers = [&](const MarkerDrawing& before) {
+            const bool same = before.Box == marker.Box && before.Text == marker.Text;
+            return !same && before.Box.intersects(marker.Box);
+        };
+        while (std::any_of(markers.begin(), markers.begin() + static_cast<std::ptrdiff_t>(i), covers))
+            marker.Box.translate(0, line);
+    }
 }
 
+void DrawMarker(QPainter& painter, const WaveScene& scene, const MarkerDrawing& marker, int x0, int x1)
+{
+    if (marker.Column < x0 - LabelReach || marker.Column > x1 + LabelReach)
+        return;
+    VerticalLine(painter, static_cast<int>(marker.Column), 0, RulerTopRow(scene.Height) - 1, marker.Color);
+    Label(painter, marker.Box.x(), marker.Box.y(), marker.Text, marker.Color);
+}
+
+// Relative luminance, 0 (black) to 1 (white).
+double Luminance(const QColor& color)
+{
+    auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) + 0.0722 * linear(color.blueF());
+}
+
+// How far apart two colours stand for the eye: 1 (none) to 21.
+double Contrast(const QColor& a, const QColor& b)
+{
+    const double la = Luminance(a);
+    const double lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Large text and lines read from this contrast on.
+constexpr double ReadableContrast = 3.0;
+
 } // namespace
+
+QColor ReadableRulerColor(const QColor& toolTipBase)
+{
+    return Contrast(toolTipBase, RulerLabelGrey) >= ReadableContrast ? toolTipBase : QColor(255, 255, 225);
+}
+
+QColor ReadableFinishMarkerColor(const QColor& light)
+{
+    // Set apart from the selection band too, which it borders.
+    const bool reads = Contrast(light, Black) >= ReadableContrast && Contrast(light, SelectionBlue) >= ReadableContrast;
+    return reads ? light : QColor(227, 227, 227);
+}
 
 std::uint32_t PlayColumn(const WaveScene& scene)
 {
@@ -170,11 +232,19 @@ QImage RenderWaveTile(const WaveScene& scene, int x0, int width)
         tick(pendingColumn, pendingTime);
 
     // Markers, the later ones on top.
+    auto timeText = [&scene](std::int64_t byte) {
+        return QString::fromStdString(SecondsToTimeText(SecondsAt(scene, byte)));
+    };
     const auto startByte = ColumnToStreamByte(scene.SelStart, scene.StreamLength, scene.ColumnCount);
-    Marker(painter, scene, scene.SelStart, SecondsAt(scene, startByte), StartAqua, x0, x1);
     const auto finishByte = ColumnToStreamByte(scene.SelFinish, scene.StreamLength, scene.ColumnCount);
-    Marker(painter, scene, scene.SelFinish, SecondsAt(scene, finishByte), scene.FinishMarkerColor, x0, x1);
-    Marker(painter, scene, PlayColumn(scene), SecondsAt(scene, scene.PlayPosition), CursorYellow, x0, x1);
+    std::vector<MarkerDrawing> markers = {
+        {scene.SelStart, timeText(startByte), StartAqua, {}},
+        {scene.SelFinish, timeText(finishByte), scene.FinishMarkerColor, {}},
+        {PlayColumn(scene), timeText(scene.PlayPosition), CursorYellow, {}},
+    };
+    PlaceLabels(markers, scene.BitmapWidth);
+    for (const MarkerDrawing& marker : markers)
+        DrawMarker(painter, scene, marker, x0, x1);
     return tile;
 }
 

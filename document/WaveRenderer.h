@@ -48,6 +48,15 @@ struct WaveBitmapSize {
     int Height = WaveViewHeight;
 };
 
+// The desktop's tool-tip background for the ruler where the ruler's grey
+// labels read on it; a dark desktop's would hide them, and the classic
+// light tool-tip colour stands in.
+QColor ReadableRulerColor(const QColor& toolTipBase);
+// The desktop's light 3-D edge for the finish marker where it stands out
+// on the black view; a dark desktop's would not, and the classic light
+// edge stands in.
+QColor ReadableFinishMarkerColor(const QColor& light);
+
 // The play cursor's column: trunc(ColumnCount x position / StreamLength).
 std::uint32_t PlayColumn(const WaveScene& scene);
 
@@ -64,8 +73,9 @@ std::uint32_t PlayColumn(const WaveScene& scene);
 // twenty) at the truncated running sum of single-precision ten-second steps;
 // then the start marker (aqua), the finish marker and the play cursor
 // (yellow), each a line over rows 0 to 199 with its time label right of it,
-// or left of it near the right edge.  Lines include their first pixel and
-// exclude their last.
+// or left of it near the right edge; a label that would cover one drawn
+// before it moves down a line (the same text in the same place is one
+// label).  Lines include their first pixel and exclude their last.
 //
 // A taller view keeps the ruler in its last 20 rows; the midline moves to
 // (ruler top - 1) / 2 and a peak of p (percent of full scale) reaches

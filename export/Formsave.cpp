@@ -11,7 +11,7 @@ TSaveForm* SaveForm = nullptr;
 TSaveForm::TSaveForm(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TSaveForm>())
 {
     ui_->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     connect(ui_->ButtonCancel, &QPushButton::clicked, this, &TSaveForm::ButtonCancelClick);
 }
 

@@ -29,7 +29,8 @@ public:
     bool BodyRunning = false;
 
 protected:
-    void reject() override {}
+    // Esc and the close box do what Cancel does.
+    void reject() override { ButtonCancelClick(); }
 
 private:
     std::unique_ptr<Ui::TSaveForm> ui_;

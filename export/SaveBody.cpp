@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <optional>
 #include <type_traits>
 #include <vector>
@@ -29,13 +30,29 @@ constexpr std::int32_t DefaultWmaKbps = 96;
 constexpr std::int32_t LowRateMp3CapKbps = 64;
 constexpr std::int32_t LowRateLimitHz = 11025;
 
+// Why a save failed: the file it was writing (the destination as the user
+// named it) and the system's reason, for the message's details.
+struct SaveFault {
+    std::string Path;
+    int Error = 0;
+};
+
+// Says that a save failed, with the file and the reason where known.
+void SayCannotSave(UserDialogs& dialogs, const SaveFault& fault)
+{
+    if (fault.Path.empty())
+        dialogs.ShowMessage(SaveFailedMessage);
+    else
+        dialogs.ShowFileFailure(SaveFailedMessage, fault.Path, SystemReason(fault.Error));
+}
+
 // Ends a save that did not complete: the temporary file goes with its
 // object, the destination stays as it was, and a failure no one has
 // explained yet is explained.
-SaveEnd Abandon(SaveEnd end, bool explained, UserDialogs& dialogs)
+SaveEnd Abandon(SaveEnd end, bool explained, UserDialogs& dialogs, const SaveFault& fault = {})
 {
     if (end == SaveEnd::Failed && !explained)
-        dialogs.ShowMessage(SaveFailedMessage);
+        SayCannotSave(dialogs, fault);
     return end;
 }
 
@@ -50,7 +67,9 @@ std::optional<TemporaryOutput> MakeTemporaryOutput(const std::string& destinatio
     if (output)
         return output;
     if (output.Failed() == TemporaryOutput::Failure::Busy)
-        dialogs.ShowMessage(SaveFailedMessage);
+        dialogs.ShowFileFailure(SaveFailedMessage, destination, "Another save to this file is running.");
+    else if (std::string(caption).empty())
+        dialogs.ShowFileFailure(cannotCreate, output.Path(), SystemReason(output.Error()));
     else
         dialogs.ShowMessage(cannotCreate, caption, UserDialogs::Icon::None);
     return std::nullopt;
@@ -82,8 +101,10 @@ SaveEnd CopyWorkFile(const Document& doc, const std::string& destination, Progre
         sent = done;
         meter.Report(done, length);
     });
-    if (!ok || !temporary->Replace())
-        return Abandon(SaveEnd::Failed, false, dialogs);
+    if (!ok)
+        return Abandon(SaveEnd::Failed, false, dialogs, {destination, output.LastError() != 0 ? output.LastError() : source.LastError()});
+    if (!temporary->Replace())
+        return Abandon(SaveEnd::Failed, false, dialogs, {destination, temporary->Error()});
     return SaveEnd::Saved;
 }
 
@@ -176,6 +197,7 @@ SaveEnd EncodeThrough(const Document& doc, const std::string& destination, int o
         return SaveEnd::Failed;
     FeedEnd fed = FeedEnd::Done;
     bool closed = false;
+    int readError = 0;  // of the working file
     {
         Encoder encoder(dialogs, doc.ProgramFolder);
         const std::int32_t chunk = open(encoder, temporary->Output());
@@ -194,17 +216,22 @@ SaveEnd EncodeThrough(const Document& doc, const std::string& destination, int o
                           [&encoder, &encode](const std::int16_t* samples, std::uint32_t bytes) {
                               return encode(encoder, samples, bytes);
                           });
+        readError = work.LastError();
         closed = encoder.Close();
     }
     if (fed == FeedEnd::Stopped)
         return Abandon(SaveEnd::Cancelled, true, dialogs);
     if (fed == FeedEnd::ReadFailed)
-        return Abandon(SaveEnd::Failed, false, dialogs);
+        return Abandon(SaveEnd::Failed, false, dialogs, {doc.WorkFile, readError});
     // An MP3 encoder failure has shown its message; a WMA writer's has not.
+    // (The encoders write through their own handles: the reason stays
+    // theirs.)
     if (fed == FeedEnd::EncoderFailed)
-        return Abandon(SaveEnd::Failed, mp3, dialogs);
-    if (!closed || !temporary->Replace())
-        return Abandon(SaveEnd::Failed, false, dialogs);
+        return Abandon(SaveEnd::Failed, mp3, dialogs, {destination, 0});
+    if (!closed)
+        return Abandon(SaveEnd::Failed, false, dialogs, {destination, 0});
+    if (!temporary->Replace())
+        return Abandon(SaveEnd::Failed, false, dialogs, {destination, temporary->Error()});
     return SaveEnd::Saved;
 }
 
@@ -262,7 +289,7 @@ SaveEnd RunSaveBody(Document& doc, const std::string& destination, Progress& bar
     // Replacing a file is possible without write permission on it; a file
     // marked read-only is left alone all the same.
     if (IsReadOnlyFile(destination)) {
-        dialogs.ShowMessage(SaveFailedMessage);
+        dialogs.ShowFileFailure(SaveFailedMessage, destination, "The file is read-only.");
         return SaveEnd::Failed;
     }
     if (HasExtension(destination, ".mp3"))

@@ -11,7 +11,7 @@ TOpenForm* OpenForm = nullptr;
 TOpenForm::TOpenForm(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TOpenForm>())
 {
     ui_->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     connect(ui_->ButtonCancel, &QPushButton::clicked, this, &TOpenForm::ButtonCancelClick);
 }
 

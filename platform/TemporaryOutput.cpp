@@ -173,11 +173,13 @@ TemporaryOutput TemporaryOutput::Create(const std::string& destination)
         }
         if (file.LastError() != EEXIST) {
             output.failure_ = Failure::CannotCreate;
+            output.error_ = file.LastError();
             return output;
         }
         const Leftover leftover = ClearLeftover(output.path_);
         if (leftover != Leftover::Gone) {
             output.failure_ = leftover == Leftover::Busy ? Failure::Busy : Failure::CannotCreate;
+            output.error_ = leftover == Leftover::Busy ? 0 : EEXIST;
             return output;
         }
     }
@@ -205,12 +207,16 @@ bool TemporaryOutput::Replace()
     } else {
         file_.ChangeMode(0666 & ~CurrentUmask());
     }
-    if (!file_.Sync())
+    if (!file_.Sync()) {
+        error_ = file_.LastError();
         return false;
+    }
     {
         const SignalsHeld held;
-        if (std::rename(path_.c_str(), target_.c_str()) != 0)
+        if (std::rename(path_.c_str(), target_.c_str()) != 0) {
+            error_ = errno;
             return false;
+        }
         replaced_ = true;
         removedOnSignal_.reset();
     }

@@ -40,6 +40,9 @@ public:
 
     explicit operator bool() const { return static_cast<bool>(file_); }
     Failure Failed() const { return failure_; }
+    // The errno value of the last failure to make, flush or rename the
+    // file; 0 when none.
+    int Error() const { return error_; }
 
     const std::string& Path() const { return path_; }
     // The final target: destination with its links followed.
@@ -58,6 +61,7 @@ private:
     std::string target_;
     File file_;
     Failure failure_ = Failure::None;
+    int error_ = 0;
     std::unique_ptr<RemovedOnSignal> removedOnSignal_;
     bool replaced_ = false;
 };

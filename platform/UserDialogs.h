@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,16 @@ public:
     virtual void ShowMessage(const std::string& text, const std::string& caption = {},
                              Icon icon = Icon::None) = 0;
 
+    // A file that could not be read or written: text as ShowMessage shows
+    // it, and beside it, as details, the file and the system's reason.
+    // Front ends that show no details show the text alone.
+    virtual void ShowFileFailure(const std::string& text, const std::string& file, const std::string& reason)
+    {
+        (void)file;
+        (void)reason;
+        ShowMessage(text);
+    }
+
     // A question with the buttons Yes, No and Cancel.
     virtual Answer AskYesNoCancel(const std::string& text, const std::string& caption,
                                   Icon icon) = 0;
@@ -39,5 +50,11 @@ public:
     virtual std::optional<SaveChoice> ChooseFileToSave(const std::string& filter,
                                                       const std::string& initialName) = 0;
 };
+
+// The system's words for an errno value; empty for 0.
+inline std::string SystemReason(int error)
+{
+    return error != 0 ? std::string(std::strerror(error)) : std::string();
+}
 
 } // namespace velmora

@@ -24,4 +24,4 @@ apt-get install -y --no-install-recommends \
     desktop-file-utils dpkg-dev file help2man \
     xdotool openbox time hyperfine bc \
     dbus at-spi2-core python3-pyatspi \
-    pulseaudio pulseaudio-utils
+    pulseaudio pulseaudio-utils qt6-translations-l10n

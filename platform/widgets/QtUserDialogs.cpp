@@ -1,8 +1,11 @@
 #include "QtUserDialogs.h"
 
+#include "DialogFit.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QString>
@@ -31,6 +34,18 @@ QMessageBox::Icon IconFor(UserDialogs::Icon icon)
     case UserDialogs::Icon::None: break;
     }
     return QMessageBox::NoIcon;
+}
+
+// Shows box; first widens it so that its title bar shows the whole title
+// (a message box sizes itself to its text alone).
+int ExecBox(QMessageBox& box)
+{
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        const int width = TitleBarWidth(box.windowTitle(), box.font());
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+    }
+    return box.exec();
 }
 
 } // namespace
@@ -62,14 +77,27 @@ void QtUserDialogs::ShowMessage(const std::string& text, const std::string& capt
 {
     QMessageBox box(IconFor(icon), CaptionOrDefault(caption), QString::fromStdString(text), QMessageBox::Ok,
                     QApplication::activeWindow());
-    box.exec();
+    ExecBox(box);
+}
+
+void QtUserDialogs::ShowFileFailure(const std::string& text, const std::string& file, const std::string& reason)
+{
+    QMessageBox box(QMessageBox::NoIcon, CaptionOrDefault({}), QString::fromStdString(text), QMessageBox::Ok,
+                    QApplication::activeWindow());
+    // The program's own words stay as they are; what the system said, and
+    // about which file, goes beneath them.
+    QString details = QString::fromStdString(file);
+    if (!reason.empty())
+        details += QStringLiteral("\n") + QString::fromStdString(reason);
+    box.setInformativeText(details);
+    ExecBox(box);
 }
 
 UserDialogs::Answer QtUserDialogs::AskYesNoCancel(const std::string& text, const std::string& caption, Icon icon)
 {
     QMessageBox box(IconFor(icon), CaptionOrDefault(caption), QString::fromStdString(text),
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QApplication::activeWindow());
-    switch (box.exec()) {
+    switch (ExecBox(box)) {
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::No: return Answer::No;
     default: return Answer::Cancel;

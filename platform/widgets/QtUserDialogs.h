@@ -10,6 +10,7 @@ namespace velmora {
 class QtUserDialogs final : public UserDialogs {
 public:
     void ShowMessage(const std::string& text, const std::string& caption, Icon icon) override;
+    void ShowFileFailure(const std::string& text, const std::string& file, const std::string& reason) override;
     Answer AskYesNoCancel(const std::string& text, const std::string& caption, Icon icon) override;
     std::optional<std::string> ChooseFileToOpen(const std::string& filter) override;
     std::optional<SaveChoice> ChooseFileToSave(const std::string& filter, const std::string& initialName) override;

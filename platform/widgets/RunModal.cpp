@@ -1,5 +1,7 @@
 #include "RunModal.h"
 
+#include "DialogFit.h"
+
 #include <QDialog>
 #include <QTimer>
 
@@ -21,6 +23,7 @@ void CentreOnOwner(QWidget& dialog)
 
 int ExecCentred(QDialog& dialog)
 {
+    FitToContents(dialog);
     CentreOnOwner(dialog);
     return dialog.exec();
 }

@@ -16,7 +16,8 @@ inline constexpr int FinishedResult = 1;
 // parent), as every dialog of the program appears, every time it shows.
 void CentreOnOwner(QWidget& dialog);
 
-// Shows dialog modally, centred on its owner; returns its result.
+// Shows dialog modally, fitted to its contents and centred on its owner;
+// returns its result.
 int ExecCentred(QDialog& dialog);
 
 // Shows dialog modally, centred on its owner, and runs body on the main thread from inside the

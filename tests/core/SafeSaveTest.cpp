@@ -129,8 +129,9 @@ TEST_P(SafeSaveTest, TheTemporaryOutputIsTheOwnersAloneUntilItIsWhole)
     test::WriteWholeFile(kept, VictimBytes);
     ASSERT_EQ(::chmod(kept.c_str(), 0640), 0);
     const bool root = ::geteuid() == 0;
-    if (root)
+    if (root) {
         ASSERT_EQ(::chown(kept.c_str(), 1234, 5678), 0);
+    }
     ASSERT_EQ(Save(kept), SaveEnd::Saved);
     EXPECT_EQ(ModeOf(kept), 0640u);
     struct stat info {};

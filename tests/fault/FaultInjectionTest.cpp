@@ -286,6 +286,31 @@ TEST_F(FaultTest, ASaveThatFailsLeavesTheOldDestinationAndNoTemporaryFile)
     }
 }
 
+// A failed save keeps its message and says, beneath it, which file and
+// what the system answered: a full disk is told from a failing one.
+TEST_F(FaultTest, AFailedSaveSaysWhichFileAndWhy)
+{
+    LoadWorkFile3Blocks();
+    const std::string destination = dir / "out.wav";
+    struct Case {
+        const char* Op;
+        int Error;
+        const char* Reason;
+    };
+    for (const Case& c : {Case{"copy_file_range", ENOSPC, "No space left on device"},
+                          Case{"fsync", EIO, "Input/output error"}}) {
+        dialogs.Messages.clear();
+        NullProgress bar;
+        fault.Arm(c.Op, 1, c.Error, true);
+        EXPECT_EQ(RunSaveBody(doc, destination, bar, dialogs), SaveEnd::Failed) << c.Op;
+        fault.Disarm();
+        ASSERT_EQ(dialogs.Messages.size(), 1u) << c.Op;
+        EXPECT_EQ(dialogs.Messages[0].Text, "Cannot save the file.");
+        EXPECT_EQ(dialogs.Messages[0].File, destination);
+        EXPECT_EQ(dialogs.Messages[0].Reason, c.Reason);
+    }
+}
+
 TEST_F(FaultTest, AnOpenWhoseWorkingFileIsNotFinishedRefuses)
 {
     const std::string wav = dir / "in.wav";

@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QKeyEvent>
 #include <QTimer>
 
 #include <filesystem>
@@ -75,14 +76,24 @@ protected:
         });
     }
 
-    // Presses the save dialog's Cancel once when(SaveForm) holds.
-    void CancelSaveWhen(std::function<bool()> condition)
+    // The ways a user stops a save: Cancel, Esc and the close box.
+    enum class StopBy { Cancel, Escape, CloseBox };
+
+    // Stops the save once when(SaveForm) holds.
+    void CancelSaveWhen(std::function<bool()> condition, StopBy how = StopBy::Cancel)
     {
         auto* presser = new QTimer(SaveForm);
-        QObject::connect(presser, &QTimer::timeout, [presser, condition] {
+        QObject::connect(presser, &QTimer::timeout, [presser, condition, how] {
             if (SaveForm->isVisible() && condition()) {
                 presser->stop();
-                SaveForm->ButtonCancelClick();
+                if (how == StopBy::Escape) {
+                    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                    QApplication::sendEvent(SaveForm, &escape);
+                } else if (how == StopBy::CloseBox) {
+                    SaveForm->close();
+                } else {
+                    SaveForm->ButtonCancelClick();
+                }
             }
         });
         presser->start(5);
@@ -305,16 +316,19 @@ TEST_F(EditSaveTest, AStoppedOrFailedEncodedSaveKeepsTheOldFileAndTheEdits)
     Doc().ProgramFolder = VELMORA_PLUGIN_DIR;
     Doc().Modified = true;
 
-    CancelSaveWhen([] { return SaveForm->BodyRunning && SaveForm->ProgressBar1()->value() > 0; });
-    dialogs.SaveChoices = {UserDialogs::SaveChoice{mp3, 1}};
-    dialogs.Answers = {UserDialogs::Answer::Yes};
-    Main().ButtonSaveAsClick();
-    EXPECT_LT(SaveForm->ProgressBar1()->value(), 100);
-    EXPECT_TRUE(test::ReadWholeFile(mp3) == Bytes(50, 1));
-    EXPECT_FALSE(std::filesystem::exists(dir / "~keep.mp3.tmp"));
-    EXPECT_TRUE(Doc().Modified);
-    EXPECT_EQ(Doc().SourceFile, path);
-    EXPECT_TRUE(dialogs.Messages.empty());
+    for (StopBy how : {StopBy::Cancel, StopBy::Escape, StopBy::CloseBox}) {
+        const int way = static_cast<int>(how);
+        CancelSaveWhen([] { return SaveForm->BodyRunning && SaveForm->ProgressBar1()->value() > 0; }, how);
+        dialogs.SaveChoices = {UserDialogs::SaveChoice{mp3, 1}};
+        dialogs.Answers = {UserDialogs::Answer::Yes};
+        Main().ButtonSaveAsClick();
+        EXPECT_LT(SaveForm->ProgressBar1()->value(), 100) << way;
+        EXPECT_TRUE(test::ReadWholeFile(mp3) == Bytes(50, 1)) << way;
+        EXPECT_FALSE(std::filesystem::exists(dir / "~keep.mp3.tmp")) << way;
+        EXPECT_TRUE(Doc().Modified) << way;
+        EXPECT_EQ(Doc().SourceFile, path) << way;
+        EXPECT_TRUE(dialogs.Messages.empty()) << way;
+    }
 
     // Without the plugin: its message, the dialog up until Cancel, then
     // the same.

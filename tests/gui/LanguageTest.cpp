@@ -8,15 +8,26 @@
 #include "app/Formselection.h"
 #include "app/Language.h"
 #include "app/WebPane.h"
+#include "document/Formreload.h"
+#include "edit/Formprocess.h"
+#include "edit/Formvolume.h"
+#include "export/Formsave.h"
+#include "import/Formopen.h"
 #include "platform/IniFile.h"
 #include "platform/LanguageFile.h"
 #include "platform/TextEncoding.h"
+#include "platform/widgets/DialogFit.h"
+#include "ui_Formmain.h"
 
 #include <QAbstractButton>
 #include <QDate>
 #include <QLabel>
 #include <QLocale>
+#include <QFontMetrics>
+#include <QKeySequence>
 #include <QMenu>
+#include <QMessageBox>
+#include <QToolButton>
 #include <QMouseEvent>
 #include <QRawFont>
 
@@ -278,6 +289,65 @@ TEST(Language, EveryShippedFileIsCompleteAndHasItsGuide)
         EXPECT_EQ(std::count(filter.begin(), filter.end(), '|'), 9) << name;
     }
     EXPECT_EQ(languageNames.size(), names.size());
+}
+
+// Every window in every shipped language: no caption cut short (each
+// label and button at least as wide as its text, the title bar wide enough
+// for the title), every toolbar button with a hint, and Qt's own texts in
+// the same language.
+TEST_F(LanguageTest, EveryWindowShowsItsWholeTextInEveryLanguage)
+{
+    struct Case {
+        const char* File;
+        const char* CtrlO;  // as menus show the key
+        const char* Yes;    // a message box's Yes, without its & mark
+    };
+    const Case cases[] = {
+        {"English.ini", "Ctrl+O", "Yes"},  {"German.ini", "Strg+O", "Ja"},      {"French.ini", "Ctrl+O", "Oui"},
+        {"Spanish.ini", "Control+O", "Sí"},   {"Russian.ini", "Ctrl+O", "Да"},     {"Japanese.ini", "Ctrl+O", "はい(Y)"},
+        {"ChineseGB.ini", "Ctrl+O", "是(Y)"}, {"ChineseBig5.ini", "Ctrl+O", "是(Y)"},
+    };
+    for (const Case& c : cases) {
+        UseShippedLanguage(c.File);
+        ASSERT_TRUE(Start());
+        Show();
+        std::vector<std::string> cut;
+        for (QDialog* dialog : std::initializer_list<QDialog*>{OpenForm, ReloadForm, SaveForm, AboutForm, ProcessForm,
+                                                                VolumeForm, Main().SelectionForm}) {
+            FitToContents(*dialog);
+            dialog->show();
+            const std::string name = dialog->objectName().toStdString();
+            if (dialog->width() < TitleBarWidth(dialog->windowTitle(), dialog->font()))
+                cut.push_back(name + " title");
+            for (QWidget* control : dialog->findChildren<QWidget*>()) {
+                const auto* label = qobject_cast<QLabel*>(control);
+                const bool text = (label != nullptr && !label->text().isEmpty() && !label->wordWrap()) ||
+                                  qobject_cast<QAbstractButton*>(control) != nullptr;
+                if (text && control->isVisible() && (control->width() < control->sizeHint().width() ||
+                                                     control->height() < control->minimumSizeHint().height()))
+                    cut.push_back(name + "/" + control->objectName().toStdString());
+            }
+            dialog->hide();
+        }
+        for (QToolButton* button : C().Panel1->findChildren<QToolButton*>()) {
+            if (button->text().isEmpty())
+                continue;
+            // (one line, or two under the glyph)
+            for (const QString& line : button->text().split(u'\n')) {
+                if (QFontMetrics(button->font()).horizontalAdvance(line) >= button->width())
+                    cut.push_back(button->objectName().toStdString());
+            }
+            EXPECT_FALSE(button->toolTip().isEmpty()) << c.File << " " << button->objectName().toStdString();
+        }
+        EXPECT_TRUE(cut.empty()) << c.File << ": " << testing::PrintToString(cut);
+
+        EXPECT_EQ(QKeySequence(Qt::CTRL | Qt::Key_O).toString(QKeySequence::NativeText).toStdString(), c.CtrlO)
+            << c.File;
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Yes);
+        EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove(u'&').toStdString(), c.Yes) << c.File;
+        DestroyWindows();
+    }
 }
 
 TEST_F(LanguageTest, ChineseCaptionsRenderWithRealGlyphs)

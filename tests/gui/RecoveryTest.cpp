@@ -137,24 +137,33 @@ TEST_F(GuiTest, AnEditSurvivesAnEditorKilledWithSigkill)
     const int editor = test::StartProcess({VELMORA_PATH, path}, {{"DISPLAY", display},
                                                                  {"QT_QPA_PLATFORM", "xcb"},
                                                                  {"SDL_AUDIODRIVER", "dummy"}});
-    // Delete with the markers on the whole file takes everything.
-    auto manifestSaysModified = [&] {
-        for (const auto& entry : std::filesystem::directory_iterator(temporary)) {
+    // The manifest of the document k.wav (its edits, when modified).
+    auto manifestOfK = [&](bool modified) {
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator(temporary, ignored)) {
             const auto manifest = ReadManifest(entry.path());
-            if (manifest && manifest->Modified)
+            if (manifest && manifest->SourceFile == path && (manifest->Modified || !modified))
                 return true;
         }
         return false;
     };
-    const bool edited = WaitFor([&] {
-        test::RunProcess({"xdotool", "search", "--name", "^Velmora Audio Editor$", "windowfocus", "key", "Delete"},
-                         {{"DISPLAY", display}});
-        return manifestSaysModified();
-    }, 30000);
+    // What the key needs, waited for in turn rather than keys retried: the
+    // document open (a first start on a fresh machine may build its font
+    // caches first), then the window viewable and holding the focus.  Delete
+    // with the markers on the whole file takes everything.
+    const bool opened = WaitFor([&] { return manifestOfK(false); }, 120000);
+    const int pressed = opened ? test::RunProcess({"xdotool", "search", "--sync", "--onlyvisible", "--name",
+                                                   "^Velmora Audio Editor$", "windowfocus", "--sync", "key", "Delete"},
+                                                  {{"DISPLAY", display}})
+                                     .ExitCode
+                               : -1;
+    const bool edited = opened && pressed == 0 && WaitFor([&] { return manifestOfK(true); }, 30000);
     ::kill(editor, SIGKILL);
     test::WaitProcess(editor);
     ::kill(server, SIGTERM);
     test::WaitProcess(server);
+    ASSERT_TRUE(opened);
+    ASSERT_EQ(pressed, 0);
     ASSERT_TRUE(edited);
 
     dialogs.Answers = {UserDialogs::Answer::Yes};

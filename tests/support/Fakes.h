@@ -16,15 +16,21 @@ public:
         std::string Text;
         std::string Caption;
         Icon Kind;
+        std::string File;    // with ShowFileFailure only
+        std::string Reason;  // "
     };
 
     void ShowMessage(const std::string& text, const std::string& caption, Icon icon) override
     {
-        Messages.push_back({text, caption, icon});
+        Messages.push_back({text, caption, icon, {}, {}});
+    }
+    void ShowFileFailure(const std::string& text, const std::string& file, const std::string& reason) override
+    {
+        Messages.push_back({text, {}, Icon::None, file, reason});
     }
     Answer AskYesNoCancel(const std::string& text, const std::string& caption, Icon icon) override
     {
-        Questions.push_back({text, caption, icon});
+        Questions.push_back({text, caption, icon, {}, {}});
         if (Answers.empty())
             return Answer::Cancel;
         const Answer a = Answers.front();
