@@ -31,3 +31,26 @@ function(velmora_add_windows target)
         AUTOUIC_SEARCH_PATHS ${CMAKE_SOURCE_DIR}/resources)
     target_link_libraries(${target} PUBLIC Qt6::Widgets)
 endfunction()
+
+# velmora_manual_page(<program target> <one-line description>)
+#
+# The program's manual page, made by help2man from its --help and
+# --version, compressed as Debian keeps manual pages, and installed into
+# section 1.  Nothing without help2man.
+function(velmora_manual_page program description)
+    find_program(HELP2MAN help2man)
+    find_program(GZIP gzip)
+    if(NOT HELP2MAN OR NOT GZIP)
+        return()
+    endif()
+    set(page ${CMAKE_CURRENT_BINARY_DIR}/${program}.1)
+    add_custom_command(OUTPUT ${page}.gz
+                       COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+                               ${HELP2MAN} --no-info --section=1 --name=${description} --output=${page}
+                               $<TARGET_FILE:${program}>
+                       COMMAND ${GZIP} -9nf ${page}
+                       DEPENDS ${program}
+                       VERBATIM)
+    add_custom_target(${program}_manual ALL DEPENDS ${page}.gz)
+    install(FILES ${page}.gz DESTINATION share/man/man1)
+endfunction()

@@ -20,7 +20,12 @@ for file in velmora velmora-cli liblame_enc.so libwmaudsdk.so velmora_ffmpeg_dec
     [ -e "$prefix/lib/velmora/$file" ] || fail "lib/velmora/$file is missing"
 done
 [ -f "$prefix/share/icons/hicolor/scalable/apps/velmora.svg" ] || fail "the icon is missing"
-[ -f "$prefix/share/man/man1/velmora-cli.1" ] || fail "the manual page is missing"
+for page in velmora velmora-cli; do
+    [ -f "$prefix/share/man/man1/$page.1.gz" ] || fail "the manual page of $page is missing"
+done
+for doc in copyright changelog.gz README.md; do
+    [ -f "$prefix/share/doc/velmora/$doc" ] || fail "share/doc/velmora/$doc is missing"
+done
 desktop-file-validate "$prefix/share/applications/velmora.desktop" || fail "the desktop entry is not valid"
 
 # The installed editor, started through its link.
