@@ -30,9 +30,12 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShowEvent>
@@ -67,10 +70,46 @@ std::string ConfigurationFileFor(const std::string& programFolder)
     return folder.toStdString() + "/Kelvane.ini";
 }
 
+namespace {
+
+// The toolbar's buttons keep their sizes however narrow the window: a
+// window narrower than the row (a large scale, long captions) shows its
+// first buttons and clips the rest, whose commands the menus still have,
+// rather than grow wider than the screen.
+void LetToolbarClip(QFrame& panel)
+{
+    QLayout* design = panel.layout();
+    auto* row = new QWidget;
+    row->setObjectName(QStringLiteral("Panel1Row"));
+    auto* rowLayout = new QHBoxLayout(row);
+    rowLayout->setContentsMargins(0, 0, 0, 0);
+    rowLayout->setSpacing(design->spacing());
+    while (QLayoutItem* item = design->takeAt(0)) {
+        if (QWidget* widget = item->widget()) {
+            rowLayout->addWidget(widget);
+            delete item;
+        } else {
+            rowLayout->addItem(item);
+        }
+    }
+    auto* strip = new QScrollArea(&panel);
+    strip->setObjectName(QStringLiteral("Panel1Strip"));
+    strip->setFrameShape(QFrame::NoFrame);
+    strip->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    strip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    strip->setWidgetResizable(true);
+    strip->setWidget(row);
+    strip->setMinimumWidth(0);
+    design->addWidget(strip);
+}
+
+} // namespace
+
 TMainForm::TMainForm(const QStringList& arguments, const std::string& programFolder, QWidget* parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::TMainForm>())
 {
     ui_->setupUi(this);
+    LetToolbarClip(*ui_->Panel1);
     setWindowIcon(QIcon(QStringLiteral(":/icons/velmora.svg")));
     EditorWindow& window = *this;
     view_ = std::make_unique<ViewCommands>(Doc, window, *ui_->PaintBox1, WaveBitmap);
@@ -330,6 +369,30 @@ void TMainForm::FormShow()
     // comes before the file named on the command line.
     if (!recovered)
         OpenSourceFile();
+}
+
+void TMainForm::WidenForToolbar()
+{
+    auto* strip = findChild<QScrollArea*>(QStringLiteral("Panel1Strip"));
+    if (strip == nullptr || strip->widget() == nullptr || isMaximized() || isFullScreen())
+        return;
+    centralWidget()->layout()->activate();
+    const int missing = strip->widget()->sizeHint().width() - strip->viewport()->width();
+    if (missing <= 0)
+        return;
+    const QScreen* on = screen();
+    const QRect available = on != nullptr ? on->availableGeometry() : QRect();
+    // (no frame before the window first shows: its edges count as none)
+    const int frameExtra = isVisible() ? frameGeometry().width() - width() : 0;
+    int wanted = width() + missing;
+    if (available.isValid())
+        wanted = std::min(wanted, available.width() - frameExtra);
+    if (wanted <= width())
+        return;
+    resize(wanted, height());
+    const int right = available.x() + available.width();  // exclusive
+    if (available.isValid() && pos().x() + wanted + frameExtra > right)
+        move(std::max(available.x(), right - wanted - frameExtra), pos().y());
 }
 
 void TMainForm::FormActivate()

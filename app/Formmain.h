@@ -139,6 +139,9 @@ public:
     // ---- Localization ----
     void BuildLanguageMenu(IniFile& configuration);
     void ApplyLanguage();
+    // Widens the window so that the toolbar's row shows whole, as far as
+    // the screen allows, and keeps it on the screen.
+    void WidenForToolbar();
 
     // Opens SourceFile as Open does after its file dialog (also the file
     // named on the command line).

@@ -386,6 +386,7 @@ void TMainForm::ApplyLanguage()
             FitToolbarButton(*button, button->text().replace(u'\n', u' '),
                              command != nullptr ? findChild<QAction*>(QString::fromUtf8(command)) : nullptr);
     }
+    WidenForToolbar();
     // Update opens the project's page, where new versions are announced:
     // its hint names the page.
     ui_->ButtonUpdate->setToolTip(ui_->ButtonUpdate->toolTip() + QStringLiteral(": ") +

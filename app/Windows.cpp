@@ -10,6 +10,7 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 // The designs' glyphs live in a resource file built into a static library;
 // it has to be registered by name.
@@ -82,6 +83,19 @@ int RunProgram(const QStringList& arguments)
         MainForm->move(placed.topLeft());
     }
     MainForm->show();
+    // A window taller than the screen (its least height at a large scale)
+    // may be pushed up by the window manager until its title bar is off
+    // the screen: once the window is framed, the title bar and the menus
+    // come first, and the bottom may run past the screen's edge.
+    QTimer::singleShot(300, MainForm, [] {
+        const QScreen* screen = MainForm->screen();
+        if (screen == nullptr)
+            return;
+        const QRect available = screen->availableGeometry();
+        const QRect frame = MainForm->frameGeometry();
+        if (frame.top() < available.top() || frame.left() < available.left())
+            MainForm->move(std::max(frame.left(), available.left()), std::max(frame.top(), available.top()));
+    });
     const int status = QApplication::exec();
     DestroyWindows();
     return status;

@@ -120,7 +120,11 @@ constexpr double ReadableContrast = 3.0;
 
 QColor ReadableRulerColor(const QColor& toolTipBase)
 {
-    return Contrast(toolTipBase, RulerLabelGrey) >= ReadableContrast ? toolTipBase : QColor(255, 255, 225);
+    // Grey reads on a light ground only: on a darker one it is grey on
+    // dark grey, whatever the contrast.
+    const bool reads = Luminance(toolTipBase) > Luminance(RulerLabelGrey) &&
+                       Contrast(toolTipBase, RulerLabelGrey) >= ReadableContrast;
+    return reads ? toolTipBase : QColor(255, 255, 225);
 }
 
 QColor ReadableFinishMarkerColor(const QColor& light)

@@ -129,9 +129,17 @@ OpenBodyResult DecodeSource(const std::string& sourceFile, const std::string& wo
 OpenBodyResult CopyWaveSource(const std::string& sourceFile, const std::string& workFile,
                               Progress& decoding, UserDialogs& dialogs)
 {
+    // Each failure keeps its message, with the file and the system's reason
+    // beside it.
+    auto cannotOpen = [&](const File& file) {
+        dialogs.ShowFileFailure("Cannot open the file.", sourceFile, SystemReason(file.LastError()));
+    };
+    auto cannotCreate = [&](const File& file) {
+        dialogs.ShowFileFailure("Cannot creat the temporary file.", workFile, SystemReason(file.LastError()));
+    };
     File source = File::Open(sourceFile, File::Mode::Read);
     if (!source) {
-        dialogs.ShowMessage("Cannot open the file.");
+        cannotOpen(source);
         return {};
     }
     // Sizes past 4 GiB cannot be written into the working file's header:
@@ -143,7 +151,7 @@ OpenBodyResult CopyWaveSource(const std::string& sourceFile, const std::string& 
 
     File work = File::Open(workFile, File::Mode::CreateNew);
     if (!work) {
-        dialogs.ShowMessage("Cannot creat the temporary file.");
+        cannotCreate(work);
         return {};
     }
 
@@ -153,15 +161,18 @@ OpenBodyResult CopyWaveSource(const std::string& sourceFile, const std::string& 
     work.Reserve(sourceSize);
     ProgressMeter meter(decoding);
     if (!CopyFileData(source, 0, work, 0, sourceSize, [&](std::uint64_t done) { meter.Report(done, sourceSize); })) {
-        dialogs.ShowMessage(work.LastError() != 0 ? "Cannot creat the temporary file." : "Cannot open the file.");
+        if (work.LastError() != 0)
+            cannotCreate(work);
+        else
+            cannotOpen(source);
         return {};
     }
     if (source.LastError() != 0) {
-        dialogs.ShowMessage("Cannot open the file.");
+        cannotOpen(source);
         return {};
     }
     if (!work.Close()) {
-        dialogs.ShowMessage("Cannot creat the temporary file.");
+        cannotCreate(work);
         return {};
     }
     return {OpenBodyEnd::Produced, 0};

@@ -286,9 +286,10 @@ TEST_F(FaultTest, ASaveThatFailsLeavesTheOldDestinationAndNoTemporaryFile)
     }
 }
 
-// A failed save keeps its message and says, beneath it, which file and
-// what the system answered: a full disk is told from a failing one.
-TEST_F(FaultTest, AFailedSaveSaysWhichFileAndWhy)
+// A failed save or open keeps its message and says, beneath it, which
+// file and what the system answered: a full disk is told from a failing
+// one.
+TEST_F(FaultTest, AFailedSaveOrOpenSaysWhichFileAndWhy)
 {
     LoadWorkFile3Blocks();
     const std::string destination = dir / "out.wav";
@@ -309,6 +310,21 @@ TEST_F(FaultTest, AFailedSaveSaysWhichFileAndWhy)
         EXPECT_EQ(dialogs.Messages[0].File, destination);
         EXPECT_EQ(dialogs.Messages[0].Reason, c.Reason);
     }
+
+    const std::string source = dir / "in.wav";
+    std::filesystem::copy_file(doc.WorkFile, source);
+    doc = Document{};
+    doc.TempFolder = dir / "";
+    doc.SourceFile = source;
+    dialogs.Messages.clear();
+    NullProgress decoding, loading;
+    fault.Arm("copy_file_range", 1, ENOSPC, true);
+    EXPECT_EQ(RunOpenBody(doc, decoding, loading, dialogs), OpenEnd::Failed);
+    fault.Disarm();
+    ASSERT_EQ(dialogs.Messages.size(), 1u);
+    EXPECT_EQ(dialogs.Messages[0].Text, "Cannot creat the temporary file.");
+    EXPECT_NE(dialogs.Messages[0].File.find("AudioTemp"), std::string::npos) << dialogs.Messages[0].File;
+    EXPECT_EQ(dialogs.Messages[0].Reason, "No space left on device");
 }
 
 TEST_F(FaultTest, AnOpenWhoseWorkingFileIsNotFinishedRefuses)

@@ -173,6 +173,40 @@ TEST(WaveRenderer, MarkerLabelsFlipNearTheRightEdge)
     EXPECT_TRUE(AnythingDrawnIn(first.Whole(), 2, 40, 2, 14));  // the start marker's label at x = 2
 }
 
+// Close markers: a label that would cover one drawn before it goes a line
+// lower (the cursor at the start marker, with the same time, stays one
+// label), and tiles still agree with the whole picture.
+TEST(WaveRenderer, CloseMarkersNeverDrawOneLabelOverAnother)
+{
+    Scene scene(500);
+    scene.S.SelStart = 100;  // 00:00:22
+    scene.S.SelFinish = 110;  // 00:00:24, whose label would cover the start's
+    scene.S.PlayPosition = static_cast<std::int64_t>(scene.S.StreamLength) * 100 / 500;  // on the start marker
+    const QImage image = scene.Whole();
+    // Right of the finish marker's line: its label in the second line only.
+    EXPECT_TRUE(AnythingDrawnIn(image, 112, 140, 2, 14));  // the start's label, still in the top line
+    EXPECT_TRUE(AnythingDrawnIn(image, 112, 150, 15, 27));
+    int finishColoured = 0;
+    for (int x = 112; x < 160; ++x)
+        for (int y = 2; y < 14; ++y)
+            finishColoured += image.pixel(x, y) == Light;
+    EXPECT_EQ(finishColoured, 0);
+    for (int x0 : {0, 105, 111, 130})
+        EXPECT_EQ(RenderWaveTile(scene.S, x0, 40), image.copy(x0, 0, 40, 221)) << x0;
+}
+
+// The two colours the desktop gives stay where they read, and give way on
+// a dark desktop: its tool-tip background under the grey ruler labels, its
+// light edge for the finish marker on black.
+TEST(WaveRenderer, DesktopColoursGiveWayWhereTheyWouldNotRead)
+{
+    EXPECT_EQ(ReadableRulerColor(QColor(Ruler)), QColor(Ruler));
+    EXPECT_EQ(ReadableRulerColor(QColor(255, 255, 255)), QColor(255, 255, 255));
+    EXPECT_NE(ReadableRulerColor(QColor(53, 53, 53)), QColor(53, 53, 53));
+    EXPECT_EQ(ReadableFinishMarkerColor(QColor(Light)), QColor(Light));
+    EXPECT_NE(ReadableFinishMarkerColor(QColor(60, 60, 60)), QColor(60, 60, 60));
+}
+
 TEST(WaveRenderer, TilesArePixelIdenticalToTheWholePicture)
 {
     Scene scene(900);
