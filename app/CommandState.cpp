@@ -39,8 +39,8 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     const bool setStart = document && p < Doc.SelFinish;
     const bool setFinish = document && p > Doc.SelStart;
     // Finer than 1:1 and coarser than 10:1 there is no step to go to.
-    const bool zoomIn = document && Doc.FramesPerColumn > 1000;
-    const bool zoomOut = document && Doc.FramesPerColumn < 10000;
+    const bool zoomIn = document && Doc.FramesPerColumn > FinestZoom;
+    const bool zoomOut = document && Doc.FramesPerColumn < CoarsestZoom;
 
     Ui::TMainForm& c = *ui_;
     c.MOpen->setEnabled(open);

@@ -49,12 +49,12 @@ void TMainForm::PaintBox1MouseUp(Qt::MouseButton button, int x, int y) { view_->
 void TMainForm::MSelectAllClick() { view_->SelectAll(); }
 void TMainForm::ButtonZoomInClick() { view_->ZoomIn(); }
 void TMainForm::ButtonZoomOutClick() { view_->ZoomOut(); }
-void TMainForm::MZoom10Click() { view_->ChangeZoom(10000); }
-void TMainForm::MZoom8Click() { view_->ChangeZoom(8000); }
-void TMainForm::MZoom6Click() { view_->ChangeZoom(6000); }
-void TMainForm::MZoom4Click() { view_->ChangeZoom(4000); }
-void TMainForm::MZoom2Click() { view_->ChangeZoom(2000); }
-void TMainForm::MZoom1Click() { view_->ChangeZoom(1000); }
+void TMainForm::MZoom10Click() { view_->ChangeZoom(10 * ZoomRatioFrames); }
+void TMainForm::MZoom8Click() { view_->ChangeZoom(8 * ZoomRatioFrames); }
+void TMainForm::MZoom6Click() { view_->ChangeZoom(6 * ZoomRatioFrames); }
+void TMainForm::MZoom4Click() { view_->ChangeZoom(4 * ZoomRatioFrames); }
+void TMainForm::MZoom2Click() { view_->ChangeZoom(2 * ZoomRatioFrames); }
+void TMainForm::MZoom1Click() { view_->ChangeZoom(1 * ZoomRatioFrames); }
 void TMainForm::MZoomWholeClick() { view_->ZoomToWholeFile(); }
 
 void TMainForm::MSetSelectionClick()

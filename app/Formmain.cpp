@@ -11,6 +11,7 @@
 
 #include "document/Units.h"
 #include "document/ViewCommands.h"
+#include "document/Zoom.h"
 #include "edit/EditCommands.h"
 #include "export/SaveCommands.h"
 #include "import/OpenCloseCommands.h"
@@ -445,15 +446,9 @@ void TMainForm::SetViewWidth(std::uint32_t columns)
 
 QAction* TMainForm::ZoomItem(std::int32_t framesPerColumn) const
 {
-    switch (framesPerColumn) {
-    case 10000: return ui_->MZoom10;
-    case 8000: return ui_->MZoom8;
-    case 6000: return ui_->MZoom6;
-    case 4000: return ui_->MZoom4;
-    case 2000: return ui_->MZoom2;
-    case 1000: return ui_->MZoom1;
-    default: return nullptr;
-    }
+    if (!IsZoomStep(framesPerColumn))
+        return nullptr;
+    return findChild<QAction*>(QStringLiteral("MZoom%1").arg(framesPerColumn / ZoomRatioFrames));
 }
 
 void TMainForm::ShowZoom(std::int32_t framesPerColumn)

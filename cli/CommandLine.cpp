@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "document/Document.h"
 #include "document/Units.h"
 
 #include "document/Zoom.h"
@@ -23,14 +24,16 @@ bool ParseInteger(const std::string& text, std::int64_t& value)
 
 const char* UsageText()
 {
-    return "Usage: velmora-cli INPUT [STEP ...]\n"
+    // The zoom ratios and the volume percentages from their one lists.
+    static const std::string text = std::string("Usage: velmora-cli INPUT [STEP ...]\n"
            "Edit an MP3, WMA or WAV file from the command line.\n"
            "\n"
            "Opens INPUT (.wav, .mp3 or .wma) as the editor does, runs the steps in\n"
            "order on the working copy, then discards the working copy.\n"
            "\n"
            "Steps:\n"
-           "  --zoom R          frames per column R x 1000, R in 10, 8, 6, 4, 2, 1\n"
+           "  --zoom R          frames per column R x 1000, R in ") + ZoomRatiosText() + "\n" +
+           std::string(
            "  --markers S:F     start and finish markers at columns S and F\n"
            "  --from T          the start marker at time T: seconds, M:S or H:M:S,\n"
            "                    with a fraction (90.5, 1:30.5), on its column\n"
@@ -38,7 +41,8 @@ const char* UsageText()
            "  --select-all      markers on the whole file\n"
            "  --delete          remove the frames between the markers\n"
            "  --cut-out         keep only the frames between the markers\n"
-           "  --volume P        scale them by P percent (250 200 150 100 75 50 25)\n"
+           "  --volume P        scale them by P percent (") + VolumePercentsText(" ") + ")\n" +
+           std::string(
            "  --mute            silence them\n"
            "  --fade-in         fade them in\n"
            "  --fade-out        fade them out\n"
@@ -58,7 +62,8 @@ const char* UsageText()
            "  --help            print this text\n"
            "  --version         print the program's version\n"
            "\n"
-           "Exit status: 0 success, 1 refused (the reason on stderr), 2 usage error.\n";
+           "Exit status: 0 success, 1 refused (the reason on stderr), 2 usage error.\n");
+    return text.c_str();
 }
 
 const char* VersionText()
@@ -132,12 +137,12 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             std::int64_t ratio = 0;
             if (value == nullptr)
                 return std::nullopt;
-            if (!ParseInteger(*value, ratio) || ratio < 1 || ratio > 10 ||
-                !IsZoomStep(static_cast<std::int32_t>(ratio * 1000))) {
-                error = "--zoom takes one of 10, 8, 6, 4, 2, 1";
+            if (!ParseInteger(*value, ratio) || ratio < 1 || ratio > CoarsestZoom / ZoomRatioFrames ||
+                !IsZoomStep(static_cast<std::int32_t>(ratio * ZoomRatioFrames))) {
+                error = "--zoom takes one of " + ZoomRatiosText();
                 return std::nullopt;
             }
-            line.Steps.emplace_back(K::Zoom, ratio * 1000);
+            line.Steps.emplace_back(K::Zoom, ratio * ZoomRatioFrames);
         } else if (arg == "--markers") {
             const std::string* value = needValue("S:F");
             if (value == nullptr)
@@ -171,7 +176,7 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
                 return std::nullopt;
             if (!ParseInteger(*value, percent) || percent < 25 || percent > 250 ||
                 !GainForPercent(static_cast<int>(percent))) {
-                error = "--volume takes one of 250, 200, 150, 100, 75, 50, 25";
+                error = "--volume takes one of " + VolumePercentsText(", ");
                 return std::nullopt;
             }
             line.Steps.emplace_back(K::Volume, percent);

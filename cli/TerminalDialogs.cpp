@@ -10,7 +10,6 @@ void TerminalDialogs::ShowMessage(const std::string& text, const std::string&, I
         std::fprintf(stderr, "velmora-cli: %s\n", text.c_str());
     else
         std::fprintf(stderr, "velmora-cli: %s: %s\n", file_.c_str(), text.c_str());
-    shown_ = true;
     ++messages_;
 }
 

@@ -22,14 +22,12 @@ public:
     std::optional<SaveChoice> ChooseFileToSave(const std::string& filter,
                                                const std::string& initialName) override;
 
-    bool AnyMessageShown() const { return shown_; }
     // How many messages were shown and questions answered Cancel so far.
     int MessagesShown() const { return messages_; }
     int QuestionsCancelled() const { return questions_; }
 
 private:
     std::string file_;
-    bool shown_ = false;
     int messages_ = 0;
     int questions_ = 0;
 };

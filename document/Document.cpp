@@ -10,10 +10,15 @@ std::uint32_t ColumnCountFor(std::uint32_t totalFrames, std::int32_t framesPerCo
     return totalFrames / perColumn + ((totalFrames % perColumn) != 0 ? 1 : 0);
 }
 
+std::uint32_t LastColumn(const Document& doc)
+{
+    return doc.ColumnCount == 0 ? 0 : doc.ColumnCount - 1;
+}
+
 void SelectAll(Document& doc)
 {
     doc.SelStart = 0;
-    doc.SelFinish = doc.ColumnCount == 0 ? 0 : doc.ColumnCount - 1;
+    doc.SelFinish = LastColumn(doc);
 }
 
 void ResetToNoDocument(Document& doc)

@@ -3,6 +3,7 @@
 #include "EditHistory.h"
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,14 @@ enum PlayStates : std::int32_t {
     psPaused = 3,
 };
 
-// The frame counts of the six zoom steps, coarsest first.
+// The frame counts of the six zoom steps, coarsest first: the one list
+// every front end takes them from.  A step's menu item and command-line
+// ratio is its frame count / 1000 (MZoom10 ... MZoom1, --zoom 10 ... 1).
 inline constexpr std::int32_t ZoomSteps[] = {10000, 8000, 6000, 4000, 2000, 1000};
-inline constexpr std::int32_t DefaultFramesPerColumn = 10000;
+inline constexpr std::int32_t CoarsestZoom = ZoomSteps[0];
+inline constexpr std::int32_t FinestZoom = ZoomSteps[std::size(ZoomSteps) - 1];
+inline constexpr std::int32_t ZoomRatioFrames = 1000;  // frames per column of a ratio of 1
+inline constexpr std::int32_t DefaultFramesPerColumn = CoarsestZoom;
 
 // The names of the working file and of the edit journal in the private
 // folder.
@@ -68,11 +74,15 @@ struct Document {
     bool OpenAtStart = false;
 };
 
-// Sets the members the loading step derives from TotalFrames and the zoom:
-// ColumnCount = TotalFrames / FramesPerColumn, rounded up.
+// The column count the loading step derives from TotalFrames and the
+// zoom: TotalFrames / FramesPerColumn, rounded up.
 std::uint32_t ColumnCountFor(std::uint32_t totalFrames, std::int32_t framesPerColumn);
 
-// Puts the markers on the whole file: SelStart = 0, SelFinish = ColumnCount - 1.
+// The last column, where Select All puts the finish marker; 0 for a
+// document without columns.
+std::uint32_t LastColumn(const Document& doc);
+
+// Puts the markers on the whole file: SelStart = 0, SelFinish = LastColumn.
 void SelectAll(Document& doc);
 
 // The "no document" state of the members that Close resets.

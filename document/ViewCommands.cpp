@@ -80,11 +80,8 @@ void ViewCommands::ChangeZoom(std::int32_t framesPerColumn)
     window_.ShowZoom(framesPerColumn);
 
     ReloadForm->ProgressBar1()->setValue(0);
-    auto* worker = new TReloadThread(doc_, framesPerColumn, *ReloadForm);
-    RunModalWithBody(*ReloadForm, [worker] {
-        worker->Execute();
-        delete worker;  // the worker frees itself once its body has run
-    });
+    TReloadThread worker(doc_, framesPerColumn, *ReloadForm);
+    RunModalWithBody(*ReloadForm, [&worker] { worker.Execute(); });
 
     window_.CreateStream();
     window_.SetViewWidth(doc_.ColumnCount);
@@ -102,8 +99,8 @@ void ViewCommands::ZoomIn()
 {
     // The first checked item of 10:1 ... 2:1 steps to the next finer one;
     // from Whole File, the nearest finer step.
-    for (std::int32_t step : {10000, 8000, 6000, 4000, 2000}) {
-        if (window_.IsZoomShown(step)) {
+    for (std::int32_t step : ZoomSteps) {
+        if (step != FinestZoom && window_.IsZoomShown(step)) {
             ChangeZoom(ZoomInStep(step));
             return;
         }
@@ -114,9 +111,10 @@ void ViewCommands::ZoomIn()
 
 void ViewCommands::ZoomOut()
 {
-    for (std::int32_t step : {1000, 2000, 4000, 6000, 8000}) {
-        if (window_.IsZoomShown(step)) {
-            ChangeZoom(ZoomOutStep(step));
+    // The first checked item of 1:1 ... 8:1 steps to the next coarser one.
+    for (auto step = std::rbegin(ZoomSteps); step != std::rend(ZoomSteps); ++step) {
+        if (*step != CoarsestZoom && window_.IsZoomShown(*step)) {
+            ChangeZoom(ZoomOutStep(*step));
             return;
         }
     }
@@ -185,7 +183,7 @@ void ViewCommands::StepColumns(std::int64_t columns)
     if (doc_.Stream == 0 || doc_.ColumnCount == 0)
         return;
     const std::int64_t target = static_cast<std::int64_t>(PlayColumnNow(doc_)) + columns;
-    SeekToColumn(static_cast<int>(std::clamp<std::int64_t>(target, 0, doc_.ColumnCount - 1)));
+    SeekToColumn(static_cast<int>(std::clamp<std::int64_t>(target, 0, LastColumn(doc_))));
 }
 
 void ViewCommands::StepScreens(int screens)
@@ -199,14 +197,14 @@ void ViewCommands::SeekToEnd(bool last)
 {
     if (doc_.Stream == 0 || doc_.ColumnCount == 0)
         return;
-    SeekToColumn(last ? static_cast<int>(doc_.ColumnCount - 1) : 0);
+    SeekToColumn(last ? static_cast<int>(LastColumn(doc_)) : 0);
 }
 
 std::uint32_t ViewCommands::ColumnAt(int x) const
 {
     if (x <= 0 || doc_.ColumnCount == 0)
         return 0;
-    return std::min(static_cast<std::uint32_t>(x), doc_.ColumnCount - 1);
+    return std::min(static_cast<std::uint32_t>(x), LastColumn(doc_));
 }
 
 void ViewCommands::SelectColumns(std::uint32_t from, std::uint32_t to)

@@ -42,6 +42,14 @@ bool ApplyZoomChange(Document& doc, std::int32_t framesPerColumn, Progress& bar,
     return true;
 }
 
+std::string ZoomRatiosText()
+{
+    std::string text;
+    for (std::int32_t step : ZoomSteps)
+        text += (text.empty() ? "" : ", ") + std::to_string(step / ZoomRatioFrames);
+    return text;
+}
+
 bool IsZoomStep(std::int32_t framesPerColumn)
 {
     return std::find(std::begin(ZoomSteps), std::end(ZoomSteps), framesPerColumn) !=

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace velmora {
 
@@ -27,6 +28,9 @@ bool ApplyZoomChange(Document& doc, std::int32_t framesPerColumn, Progress& bar,
 // a zoom between the steps (Whole File), the nearest step that way.
 std::int32_t ZoomInStep(std::int32_t framesPerColumn);
 std::int32_t ZoomOutStep(std::int32_t framesPerColumn);
+
+// The zoom steps as their ratios, coarsest first: "10, 8, 6, 4, 2, 1".
+std::string ZoomRatiosText();
 
 // True when value is one of the six zoom steps.
 bool IsZoomStep(std::int32_t framesPerColumn);

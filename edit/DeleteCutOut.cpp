@@ -146,7 +146,7 @@ EditEnd FollowCut(File& file, Document& doc, EditCommand command, std::uint32_t 
 void SetMarkersAfterDelete(Document& doc)
 {
     // (No columns are left when everything went.)
-    const std::uint32_t lastColumn = doc.ColumnCount == 0 ? 0 : doc.ColumnCount - 1;
+    const std::uint32_t lastColumn = LastColumn(doc);
     doc.SelFinish = doc.SelStart + 1;
     if (doc.SelFinish > lastColumn)
         doc.SelFinish = lastColumn;

@@ -2,6 +2,8 @@
 
 #include "ui_Formvolume.h"
 
+#include "VolumeChange.h"
+
 namespace velmora {
 
 TVolumeForm* VolumeForm = nullptr;
@@ -9,6 +11,9 @@ TVolumeForm* VolumeForm = nullptr;
 TVolumeForm::TVolumeForm(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TVolumeForm>())
 {
     ui_->setupUi(this);
+    for (const VolumeItem& item : VolumeItems)
+        ui_->ComboBox1->addItem(QString::fromStdString(VolumeItemText(item)));
+    ui_->ComboBox1->setCurrentIndex(DefaultVolumeItem);
     // A title and a close box only: without CustomizeWindowHint window
     // managers add minimise and maximise buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);

@@ -65,7 +65,7 @@ bool RecoverDocument(Document& doc, const Manifest& manifest, Progress& loading,
         LetGo(doc);
         return false;
     }
-    const std::uint32_t lastColumn = doc.ColumnCount == 0 ? 0 : doc.ColumnCount - 1;
+    const std::uint32_t lastColumn = LastColumn(doc);
     doc.SelFinish = std::min(selFinish, lastColumn);
     doc.SelStart = std::min(selStart, doc.SelFinish);
     doc.DocumentOpen = true;

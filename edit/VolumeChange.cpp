@@ -13,10 +13,23 @@
 
 namespace velmora {
 
+std::string VolumeItemText(const VolumeItem& item)
+{
+    return std::to_string(item.Percent) + "%";
+}
+
+std::string VolumePercentsText(const char* separator)
+{
+    std::string text;
+    for (const VolumeItem& item : VolumeItems)
+        text += (text.empty() ? "" : separator) + std::to_string(item.Percent);
+    return text;
+}
+
 std::optional<float> GainForPercent(int percent)
 {
     for (const VolumeItem& item : VolumeItems) {
-        if (std::to_string(percent) + "%" == item.Text)
+        if (item.Percent == percent)
             return item.Gain;
     }
     return std::nullopt;

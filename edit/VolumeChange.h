@@ -4,6 +4,7 @@
 #include "EditPlan.h"
 
 #include <optional>
+#include <string>
 
 namespace velmora {
 
@@ -11,16 +12,23 @@ class Progress;
 class UserDialogs;
 struct Document;
 
-// The volume list, in its order: the item texts and the gain each gives.
+// The volume list, in its order: the percentage each item shows ("250%")
+// and the gain it gives.  The Volume dialog's list and velmora-cli's
+// --volume are made from it.
 struct VolumeItem {
-    const char* Text;
+    int Percent;
     float Gain;
 };
 inline constexpr VolumeItem VolumeItems[] = {
-    {"250%", 2.5f}, {"200%", 2.0f}, {"150%", 1.5f}, {"100%", 1.0f},
-    {"75%", 0.75f}, {"50%", 0.5f},  {"25%", 0.25f},
+    {250, 2.5f}, {200, 2.0f}, {150, 1.5f}, {100, 1.0f}, {75, 0.75f}, {50, 0.5f}, {25, 0.25f},
 };
-inline constexpr int DefaultVolumeItem = 3;  // "100%"
+inline constexpr int DefaultVolumeItem = 3;  // 100%
+
+// An item as the list shows it: "250%".
+std::string VolumeItemText(const VolumeItem& item);
+
+// The percentages of the list, separated by separator: "250, 200, ... 25".
+std::string VolumePercentsText(const char* separator);
 
 // The gain of a percentage that is in the list (250, 200, ... 25).
 std::optional<float> GainForPercent(int percent);

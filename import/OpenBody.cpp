@@ -58,8 +58,13 @@ OpenBodyResult DecodeSource(const std::string& sourceFile, const std::string& wo
     StreamGuard guard{stream};
     const QWORD headerBytes = BASS_ChannelGetLength(stream, BASS_POS_BYTE);
 
-    BASS_CHANNELINFO info;
-    BASS_ChannelGetInfo(stream, &info);
+    // A stream that cannot say its format would give the working file a
+    // header of rate 0: refused like a stream that could not be made.
+    BASS_CHANNELINFO info{};
+    if (!BASS_ChannelGetInfo(stream, &info) || (info.freq & 0xFFFF) == 0 || info.chans == 0) {
+        dialogs.ShowMessage("Can not creat the decode stream.");
+        return {};
+    }
     const std::int32_t channels = info.chans == 1 ? 1 : 2;
     const std::int32_t bits = (info.flags & BASS_SAMPLE_8BITS) ? 8 : 16;
     const std::uint32_t rate = info.freq & 0xFFFF;

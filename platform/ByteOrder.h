@@ -28,11 +28,6 @@ inline void PutU16LE(unsigned char* p, std::uint16_t v)
     p[1] = static_cast<unsigned char>(v >> 8);
 }
 
-inline void PutS16LE(unsigned char* p, std::int16_t v)
-{
-    PutU16LE(p, static_cast<std::uint16_t>(v));
-}
-
 inline void PutU32LE(unsigned char* p, std::uint32_t v)
 {
     p[0] = static_cast<unsigned char>(v);
