@@ -3,7 +3,7 @@
 #include "TerminalDialogs.h"
 #include "TerminalProgress.h"
 
-#include "document/OpenSequence.h"
+#include "import/OpenSequence.h"
 #include "document/Units.h"
 #include "document/Zoom.h"
 #include "edit/EditSequence.h"

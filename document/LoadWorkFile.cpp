@@ -3,7 +3,7 @@
 #include "ColumnPeakScan.h"
 #include "Document.h"
 
-#include "import/WorkFileFormat.h"
+#include "WorkFileFormat.h"
 #include "platform/File.h"
 #include "platform/Progress.h"
 #include "platform/ProgressMeter.h"

@@ -5,7 +5,7 @@
 #include "SampleRewrite.h"
 
 #include "document/Document.h"
-#include "import/WorkFileFormat.h"
+#include "document/WorkFileFormat.h"
 #include "platform/File.h"
 #include "platform/ProgressMeter.h"
 #include "platform/UserDialogs.h"

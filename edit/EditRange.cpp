@@ -2,7 +2,7 @@
 
 #include "document/ColumnPeakScan.h"
 #include "document/Document.h"
-#include "import/WorkFileFormat.h"
+#include "document/WorkFileFormat.h"
 #include "platform/File.h"
 #include "platform/UserDialogs.h"
 

@@ -9,7 +9,7 @@
 #include "SampleRewrite.h"
 
 #include "document/Document.h"
-#include "import/WorkFileFormat.h"
+#include "document/WorkFileFormat.h"
 #include "platform/File.h"
 #include "platform/FileCopy.h"
 #include "platform/PathText.h"

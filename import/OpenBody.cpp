@@ -1,7 +1,7 @@
 #include "OpenBody.h"
 
 #include "SegmentedDecode.h"
-#include "WorkFileFormat.h"
+#include "document/WorkFileFormat.h"
 
 #include "platform/File.h"
 #include "platform/FileCopy.h"

@@ -5,7 +5,7 @@
 
 #include "document/Document.h"
 #include "document/EditorWindow.h"
-#include "document/OpenSequence.h"
+#include "OpenSequence.h"
 #include "document/RecoveryManifest.h"
 #include "edit/Recovery.h"
 #include "import/OpenBody.h"

@@ -2,7 +2,7 @@
 
 #include "Formopen.h"
 
-#include "document/OpenSequence.h"
+#include "OpenSequence.h"
 #include "platform/widgets/ProgressOnBar.h"
 #include "platform/widgets/QtUserDialogs.h"
 #include "platform/widgets/RunModal.h"

@@ -3,7 +3,7 @@
 // the cancel and the refusals.
 
 #include "document/Document.h"
-#include "document/OpenSequence.h"
+#include "import/OpenSequence.h"
 #include "import/OpenBody.h"
 #include "support/Fakes.h"
 #include "support/Process.h"

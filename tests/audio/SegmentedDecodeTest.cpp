@@ -5,7 +5,7 @@
 // sequential decode.
 
 #include "document/Document.h"
-#include "document/OpenSequence.h"
+#include "import/OpenSequence.h"
 #include "import/SegmentedDecode.h"
 #include "platform/File.h"
 #include "platform/ProgressMeter.h"

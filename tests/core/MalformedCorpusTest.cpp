@@ -6,7 +6,7 @@
 // file behind.
 
 #include "document/Document.h"
-#include "document/OpenSequence.h"
+#include "import/OpenSequence.h"
 #include "edit/EditSequence.h"
 #include "export/SaveBody.h"
 #include "support/Fakes.h"

@@ -4,7 +4,7 @@
 
 #include "document/Document.h"
 #include "document/LoadWorkFile.h"
-#include "document/OpenSequence.h"
+#include "import/OpenSequence.h"
 #include "document/Zoom.h"
 #include "edit/EditSequence.h"
 #include "edit/VolumeChange.h"

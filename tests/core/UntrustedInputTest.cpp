@@ -4,7 +4,7 @@
 // claims to be.
 
 #include "document/Document.h"
-#include "document/OpenSequence.h"
+#include "import/OpenSequence.h"
 #include "platform/File.h"
 #include "platform/IniFile.h"
 #include "platform/LanguageFile.h"

@@ -3,7 +3,7 @@
 
 #include "document/Document.h"
 #include "document/LoadWorkFile.h"
-#include "import/WorkFileFormat.h"
+#include "document/WorkFileFormat.h"
 #include "platform/File.h"
 #include "support/Fakes.h"
 #include "support/TempDir.h"

@@ -9,7 +9,7 @@
 
 #include "document/Document.h"
 #include "document/LoadWorkFile.h"
-#include "document/OpenSequence.h"
+#include "import/OpenSequence.h"
 #include "document/RecoveryManifest.h"
 #include "document/Zoom.h"
 #include "edit/EditPlan.h"

@@ -7,7 +7,7 @@
 
 #include "document/Document.h"
 #include "document/LoadWorkFile.h"
-#include "document/OpenSequence.h"
+#include "import/OpenSequence.h"
 #include "edit/EditSequence.h"
 #include "export/SaveBody.h"
 #include "support/Fakes.h"

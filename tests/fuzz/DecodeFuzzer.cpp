@@ -7,7 +7,7 @@
 #include "SilentDialogs.h"
 
 #include "document/Document.h"
-#include "document/OpenSequence.h"
+#include "import/OpenSequence.h"
 #include "platform/Progress.h"
 
 #include <cstdlib>

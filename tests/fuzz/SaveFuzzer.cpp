@@ -9,7 +9,7 @@
 
 #include "document/Document.h"
 #include "export/SaveBody.h"
-#include "import/WorkFileFormat.h"
+#include "document/WorkFileFormat.h"
 #include "platform/File.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/Progress.h"

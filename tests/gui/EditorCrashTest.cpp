@@ -10,7 +10,7 @@
 
 #include "document/Document.h"
 #include "document/LoadWorkFile.h"
-#include "document/OpenSequence.h"
+#include "import/OpenSequence.h"
 #include "document/RecoveryManifest.h"
 #include "edit/EditSequence.h"
 #include "edit/Recovery.h"

@@ -1,10 +1,10 @@
 #include "OpenSequence.h"
 
-#include "Document.h"
-#include "LoadWorkFile.h"
-#include "RecoveryManifest.h"
+#include "OpenBody.h"
 
-#include "import/OpenBody.h"
+#include "document/Document.h"
+#include "document/LoadWorkFile.h"
+#include "document/RecoveryManifest.h"
 #include "platform/PathText.h"
 
 #include <optional>
