@@ -4,6 +4,7 @@
 #include "Wavtowma.h"
 
 #include "document/Document.h"
+#include "document/FileFormats.h"
 #include "platform/ByteOrder.h"
 #include "platform/File.h"
 #include "platform/FileCopy.h"
@@ -292,10 +293,13 @@ SaveEnd RunSaveBody(Document& doc, const std::string& destination, Progress& bar
         dialogs.ShowFileFailure(SaveFailedMessage, destination, "The file is read-only.");
         return SaveEnd::Failed;
     }
-    if (HasExtension(destination, ".mp3"))
-        return EncodeMp3(doc, destination, bar, dialogs, encoderRefused);
-    if (HasExtension(destination, ".wma"))
-        return EncodeWma(doc, destination, bar, dialogs, encoderRefused);
+    // Any name that is not MP3 or WMA gets the working file as it is.
+    const FileFormat* format = FormatOf(destination);
+    switch (format != nullptr ? format->Kind : FileKind::Wav) {
+    case FileKind::Mp3: return EncodeMp3(doc, destination, bar, dialogs, encoderRefused);
+    case FileKind::Wma: return EncodeWma(doc, destination, bar, dialogs, encoderRefused);
+    case FileKind::Wav: break;
+    }
     return CopyWorkFile(doc, destination, bar, dialogs);
 }
 

@@ -2,6 +2,8 @@
 
 #include "SaveSequence.h"
 
+#include "document/FileFormats.h"
+
 #include <string>
 
 namespace velmora {
@@ -16,7 +18,7 @@ public:
 
     // The save dialog's file types; the language file may replace them.
     // The entry chosen (counted from 1) completes a name without extension.
-    std::string SaveDialogFilter = SaveFilter;
+    std::string SaveDialogFilter = DefaultFileFilter();
 
     // Save: writes over the opened file, without asking.
     void Save();

@@ -1,6 +1,7 @@
 #include "SaveSequence.h"
 
 #include "document/Document.h"
+#include "document/FileFormats.h"
 #include "document/RecoveryManifest.h"
 #include "platform/PathText.h"
 
@@ -8,16 +9,10 @@ namespace velmora {
 
 std::string CompleteSaveName(const std::string& chosen, int filterIndex, const std::string& sourceFile)
 {
-    for (const char* kept : {".wav", ".mp3", ".wma"}) {
-        if (HasExtension(chosen, kept))
-            return chosen;
-    }
-    switch (filterIndex) {
-    case 2: return chosen + ".wav";
-    case 3: return chosen + ".mp3";
-    case 4: return chosen + ".wma";
-    default: return chosen + ExtensionOf(sourceFile);
-    }
+    if (FormatOf(chosen) != nullptr)
+        return chosen;
+    const FileFormat* entry = FormatOfFilterEntry(filterIndex);
+    return chosen + (entry != nullptr ? std::string(entry->Extension) : ExtensionOf(sourceFile));
 }
 
 void FinishSave(Document& doc, SaveEnd end, const std::string& destination, bool stopRequested)

@@ -6,15 +6,11 @@
 
 namespace velmora {
 
-// The entries of the save dialog's filter, numbered from 1.
-inline constexpr const char* SaveFilter =
-    "All Support Files(*.wav;*.mp3;*.wma)|*.wav;*.mp3;*.wma|WAV Files(*.wav)|*.wav|"
-    "MP3 Files(*.mp3)|*.mp3|WMA Files(*.wma)|*.wma|All Files(*.*)|*.*";
-
 // The name Save As writes: chosen as it is when its extension is ".wav",
 // ".mp3" or ".wma" (any case); otherwise chosen with an extension appended,
-// never substituted, by the filter entry selected: 2 ".wav", 3 ".mp3",
-// 4 ".wma", any other the extension of sourceFile (which may be empty).
+// never substituted, by the filter entry selected (2 ".wav", 3 ".mp3",
+// 4 ".wma": one per format of the formats table), any other the extension
+// of sourceFile (which may be empty).
 std::string CompleteSaveName(const std::string& chosen, int filterIndex, const std::string& sourceFile);
 
 // What the document keeps of a save whose body has run, the same for every

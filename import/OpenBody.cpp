@@ -1,6 +1,7 @@
 #include "OpenBody.h"
 
 #include "SegmentedDecode.h"
+#include "document/FileFormats.h"
 #include "document/WorkFileFormat.h"
 
 #include "platform/File.h"
@@ -203,7 +204,7 @@ std::int32_t SourceBitrateFrom(std::uint64_t fileBytes, double seconds, bool wma
 
 bool IsOpenableExtension(const std::string& path)
 {
-    return HasExtension(path, ".mp3") || HasExtension(path, ".wma") || HasExtension(path, ".wav");
+    return FormatOf(path) != nullptr;
 }
 
 OpenBodyResult ProduceWorkFile(const std::string& sourceFile, const std::string& workFile,
@@ -218,10 +219,12 @@ OpenBodyResult ProduceWorkFile(const std::string& sourceFile, const std::string&
         return {};
     }
     RemoveFileIfExists(workFile);
-    if (HasExtension(sourceFile, ".mp3"))
-        return DecodeSource(sourceFile, workFile, SourceKind::Mp3, decoding, dialogs);
-    if (HasExtension(sourceFile, ".wma"))
-        return DecodeSource(sourceFile, workFile, SourceKind::Wma, decoding, dialogs);
+    const FileFormat* format = FormatOf(sourceFile);
+    switch (format != nullptr ? format->Kind : FileKind::Wav) {
+    case FileKind::Mp3: return DecodeSource(sourceFile, workFile, SourceKind::Mp3, decoding, dialogs);
+    case FileKind::Wma: return DecodeSource(sourceFile, workFile, SourceKind::Wma, decoding, dialogs);
+    case FileKind::Wav: break;
+    }
     return CopyWaveSource(sourceFile, workFile, decoding, dialogs);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/FileFormats.h"
+
 #include <string>
 
 namespace velmora {
@@ -14,8 +16,7 @@ public:
 
     // The open dialog's file types, "Description|patterns|..."; the
     // language file may replace them.
-    std::string OpenDialogFilter = "All Support Files(*.wav;*.mp3;*.wma)|*.wav;*.mp3;*.wma|WAV Files(*.wav)|*.wav|"
-                                   "MP3 Files(*.mp3)|*.mp3|WMA Files(*.wma)|*.wma|All Files(*.*)|*.*";
+    std::string OpenDialogFilter = DefaultFileFilter();
 
     // Open: the open dialog, then OpenSourceFile with the chosen file.
     void Open();

@@ -3,6 +3,7 @@
 #include "OpenBody.h"
 
 #include "document/Document.h"
+#include "document/FileFormats.h"
 #include "document/LoadWorkFile.h"
 #include "document/RecoveryManifest.h"
 #include "platform/PathText.h"
@@ -17,7 +18,8 @@ OpenEnd RunOpenBody(Document& doc, Progress& decoding, Progress& loading, UserDi
     // A WAV source is copied byte for byte: its peaks are scanned from the
     // source on another core while the copy runs.
     std::optional<EarlyPeakScan> early;
-    if (HasExtension(doc.SourceFile, ".wav"))
+    const FileFormat* format = FormatOf(doc.SourceFile);
+    if (format != nullptr && format->Kind == FileKind::Wav)
         early.emplace(doc.SourceFile, doc.FramesPerColumn);
     const OpenBodyResult produced = ProduceWorkFile(doc.SourceFile, doc.WorkFile, decoding, dialogs);
     OpenEnd end = OpenEnd::Failed;

@@ -2,6 +2,7 @@
 // the destination only when it is complete.
 
 #include "document/Document.h"
+#include "document/FileFormats.h"
 #include "export/SaveBody.h"
 #include "export/SaveSequence.h"
 #include "support/Fakes.h"
@@ -44,6 +45,10 @@ TEST(SaveBody, SaveAsAppendsTheExtensionOfTheFilterEntry)
     };
     for (const Case& c : cases)
         EXPECT_EQ(CompleteSaveName(c.Chosen, c.Entry, c.Opened), c.Written) << c.Chosen << " " << c.Entry;
+    // The entries those numbers count, as the dialogs show them without a
+    // language file: made from the formats table, word for word.
+    EXPECT_EQ(DefaultFileFilter(), "All Support Files(*.wav;*.mp3;*.wma)|*.wav;*.mp3;*.wma|WAV Files(*.wav)|*.wav|"
+                                   "MP3 Files(*.mp3)|*.mp3|WMA Files(*.wma)|*.wma|All Files(*.*)|*.*");
 }
 
 class SaveBodyTest : public testing::Test {
