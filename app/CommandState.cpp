@@ -4,9 +4,11 @@
 #include "Formmain.h"
 #include "SelectionReadout.h"
 
+#include "document/Document.h"
 #include "document/RecoveryManifest.h"
 #include "document/Units.h"
 #include "document/ViewCommands.h"
+#include "edit/EditKinds.h"
 #include "ui_Formmain.h"
 
 #include <QAction>
@@ -56,11 +58,14 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     c.MUndo->setEnabled(document && Doc.History.CanUndo());
     c.MRedo->setEnabled(document && Doc.History.CanRedo());
     MPopSelectAll->setEnabled(document);
-    for (QAction* item : {c.MDelete, c.MCutOut, c.MVolume, c.MFadeIn, c.MFadeOut, c.MZoom10, c.MZoom8, c.MZoom6,
-                          c.MZoom4, c.MZoom2, c.MZoom1, c.MZoomWhole})
-        item->setEnabled(document);
-    for (QToolButton* button : {c.ButtonDelete, c.ButtonCutOut, c.ButtonVolume, c.ButtonFadeIn, c.ButtonFadeOut})
-        button->setEnabled(document);
+    // Every edit, with its menu item and its button, and every zoom.
+    for (const EditKind& edit : EditKinds) {
+        findChild<QAction*>(QString::fromUtf8(edit.MenuItem))->setEnabled(document);
+        findChild<QToolButton*>(QString::fromUtf8(edit.Button))->setEnabled(document);
+    }
+    for (std::int32_t step : ZoomSteps)
+        ZoomItem(step)->setEnabled(document);
+    c.MZoomWhole->setEnabled(document);
     c.ButtonZoomIn->setEnabled(zoomIn);
     ZoomInAction->setEnabled(zoomIn);
     c.ButtonZoomOut->setEnabled(zoomOut);

@@ -11,6 +11,7 @@
 #include "Formmain.h"
 #include "Windows.h"
 
+#include "edit/EditKinds.h"
 #include "export/SaveCommands.h"
 #include "import/OpenCloseCommands.h"
 #include "platform/IniFile.h"
@@ -89,11 +90,6 @@ constexpr LanguageTarget LanguageTable[] = {
     {"Menu", "Exit", Window::Main, Place::Caption, "MExit"},
     {"Menu", "Edit", Window::Main, Place::Caption, "MenuEdit"},
     {"Menu", "SelectAll", Window::Main, Place::Caption, "MSelectAll"},
-    {"Menu", "Delete", Window::Main, Place::Caption, "MDelete"},
-    {"Menu", "CutOut", Window::Main, Place::Caption, "MCutOut"},
-    {"Menu", "Volume", Window::Main, Place::Caption, "MVolume"},
-    {"Menu", "FadeIn", Window::Main, Place::Caption, "MFadeIn"},
-    {"Menu", "FadeOut", Window::Main, Place::Caption, "MFadeOut"},
     {"Menu", "Zoom", Window::Main, Place::Caption, "MenuZoom"},
     {"Menu", "Zoom10", Window::Main, Place::Caption, "MZoom10"},
     {"Menu", "Zoom8", Window::Main, Place::Caption, "MZoom8"},
@@ -118,11 +114,6 @@ constexpr LanguageTarget LanguageTable[] = {
     {"ToolBar", "Close", Window::Main, Place::Caption, "ButtonClose"},
     {"ToolBar", "Save", Window::Main, Place::Caption, "ButtonSave"},
     {"ToolBar", "SaveAs", Window::Main, Place::Caption, "ButtonSaveAs"},
-    {"ToolBar", "Delete", Window::Main, Place::Caption, "ButtonDelete"},
-    {"ToolBar", "CutOut", Window::Main, Place::Caption, "ButtonCutOut"},
-    {"ToolBar", "Volume", Window::Main, Place::Caption, "ButtonVolume"},
-    {"ToolBar", "FadeIn", Window::Main, Place::Caption, "ButtonFadeIn"},
-    {"ToolBar", "FadeOut", Window::Main, Place::Caption, "ButtonFadeOut"},
     {"ToolBar", "ZoomIn", Window::Main, Place::Caption, "ButtonZoomIn"},
     {"ToolBar", "ZoomOut", Window::Main, Place::Caption, "ButtonZoomOut"},
     {"ToolBar", "Help", Window::Main, Place::Caption, "ButtonHelp"},
@@ -161,7 +152,7 @@ constexpr LanguageTarget LanguageTable[] = {
     {"Common", "Ok", Window::Volume, Place::Caption, "ButtonOk"},
     {"Common", "Cancel", Window::Volume, Place::Caption, "ButtonCancel"},
 };
-static_assert(std::size(LanguageTable) == 79, "every text a language file gives");
+static_assert(std::size(LanguageTable) == 69, "every text a language file gives but the edits' captions");
 
 void SetCaption(QObject* control, const QString& text)
 {
@@ -348,6 +339,15 @@ void TMainForm::ApplyLanguage()
             window->setFont(font);
     }
 
+    // The edits' captions, under each edit's word, in the menu and on the
+    // toolbar.
+    for (const EditKind& edit : EditKinds) {
+        const char* name = EditName(edit.Command);
+        SetCaption(findChild<QObject*>(QString::fromUtf8(edit.MenuItem)),
+                   QString::fromStdString(language.ReadString("Menu", name, "")));
+        SetCaption(findChild<QObject*>(QString::fromUtf8(edit.Button)),
+                   QString::fromStdString(language.ReadString("ToolBar", name, "")));
+    }
     for (const LanguageTarget& target : LanguageTable) {
         const std::string value = language.ReadString(target.Section, target.Key, "");
         const QString text = QString::fromStdString(value);

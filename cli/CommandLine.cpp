@@ -4,6 +4,7 @@
 #include "document/Units.h"
 
 #include "document/Zoom.h"
+#include "edit/EditKinds.h"
 #include "edit/VolumeChange.h"
 
 #include <charconv>
@@ -18,6 +19,31 @@ bool ParseInteger(const std::string& text, std::int64_t& value)
     const char* last = text.data() + text.size();
     const auto [end, error] = std::from_chars(first, last, value);
     return error == std::errc() && end == last && !text.empty();
+}
+
+// The edit whose velmora-cli step is arg, or nullptr.
+const EditKind* EditWithStep(const std::string& arg)
+{
+    for (const EditKind& edit : EditKinds) {
+        if (edit.CliStep != nullptr && arg == edit.CliStep)
+            return &edit;
+    }
+    return nullptr;
+}
+
+// The --help lines of the edit steps from first to last, in the table's
+// order: "  --delete          remove the frames ...".
+std::string EditStepsHelp(EditCommand first, EditCommand last)
+{
+    std::string lines;
+    for (const EditKind& edit : EditKinds) {
+        if (edit.CliStep == nullptr || edit.Command < first || edit.Command > last)
+            continue;
+        std::string step = edit.CliStep;
+        step.resize(std::max<std::size_t>(step.size() + 1, 18), ' ');
+        lines += "  " + step + edit.CliHelp + "\n";
+    }
+    return lines;
 }
 
 } // namespace
@@ -39,13 +65,10 @@ const char* UsageText()
            "                    with a fraction (90.5, 1:30.5), on its column\n"
            "  --to T            the finish marker at time T\n"
            "  --select-all      markers on the whole file\n"
-           "  --delete          remove the frames between the markers\n"
-           "  --cut-out         keep only the frames between the markers\n"
-           "  --volume P        scale them by P percent (") + VolumePercentsText(" ") + ")\n" +
+           ) + EditStepsHelp(EditCommand::Delete, EditCommand::CutOut) +
+           "  --volume P        scale them by P percent (" + VolumePercentsText(" ") + ")\n" +
+           "  --mute            silence them\n" + EditStepsHelp(EditCommand::FadeIn, EditCommand::FadeOut) +
            std::string(
-           "  --mute            silence them\n"
-           "  --fade-in         fade them in\n"
-           "  --fade-out        fade them out\n"
            "  --undo            take the last edit back (markers and all)\n"
            "  --redo            do the last undone edit again\n"
            "  --no-undo         keep later edits from the journal: no undo, no\n"
@@ -112,16 +135,10 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             line.Times = true;
         } else if (arg == "--select-all") {
             line.Steps.emplace_back(K::SelectAll);
-        } else if (arg == "--delete") {
-            line.Steps.emplace_back(K::Delete);
-        } else if (arg == "--cut-out") {
-            line.Steps.emplace_back(K::CutOut);
+        } else if (const EditKind* edit = EditWithStep(arg)) {
+            line.Steps.emplace_back(K::Edit, static_cast<std::int64_t>(edit->Command));
         } else if (arg == "--mute") {
             line.Steps.emplace_back(K::Mute);
-        } else if (arg == "--fade-in") {
-            line.Steps.emplace_back(K::FadeIn);
-        } else if (arg == "--fade-out") {
-            line.Steps.emplace_back(K::FadeOut);
         } else if (arg == "--undo") {
             line.Steps.emplace_back(K::Undo);
         } else if (arg == "--redo") {

@@ -13,12 +13,9 @@ struct Step {
         Zoom,       // Value: frames per column
         Markers,    // Value: start column, Value2: finish column
         SelectAll,
-        Delete,
-        CutOut,
+        Edit,       // Value: the EditCommand of an edit without options (--delete ...)
         Volume,     // Value: percentage
         Mute,
-        FadeIn,
-        FadeOut,
         Info,
         Peaks,
         Save,       // Path: the output file

@@ -77,18 +77,12 @@ Session::Status Session::Run(const Step& step)
     case K::From:
     case K::To:
         return MarkerAt(step.What == K::From, step.Seconds);
-    case K::Delete:
-        return Edit({EditCommand::Delete});
-    case K::CutOut:
-        return Edit({EditCommand::CutOut});
+    case K::Edit:
+        return Edit({static_cast<EditCommand>(step.Value)});
     case K::Volume:
         return Edit({EditCommand::Volume, *GainForPercent(static_cast<int>(step.Value)), false});
     case K::Mute:
         return Edit({EditCommand::Volume, 1.0f, true});
-    case K::FadeIn:
-        return Edit({EditCommand::FadeIn});
-    case K::FadeOut:
-        return Edit({EditCommand::FadeOut});
     case K::Undo:
     case K::Redo: {
         if (!(step.What == K::Undo ? doc_.History.CanUndo() : doc_.History.CanRedo()))

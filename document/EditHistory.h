@@ -9,6 +9,10 @@ namespace velmora {
 // The five edits.
 enum class EditCommand { Delete, CutOut, Volume, FadeIn, FadeOut };
 
+// Each edit's word, in the order of EditCommand: the manifest writes it,
+// and it is the edit's key in the language files' [Menu] and [ToolBar].
+inline constexpr const char* EditCommandNames[] = {"Delete", "CutOut", "Volume", "FadeIn", "FadeOut"};
+
 // What an edit is asked to do; the gain and the mute flag are Volume's.
 struct EditRequest {
     EditCommand Command = EditCommand::Delete;

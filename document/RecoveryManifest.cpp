@@ -92,7 +92,6 @@ SectionReader SectionOf(const Sections& sections, const std::string& name)
     return SectionReader(it == sections.end() ? nullptr : &it->second);
 }
 
-constexpr const char* CommandNames[] = {"Delete", "CutOut", "Volume", "FadeIn", "FadeOut"};
 constexpr const char* KeptNames[] = {"Nothing", "Pieces", "Remainders", "WholeFile"};
 
 template <typename Enum, std::size_t N>
@@ -107,14 +106,14 @@ Enum FromName(const std::string& name, const char* const (&names)[N])
 
 void PutRequest(ManifestWriter& out, const EditRequest& edit)
 {
-    out.Put("Command", CommandNames[static_cast<int>(edit.Command)]);
+    out.Put("Command", EditCommandNames[static_cast<int>(edit.Command)]);
     out.Number("Gain", edit.Gain);
     out.Number("Mute", edit.Mute ? 1 : 0);
 }
 
 EditRequest RequestOf(const SectionReader& in)
 {
-    return {FromName<EditCommand>(in.Text("Command"), CommandNames), in.Number<float>("Gain"),
+    return {FromName<EditCommand>(in.Text("Command"), EditCommandNames), in.Number<float>("Gain"),
             in.Number<int>("Mute") != 0};
 }
 

@@ -15,11 +15,11 @@
 
 namespace velmora {
 
-void EditCommands::Run(const std::function<std::unique_ptr<TEditThread>()>& makeWorker)
+void EditCommands::Run(const std::function<std::unique_ptr<TProcessThread>()>& makeWorker)
 {
     window_.StopIfActive();
     window_.ReleaseStream();
-    if (std::unique_ptr<TEditThread> worker = makeWorker()) {
+    if (std::unique_ptr<TProcessThread> worker = makeWorker()) {
         ProcessForm->ProgressBar1()->setValue(0);
         ProcessForm->ProgressBar2()->setValue(0);
         RunModalWithBody(*ProcessForm, [&worker] { worker->Execute(); });
@@ -43,7 +43,7 @@ void EditCommands::CutOut()
 
 void EditCommands::Volume()
 {
-    Run([this]() -> std::unique_ptr<TEditThread> {
+    Run([this]() -> std::unique_ptr<TProcessThread> {
         // The dialog never remembers the previous choice.
         VolumeForm->ComboBox1()->setCurrentIndex(DefaultVolumeItem);
         VolumeForm->CheckBoxMute()->setChecked(false);

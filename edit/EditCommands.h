@@ -6,7 +6,7 @@
 namespace velmora {
 
 class EditorWindow;
-class TEditThread;
+class TProcessThread;
 struct Document;
 
 // The five edit commands.  The main window's handlers call them; each runs
@@ -32,7 +32,7 @@ public:
 private:
     // The sequence; makeWorker runs once the stream is released and gives
     // the worker, or nothing when the edit is called off.
-    void Run(const std::function<std::unique_ptr<TEditThread>()>& makeWorker);
+    void Run(const std::function<std::unique_ptr<TProcessThread>()>& makeWorker);
 
     Document& doc_;
     EditorWindow& window_;

@@ -1,38 +1,18 @@
 #include "EditPlan.h"
 
-#include "DeleteCutOut.h"
-#include "Fades.h"
-#include "VolumeChange.h"
+#include "EditKinds.h"
 
 namespace velmora {
 
 EditPlan PlanEdit(const Document& doc, const EditRequest& request)
 {
-    switch (request.Command) {
-    case EditCommand::Delete:
-    case EditCommand::CutOut: return PlanCut(doc, request.Command);
-    case EditCommand::Volume: return PlanVolume(doc, request.Gain, request.Mute);
-    case EditCommand::FadeIn: return PlanFade(doc, true);
-    case EditCommand::FadeOut: return PlanFade(doc, false);
-    }
-    return {};
+    return EditKindOf(request.Command).Plan(doc, request);
 }
 
 std::shared_ptr<const SampleScaling> ScalingFor(const EditRequest& request, std::uint32_t rangeFrames,
                                                 std::size_t samplesPerFrame)
 {
-    switch (request.Command) {
-    case EditCommand::Volume:
-        return request.Mute || request.Gain == 1.0f ? nullptr : VolumeScalingOf(request.Gain);
-    case EditCommand::FadeIn:
-    case EditCommand::FadeOut:
-        return rangeFrames < 100 ? nullptr
-                                 : FadeScalingOf(request.Command == EditCommand::FadeIn, rangeFrames / 100,
-                                                 samplesPerFrame);
-    case EditCommand::Delete:
-    case EditCommand::CutOut: break;
-    }
-    return nullptr;
+    return EditKindOf(request.Command).Scaling(request, rangeFrames, samplesPerFrame);
 }
 
 } // namespace velmora

@@ -2,6 +2,7 @@
 
 #include "ApplyPlan.h"
 #include "DeleteCutOut.h"
+#include "EditKinds.h"
 #include "EditPlan.h"
 #include "EditRange.h"
 #include "KeptStep.h"
@@ -142,7 +143,7 @@ EditEnd RunKeptEdit(Document& doc, const EditRequest& request, Progress& process
     EditHistory& history = doc.History;
     const EditPlan plan = PlanEdit(doc, request);
     // Cut Out of an empty selection is refused before it touches anything.
-    if (plan.What == EditPlan::Kind::Cut && request.Command == EditCommand::CutOut && plan.Range.Frames == 0)
+    if (EditKindOf(request.Command).RefusesEmptyRange && plan.What == EditPlan::Kind::Cut && plan.Range.Frames == 0)
         return ApplyPlan(doc, plan, processing, reloading, dialogs);
 
     UndoStep step;
@@ -236,10 +237,8 @@ EditEnd RunKeptEdit(Document& doc, const EditRequest& request, Progress& process
         KeepManifest(doc);
         return end;  // the markers were kept inside what the file now holds
     }
-    if (request.Command == EditCommand::Delete)
-        SetMarkersAfterDelete(doc);
-    else if (request.Command == EditCommand::CutOut)
-        SetMarkersAfterCutOut(doc);
+    if (const auto markersAfter = EditKindOf(request.Command).MarkersAfter)
+        markersAfter(doc);
 
     if (!history.Keeping())
         return end;

@@ -8,7 +8,7 @@
 
 namespace velmora {
 
-void TEditThread::Execute()
+void TProcessThread::Execute()
 {
     ProgressOnBar processing(dialog_.ProgressBar1());
     ProgressOnBar reloading(dialog_.ProgressBar2());
@@ -20,7 +20,7 @@ void TEditThread::Execute()
 
 void TEditThread::Run(Progress& processing, Progress& reloading)
 {
-    RunEdit(doc_, Request, processing, reloading, AppDialogs());
+    RunEdit(Doc(), Request, processing, reloading, AppDialogs());
 }
 
 void TUndoThread::Run(Progress& processing, Progress& reloading)

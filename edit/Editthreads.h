@@ -8,31 +8,39 @@ class Progress;
 class TProcessForm;
 struct Document;
 
-// The edit workers.  Each body runs one edit on the document from the
-// progress dialog's modal loop - the rewrite on "Processing:", the rescan
-// on "Reloading:" - and ends the dialog.  They differ only in the edit
-// they run; the volume worker also carries its gain and mute flag.
-class TEditThread {
+// The workers of the progress dialog "Process": each body runs from the
+// dialog's modal loop with the two bars - "Processing:" for the working
+// file, "Reloading:" for the peaks - and ends the dialog.
+class TProcessThread {
 public:
-    virtual ~TEditThread() = default;
+    virtual ~TProcessThread() = default;
 
     // The body; runs on the main thread from the dialog's modal loop.
     void Execute();
 
-    EditRequest Request;
-
 protected:
-    TEditThread(Document& doc, TProcessForm& dialog, EditCommand command)
-        : Request{command}, doc_(doc), dialog_(dialog)
-    {
-    }
-    // What the body does between the two bars: the edit of Request.
-    virtual void Run(Progress& processing, Progress& reloading);
+    TProcessThread(Document& doc, TProcessForm& dialog) : doc_(doc), dialog_(dialog) {}
+    // What the body does between the two bars.
+    virtual void Run(Progress& processing, Progress& reloading) = 0;
     Document& Doc() const { return doc_; }
 
 private:
     Document& doc_;
     TProcessForm& dialog_;
+};
+
+// The edit workers: they differ only in the edit they run; the volume
+// worker also carries its gain and mute flag.
+class TEditThread : public TProcessThread {
+public:
+    EditRequest Request;
+
+protected:
+    TEditThread(Document& doc, TProcessForm& dialog, EditCommand command)
+        : TProcessThread(doc, dialog), Request{command}
+    {
+    }
+    void Run(Progress& processing, Progress& reloading) override;
 };
 
 class TDelThread final : public TEditThread {
@@ -63,17 +71,17 @@ public:
 
 // Undo and Redo run in the same dialog: putting bytes back is processing,
 // the peaks reloading.
-class TUndoThread final : public TEditThread {
+class TUndoThread final : public TProcessThread {
 public:
-    TUndoThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditCommand::Delete) {}
+    TUndoThread(Document& doc, TProcessForm& dialog) : TProcessThread(doc, dialog) {}
 
 protected:
     void Run(Progress& processing, Progress& reloading) override;
 };
 
-class TRedoThread final : public TEditThread {
+class TRedoThread final : public TProcessThread {
 public:
-    TRedoThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditCommand::Delete) {}
+    TRedoThread(Document& doc, TProcessForm& dialog) : TProcessThread(doc, dialog) {}
 
 protected:
     void Run(Progress& processing, Progress& reloading) override;

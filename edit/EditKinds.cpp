@@ -1,0 +1,59 @@
+#include "EditKinds.h"
+
+#include "DeleteCutOut.h"
+#include "Fades.h"
+#include "VolumeChange.h"
+
+#include <iterator>
+
+namespace velmora {
+
+namespace {
+
+std::shared_ptr<const SampleScaling> NoScaling(const EditRequest&, std::uint32_t, std::size_t)
+{
+    return nullptr;
+}
+
+std::shared_ptr<const SampleScaling> FadeScaling(const EditRequest& request, std::uint32_t rangeFrames,
+                                                 std::size_t samplesPerFrame)
+{
+    // A hundred steps: a range shorter than that does not change.
+    return rangeFrames < 100 ? nullptr
+                             : FadeScalingOf(request.Command == EditCommand::FadeIn, rangeFrames / 100,
+                                             samplesPerFrame);
+}
+
+} // namespace
+
+const EditKind EditKinds[5] = {
+    {EditCommand::Delete, "--delete", "remove the frames between the markers", "MDelete", "ButtonDelete",
+     [](const Document& doc, const EditRequest&) { return PlanCut(doc, EditCommand::Delete); }, NoScaling,
+     SetMarkersAfterDelete, false},
+    {EditCommand::CutOut, "--cut-out", "keep only the frames between the markers", "MCutOut", "ButtonCutOut",
+     [](const Document& doc, const EditRequest&) { return PlanCut(doc, EditCommand::CutOut); }, NoScaling,
+     SetMarkersAfterCutOut, true},
+    {EditCommand::Volume, nullptr, nullptr, "MVolume", "ButtonVolume",
+     [](const Document& doc, const EditRequest& request) { return PlanVolume(doc, request.Gain, request.Mute); },
+     [](const EditRequest& request, std::uint32_t, std::size_t) -> std::shared_ptr<const SampleScaling> {
+         return request.Mute || request.Gain == 1.0f ? nullptr : VolumeScalingOf(request.Gain);
+     },
+     nullptr, false},
+    {EditCommand::FadeIn, "--fade-in", "fade them in", "MFadeIn", "ButtonFadeIn",
+     [](const Document& doc, const EditRequest&) { return PlanFade(doc, true); }, FadeScaling, nullptr, false},
+    {EditCommand::FadeOut, "--fade-out", "fade them out", "MFadeOut", "ButtonFadeOut",
+     [](const Document& doc, const EditRequest&) { return PlanFade(doc, false); }, FadeScaling, nullptr, false},
+};
+static_assert(std::size(EditKinds) == std::size(EditCommandNames), "a row for every edit");
+
+const EditKind& EditKindOf(EditCommand command)
+{
+    return EditKinds[static_cast<std::size_t>(command)];
+}
+
+const char* EditName(EditCommand command)
+{
+    return EditCommandNames[static_cast<std::size_t>(command)];
+}
+
+} // namespace velmora
