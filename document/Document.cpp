@@ -10,6 +10,25 @@ std::uint32_t ColumnCountFor(std::uint32_t totalFrames, std::int32_t framesPerCo
     return totalFrames / perColumn + ((totalFrames % perColumn) != 0 ? 1 : 0);
 }
 
+void SetPayload(Document& doc, std::uint32_t dataOffset, std::uint32_t dataSize, std::uint32_t durationSeconds)
+{
+    doc.DataOffset = dataOffset;
+    doc.DataSize = dataSize;
+    doc.DataEnd = dataOffset + dataSize;
+    doc.DurationSeconds = durationSeconds;
+    doc.TotalFrames = doc.FrameSize > 0 ? doc.DataSize / static_cast<std::uint32_t>(doc.FrameSize) : 0;
+    doc.ColumnCount = ColumnCountFor(doc.TotalFrames, doc.FramesPerColumn);
+}
+
+void TakeHeader(Document& doc, const WaveHeader& header)
+{
+    doc.Channels = header.Channels;
+    doc.SampleRate = header.SampleRate;
+    doc.BitsPerSample = header.BitsPerSample;
+    doc.FrameSize = FrameSizeFor(header.BitsPerSample, header.Channels);
+    SetPayload(doc, header.DataOffset, header.DataSize, header.DurationSeconds);
+}
+
 std::uint32_t LastColumn(const Document& doc)
 {
     return doc.ColumnCount == 0 ? 0 : doc.ColumnCount - 1;

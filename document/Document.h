@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EditHistory.h"
+#include "WorkFileFormat.h"
 
 #include <cstdint>
 #include <iterator>
@@ -77,6 +78,15 @@ struct Document {
 // The column count the loading step derives from TotalFrames and the
 // zoom: TotalFrames / FramesPerColumn, rounded up.
 std::uint32_t ColumnCountFor(std::uint32_t totalFrames, std::int32_t framesPerColumn);
+
+// Where the samples lie and how long they last, with what follows from
+// them: DataEnd, TotalFrames (in frames of FrameSize) and ColumnCount at
+// the current zoom.  The one place the document's sizes are derived.
+void SetPayload(Document& doc, std::uint32_t dataOffset, std::uint32_t dataSize, std::uint32_t durationSeconds);
+
+// Takes the working file's header: the format, FrameSize from it, and the
+// payload as SetPayload sets it.
+void TakeHeader(Document& doc, const WaveHeader& header);
 
 // The last column, where Select All puts the finish marker; 0 for a
 // document without columns.

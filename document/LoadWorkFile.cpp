@@ -13,14 +13,6 @@ namespace velmora {
 
 namespace {
 
-// The loading step's derived members, once the header's fields are in.
-void DeriveFormat(Document& doc)
-{
-    doc.FrameSize = FrameSizeFor(doc.BitsPerSample, doc.Channels);
-    doc.TotalFrames = doc.DataSize / static_cast<std::uint32_t>(doc.FrameSize);
-    doc.ColumnCount = ColumnCountFor(doc.TotalFrames, doc.FramesPerColumn);
-}
-
 } // namespace
 
 EarlyPeakScan::EarlyPeakScan(const std::string& path, std::int32_t framesPerColumn)
@@ -31,13 +23,8 @@ EarlyPeakScan::EarlyPeakScan(const std::string& path, std::int32_t framesPerColu
         if (!file || ReadWaveHeader(file, header))
             return std::nullopt;
         Document doc;
-        doc.Channels = header.Channels;
-        doc.BitsPerSample = header.BitsPerSample;
-        doc.DataOffset = header.DataOffset;
-        doc.DataSize = header.DataSize;
-        doc.DataEnd = header.DataEnd;
         doc.FramesPerColumn = framesPerColumn;
-        DeriveFormat(doc);
+        TakeHeader(doc, header);
         Peaks peaks{doc.DataOffset, doc.DataEnd,   doc.FramesPerColumn, doc.FrameSize,
                     doc.BitsPerSample, doc.Channels, doc.ColumnCount,     {}, {}};
         peaks.Upper.assign(doc.ColumnCount, 0);
@@ -76,19 +63,12 @@ bool LoadWorkFile(Document& doc, Progress& loading, UserDialogs& dialogs, EarlyP
     WaveHeader header{doc.Channels,   doc.SampleRate, doc.BitsPerSample,  doc.DataOffset,
                       doc.DataSize,   doc.DataEnd,    doc.DurationSeconds};
     const auto refusal = ReadWaveHeader(file, header);
-    doc.Channels = header.Channels;
-    doc.SampleRate = header.SampleRate;
-    doc.BitsPerSample = header.BitsPerSample;
-    doc.DataOffset = header.DataOffset;
-    doc.DataSize = header.DataSize;
-    doc.DataEnd = header.DataEnd;
-    doc.DurationSeconds = header.DurationSeconds;
+    TakeHeader(doc, header);
     if (refusal) {
         dialogs.ShowMessage(*refusal);
         return false;
     }
 
-    DeriveFormat(doc);
     if (doc.TotalFrames == 0 && empty == Empty::IsRefused) {
         // A file without frames is no audio to open; a document whose edits
         // took every frame is still one, with Undo.

@@ -49,12 +49,9 @@ void RecomputeAfterLengthChange(Document& doc, std::uint32_t newLength)
                                              static_cast<std::uint32_t>(doc.SampleRate)) *
                                          static_cast<std::uint32_t>(doc.Channels) *
                                          static_cast<std::uint32_t>(doc.BitsPerSample) / 8;
-    doc.DataEnd = newLength;
-    doc.DataSize = doc.DataEnd - doc.DataOffset;
-    doc.DurationSeconds =
-        bytesPerSecond == 0 ? 0 : static_cast<std::uint32_t>(doc.DataSize / bytesPerSecond);
-    doc.TotalFrames = doc.DataSize / static_cast<std::uint32_t>(doc.FrameSize);
-    doc.ColumnCount = ColumnCountFor(doc.TotalFrames, doc.FramesPerColumn);
+    const std::uint32_t dataSize = newLength - doc.DataOffset;
+    SetPayload(doc, doc.DataOffset, dataSize,
+               bytesPerSecond == 0 ? 0 : static_cast<std::uint32_t>(dataSize / bytesPerSecond));
     doc.PeakUpper.assign(doc.ColumnCount, 0);
     doc.PeakLower.assign(doc.ColumnCount, 0);
 }
@@ -67,15 +64,9 @@ EditEnd FailRewrite(File& file, Document& doc, Progress& reloading, UserDialogs&
         // Not even the header reads back: no samples can be trusted.
         header.DataOffset = doc.DataOffset;
         header.DataSize = 0;
-        header.DataEnd = doc.DataOffset;
         header.DurationSeconds = 0;
     }
-    doc.DataOffset = header.DataOffset;
-    doc.DataSize = header.DataSize;
-    doc.DataEnd = header.DataEnd;
-    doc.DurationSeconds = header.DurationSeconds;
-    doc.TotalFrames = doc.DataSize / static_cast<std::uint32_t>(doc.FrameSize);
-    doc.ColumnCount = ColumnCountFor(doc.TotalFrames, doc.FramesPerColumn);
+    SetPayload(doc, header.DataOffset, header.DataSize, header.DurationSeconds);
     doc.PeakUpper.assign(doc.ColumnCount, 0);
     doc.PeakLower.assign(doc.ColumnCount, 0);
     ScanColumnPeaks(file, doc, doc.PeakUpper, doc.PeakLower, reloading);
