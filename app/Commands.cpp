@@ -67,8 +67,8 @@ void TMainForm::MSetSelectionClick()
     if (!times || !Doc.DocumentOpen)
         return;
     // The columns markers set at those play positions would take.
-    Doc.SelStart = ColumnAtSeconds(times->first, Doc.SampleRate, Doc.TotalFrames, Doc.FrameSize, Doc.ColumnCount);
-    Doc.SelFinish = ColumnAtSeconds(times->second, Doc.SampleRate, Doc.TotalFrames, Doc.FrameSize, Doc.ColumnCount);
+    SetMarkers(Doc, ColumnAtSeconds(times->first, Doc.SampleRate, Doc.TotalFrames, Doc.FrameSize, Doc.ColumnCount),
+               ColumnAtSeconds(times->second, Doc.SampleRate, Doc.TotalFrames, Doc.FrameSize, Doc.ColumnCount));
     UpdateCommandState(Doc.PlayState);
     RepaintView();
 }

@@ -67,8 +67,7 @@ Session::Status Session::Run(const Step& step)
         if (start > finish || finish >= doc_.ColumnCount)
             return Refuse("The markers must be columns S <= F < " +
                           std::to_string(doc_.ColumnCount) + ".");
-        doc_.SelStart = start;
-        doc_.SelFinish = finish;
+        SetMarkers(doc_, start, finish);
         return Status::Ok;
     }
     case K::SelectAll:

@@ -1,5 +1,7 @@
 #include "Document.h"
 
+#include <algorithm>
+
 namespace velmora {
 
 std::uint32_t ColumnCountFor(std::uint32_t totalFrames, std::int32_t framesPerColumn)
@@ -34,10 +36,15 @@ std::uint32_t LastColumn(const Document& doc)
     return doc.ColumnCount == 0 ? 0 : doc.ColumnCount - 1;
 }
 
+void SetMarkers(Document& doc, std::uint32_t start, std::uint32_t finish)
+{
+    doc.SelFinish = std::min(finish, LastColumn(doc));
+    doc.SelStart = std::min(start, doc.SelFinish);
+}
+
 void SelectAll(Document& doc)
 {
-    doc.SelStart = 0;
-    doc.SelFinish = LastColumn(doc);
+    SetMarkers(doc, 0, LastColumn(doc));
 }
 
 void ResetToNoDocument(Document& doc)

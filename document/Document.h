@@ -92,6 +92,11 @@ void TakeHeader(Document& doc, const WaveHeader& header);
 // document without columns.
 std::uint32_t LastColumn(const Document& doc);
 
+// Puts the markers at columns start and finish as the document allows
+// them: the finish marker no further than LastColumn, the start marker no
+// further than the finish marker.  The one place the markers' rule is kept.
+void SetMarkers(Document& doc, std::uint32_t start, std::uint32_t finish);
+
 // Puts the markers on the whole file: SelStart = 0, SelFinish = LastColumn.
 void SelectAll(Document& doc);
 

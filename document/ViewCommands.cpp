@@ -209,8 +209,7 @@ std::uint32_t ViewCommands::ColumnAt(int x) const
 
 void ViewCommands::SelectColumns(std::uint32_t from, std::uint32_t to)
 {
-    doc_.SelStart = std::min(from, to);
-    doc_.SelFinish = std::max(from, to);
+    SetMarkers(doc_, std::min(from, to), std::max(from, to));
     window_.UpdateCommandState(doc_.PlayState);
     window_.RepaintView();
 }

@@ -145,12 +145,9 @@ EditEnd FollowCut(File& file, Document& doc, EditCommand command, std::uint32_t 
 
 void SetMarkersAfterDelete(Document& doc)
 {
-    // (No columns are left when everything went.)
-    const std::uint32_t lastColumn = LastColumn(doc);
-    doc.SelFinish = doc.SelStart + 1;
-    if (doc.SelFinish > lastColumn)
-        doc.SelFinish = lastColumn;
-    doc.SelStart = std::min(doc.SelStart, doc.SelFinish);
+    // Framing the join: the column after it, within the file (no columns
+    // are left when everything went).
+    SetMarkers(doc, doc.SelStart, doc.SelStart + 1);
 }
 
 void SetMarkersAfterCutOut(Document& doc)

@@ -70,9 +70,7 @@ EditEnd FailRewrite(File& file, Document& doc, Progress& reloading, UserDialogs&
     doc.PeakUpper.assign(doc.ColumnCount, 0);
     doc.PeakLower.assign(doc.ColumnCount, 0);
     ScanColumnPeaks(file, doc, doc.PeakUpper, doc.PeakLower, reloading);
-    const std::uint32_t lastColumn = LastColumn(doc);
-    doc.SelFinish = std::min(doc.SelFinish, lastColumn);
-    doc.SelStart = std::min(doc.SelStart, doc.SelFinish);
+    SetMarkers(doc, doc.SelStart, doc.SelFinish);
     return EditEnd::Failed;
 }
 

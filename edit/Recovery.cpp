@@ -65,9 +65,7 @@ bool RecoverDocument(Document& doc, const Manifest& manifest, Progress& loading,
         LetGo(doc);
         return false;
     }
-    const std::uint32_t lastColumn = LastColumn(doc);
-    doc.SelFinish = std::min(selFinish, lastColumn);
-    doc.SelStart = std::min(selStart, doc.SelFinish);
+    SetMarkers(doc, selStart, selFinish);
     doc.DocumentOpen = true;
     EditHistory& history = doc.History;
     if (!manifest.HasHistory)

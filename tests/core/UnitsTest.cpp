@@ -1,5 +1,6 @@
 // Time text and the conversions between columns, stream bytes and seconds.
 
+#include "document/Document.h"
 #include "document/PlayCursorFollow.h"
 #include "document/Units.h"
 #include "document/Zoom.h"
@@ -94,6 +95,24 @@ TEST(Zoom, WholeFileFitsTheViewAndStepsFromThere)
     EXPECT_EQ(ZoomOutStep(227000), 227000);
     EXPECT_FALSE(IsValidFramesPerColumn(1500));
     EXPECT_FALSE(IsValidFramesPerColumn(0));
+}
+
+// The markers' one rule: the finish marker within the file, the start
+// marker no further than the finish marker, also without any column.
+TEST(Document, MarkersStayInsideTheFileAndInOrder)
+{
+    struct Case {
+        std::uint32_t Columns, Start, Finish, WantStart, WantFinish;
+    } cases[] = {
+        {10, 2, 5, 2, 5}, {10, 2, 12, 2, 9}, {10, 12, 15, 9, 9}, {10, 6, 3, 3, 3}, {0, 4, 7, 0, 0}, {1, 0, 1, 0, 0},
+    };
+    for (const Case& c : cases) {
+        Document doc;
+        doc.ColumnCount = c.Columns;
+        SetMarkers(doc, c.Start, c.Finish);
+        EXPECT_EQ(doc.SelStart, c.WantStart) << c.Columns << " " << c.Start << ":" << c.Finish;
+        EXPECT_EQ(doc.SelFinish, c.WantFinish) << c.Columns << " " << c.Start << ":" << c.Finish;
+    }
 }
 
 TEST(PlayCursorFollow, JumpsAPageAndRespectsTheUsersScrollUntilTheCursorComesBack)
