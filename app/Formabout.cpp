@@ -40,6 +40,13 @@ std::string TAboutForm::OwnerLine() const
     return line;
 }
 
+void TAboutForm::ShowTexts()
+{
+    ui_->Label6->setText(QString::fromStdString(OwnerLine()));
+    ui_->Label5->setText(QString::fromStdString(ShortAddress(HomePageAddress)));
+    ui_->Label5->setToolTip(QString::fromStdString(HomePageAddress));
+}
+
 void TAboutForm::Label5Click()
 {
     QDesktopServices::openUrl(QUrl(QString::fromStdString(HomePageAddress)));
@@ -48,11 +55,8 @@ void TAboutForm::Label5Click()
 bool TAboutForm::event(QEvent* event)
 {
     // The owner line is composed afresh at every activation.
-    if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show) {
-        ui_->Label6->setText(QString::fromStdString(OwnerLine()));
-        ui_->Label5->setText(QString::fromStdString(ShortAddress(HomePageAddress)));
-        ui_->Label5->setToolTip(QString::fromStdString(HomePageAddress));
-    }
+    if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show)
+        ShowTexts();
     return QDialog::event(event);
 }
 

@@ -26,6 +26,9 @@ public:
 
     // The owner line of this year.
     std::string OwnerLine() const;
+    // Puts the owner line and the home page link into the box (before it
+    // is sized to them, and again at every activation).
+    void ShowTexts();
     void Label5Click();
 
 protected:

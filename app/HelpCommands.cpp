@@ -66,6 +66,7 @@ void TMainForm::MHomeClick()
 void TMainForm::MAboutClick()
 {
     AboutForm->HomePageAddress = HomePageAddress(Doc.ProgramFolder);
+    AboutForm->ShowTexts();
     ExecCentred(*AboutForm);
 }
 
