@@ -60,11 +60,15 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     MPopSelectAll->setEnabled(document);
     // Every edit, with its menu item and its button, and every zoom.
     for (const EditKind& edit : EditKinds) {
-        findChild<QAction*>(QString::fromUtf8(edit.MenuItem))->setEnabled(document);
-        findChild<QToolButton*>(QString::fromUtf8(edit.Button))->setEnabled(document);
+        if (auto* item = findChild<QAction*>(QString::fromUtf8(edit.MenuItem)))
+            item->setEnabled(document);
+        if (auto* button = findChild<QToolButton*>(QString::fromUtf8(edit.Button)))
+            button->setEnabled(document);
     }
-    for (std::int32_t step : ZoomSteps)
-        ZoomItem(step)->setEnabled(document);
+    for (std::int32_t step : ZoomSteps) {
+        if (QAction* item = ZoomItem(step))
+            item->setEnabled(document);
+    }
     c.MZoomWhole->setEnabled(document);
     c.ButtonZoomIn->setEnabled(zoomIn);
     ZoomInAction->setEnabled(zoomIn);

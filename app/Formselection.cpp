@@ -3,6 +3,7 @@
 #include "document/Units.h"
 
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -46,8 +47,25 @@ void TSelectionForm::SetTexts(const QString& title, const QString& start, const 
     setWindowTitle(title);
     startLabel_->setText(start);
     finishLabel_->setText(finish);
-    Buttons->button(QDialogButtonBox::Ok)->setText(ok);
-    Buttons->button(QDialogButtonBox::Cancel)->setText(cancel);
+    okText_ = ok;
+    cancelText_ = cancel;
+    ShowButtonTexts();
+}
+
+void TSelectionForm::ShowButtonTexts()
+{
+    Buttons->button(QDialogButtonBox::Ok)->setText(okText_);
+    Buttons->button(QDialogButtonBox::Cancel)->setText(cancelText_);
+}
+
+void TSelectionForm::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    // A change of Qt's translation gives the standard buttons Qt's own
+    // words: once the button box has taken them, the language file's words
+    // go back.
+    if (event->type() == QEvent::LanguageChange)
+        QMetaObject::invokeMethod(this, &TSelectionForm::ShowButtonTexts, Qt::QueuedConnection);
 }
 
 void TSelectionForm::SetTimes(double start, double finish)

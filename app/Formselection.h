@@ -32,11 +32,17 @@ public:
     QLineEdit* FinishEdit = nullptr;
     QDialogButtonBox* Buttons = nullptr;
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void Check();
+    void ShowButtonTexts();
 
     QLabel* startLabel_ = nullptr;
     QLabel* finishLabel_ = nullptr;
+    QString okText_;
+    QString cancelText_;
 };
 
 } // namespace velmora

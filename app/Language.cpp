@@ -323,7 +323,8 @@ void TMainForm::LanguageItemClick(QAction* sender)
 void TMainForm::ApplyLanguage()
 {
     // Read once for each language chosen, not at every activation.
-    if (!LanguageIni || LanguageIniName != LanguageFile) {
+    const bool newLanguage = !LanguageIni || LanguageIniName != LanguageFile;
+    if (newLanguage) {
         LanguageIni = std::make_unique<IniFile>(ReadChosenLanguage(Doc.ProgramFolder + "KVLanguage/", LanguageFile));
         LanguageIniName = LanguageFile;
     }
@@ -386,7 +387,10 @@ void TMainForm::ApplyLanguage()
             FitToolbarButton(*button, button->text().replace(u'\n', u' '),
                              command != nullptr ? findChild<QAction*>(QString::fromUtf8(command)) : nullptr);
     }
-    WidenForToolbar();
+    // Only for a language just chosen: a window the user made narrower
+    // keeps its width when it is activated again.
+    if (newLanguage)
+        WidenForToolbar();
     // Update opens the project's page, where new versions are announced:
     // its hint names the page.
     ui_->ButtonUpdate->setToolTip(ui_->ButtonUpdate->toolTip() + QStringLiteral(": ") +

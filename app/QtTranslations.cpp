@@ -33,8 +33,10 @@ std::string QtLocaleFor(const std::string& languageFile, const IniFile& language
 void QtTranslations::Switch(const std::string& languageFile, const IniFile& language)
 {
     const std::string locale = QtLocaleFor(languageFile, language);
-    if (locale == locale_ && (translator_ != nullptr || locale.empty()))
+    // Once per language chosen: activations do not try a missing one again.
+    if (locale == locale_ && tried_)
         return;
+    tried_ = true;
     if (translator_ != nullptr) {
         QCoreApplication::removeTranslator(translator_.get());
         translator_.reset();

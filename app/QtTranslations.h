@@ -27,6 +27,7 @@ public:
 private:
     std::unique_ptr<QTranslator> translator_;
     std::string locale_;
+    bool tried_ = false;
 };
 
 // The locale of a language file: its [LanguageProperty] Locale, else the

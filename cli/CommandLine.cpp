@@ -7,6 +7,7 @@
 #include "edit/EditKinds.h"
 #include "edit/VolumeChange.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace velmora::cli {

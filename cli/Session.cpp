@@ -107,7 +107,7 @@ Session::Status Session::Run(const Step& step)
         TerminalProgress bar("Saving");
         // Its messages are about the file it writes.
         const std::string input = dialogs_.File();
-        dialogs_.SetFile(step.Path);
+        dialogs_.SetOutputFile(step.Path);
         const SaveEnd end = RunSaveBody(doc_, step.Path, bar, dialogs_);
         dialogs_.SetFile(input);
         FinishSave(doc_, end, step.Path, false);

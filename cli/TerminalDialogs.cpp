@@ -13,6 +13,17 @@ void TerminalDialogs::ShowMessage(const std::string& text, const std::string&, I
     ++messages_;
 }
 
+void TerminalDialogs::ShowFileFailure(const std::string& text, const std::string& file, const std::string& reason)
+{
+    if (file.empty() || (file == file_ && !output_)) {
+        ShowMessage(text, {}, Icon::None);
+        return;
+    }
+    std::fprintf(stderr, "velmora-cli: %s: %s%s\n", file.c_str(), text.c_str(),
+                 reason.empty() ? "" : (" (" + reason + ")").c_str());
+    ++messages_;
+}
+
 UserDialogs::Answer TerminalDialogs::AskYesNoCancel(const std::string&, const std::string&, Icon)
 {
     ++questions_;

@@ -13,10 +13,26 @@ namespace velmora::cli {
 class TerminalDialogs final : public UserDialogs {
 public:
     // The file the messages from now on are about (as the user named it).
-    void SetFile(const std::string& file) { file_ = file; }
+    void SetFile(const std::string& file)
+    {
+        file_ = file;
+        output_ = false;
+    }
+    // The same for a file being written (a save's output): its failures
+    // carry the system's reason.
+    void SetOutputFile(const std::string& file)
+    {
+        file_ = file;
+        output_ = true;
+    }
     const std::string& File() const { return file_; }
 
     void ShowMessage(const std::string& text, const std::string& caption, Icon icon) override;
+    // About a file being written, or another file than the one messages
+    // are about: that file and the system's reason on the line,
+    // "velmora-cli: out.mp3: Cannot save the file. (No space left on
+    // device)"; about the input, as ShowMessage.
+    void ShowFileFailure(const std::string& text, const std::string& file, const std::string& reason) override;
     Answer AskYesNoCancel(const std::string& text, const std::string& caption, Icon icon) override;
     std::optional<std::string> ChooseFileToOpen(const std::string& filter) override;
     std::optional<SaveChoice> ChooseFileToSave(const std::string& filter,
@@ -28,6 +44,7 @@ public:
 
 private:
     std::string file_;
+    bool output_ = false;
     int messages_ = 0;
     int questions_ = 0;
 };

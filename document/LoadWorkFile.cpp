@@ -11,10 +11,6 @@
 
 namespace velmora {
 
-namespace {
-
-} // namespace
-
 EarlyPeakScan::EarlyPeakScan(const std::string& path, std::int32_t framesPerColumn)
 {
     scan_ = std::async(std::launch::async, [path, framesPerColumn]() -> std::optional<Peaks> {

@@ -26,7 +26,7 @@ std::shared_ptr<const SampleScaling> FadeScaling(const EditRequest& request, std
 
 } // namespace
 
-const EditKind EditKinds[5] = {
+constexpr EditKind EditKinds[5] = {
     {EditCommand::Delete, "--delete", "remove the frames between the markers", "MDelete", "ButtonDelete",
      [](const Document& doc, const EditRequest&) { return PlanCut(doc, EditCommand::Delete); }, NoScaling,
      SetMarkersAfterDelete, false},
@@ -45,6 +45,16 @@ const EditKind EditKinds[5] = {
      [](const Document& doc, const EditRequest&) { return PlanFade(doc, false); }, FadeScaling, nullptr, false},
 };
 static_assert(std::size(EditKinds) == std::size(EditCommandNames), "a row for every edit");
+
+constexpr bool RowsInCommandOrder()
+{
+    for (std::size_t i = 0; i < std::size(EditKinds); ++i) {
+        if (static_cast<std::size_t>(EditKinds[i].Command) != i)
+            return false;
+    }
+    return true;
+}
+static_assert(RowsInCommandOrder(), "EditKindOf indexes the rows by command");
 
 const EditKind& EditKindOf(EditCommand command)
 {

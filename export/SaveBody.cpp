@@ -31,8 +31,9 @@ constexpr std::int32_t DefaultWmaKbps = 96;
 constexpr std::int32_t LowRateMp3CapKbps = 64;
 constexpr std::int32_t LowRateLimitHz = 11025;
 
-// Why a save failed: the file it was writing (the destination as the user
-// named it) and the system's reason, for the message's details.
+// Why a save failed: the file the failure is about (the destination as the
+// user named it, or the working file when that could not be read) and the
+// system's reason, for the message's details.
 struct SaveFault {
     std::string Path;
     int Error = 0;
@@ -70,7 +71,7 @@ std::optional<TemporaryOutput> MakeTemporaryOutput(const std::string& destinatio
     if (output.Failed() == TemporaryOutput::Failure::Busy)
         dialogs.ShowFileFailure(SaveFailedMessage, destination, "Another save to this file is running.");
     else if (std::string(caption).empty())
-        dialogs.ShowFileFailure(cannotCreate, output.Path(), SystemReason(output.Error()));
+        dialogs.ShowFileFailure(cannotCreate, destination, SystemReason(output.Error()));
     else
         dialogs.ShowMessage(cannotCreate, caption, UserDialogs::Icon::None);
     return std::nullopt;
@@ -102,8 +103,11 @@ SaveEnd CopyWorkFile(const Document& doc, const std::string& destination, Progre
         sent = done;
         meter.Report(done, length);
     });
-    if (!ok)
-        return Abandon(SaveEnd::Failed, false, dialogs, {destination, output.LastError() != 0 ? output.LastError() : source.LastError()});
+    if (!ok) {
+        const SaveFault fault = output.LastError() != 0 ? SaveFault{destination, output.LastError()}
+                                                        : SaveFault{doc.WorkFile, source.LastError()};
+        return Abandon(SaveEnd::Failed, false, dialogs, fault);
+    }
     if (!temporary->Replace())
         return Abandon(SaveEnd::Failed, false, dialogs, {destination, temporary->Error()});
     return SaveEnd::Saved;

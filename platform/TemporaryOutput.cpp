@@ -176,10 +176,12 @@ TemporaryOutput TemporaryOutput::Create(const std::string& destination)
             output.error_ = file.LastError();
             return output;
         }
+        errno = 0;
         const Leftover leftover = ClearLeftover(output.path_);
+        const int cleared = errno;  // why a leftover stuck, when it did
         if (leftover != Leftover::Gone) {
             output.failure_ = leftover == Leftover::Busy ? Failure::Busy : Failure::CannotCreate;
-            output.error_ = leftover == Leftover::Busy ? 0 : EEXIST;
+            output.error_ = leftover == Leftover::Busy ? 0 : (cleared != 0 ? cleared : EEXIST);
             return output;
         }
     }

@@ -396,6 +396,7 @@ TEST(CliDiskFull, EveryFailureSaysWhy)
                                             dir / "out.wav", "--save", dir / "out.mp3", "--save", dir / "out.wma"};
     int failures = 0;
     bool namedNoUndo = false;
+    bool namedOutputAndReason = false;  // a save's failure: the output file and the system's words
     for (const char* op : {"pwrite", "ftruncate", "fsync", "close", "copy_file_range", "fallocate", "link"}) {
         for (int nth = 1; nth <= 24; ++nth) {
             std::vector<std::string> argv = {VELMORA_CLI_PATH, input};
@@ -408,10 +409,14 @@ TEST(CliDiskFull, EveryFailureSaysWhy)
             ++failures;
             EXPECT_NE(result.Err.find("velmora-cli: "), std::string::npos) << op << " " << nth;
             namedNoUndo = namedNoUndo || result.Err.find("--no-undo") != std::string::npos;
+            namedOutputAndReason = namedOutputAndReason ||
+                                   result.Err.find("out.wav: Cannot save the file. (No space left on device)") !=
+                                       std::string::npos;
         }
     }
     EXPECT_GT(failures, 20);
     EXPECT_TRUE(namedNoUndo);
+    EXPECT_TRUE(namedOutputAndReason);
 }
 
 } // namespace

@@ -20,6 +20,8 @@
 #include "ui_Formmain.h"
 
 #include <QAbstractButton>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QDate>
 #include <QLabel>
 #include <QLocale>
@@ -348,6 +350,32 @@ TEST_F(LanguageTest, EveryWindowShowsItsWholeTextInEveryLanguage)
         EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove(u'&').toStdString(), c.Yes) << c.File;
         DestroyWindows();
     }
+}
+
+// Choosing a language swaps Qt's translation, which renames standard
+// buttons: Set Selection's keep the language file's words.  And a window
+// the user made narrower keeps its width when activated again.
+TEST_F(LanguageTest, ALanguageSwitchKeepsTheProgramsWordsAndTheUsersWidth)
+{
+    UseShippedLanguage("German.ini");
+    UseShippedLanguage("English.ini");
+    ASSERT_TRUE(Start());
+    Show();
+    QAction* german = nullptr;
+    for (QAction* item : C().MenuLanguage->actions())
+        german = item->isChecked() ? german : item;
+    ASSERT_NE(german, nullptr);
+    german->trigger();
+    Wait(50);
+    EXPECT_EQ(Main().SelectionForm->Buttons->button(QDialogButtonBox::Cancel)->text(), "Abbrechen");
+    EXPECT_EQ(Main().SelectionForm->Buttons->button(QDialogButtonBox::Ok)->text(), "OK");
+
+    const int wide = MainForm->width();
+    MainForm->resize(500, MainForm->height());
+    const int narrowed = MainForm->width();
+    ASSERT_LT(narrowed, wide);
+    Main().FormActivate();
+    EXPECT_EQ(MainForm->width(), narrowed);
 }
 
 TEST_F(LanguageTest, ChineseCaptionsRenderWithRealGlyphs)
