@@ -166,13 +166,12 @@ void SetCaption(QObject* control, const QString& text)
         label->setText(text);
 }
 
-// The toolbar's buttons with the action whose keys their hints name.
+// The toolbar's buttons other than the edits' (whose pairs the edit table
+// gives) with the action whose keys their hints name.
 constexpr std::pair<const char*, const char*> ToolbarButtons[] = {
-    {"ButtonOpen", "MOpen"},           {"ButtonClose", "MClose"},     {"ButtonSave", "MSave"},
-    {"ButtonSaveAs", "MSaveAs"},       {"ButtonDelete", "MDelete"},   {"ButtonCutOut", "MCutOut"},
-    {"ButtonVolume", "MVolume"},       {"ButtonFadeIn", "MFadeIn"},   {"ButtonFadeOut", "MFadeOut"},
-    {"ButtonZoomIn", "ZoomInAction"},  {"ButtonZoomOut", "ZoomOutAction"}, {"ButtonHelp", "MHelp"},
-    {"ButtonUpdate", nullptr},
+    {"ButtonOpen", "MOpen"},          {"ButtonClose", "MClose"},          {"ButtonSave", "MSave"},
+    {"ButtonSaveAs", "MSaveAs"},      {"ButtonZoomIn", "ZoomInAction"},   {"ButtonZoomOut", "ZoomOutAction"},
+    {"ButtonHelp", "MHelp"},          {"ButtonUpdate", nullptr},
 };
 
 // caption on one line, or on two where one would not fit width: broken at
@@ -382,11 +381,15 @@ void TMainForm::ApplyLanguage()
         SetCaption(findChild<QObject*>(QString::fromUtf8(control)),
                    QString::fromStdString(value.empty() ? english : value));
     }
-    for (const auto& [name, command] : ToolbarButtons) {
+    auto fit = [this](const char* name, const char* command) {
         if (auto* button = findChild<QToolButton*>(QString::fromUtf8(name)))
             FitToolbarButton(*button, button->text().replace(u'\n', u' '),
                              command != nullptr ? findChild<QAction*>(QString::fromUtf8(command)) : nullptr);
-    }
+    };
+    for (const auto& [name, command] : ToolbarButtons)
+        fit(name, command);
+    for (const EditKind& edit : EditKinds)
+        fit(edit.Button, edit.MenuItem);
     // Only for a language just chosen: a window the user made narrower
     // keeps its width when it is activated again.
     if (newLanguage)
