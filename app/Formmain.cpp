@@ -165,7 +165,7 @@ void TMainForm::FormCreate(const QStringList& arguments, const std::string& prog
     Doc.FramesPerColumn = DefaultFramesPerColumn;
     ShowZoom(DefaultFramesPerColumn);
     Doc.Modified = false;
-    Doc.SelStart = Doc.SelFinish = 0;
+    SetMarkers(Doc, 0, 0);
     SetViewWidth(10);
     Doc.DocumentOpen = false;
     Doc.OpenAtStart = false;

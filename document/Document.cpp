@@ -42,6 +42,28 @@ void SetMarkers(Document& doc, std::uint32_t start, std::uint32_t finish)
     doc.SelStart = std::min(start, doc.SelFinish);
 }
 
+bool MoveStartMarker(Document& doc, std::uint32_t column)
+{
+    if (column >= doc.SelFinish)
+        return false;
+    doc.SelStart = column;
+    return true;
+}
+
+bool MoveFinishMarker(Document& doc, std::uint32_t column)
+{
+    if (doc.SelStart >= column)
+        return false;
+    doc.SelFinish = column;
+    return true;
+}
+
+DocumentShape ShapeOf(const Document& doc)
+{
+    return {doc.DataOffset,      doc.DataSize,    doc.DataEnd,  doc.DurationSeconds, doc.TotalFrames,
+            doc.FramesPerColumn, doc.ColumnCount, doc.SelStart, doc.SelFinish};
+}
+
 void SelectAll(Document& doc)
 {
     SetMarkers(doc, 0, LastColumn(doc));

@@ -97,8 +97,19 @@ std::uint32_t LastColumn(const Document& doc);
 // further than the finish marker.  The one place the markers' rule is kept.
 void SetMarkers(Document& doc, std::uint32_t start, std::uint32_t finish);
 
+// The start marker to column, and true, where that keeps it before the
+// finish marker; otherwise false and nothing moves.
+bool MoveStartMarker(Document& doc, std::uint32_t column);
+
+// The finish marker to column, and true, where that keeps it after the
+// start marker; otherwise false and nothing moves.
+bool MoveFinishMarker(Document& doc, std::uint32_t column);
+
 // Puts the markers on the whole file: SelStart = 0, SelFinish = LastColumn.
 void SelectAll(Document& doc);
+
+// What the history records of the document before and after a step.
+DocumentShape ShapeOf(const Document& doc);
 
 // The "no document" state of the members that Close resets.
 void ResetToNoDocument(Document& doc);

@@ -105,12 +105,14 @@ bool PatchDecodedSizes(File& file)
     return ok;
 }
 
-bool PatchEditedSizes(File& file, std::uint32_t newLength, std::uint32_t dataOffset)
+bool PatchEditedSizes(File& file, std::uint64_t newLength, std::uint32_t dataOffset)
 {
+    if (newLength > UINT32_MAX || newLength < dataOffset || dataOffset < 8)
+        return false;
     unsigned char field[4];
-    PutU32LE(field, newLength - dataOffset);
+    PutU32LE(field, static_cast<std::uint32_t>(newLength - dataOffset));
     bool ok = file.WriteAt(static_cast<std::uint64_t>(dataOffset) - 4, field, sizeof field);
-    PutU32LE(field, newLength - 8);
+    PutU32LE(field, static_cast<std::uint32_t>(newLength - 8));
     ok = file.WriteAt(4, field, sizeof field) && ok;
     return ok;
 }

@@ -53,7 +53,8 @@ bool PatchDecodedSizes(File& file);
 
 // After an edit changed the file's length to newLength bytes: the data
 // chunk's size at dataOffset - 4 := newLength - dataOffset, then the RIFF
-// size at offset 4 := newLength - 8.
-bool PatchEditedSizes(File& file, std::uint32_t newLength, std::uint32_t dataOffset);
+// size at offset 4 := newLength - 8.  False, with nothing written, for a
+// length the header's 32-bit sizes cannot hold or one short of the data.
+bool PatchEditedSizes(File& file, std::uint64_t newLength, std::uint32_t dataOffset);
 
 } // namespace velmora

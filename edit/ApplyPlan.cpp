@@ -71,11 +71,10 @@ EditEnd ApplyCut(Document& doc, const EditPlan& plan, Progress& processing, Prog
     MoveBlocks blocks;
     blocks.BlockBytes = EditBlockBytes;
     blocks.Moved = [&](std::uint64_t moved) { meter.Report(moved, layout.ShiftLength); };
-    const auto length = static_cast<std::uint32_t>(layout.NewLength);
     if (!MoveDown(file, layout.ShiftTo, layout.ShiftFrom, layout.ShiftLength, blocks) ||
-        !file.Truncate(layout.NewLength) || !PatchEditedSizes(file, length, doc.DataOffset))
+        !file.Truncate(layout.NewLength) || !PatchEditedSizes(file, layout.NewLength, doc.DataOffset))
         return FailRewrite(file, doc, reloading, dialogs);
-    return FollowCut(file, doc, command, length, reloading);
+    return FollowCut(file, doc, command, layout.NewLength, reloading);
 }
 
 } // namespace

@@ -127,20 +127,22 @@ CutLayout CutLayoutOf(const Document& doc, EditCommand command, std::uint64_t fi
     return layout;
 }
 
-EditEnd FollowCut(File& file, Document& doc, EditCommand command, std::uint32_t newLength, Progress& reloading)
+EditEnd FollowCut(File& file, Document& doc, EditCommand command, std::uint64_t newLength, Progress& reloading)
 {
+    // Only lengths PatchEditedSizes took come here: they fit the header.
+    const auto length = static_cast<std::uint32_t>(std::min<std::uint64_t>(newLength, UINT32_MAX));
     const EditRange range = EditRangeOf(doc);
     const auto perColumn = static_cast<std::uint32_t>(doc.FramesPerColumn);
     // A range cut short by the end of the payload leaves no whole columns.
     if (perColumn == 0 || range.Frames % perColumn != 0)
-        return FollowLengthChange(file, doc, newLength, {}, reloading);
+        return FollowLengthChange(file, doc, length, {}, reloading);
     const std::uint32_t removed = range.Frames / perColumn;
     if (command == EditCommand::CutOut)
-        return FollowLengthChange(file, doc, newLength, {{doc.SelStart, removed}}, reloading);
+        return FollowLengthChange(file, doc, length, {{doc.SelStart, removed}}, reloading);
     // Whole columns go: those before the range and those after it stay.
     const auto columns = static_cast<std::uint32_t>(doc.PeakUpper.size());
     const std::uint32_t after = columns > doc.SelStart + removed ? columns - doc.SelStart - removed : 0;
-    return FollowLengthChange(file, doc, newLength, {{0, doc.SelStart}, {doc.SelStart + removed, after}}, reloading);
+    return FollowLengthChange(file, doc, length, {{0, doc.SelStart}, {doc.SelStart + removed, after}}, reloading);
 }
 
 void SetMarkersAfterDelete(Document& doc)

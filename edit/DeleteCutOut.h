@@ -61,7 +61,7 @@ CutLayout CutLayoutOf(const Document& doc, EditCommand command, std::uint64_t fi
 // DurationSeconds, TotalFrames and ColumnCount recomputed, the peaks of the
 // columns that stay kept where the range was whole columns, rescanned
 // otherwise.  The markers are the caller's.
-EditEnd FollowCut(File& file, Document& doc, EditCommand command, std::uint32_t newLength, Progress& reloading);
+EditEnd FollowCut(File& file, Document& doc, EditCommand command, std::uint64_t newLength, Progress& reloading);
 
 // The markers the commands set afterwards.  Delete: SelStart stays,
 // SelFinish = SelStart + 1, or ColumnCount - 1 when that is smaller (the

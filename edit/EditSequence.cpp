@@ -51,21 +51,6 @@ File OpenJournal(const EditHistory& history)
     return journal;
 }
 
-DocumentShape ShapeOf(const Document& doc)
-{
-    return {doc.DataOffset,      doc.DataSize,    doc.DataEnd,  doc.DurationSeconds, doc.TotalFrames,
-            doc.FramesPerColumn, doc.ColumnCount, doc.SelStart, doc.SelFinish};
-}
-
-void FollowShape(Document& doc, const DocumentShape& shape)
-{
-    doc.DataOffset = shape.DataOffset;
-    doc.DataSize = shape.DataSize;
-    doc.DataEnd = shape.DataEnd;
-    doc.DurationSeconds = shape.DurationSeconds;
-    doc.TotalFrames = shape.TotalFrames;
-}
-
 bool ReadPeaks(File& journal, const UndoStep& step, Document& doc)
 {
     const std::uint32_t columns = step.Before.ColumnCount;
@@ -85,15 +70,12 @@ bool ReadPeaks(File& journal, const UndoStep& step, Document& doc)
 // file, when the zoom changed since.
 void FollowTakeBack(Document& doc, const UndoStep& step, File& work, File& journal, Progress& reloading)
 {
-    FollowShape(doc, step.Before);
+    SetPayload(doc, step.Before.DataOffset, step.Before.DataSize, step.Before.DurationSeconds);
     if (doc.FramesPerColumn == step.Before.FramesPerColumn && ReadPeaks(journal, step, doc)) {
-        doc.ColumnCount = step.Before.ColumnCount;
-        doc.SelStart = step.Before.SelStart;
-        doc.SelFinish = step.Before.SelFinish;
+        SetMarkers(doc, step.Before.SelStart, step.Before.SelFinish);
         ProgressMeter(reloading).Report(100);
         return;
     }
-    doc.ColumnCount = ColumnCountFor(doc.TotalFrames, doc.FramesPerColumn);
     doc.PeakUpper.assign(doc.ColumnCount, 0);
     doc.PeakLower.assign(doc.ColumnCount, 0);
     ScanColumnPeaks(work, doc, doc.PeakUpper, doc.PeakLower, reloading);
@@ -279,13 +261,11 @@ EditEnd RedoEdit(Document& doc, Progress& processing, Progress& reloading, UserD
     const RedoStep redo = history.Redo.back();
     const std::uint32_t selStart = doc.SelStart;
     const std::uint32_t selFinish = doc.SelFinish;
-    doc.SelStart = redo.SelStart;
-    doc.SelFinish = redo.SelFinish;
+    SetMarkers(doc, redo.SelStart, redo.SelFinish);
     const EditEnd end = RunKeptEdit(doc, redo.Edit, processing, reloading, dialogs, &redo, {selStart, selFinish});
     if (end == EditEnd::Refused || end == EditEnd::NotOpened) {
         // Nothing changed: the markers stay as they were.
-        doc.SelStart = selStart;
-        doc.SelFinish = selFinish;
+        SetMarkers(doc, selStart, selFinish);
     }
     return end;
 }
@@ -304,11 +284,13 @@ void FinishUndo(Document& doc, File& journal)
     history.State = step.StateBefore;
     history.PendingWhat = PendingAction::None;
     doc.Modified = !history.AtSavedState();
-    // Gives room back; the bytes past JournalUsed are never read.  Not
-    // before the manifest stops saying the undo is under way: a start
-    // after a kill would finish it again from the journal.
-    if (KeepManifest(doc) && step.JournalStart > 0 && journal)
-        journal.Truncate(step.JournalStart);
+    // Gives room back; the bytes past JournalUsed are never read, so a
+    // journal that cannot be shortened only stays longer: the undo itself
+    // is complete.  Not before the manifest stops saying the undo is under
+    // way: a start after a kill would finish it again from the journal.
+    if (KeepManifest(doc) && step.JournalStart > 0 && journal && !journal.Truncate(step.JournalStart)) {
+        // Nothing to undo or show: the next step writes over the rest.
+    }
 }
 
 } // namespace

@@ -39,12 +39,6 @@ std::uint64_t PeakBytes(std::uint32_t columns)
 // length says.
 constexpr std::uint64_t BlockOverheadBytes = 24u << 10;
 
-DocumentShape ShapeOf(const Document& doc)
-{
-    return {doc.DataOffset,      doc.DataSize,    doc.DataEnd,  doc.DurationSeconds, doc.TotalFrames,
-            doc.FramesPerColumn, doc.ColumnCount, doc.SelStart, doc.SelFinish};
-}
-
 // Bytes of a block of a move that must survive being cut off: never longer
 // than the distance moved (ByteMoves.h).
 std::size_t KeptMoveBlockBytes(std::uint64_t distance)
@@ -186,7 +180,6 @@ EditEnd ApplyCutInPlaceKept(Document& doc, const EditPlan& plan, RewriteLog& log
         return true;
     };
     blocks.Moved = [&](std::uint64_t moved) { meter.Report(moved, layout.ShiftLength); };
-    const auto length = static_cast<std::uint32_t>(layout.NewLength);
     bool written = MoveDown(file, layout.ShiftTo, layout.ShiftFrom, layout.ShiftLength, blocks);
     if (written) {
         log.Write(CutPhase, 0, layout.NewLength, 0, 0, {});
@@ -194,11 +187,11 @@ EditEnd ApplyCutInPlaceKept(Document& doc, const EditPlan& plan, RewriteLog& log
     }
     if (written) {
         log.Write(HeaderPhase, 0, 0, doc.DataOffset, 0, {});
-        written = PatchEditedSizes(file, length, doc.DataOffset);
+        written = PatchEditedSizes(file, layout.NewLength, doc.DataOffset);
     }
     if (!written)
         return FailRewrite(file, doc, reloading, dialogs);
-    return FollowCut(file, doc, command, length, reloading);
+    return FollowCut(file, doc, command, layout.NewLength, reloading);
 }
 
 // ---- Delete and Cut Out into a new file, the old one kept whole ----
@@ -261,10 +254,11 @@ EditEnd ApplyCutIntoNewFile(Document& doc, const EditPlan& plan, const UndoStep&
     File fresh = File::Open(newPath, File::Mode::CreateNew);
     // Blocks set aside in one go cost ext4 less than one at a time as the
     // copy comes; where the file system cannot, the copy allocates them.
-    fresh.Reserve(total);
+    bool written = static_cast<bool>(fresh);
+    if (written)
+        fresh.Reserve(total);
     ProgressMeter meter(processing);
     std::uint64_t done = 0;  // bytes of the new file
-    bool written = static_cast<bool>(fresh);
     for (const ByteSpan& span : layout.Stays) {
         if (!written || span.Bytes() == 0)
             continue;
@@ -273,14 +267,14 @@ EditEnd ApplyCutIntoNewFile(Document& doc, const EditPlan& plan, const UndoStep&
                                [&](std::uint64_t chunk) { meter.Report(before + chunk, total); });
         done += span.Bytes();
     }
-    written = written && PatchEditedSizes(fresh, static_cast<std::uint32_t>(total), doc.DataOffset) &&
+    written = written && PatchEditedSizes(fresh, total, doc.DataOffset) &&
               PutInPlace(newPath, doc.WorkFile, keepAs);
     if (!written) {
         RemoveFileIfExists(newPath);
         return FailRewrite(old, doc, reloading, dialogs);
     }
     meter.Report(total, total);
-    return FollowCut(fresh, doc, command, static_cast<std::uint32_t>(total), reloading);
+    return FollowCut(fresh, doc, command, total, reloading);
 }
 
 // ---- Taking back ----

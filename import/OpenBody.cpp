@@ -21,7 +21,6 @@ namespace velmora {
 
 namespace {
 
-constexpr DWORD DecodeBlockBytes = 10000;
 // The largest payload whose sizes still fit the header's 32-bit fields.
 constexpr std::uint64_t MaxPayloadBytes = 0xFFFFFFFFull - WorkFileHeaderBytes;
 
@@ -79,45 +78,15 @@ OpenBodyResult DecodeSource(const std::string& sourceFile, const std::string& wo
     }
 
     ProgressMeter meter(decoding);
-    std::uint64_t written = 0;
-    bool cancelled = false;
-    const char* failure = nullptr;
     const char* tooLong = "The decoded audio is too long for a working file.";
-    // On every core where the stream can be split exactly, else in one piece.
     const std::uint64_t estimate = headerBytes == static_cast<QWORD>(-1) ? 0 : headerBytes;
-    const SegmentedResult segmented =
-        DecodeInSegments(sourceFile, work, WorkFileHeaderBytes, estimate, MaxPayloadBytes, workFile + ".part", meter);
-    switch (segmented.End) {
-    case SegmentedEnd::Decoded: written = segmented.Bytes; break;
-    case SegmentedEnd::Cancelled: cancelled = true; break;
-    case SegmentedEnd::Failed: failure = cannotCreate; break;
-    case SegmentedEnd::TooLong: failure = tooLong; break;
-    case SegmentedEnd::NotPossible: {
-        std::vector<unsigned char> block(DecodeBlockBytes);
-        while (BASS_ChannelIsActive(stream) != BASS_ACTIVE_STOPPED) {
-            if (meter.StopRequested()) {
-                cancelled = true;
-                break;
-            }
-            const DWORD got = BASS_ChannelGetData(stream, block.data(), DecodeBlockBytes);
-            if (got != static_cast<DWORD>(-1) && got > 0) {
-                if (written + got > MaxPayloadBytes) {
-                    failure = tooLong;
-                    break;
-                }
-                if (!work.WriteAt(WorkFileHeaderBytes + written, block.data(), got)) {
-                    failure = cannotCreate;
-                    break;
-                }
-                written += got;
-            }
-            const double position = static_cast<double>(BASS_ChannelGetPosition(stream, BASS_POS_BYTE));
-            const double length = static_cast<double>(BASS_ChannelGetLength(stream, BASS_POS_BYTE));
-            meter.Report(length > 0 ? std::min(100, static_cast<int>(position * 100.0 / length)) : 0);
-        }
-        break;
-    }
-    }
+    const SegmentedResult decoded =
+        DecodeSound(sourceFile, work, WorkFileHeaderBytes, estimate, MaxPayloadBytes, workFile + ".part", meter);
+    const std::uint64_t written = decoded.Bytes;
+    const bool cancelled = decoded.End == SegmentedEnd::Cancelled;
+    const char* failure = decoded.End == SegmentedEnd::Failed    ? cannotCreate
+                          : decoded.End == SegmentedEnd::TooLong ? tooLong
+                                                                 : nullptr;
     // A header whose sizes were not written, or a file whose last blocks
     // did not reach the disk, is no working file.
     const bool finished = PatchDecodedSizes(work);

@@ -233,4 +233,35 @@ SegmentedResult DecodeInSegments(const std::string& sourceFile, File& work, std:
     return finish({SegmentedEnd::Decoded, total});
 }
 
+SegmentedResult DecodeSound(const std::string& sourceFile, File& work, std::uint64_t offset,
+                            std::uint64_t estimatedBytes, std::uint64_t maxBytes, const std::string& partPrefix,
+                            ProgressMeter& meter)
+{
+    const SegmentedResult segmented =
+        DecodeInSegments(sourceFile, work, offset, estimatedBytes, maxBytes, partPrefix, meter);
+    if (segmented.End != SegmentedEnd::NotPossible)
+        return segmented;
+
+    auto channel = DecodeChannel::Open(sourceFile);
+    if (!channel)
+        return {SegmentedEnd::Failed, 0};
+    std::atomic<bool> stop{false};
+    std::atomic<std::uint64_t> bytes{0};
+    bool cancelled = false;
+    const PumpEnd end = Pump(*channel, stop, maxBytes, bytes, [&](std::uint64_t at, const void* data, std::size_t size) {
+        meter.Report(std::min(at + size, estimatedBytes), estimatedBytes);
+        if (meter.StopRequested()) {
+            cancelled = true;
+            stop.store(true);
+        }
+        return work.WriteAt(offset + at, data, size);
+    });
+    switch (end) {
+    case PumpEnd::TooLong: return {SegmentedEnd::TooLong, bytes.load()};
+    case PumpEnd::WriteFailed: return {SegmentedEnd::Failed, bytes.load()};
+    case PumpEnd::Done: break;
+    }
+    return {cancelled ? SegmentedEnd::Cancelled : SegmentedEnd::Decoded, bytes.load()};
+}
+
 } // namespace velmora

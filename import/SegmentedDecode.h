@@ -38,4 +38,12 @@ SegmentedResult DecodeInSegments(const std::string& sourceFile, File& work, std:
                                  std::uint64_t estimatedBytes, std::uint64_t maxBytes, const std::string& partPrefix,
                                  ProgressMeter& meter, unsigned segments = 0);
 
+// Decodes sourceFile into work from byte offset on: in segments where
+// DecodeInSegments can, else in one piece through the same channel, so
+// that every open takes one decoder and delivers the same bytes.  Never
+// NotPossible; the other ends as for DecodeInSegments.
+SegmentedResult DecodeSound(const std::string& sourceFile, File& work, std::uint64_t offset,
+                            std::uint64_t estimatedBytes, std::uint64_t maxBytes, const std::string& partPrefix,
+                            ProgressMeter& meter);
+
 } // namespace velmora

@@ -50,7 +50,7 @@ public:
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size);
 
     // Writes all size bytes at offset; false on any error (disk full, ...).
-    bool WriteAt(std::uint64_t offset, const void* buffer, std::size_t size);
+    [[nodiscard]] bool WriteAt(std::uint64_t offset, const void* buffer, std::size_t size);
 
     // Copies size bytes at fromOffset of this file to toOffset of to,
     // inside the kernel (copy_file_range).  Unsupported when the kernel or
@@ -63,7 +63,7 @@ public:
     std::uint64_t Size() const;
 
     // Sets the file's length in bytes.
-    bool Truncate(std::uint64_t length);
+    [[nodiscard]] bool Truncate(std::uint64_t length);
 
     // Sets aside the disk blocks of the first length bytes (the file is then
     // at least that long), so that writing them allocates nothing more.
@@ -71,7 +71,7 @@ public:
     bool Reserve(std::uint64_t length);
 
     // Flushes the file's data to the disk.
-    bool Sync();
+    [[nodiscard]] bool Sync();
 
     // Starts writing bytes [offset, offset + length) to the disk without
     // waiting, so that a long write never piles up dirty pages for a Sync

@@ -78,20 +78,16 @@ void Transport::Stop()
 
 void Transport::SetStart()
 {
-    const std::uint32_t column = PlayColumnNow(doc_);
-    if (column >= doc_.SelFinish)
+    if (!MoveStartMarker(doc_, PlayColumnNow(doc_)))
         return;
-    doc_.SelStart = column;
     window_.UpdateCommandState(doc_.PlayState);
     window_.RepaintView();
 }
 
 void Transport::SetFinish()
 {
-    const std::uint32_t column = PlayColumnNow(doc_);
-    if (doc_.SelStart >= column)
+    if (!MoveFinishMarker(doc_, PlayColumnNow(doc_)))
         return;
-    doc_.SelFinish = column;
     window_.UpdateCommandState(doc_.PlayState);
     window_.RepaintView();
 }

@@ -255,5 +255,24 @@ TEST(WorkFileFormat, DecodedHeaderCarriesTheRateIn16BitsAndOneOrTwoChannels)
     EXPECT_EQ(h[34], 8);
 }
 
+// An edit's new length goes into two 32-bit fields: a length they cannot
+// hold, or one that ends inside the header, is refused before a byte is
+// written rather than wrapped into a header that says the wrong size.
+TEST(WorkFileFormat, EditedSizesRefuseLengthsTheHeaderCannotHold)
+{
+    test::TempDir dir;
+    const std::string path = dir / "AudioTemp.wav";
+    File file = File::Open(path, File::Mode::Create);
+    ASSERT_TRUE(WriteWorkFileHeader(file, 2, 44100, 16));
+    ASSERT_TRUE(PatchEditedSizes(file, 0xFFFFFFFFull, 44));
+    const auto before = test::ReadWholeFile(path);
+    EXPECT_EQ(test::U32At(before, 4), 0xFFFFFFFFu - 8);
+    EXPECT_EQ(test::U32At(before, 40), 0xFFFFFFFFu - 44);
+    for (const std::uint64_t length : {0x100000000ull, 0x100000000ull + 44, 5ull << 30, 43ull}) {
+        EXPECT_FALSE(PatchEditedSizes(file, length, 44)) << length;
+        EXPECT_EQ(test::ReadWholeFile(path), before) << length;
+    }
+}
+
 } // namespace
 } // namespace velmora
