@@ -67,6 +67,11 @@ void EditCommands::FadeOut()
     Run([this] { return std::make_unique<TFadeOutThread>(doc_, *ProcessForm); });
 }
 
+void EditCommands::Apply(const EditRequest& request)
+{
+    Run([this, request] { return std::make_unique<TEditThread>(doc_, *ProcessForm, request); });
+}
+
 void EditCommands::Undo()
 {
     Run([this] { return std::make_unique<TUndoThread>(doc_, *ProcessForm); });

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/EditHistory.h"
+
 #include <functional>
 #include <memory>
 
@@ -24,6 +26,8 @@ public:
     void Volume();
     void FadeIn();
     void FadeOut();
+    // Any edit of the table that needs no dialog first, by its request.
+    void Apply(const EditRequest& request);
     // The last edit taken back / the last undone edit done again, in the
     // same sequence.
     void Undo();

@@ -30,43 +30,45 @@ private:
 };
 
 // The edit workers: they differ only in the edit they run; the volume
-// worker also carries its gain and mute flag.
+// worker also carries its gain and mute flag.  An edit without a worker
+// of its own runs in a TEditThread made for its request.
 class TEditThread : public TProcessThread {
 public:
     EditRequest Request;
 
-protected:
-    TEditThread(Document& doc, TProcessForm& dialog, EditCommand command)
-        : TProcessThread(doc, dialog), Request{command}
+    TEditThread(Document& doc, TProcessForm& dialog, const EditRequest& request)
+        : TProcessThread(doc, dialog), Request(request)
     {
     }
+
+protected:
     void Run(Progress& processing, Progress& reloading) override;
 };
 
 class TDelThread final : public TEditThread {
 public:
-    TDelThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditCommand::Delete) {}
+    TDelThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditRequest{EditCommand::Delete}) {}
 };
 
 class TCutOutThread final : public TEditThread {
 public:
-    TCutOutThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditCommand::CutOut) {}
+    TCutOutThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditRequest{EditCommand::CutOut}) {}
 };
 
 // Request.Gain and Request.Mute are set before the worker runs.
 class TSetVolumeThread final : public TEditThread {
 public:
-    TSetVolumeThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditCommand::Volume) {}
+    TSetVolumeThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditRequest{EditCommand::Volume}) {}
 };
 
 class TFadeInThread final : public TEditThread {
 public:
-    TFadeInThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditCommand::FadeIn) {}
+    TFadeInThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditRequest{EditCommand::FadeIn}) {}
 };
 
 class TFadeOutThread final : public TEditThread {
 public:
-    TFadeOutThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditCommand::FadeOut) {}
+    TFadeOutThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditRequest{EditCommand::FadeOut}) {}
 };
 
 // Undo and Redo run in the same dialog: putting bytes back is processing,
