@@ -13,6 +13,7 @@
 #include "document/ViewCommands.h"
 #include "document/Zoom.h"
 #include "edit/EditCommands.h"
+#include "edit/EditKinds.h"
 #include "export/SaveCommands.h"
 #include "import/OpenCloseCommands.h"
 #include "document/RecoveryManifest.h"
@@ -236,6 +237,7 @@ void TMainForm::ConnectCommands()
     bind(c.MVolume, &QAction::triggered, &TMainForm::MVolumeClick);
     bind(c.MFadeIn, &QAction::triggered, &TMainForm::MFadeInClick);
     bind(c.MFadeOut, &QAction::triggered, &TMainForm::MFadeOutClick);
+    AddTableEditItems();
     bind(c.MUndo, &QAction::triggered, &TMainForm::MUndoClick);
     bind(c.MRedo, &QAction::triggered, &TMainForm::MRedoClick);
     bind(c.MZoom10, &QAction::triggered, &TMainForm::MZoom10Click);
@@ -442,6 +444,24 @@ void TMainForm::SetViewWidth(std::uint32_t columns)
     const int width = static_cast<int>(std::min<std::uint32_t>(columns, QWIDGETSIZE_MAX));
     WaveBitmap.Width = width;
     FormResize();
+}
+
+void TMainForm::AddTableEditItems()
+{
+    // The separator before Undo and Redo: table edits join the others above it.
+    QAction* before = ui_->MUndo;
+    const QList<QAction*> items = ui_->MenuEdit->actions();
+    if (const auto at = items.indexOf(ui_->MUndo); at > 0 && items[at - 1]->isSeparator())
+        before = items[at - 1];
+    for (const EditKind& edit : EditKinds) {
+        if (findChild<QAction*>(QString::fromUtf8(edit.MenuItem)) != nullptr)
+            continue;
+        auto* item = new QAction(QString::fromUtf8(EditName(edit.Command)), this);  // owned by the window
+        item->setObjectName(QString::fromUtf8(edit.MenuItem));
+        ui_->MenuEdit->insertAction(before, item);
+        const EditCommand command = edit.Command;
+        connect(item, &QAction::triggered, this, [this, command] { edit_->Apply({command}); });
+    }
 }
 
 QAction* TMainForm::ZoomItem(std::int32_t framesPerColumn) const

@@ -176,6 +176,9 @@ private:
     void FormCreate(const QStringList& arguments, const std::string& programFolder);
     void FormDestroy();
     void ConnectCommands();
+    // Gives every edit of the table without an item of its own in the
+    // designed Edit menu one there, before Undo, that runs it by request.
+    void AddTableEditItems();
     QAction* ZoomItem(std::int32_t framesPerColumn) const;
     // Panel 2 of the status bar: its tool tip (the source file's path)
     // elided to the panel's width.
