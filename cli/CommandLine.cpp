@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
 
 namespace velmora::cli {
 
@@ -32,9 +33,10 @@ const EditKind* EditWithStep(const std::string& arg)
     return nullptr;
 }
 
-// The --help lines of the edit steps from first to last, in the table's
+// The --help lines of the edit steps from first to last (the end of the
+// table: edits added after the fades), in the table's
 // order: "  --delete          remove the frames ...".
-std::string EditStepsHelp(EditCommand first, EditCommand last)
+std::string EditStepsHelp(EditCommand first, EditCommand last = EditKinds[std::size(EditKinds) - 1].Command)
 {
     std::string lines;
     for (const EditKind& edit : EditKinds) {
@@ -68,7 +70,7 @@ const char* UsageText()
            "  --select-all      markers on the whole file\n"
            ) + EditStepsHelp(EditCommand::Delete, EditCommand::CutOut) +
            "  --volume P        scale them by P percent (" + VolumePercentsText(" ") + ")\n" +
-           "  --mute            silence them\n" + EditStepsHelp(EditCommand::FadeIn, EditCommand::FadeOut) +
+           "  --mute            silence them\n" + EditStepsHelp(EditCommand::FadeIn) +
            std::string(
            "  --undo            take the last edit back (markers and all)\n"
            "  --redo            do the last undone edit again\n"

@@ -26,7 +26,7 @@ std::shared_ptr<const SampleScaling> FadeScaling(const EditRequest& request, std
 
 } // namespace
 
-constexpr EditKind EditKinds[5] = {
+constexpr EditKind EditKinds[std::size(EditCommandNames)] = {
     {EditCommand::Delete, "--delete", "remove the frames between the markers", "MDelete", "ButtonDelete",
      [](const Document& doc, const EditRequest&) { return PlanCut(doc, EditCommand::Delete); }, NoScaling,
      SetMarkersAfterDelete, false},

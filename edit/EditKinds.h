@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 
 namespace velmora {
@@ -36,7 +37,7 @@ struct EditKind {
     bool RefusesEmptyRange;
 };
 
-extern const EditKind EditKinds[5];
+extern const EditKind EditKinds[std::size(EditCommandNames)];
 
 // The row of command.
 const EditKind& EditKindOf(EditCommand command);

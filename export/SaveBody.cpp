@@ -299,10 +299,10 @@ SaveEnd RunSaveBody(Document& doc, const std::string& destination, Progress& bar
     }
     // Any name that is not MP3 or WMA gets the working file as it is.
     const FileFormat* format = FormatOf(destination);
-    switch (format != nullptr ? format->Kind : FileKind::Wav) {
-    case FileKind::Mp3: return EncodeMp3(doc, destination, bar, dialogs, encoderRefused);
-    case FileKind::Wma: return EncodeWma(doc, destination, bar, dialogs, encoderRefused);
-    case FileKind::Wav: break;
+    switch (format != nullptr ? format->SaveBy : SavePath::CopyWorkFile) {
+    case SavePath::Mp3Encoder: return EncodeMp3(doc, destination, bar, dialogs, encoderRefused);
+    case SavePath::WmaEncoder: return EncodeWma(doc, destination, bar, dialogs, encoderRefused);
+    case SavePath::CopyWorkFile: break;
     }
     return CopyWorkFile(doc, destination, bar, dialogs);
 }

@@ -24,7 +24,9 @@ namespace {
 // The largest payload whose sizes still fit the header's 32-bit fields.
 constexpr std::uint64_t MaxPayloadBytes = 0xFFFFFFFFull - WorkFileHeaderBytes;
 
-enum class SourceKind { Mp3, Wma };
+// WMA has a stream call, a message wording and a rounding of its bit rate
+// of its own; every other decoded kind goes as MP3 does.
+enum class SourceKind { Wma, Other };
 
 // The source's bit rate from its file size and its length: the length its
 // header gives (headerBytes of decoded sound), or what actually decoded
@@ -48,7 +50,7 @@ struct StreamGuard {
 OpenBodyResult DecodeSource(const std::string& sourceFile, const std::string& workFile, SourceKind kind,
                             Progress& decoding, UserDialogs& dialogs)
 {
-    const HSTREAM stream = kind == SourceKind::Mp3
+    const HSTREAM stream = kind != SourceKind::Wma
                                ? BASS_StreamCreateFile(0, sourceFile.c_str(), 0, 0, BASS_STREAM_DECODE)
                                : BASS_WMA_StreamCreateFile(0, sourceFile.c_str(), 0, 0, BASS_STREAM_DECODE);
     if (stream == 0) {
@@ -69,7 +71,7 @@ OpenBodyResult DecodeSource(const std::string& sourceFile, const std::string& wo
     const std::int32_t bits = (info.flags & BASS_SAMPLE_8BITS) ? 8 : 16;
     const std::uint32_t rate = info.freq & 0xFFFF;
 
-    const char* cannotCreate = kind == SourceKind::Mp3 ? "Can not creat the temporary file."
+    const char* cannotCreate = kind != SourceKind::Wma ? "Can not creat the temporary file."
                                                        : "Cannot creat the temporary file.";
     File work = File::Open(workFile, File::Mode::CreateNew);
     if (!work || !WriteWorkFileHeader(work, channels, rate, bits)) {
@@ -189,11 +191,9 @@ OpenBodyResult ProduceWorkFile(const std::string& sourceFile, const std::string&
     }
     RemoveFileIfExists(workFile);
     const FileFormat* format = FormatOf(sourceFile);
-    switch (format != nullptr ? format->Kind : FileKind::Wav) {
-    case FileKind::Mp3: return DecodeSource(sourceFile, workFile, SourceKind::Mp3, decoding, dialogs);
-    case FileKind::Wma: return DecodeSource(sourceFile, workFile, SourceKind::Wma, decoding, dialogs);
-    case FileKind::Wav: break;
-    }
+    if (format != nullptr && format->OpenBy == OpenPath::Decode)
+        return DecodeSource(sourceFile, workFile, format->Kind == FileKind::Wma ? SourceKind::Wma : SourceKind::Other,
+                            decoding, dialogs);
     return CopyWaveSource(sourceFile, workFile, decoding, dialogs);
 }
 

@@ -19,7 +19,7 @@ OpenEnd RunOpenBody(Document& doc, Progress& decoding, Progress& loading, UserDi
     // source on another core while the copy runs.
     std::optional<EarlyPeakScan> early;
     const FileFormat* format = FormatOf(doc.SourceFile);
-    if (format != nullptr && format->Kind == FileKind::Wav)
+    if (format != nullptr && format->OpenBy == OpenPath::CopyWave)
         early.emplace(doc.SourceFile, doc.FramesPerColumn);
     const OpenBodyResult produced = ProduceWorkFile(doc.SourceFile, doc.WorkFile, decoding, dialogs);
     OpenEnd end = OpenEnd::Failed;

@@ -5,6 +5,7 @@
 #include "document/FileFormats.h"
 #include "export/SaveBody.h"
 #include "export/SaveSequence.h"
+#include "platform/File.h"
 #include "support/Fakes.h"
 #include "support/Media.h"
 #include "support/TempDir.h"
@@ -49,6 +50,19 @@ TEST(SaveBody, SaveAsAppendsTheExtensionOfTheFilterEntry)
     // language file: made from the formats table, word for word.
     EXPECT_EQ(DefaultFileFilter(), "All Support Files(*.wav;*.mp3;*.wma)|*.wav;*.mp3;*.wma|WAV Files(*.wav)|*.wav|"
                                    "MP3 Files(*.mp3)|*.mp3|WMA Files(*.wma)|*.wma|All Files(*.*)|*.*");
+}
+
+// The desktop entry is a file of its own: the types it offers the file
+// manager are the table's, in its order, so a format added to the table
+// and not to the entry (or the other way) is caught here.
+TEST(FileFormats, TheDesktopEntryOffersTheTablesTypes)
+{
+    const auto entry = ReadSmallFile(VELMORA_DESKTOP_ENTRY, 1 << 16);
+    ASSERT_TRUE(entry.has_value());
+    std::string types;
+    for (const FileFormat& format : FileFormats)
+        types += format.MimeTypes;
+    EXPECT_NE(entry->find("\nMimeType=" + types + "\n"), std::string::npos) << *entry;
 }
 
 class SaveBodyTest : public testing::Test {
