@@ -31,6 +31,12 @@ void TakeHeader(Document& doc, const WaveHeader& header)
     SetPayload(doc, header.DataOffset, header.DataSize, header.DurationSeconds);
 }
 
+WaveHeader HeaderOf(const Document& doc)
+{
+    return {doc.Channels, doc.SampleRate, doc.BitsPerSample, doc.DataOffset, doc.DataSize, doc.DataEnd,
+            doc.DurationSeconds};
+}
+
 std::uint32_t LastColumn(const Document& doc)
 {
     return doc.ColumnCount == 0 ? 0 : doc.ColumnCount - 1;

@@ -88,6 +88,10 @@ void SetPayload(Document& doc, std::uint32_t dataOffset, std::uint32_t dataSize,
 // payload as SetPayload sets it.
 void TakeHeader(Document& doc, const WaveHeader& header);
 
+// The header the document describes: what TakeHeader took, as the sizes
+// now stand.
+WaveHeader HeaderOf(const Document& doc);
+
 // The last column, where Select All puts the finish marker; 0 for a
 // document without columns.
 std::uint32_t LastColumn(const Document& doc);

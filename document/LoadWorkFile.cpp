@@ -21,8 +21,7 @@ EarlyPeakScan::EarlyPeakScan(const std::string& path, std::int32_t framesPerColu
         Document doc;
         doc.FramesPerColumn = framesPerColumn;
         TakeHeader(doc, header);
-        Peaks peaks{doc.DataOffset, doc.DataEnd,   doc.FramesPerColumn, doc.FrameSize,
-                    doc.BitsPerSample, doc.Channels, doc.ColumnCount,     {}, {}};
+        Peaks peaks{header, framesPerColumn, {}, {}};
         peaks.Upper.assign(doc.ColumnCount, 0);
         peaks.Lower.assign(doc.ColumnCount, 0);
         NullProgress none;
@@ -38,10 +37,7 @@ bool EarlyPeakScan::GiveTo(Document& doc)
     if (!scan_.valid())
         return false;
     std::optional<Peaks> peaks = scan_.get();
-    if (!peaks || peaks->DataOffset != doc.DataOffset || peaks->DataEnd != doc.DataEnd ||
-        peaks->FramesPerColumn != doc.FramesPerColumn || peaks->FrameSize != doc.FrameSize ||
-        peaks->BitsPerSample != doc.BitsPerSample || peaks->Channels != doc.Channels ||
-        peaks->ColumnCount != doc.ColumnCount)
+    if (!peaks || !(peaks->Header == HeaderOf(doc)) || peaks->FramesPerColumn != doc.FramesPerColumn)
         return false;
     doc.PeakUpper = std::move(peaks->Upper);
     doc.PeakLower = std::move(peaks->Lower);

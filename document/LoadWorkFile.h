@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WorkFileFormat.h"
+
 #include <cstdint>
 #include <future>
 #include <optional>
@@ -30,14 +32,11 @@ public:
     bool GiveTo(Document& doc);
 
 private:
+    // The peaks and what they were scanned for: the header and the zoom,
+    // from which the columns follow.
     struct Peaks {
-        std::uint32_t DataOffset = 0;
-        std::uint32_t DataEnd = 0;
+        WaveHeader Header;
         std::int32_t FramesPerColumn = 0;
-        std::int32_t FrameSize = 0;
-        std::int32_t BitsPerSample = 0;
-        std::int32_t Channels = 0;
-        std::uint32_t ColumnCount = 0;
         std::vector<std::int16_t> Upper;
         std::vector<std::int16_t> Lower;
     };

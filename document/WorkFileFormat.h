@@ -24,6 +24,7 @@ struct WaveHeader {
     std::uint32_t DataSize = 0;      // bytes of samples actually present
     std::uint32_t DataEnd = 0;       // DataOffset + DataSize, bytes
     std::uint32_t DurationSeconds = 0;
+    bool operator==(const WaveHeader&) const = default;
 };
 
 // Reads and checks the header of an open WAV file by the reading rules,
