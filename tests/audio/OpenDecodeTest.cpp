@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 
 namespace velmora {
 namespace {
@@ -187,6 +189,22 @@ TEST_F(OpenDecodeTest, AFileThatIsNotMp3CannotBeDecoded)
     dialogs.Messages.clear();
     EXPECT_EQ(Open(dir / "missing.wma"), OpenEnd::Failed);
     EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Can not creat the decode stream."});
+
+    // A WMA whose header gives the rate as 0 would make a working file of
+    // rate 0 that nothing can play or measure: refused the same way, and no
+    // working file is left.
+    const std::string wma = dir / "rate0.wma";
+    ASSERT_TRUE(Shell("ffmpeg -v error -i '" + Source(44100, 2, 1) + "' -c:a wmav2 '" + wma + "'"));
+    std::vector<unsigned char> bytes = test::ReadWholeFile(wma);
+    const unsigned char format[] = {0x61, 0x01, 0x02, 0x00, 0x44, 0xAC, 0x00, 0x00};  // wmav2, 2 channels, 44100 Hz
+    const auto at = std::search(bytes.begin(), bytes.end(), std::begin(format), std::end(format));
+    ASSERT_NE(at, bytes.end());
+    std::fill(at + 4, at + 8, 0);
+    test::WriteWholeFile(wma, bytes);
+    dialogs.Messages.clear();
+    EXPECT_EQ(Open(wma), OpenEnd::Failed);
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Can not creat the decode stream."});
+    EXPECT_FALSE(std::filesystem::exists(work / "AudioTemp.wav"));
 }
 
 // A text file under an audio file's name that names other files (an HLS
