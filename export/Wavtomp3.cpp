@@ -60,8 +60,13 @@ WavToMp3::WavToMp3(UserDialogs& dialogs, const std::string& pluginFolder) : dial
         return;
     }
     close_ = library_->ResolveFunction<BeCloseStreamFn>("beCloseStream");
-    if (close_ == nullptr)
+    if (close_ == nullptr) {
         Show("Could not found beCloseStream library function");
+        return;
+    }
+    // Optional: a plugin without it writes streams that decode with the
+    // encoder's lead-in, as before.
+    infoTag_ = library_->ResolveFunction<BeInfoTagFn>(BeInfoTagSymbol);
 }
 
 WavToMp3::~WavToMp3()
@@ -73,6 +78,7 @@ WavToMp3::~WavToMp3()
     version_ = nullptr;
     deinit_ = nullptr;
     close_ = nullptr;
+    infoTag_ = nullptr;
     library_.reset();
 }
 
@@ -153,6 +159,19 @@ std::int32_t WavToMp3::EncodeChunk(const std::int16_t* samples, std::uint32_t by
     return static_cast<std::int32_t>(outputBytes_);
 }
 
+void WavToMp3::WriteInfoFrame()
+{
+    std::uint32_t size = 0;
+    if (infoTag_ == nullptr || writeFailed_ ||
+        infoTag_(stream_, output_.data(), static_cast<std::uint32_t>(output_.size()), &size) != BE_ERR_SUCCESSFUL ||
+        size == 0)
+        return;
+    // The frame the encoder left empty at the start of the stream: the
+    // stream begins at byte 0 of the file.
+    if (size > fileOffset_ || !file_.WriteAt(0, output_.data(), size))
+        writeFailed_ = true;
+}
+
 bool WavToMp3::Close()
 {
     if (!open_)
@@ -161,6 +180,7 @@ bool WavToMp3::Close()
     outputBytes_ = 0;
     deinit_(stream_, output_.data(), &outputBytes_);
     WriteOut(outputBytes_);
+    WriteInfoFrame();
     close_(stream_);
     output_.clear();
     output_.shrink_to_fit();

@@ -47,9 +47,10 @@ public:
     // written for them (0 is success) or -1 after showing why not.
     std::int32_t EncodeChunk(const std::int16_t* samples, std::uint32_t byteCount);
 
-    // Flushes the encoder into the file and closes it.  False when any
-    // byte could not be written (disk full, size limit ...), which shows no
-    // message of its own.
+    // Flushes the encoder into the file, writes the Info frame (the
+    // encoder delay and padding) over the stream's first frame, and closes
+    // the file.  False when any byte could not be written (disk full, size
+    // limit ...), which shows no message of its own.
     bool Close();
 
 private:
@@ -57,6 +58,7 @@ private:
     std::int32_t OpenInto(const std::string& fileName, File output, std::uint32_t sampleRate, int channelMode,
                       std::uint32_t bitrate, bool copyright, bool crc, bool original, bool privateBit);
     bool WriteOut(std::uint32_t count);
+    void WriteInfoFrame();
 
     UserDialogs& dialogs_;
     std::unique_ptr<PluginLibrary> library_;
@@ -65,6 +67,7 @@ private:
     BeVersionFn version_ = nullptr;
     BeDeinitStreamFn deinit_ = nullptr;
     BeCloseStreamFn close_ = nullptr;
+    BeInfoTagFn infoTag_ = nullptr;  // optional: without it the stream has no Info frame
     std::uint32_t stream_ = 0;
     std::uint32_t outputBytes_ = 0;
     File file_;

@@ -1,19 +1,23 @@
 // The MP3 encoder plugin over libmp3lame: constant bit rate at the
 // configured rate, the sample rate kept as given, one LAME frame per chunk.
 //
-// The output is a plain MPEG audio stream, written strictly front to back:
-// no Xing/LAME tag, since the tag belongs at the start of the file and can
-// only be filled in once the encoder is done, and the caller never goes
-// back.  Decoders therefore see LAME's usual lead-in (encoder delay plus
-// decoder delay) before the audio.
+// The stream's first frame is left empty for the LAME/Xing "Info" frame,
+// which can only be filled in once the encoder is done: the caller asks
+// for it (VelmoraBeInfoTag) and writes it over that frame.  It tells
+// decoders the encoder delay and the padding, so that they drop LAME's
+// lead-in and the last frame's fill and give exactly the samples encoded.
 
+#include "InfoFrame.h"
 #include "LameEncApi.h"
 
 #include <lame/lame.h>
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #define VELMORA_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -35,12 +39,52 @@ struct LameCloser {
     void operator()(lame_global_flags* flags) const { lame_close(flags); }
 };
 
+// Room for an Info frame of our own in front of the first output: the
+// largest layer III frame is 1441 bytes.
+constexpr std::uint32_t InfoFrameRoom = 2048;
+
 struct Encoder {
     std::unique_ptr<lame_global_flags, LameCloser> Lame;
     int Channels = 2;
     std::uint32_t SamplesPerChunk = 0;  // all channels counted
     std::uint32_t OutputBytes = 0;
+    // Where LAME writes no Info frame (the stream's frames are too small
+    // for it), an empty frame of ours goes in front of its first bytes and
+    // is filled in at the end.
+    bool OwnTag = false;
+    bool TagDecided = false;        // the empty frame is out (or could not be made)
+    std::uint32_t FirstHeader = 0;  // the first audio frame's header, big-endian
+    std::uint64_t StreamBytes = 0;  // bytes handed out, the Info frame included
+    std::uint16_t MusicCrc = 0;     // of the bytes after the Info frame
 };
+
+// Takes the written bytes LAME just put into output: the first of them
+// decide the Info frame (an empty one of ours goes in front where LAME
+// writes none), and every byte counts towards the tag's length and CRC.
+void Emit(Encoder& encoder, std::uint8_t* output, int& written)
+{
+    if (written <= 0)
+        return;
+    std::size_t ours = 0;
+    if (!encoder.TagDecided && encoder.OwnTag) {
+        encoder.TagDecided = true;
+        if (written >= 4) {
+            encoder.FirstHeader = (std::uint32_t{output[0]} << 24) | (std::uint32_t{output[1]} << 16) |
+                                  (std::uint32_t{output[2]} << 8) | output[3];
+            ours = velmora::lame::InfoFrameBytes(encoder.FirstHeader);
+        }
+        encoder.OwnTag = ours > 0;
+    }
+    if (encoder.OwnTag) {
+        encoder.MusicCrc = velmora::lame::Crc16(output, static_cast<std::size_t>(written), encoder.MusicCrc);
+        if (ours > 0) {
+            std::memmove(output + ours, output, static_cast<std::size_t>(written));
+            std::memset(output, 0, ours);
+            written += static_cast<int>(ours);
+        }
+    }
+    encoder.StreamBytes += static_cast<std::uint64_t>(written);
+}
 
 std::mutex g_mutex;
 std::map<std::uint32_t, std::unique_ptr<Encoder>> g_encoders;
@@ -58,6 +102,54 @@ std::uint32_t WorstCaseOutput(std::uint32_t samplesPerChannel)
     return samplesPerChannel + samplesPerChannel / 4 + 7200;
 }
 
+using LameHandle = std::unique_ptr<lame_global_flags, LameCloser>;
+
+// An encoder set up as config says, or nullptr when LAME refuses it.
+LameHandle Configured(const BE_CONFIG& config)
+{
+    LameHandle handle(lame_init());
+    lame_global_flags* lame = handle.get();
+    if (lame == nullptr)
+        return nullptr;
+    static constexpr MPEG_mode Modes[] = {STEREO, JOINT_STEREO, DUAL_CHANNEL, MONO};
+    lame_set_num_channels(lame, config.byMode == 3 ? 1 : 2);
+    lame_set_mode(lame, Modes[config.byMode]);
+    lame_set_in_samplerate(lame, static_cast<int>(config.dwSampleRate));
+    // LAME would lower the rate by itself at low bit rates; keep it as
+    // given whenever MP3 can carry it.
+    if (IsMp3Rate(config.dwSampleRate))
+        lame_set_out_samplerate(lame, static_cast<int>(config.dwSampleRate));
+    lame_set_VBR(lame, vbr_off);
+    lame_set_brate(lame, config.wBitrate);
+    lame_set_extension(lame, config.bPrivate ? 1 : 0);
+    lame_set_error_protection(lame, config.bCRC ? 1 : 0);
+    lame_set_copyright(lame, config.bCopyright ? 1 : 0);
+    lame_set_original(lame, config.bOriginal ? 1 : 0);
+    lame_set_bWriteVbrTag(lame, 1);
+    if (lame_init_params(lame) < 0)
+        return nullptr;
+    return handle;
+}
+
+// Whether LAME itself writes the Info frame for config: it leaves it out
+// where the stream's frames are too small to hold it.  Asked of an encoder
+// of its own that encodes one frame of silence, since LAME can say so only
+// once it has encoded something.
+bool LameWritesInfoFrame(const BE_CONFIG& config)
+{
+    LameHandle probe = Configured(config);
+    if (probe == nullptr)
+        return true;
+    const int frames = lame_get_framesize(probe.get());
+    std::vector<short> silence(static_cast<std::size_t>(frames), 0);
+    std::vector<unsigned char> output(static_cast<std::size_t>(frames) * 2 + 7200 + InfoFrameRoom);
+    const int room = static_cast<int>(output.size());
+    if (lame_encode_buffer(probe.get(), silence.data(), silence.data(), frames, output.data(), room) < 0 ||
+        lame_encode_flush(probe.get(), output.data(), room) < 0)
+        return true;
+    return lame_get_lametag_frame(probe.get(), nullptr, 0) > 0;
+}
+
 } // namespace
 
 VELMORA_EXPORT std::uint32_t beInitStream(BE_CONFIG* config, std::uint32_t* samplesPerChunk,
@@ -69,33 +161,16 @@ VELMORA_EXPORT std::uint32_t beInitStream(BE_CONFIG* config, std::uint32_t* samp
         return BE_ERR_INVALID_FORMAT;
 
     auto encoder = std::make_unique<Encoder>();
-    encoder->Lame.reset(lame_init());
+    encoder->Lame = Configured(*config);
     lame_global_flags* lame = encoder->Lame.get();
     if (lame == nullptr)
-        return BE_ERR_NO_MORE_HANDLES;
-
-    static constexpr MPEG_mode Modes[] = {STEREO, JOINT_STEREO, DUAL_CHANNEL, MONO};
-    encoder->Channels = config->byMode == 3 ? 1 : 2;
-    lame_set_num_channels(lame, encoder->Channels);
-    lame_set_mode(lame, Modes[config->byMode]);
-    lame_set_in_samplerate(lame, static_cast<int>(config->dwSampleRate));
-    // LAME would lower the rate by itself at low bit rates; keep it as
-    // given whenever MP3 can carry it.
-    if (IsMp3Rate(config->dwSampleRate))
-        lame_set_out_samplerate(lame, static_cast<int>(config->dwSampleRate));
-    lame_set_VBR(lame, vbr_off);
-    lame_set_brate(lame, config->wBitrate);
-    lame_set_extension(lame, config->bPrivate ? 1 : 0);
-    lame_set_error_protection(lame, config->bCRC ? 1 : 0);
-    lame_set_copyright(lame, config->bCopyright ? 1 : 0);
-    lame_set_original(lame, config->bOriginal ? 1 : 0);
-    lame_set_bWriteVbrTag(lame, 0);
-    if (lame_init_params(lame) < 0)
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    encoder->Channels = config->byMode == 3 ? 1 : 2;
+    encoder->OwnTag = !LameWritesInfoFrame(*config);
 
     const auto frameSize = static_cast<std::uint32_t>(lame_get_framesize(lame));
     encoder->SamplesPerChunk = frameSize * static_cast<std::uint32_t>(encoder->Channels);
-    encoder->OutputBytes = WorstCaseOutput(frameSize);
+    encoder->OutputBytes = WorstCaseOutput(frameSize) + InfoFrameRoom;
 
     *samplesPerChunk = encoder->SamplesPerChunk;
     *outputBufferBytes = encoder->OutputBytes;
@@ -121,7 +196,7 @@ VELMORA_EXPORT std::uint32_t beEncodeChunk(std::uint32_t stream, std::uint32_t s
     if (samples == nullptr)
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
 
-    const int room = static_cast<int>(encoder->OutputBytes);
+    const int room = static_cast<int>(encoder->OutputBytes - InfoFrameRoom);
     int written = 0;
     if (encoder->Channels == 1) {
         // lame_encode_buffer_interleaved always reads two channels.
@@ -133,6 +208,7 @@ VELMORA_EXPORT std::uint32_t beEncodeChunk(std::uint32_t stream, std::uint32_t s
     }
     if (written < 0)
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    Emit(*encoder, output, written);
     *outputBytes = static_cast<std::uint32_t>(written);
     return BE_ERR_SUCCESSFUL;
 }
@@ -144,9 +220,43 @@ VELMORA_EXPORT std::uint32_t beDeinitStream(std::uint32_t stream, std::uint8_t* 
     Encoder* encoder = Find(stream);
     if (encoder == nullptr || output == nullptr || outputBytes == nullptr)
         return BE_ERR_INVALID_HANDLE;
-    const int written = lame_encode_flush(encoder->Lame.get(), output, static_cast<int>(encoder->OutputBytes));
+    int written = lame_encode_flush(encoder->Lame.get(), output, static_cast<int>(encoder->OutputBytes - InfoFrameRoom));
+    Emit(*encoder, output, written);
     *outputBytes = written > 0 ? static_cast<std::uint32_t>(written) : 0;
     return written < 0 ? BE_ERR_INVALID_FORMAT_PARAMETERS : BE_ERR_SUCCESSFUL;
+}
+
+VELMORA_EXPORT std::uint32_t VelmoraBeInfoTag(std::uint32_t stream, std::uint8_t* output,
+                                              std::uint32_t outputCapacity, std::uint32_t* outputBytes)
+{
+    std::lock_guard lock(g_mutex);
+    Encoder* encoder = Find(stream);
+    if (encoder == nullptr || output == nullptr || outputBytes == nullptr)
+        return BE_ERR_INVALID_HANDLE;
+    if (encoder->OwnTag) {
+        velmora::lame::StreamFacts facts;
+        facts.FirstHeader = encoder->FirstHeader;
+        facts.AudioFrames = static_cast<std::uint32_t>(lame_get_frameNum(encoder->Lame.get()));
+        facts.Delay = static_cast<std::uint32_t>(lame_get_encoder_delay(encoder->Lame.get()));
+        facts.Padding = static_cast<std::uint32_t>(lame_get_encoder_padding(encoder->Lame.get()));
+        facts.StreamBytes = static_cast<std::uint32_t>(std::min<std::uint64_t>(encoder->StreamBytes, UINT32_MAX));
+        facts.MusicCrc = encoder->MusicCrc;
+        facts.Kbps = static_cast<std::uint32_t>(lame_get_brate(encoder->Lame.get()));
+        facts.LowpassHz = static_cast<std::uint32_t>(std::max(0, lame_get_lowpassfreq(encoder->Lame.get())));
+        facts.Version = get_lame_short_version();
+        const std::vector<std::uint8_t> frame = velmora::lame::BuildInfoFrame(facts);
+        if (frame.size() > outputCapacity)
+            return BE_ERR_BUFFER_TOO_SMALL;
+        std::memcpy(output, frame.data(), frame.size());
+        *outputBytes = static_cast<std::uint32_t>(frame.size());
+        return BE_ERR_SUCCESSFUL;
+    }
+    // Returns the frame's size, larger than the capacity when it does not fit.
+    const std::size_t size = lame_get_lametag_frame(encoder->Lame.get(), output, outputCapacity);
+    if (size > outputCapacity)
+        return BE_ERR_BUFFER_TOO_SMALL;
+    *outputBytes = static_cast<std::uint32_t>(size);
+    return BE_ERR_SUCCESSFUL;
 }
 
 VELMORA_EXPORT std::uint32_t beCloseStream(std::uint32_t stream)

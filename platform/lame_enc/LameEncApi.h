@@ -54,6 +54,15 @@ using BeEncodeChunkFn = std::uint32_t (*)(std::uint32_t stream, std::uint32_t sa
 using BeDeinitStreamFn = std::uint32_t (*)(std::uint32_t stream, std::uint8_t* output,
                                            std::uint32_t* outputBytes);
 using BeCloseStreamFn = std::uint32_t (*)(std::uint32_t stream);
+// This plugin's own addition, optional: after beDeinitStream, the stream's
+// LAME/Xing "Info" frame (the encoder delay and padding, the frame count
+// and the length in bytes) to be written over the first frame of the
+// stream, which the encoder left empty for it; outputBytes receives its
+// size (0 when the encoder has none).  A decoder that honours the frame
+// (FFmpeg, this program) then gives exactly the samples encoded.
+inline constexpr char BeInfoTagSymbol[] = "VelmoraBeInfoTag";
+using BeInfoTagFn = std::uint32_t (*)(std::uint32_t stream, std::uint8_t* output, std::uint32_t outputCapacity,
+                                      std::uint32_t* outputBytes);
 using BeVersionFn = void (*)(BE_VERSION* version);
 
 } // extern "C"

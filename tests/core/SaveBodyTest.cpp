@@ -197,8 +197,10 @@ TEST_F(EncodedSaveTest, Mp3OfAStereoAndAMonoDocument)
         const auto facts = test::Probe(out);
         EXPECT_EQ(facts.SampleRate, static_cast<int>(c.Rate));
         EXPECT_EQ(facts.Channels, c.Channels);
+        // Gapless: exactly the document's frames, in place.
         const auto decoded = test::DecodeWithFfmpeg(out);
-        EXPECT_GT(test::SnrDb(samples, decoded, c.Channels, 576 + 529), 20.0);
+        EXPECT_EQ(decoded.size(), samples.size());
+        EXPECT_GT(test::SnrDb(samples, decoded, c.Channels, 0), 20.0);
         EXPECT_FALSE(std::filesystem::exists(TemporaryOutputName(out)));
         EXPECT_EQ(bar.Last(), 100);
     }
@@ -218,7 +220,7 @@ TEST_F(EncodedSaveTest, MoreThanTwoChannelsAreMixedDownForMp3)
     const auto facts = test::Probe(dir / "six.mp3");
     EXPECT_EQ(facts.Channels, 2);
     const auto decoded = test::DecodeWithFfmpeg(dir / "six.mp3");
-    EXPECT_NEAR(static_cast<double>(decoded.size() / 2), 44100.0 + 1105, 1152.0 * 2);
+    EXPECT_EQ(decoded.size() / 2, 44100u);
 }
 
 TEST_F(EncodedSaveTest, BitrateDefaultsAndTheLowRateCap)
