@@ -2,14 +2,17 @@
 // into the command code beside its subsystem.
 
 #include "Formmain.h"
+#include "Formproperties.h"
 #include "Formselection.h"
 #include "SelectionReadout.h"
+#include "document/RecoveryManifest.h"
 #include "document/Units.h"
 
 #include "document/ViewCommands.h"
 #include "edit/EditCommands.h"
 #include "export/SaveCommands.h"
 #include "import/OpenCloseCommands.h"
+#include "platform/widgets/QtUserDialogs.h"
 #include "platform/widgets/RunModal.h"
 #include "playback/Transport.h"
 #include "ui_Formmain.h"
@@ -71,6 +74,20 @@ void TMainForm::MSetSelectionClick()
                ColumnAtSeconds(times->second, Doc.SampleRate, Doc.TotalFrames, Doc.FrameSize, Doc.ColumnCount));
     UpdateCommandState(Doc.PlayState);
     RepaintView();
+}
+
+void TMainForm::MPropertiesClick()
+{
+    if (!Doc.DocumentOpen)
+        return;
+    PropertiesForm->SetTags(Doc.Metadata);
+    if (ExecCentred(*PropertiesForm) != QDialog::Accepted)
+        return;
+    SetMetadata(Doc, PropertiesForm->TypedTags());
+    // The private folder's record follows, for a start after a kill.
+    if (!KeepManifest(Doc))
+        AppDialogs().ShowMessage("Cannot write the temporary file.");
+    UpdateCommandState(Doc.PlayState);
 }
 
 // ---- The transport ----

@@ -3,6 +3,7 @@
 // command.
 
 #include "Formmain.h"
+#include "Formproperties.h"
 #include "Formselection.h"
 #include "QtTranslations.h"
 #include "SelectionReadout.h"
@@ -230,6 +231,7 @@ void TMainForm::ConnectCommands()
     bind(c.MClose, &QAction::triggered, &TMainForm::ButtonCloseClick);
     bind(c.MSave, &QAction::triggered, &TMainForm::MSaveClick);
     bind(c.MSaveAs, &QAction::triggered, &TMainForm::MSaveAsClick);
+    bind(c.MProperties, &QAction::triggered, &TMainForm::MPropertiesClick);
     connect(c.MExit, &QAction::triggered, this, &QWidget::close);
     bind(c.MSelectAll, &QAction::triggered, &TMainForm::MSelectAllClick);
     bind(c.MDelete, &QAction::triggered, &TMainForm::MDeleteClick);
@@ -315,6 +317,7 @@ void TMainForm::ConnectCommands()
     Readout->setGeometry(ReadoutLeft, 8, 420, 56);
 
     SelectionForm = new TSelectionForm(this);
+    PropertiesForm = new TPropertiesForm(this);
 
     // The status bar's three panels.
     // Panels keep their widths; the last one is cut off by a narrow window

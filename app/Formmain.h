@@ -29,6 +29,7 @@ class EditCommands;
 class QtTranslations;
 class OpenCloseCommands;
 class SelectionReadout;
+class TPropertiesForm;
 class TSelectionForm;
 class SaveCommands;
 class TSpectrum;
@@ -98,6 +99,7 @@ public:
     void MFadeOutClick();
     void MUndoClick();
     void MRedoClick();
+    void MPropertiesClick();
     void ButtonZoomInClick();
     void ButtonZoomOutClick();
     void ButtonHelpClick();
@@ -156,6 +158,7 @@ public:
     QAction* MPopSelectAll = nullptr;
     SelectionReadout* Readout = nullptr;
     TSelectionForm* SelectionForm = nullptr;
+    TPropertiesForm* PropertiesForm = nullptr;
     std::vector<QAction*> SeekActions;  // Left, Right, Shift+Left, Shift+Right, Home, End
     static constexpr int ReadoutLeft = 290;  // pixels, right of the transport buttons
     QTimer* Timer1 = nullptr;

@@ -3,6 +3,7 @@
 // into the seven windows.
 
 #include "Language.h"
+#include "Formproperties.h"
 #include "Formselection.h"
 #include "QtTranslations.h"
 #include "SelectionReadout.h"
@@ -338,6 +339,10 @@ void TMainForm::ApplyLanguage()
         if (window != nullptr)
             window->setFont(font);
     }
+    for (QWidget* window : {static_cast<QWidget*>(SelectionForm), static_cast<QWidget*>(PropertiesForm)}) {
+        if (window != nullptr)
+            window->setFont(font);
+    }
 
     // The edits' captions, under each edit's word, in the menu and on the
     // toolbar.
@@ -375,6 +380,7 @@ void TMainForm::ApplyLanguage()
         {"Redo", "Redo", "MRedo"},
         {"SetSelection", "Set Selection ...", "MSetSelection"},
         {"ZoomWhole", "Whole File", "MZoomWhole"},
+        {"Properties", "Properties ...", "MProperties"},
     };
     for (const auto& [key, english, control] : ownCaptions) {
         const std::string value = language.ReadString("Menu", key, "");
@@ -405,6 +411,13 @@ void TMainForm::ApplyLanguage()
     SelectionForm->SetTexts(own("SelectionForm", "Caption", "Set Selection"), own("SelectionForm", "Start", "Start:"),
                             own("SelectionForm", "Finish", "Finish:"), own("Common", "Ok", "OK"),
                             own("Common", "Cancel", "Cancel"));
+    std::array<QString, TagFields.size()> tagCaptions;
+    for (std::size_t i = 0; i < TagFields.size(); ++i)
+        tagCaptions[i] = own("PropertiesForm", TagFields[i].Key, (std::string(TagFields[i].Key) + ":").c_str());
+    PropertiesForm->SetTexts(own("PropertiesForm", "Caption", "Properties"), tagCaptions,
+                             own("PropertiesForm", "Picture", "Picture:"),
+                             own("PropertiesForm", "NoPicture", "No picture"), own("Common", "Ok", "OK"),
+                             own("Common", "Cancel", "Cancel"));
         findChild<QWidget*>(QStringLiteral("PaintBox1"))->setAccessibleName(own("Control", "Waveform", "Waveform"));
     // Buttons that show only a glyph are named by their hint, for screen
     // readers; every hint is a button's description too.

@@ -6,6 +6,7 @@
 #include "document/Zoom.h"
 #include "edit/EditKinds.h"
 #include "edit/VolumeChange.h"
+#include "platform/tags/Tags.h"
 
 #include <algorithm>
 #include <charconv>
@@ -31,6 +32,17 @@ const EditKind* EditWithStep(const std::string& arg)
             return &edit;
     }
     return nullptr;
+}
+
+// "title, artist, ...": the fields --tag sets.
+std::string TagFieldNamesText()
+{
+    std::string names;
+    for (const TagField& field : TagFields) {
+        if (field.OnCommandLine)
+            names += (names.empty() ? "" : ", ") + std::string(field.Name);
+    }
+    return names;
 }
 
 // The --help lines of the edit steps from first to last (the end of the
@@ -78,9 +90,14 @@ const char* UsageText()
            "                    copy of the bytes they change\n"
            "  --info            print the document as Name=value lines\n"
            "  --peaks           print the column peaks: index upper lower\n"
+           "  --tags            print the tags the input came with as Tag.Name=value\n"
+           "                    lines, one for each it has\n"
+           "  --tag F=V         set tag F to V for later saves; F is one of\n"
+           "                    ") + TagFieldNamesText() + "\n" + std::string(
            "  --bitrate K       encode later MP3 and WMA saves at K kbit/s\n"
            "  --save OUTPUT     write the edited audio to OUTPUT: .mp3 and .wma are\n"
-           "                    encoded, any other name gets the WAV working file\n"
+           "                    encoded, any other name gets the WAV working file;\n"
+           "                    the tags go along in the format's own way\n"
            "\n"
            "Options:\n"
            "  --times           print how long the open and each step took, on\n"
@@ -152,6 +169,21 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             line.Steps.emplace_back(K::Info);
         } else if (arg == "--peaks") {
             line.Steps.emplace_back(K::Peaks);
+        } else if (arg == "--tags") {
+            line.Steps.emplace_back(K::Tags);
+        } else if (arg == "--tag") {
+            const std::string* value = needValue("FIELD=VALUE");
+            if (value == nullptr)
+                return std::nullopt;
+            const std::size_t equals = value->find('=');
+            const TagField* field = equals == std::string::npos ? nullptr : TagFieldNamed(value->substr(0, equals));
+            if (field == nullptr || !field->OnCommandLine) {
+                error = "--tag takes FIELD=VALUE, FIELD one of " + TagFieldNamesText();
+                return std::nullopt;
+            }
+            Step step(K::Tag, field - TagFields.data());
+            step.Path = value->substr(equals + 1);
+            line.Steps.push_back(step);
         } else if (arg == "--zoom") {
             const std::string* value = needValue("a ratio");
             std::int64_t ratio = 0;

@@ -25,6 +25,8 @@ struct Step {
         Undo,       // the last edit taken back
         Redo,       // the last undone edit done again
         NoUndo,     // later edits are not kept for Undo
+        Tags,       // the document's tags printed
+        Tag,        // Value: the field's row in TagFields, Path: its new text
     };
     explicit Step(Kind what, std::int64_t value = 0, std::int64_t value2 = 0)
         : What(what), Value(value), Value2(value2)

@@ -4,6 +4,7 @@
 #include "TerminalProgress.h"
 
 #include "import/OpenSequence.h"
+#include "document/RecoveryManifest.h"
 #include "document/Units.h"
 #include "document/Zoom.h"
 #include "edit/EditSequence.h"
@@ -100,6 +101,16 @@ Session::Status Session::Run(const Step& step)
         return Info();
     case K::Peaks:
         return Peaks();
+    case K::Tags:
+        return PrintTags();
+    case K::Tag: {
+        Tags tags = doc_.Metadata;
+        tags.*TagFields[static_cast<std::size_t>(step.Value)].Member = step.Path;
+        SetMetadata(doc_, std::move(tags));
+        if (!KeepManifest(doc_))
+            return Refuse("Cannot write the temporary file.");
+        return Status::Ok;
+    }
     case K::Bitrate:
         doc_.SourceBitrate = static_cast<std::int32_t>(step.Value);
         return Status::Ok;
@@ -173,6 +184,22 @@ Session::Status Session::Info()
     line("SelStart", std::to_string(doc_.SelStart));
     line("SelFinish", std::to_string(doc_.SelFinish));
     line("SourceBitrate", std::to_string(doc_.SourceBitrate));
+    Print(out);
+    return Status::Ok;
+}
+
+Session::Status Session::PrintTags()
+{
+    std::string out;
+    for (const TagField& field : TagFields) {
+        std::string value = doc_.Metadata.*field.Member;
+        if (!field.OnCommandLine || value.empty())
+            continue;
+        // One line each: a value of many lines is printed on one.
+        std::replace(value.begin(), value.end(), '\n', ' ');
+        value.erase(std::remove(value.begin(), value.end(), '\r'), value.end());
+        out += std::string("Tag.") + field.Key + "=" + value + "\n";
+    }
     Print(out);
     return Status::Ok;
 }

@@ -36,6 +36,7 @@ private:
     Status MarkerAt(bool start, double seconds);
     Status Info();
     Status Peaks();
+    Status PrintTags();
 
     Document doc_;
     TerminalDialogs& dialogs_;

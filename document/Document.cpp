@@ -75,8 +75,21 @@ void SelectAll(Document& doc)
     SetMarkers(doc, 0, LastColumn(doc));
 }
 
+void SetMetadata(Document& doc, Tags tags)
+{
+    if (tags == doc.Metadata)
+        return;
+    doc.Metadata = std::move(tags);
+    doc.MetadataChanged = true;
+    doc.MetadataKept = false;
+    doc.Modified = true;
+}
+
 void ResetToNoDocument(Document& doc)
 {
+    doc.Metadata = {};
+    doc.MetadataChanged = false;
+    doc.MetadataKept = false;
     doc.DocumentOpen = false;
     doc.WorkFile.clear();
     doc.SourceFile.clear();

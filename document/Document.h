@@ -3,6 +3,8 @@
 #include "EditHistory.h"
 #include "WorkFileFormat.h"
 
+#include "platform/tags/Tags.h"
+
 #include <cstdint>
 #include <iterator>
 #include <string>
@@ -73,7 +75,17 @@ struct Document {
     std::int32_t PlayState = psNoDocument;
     std::int32_t SourceBitrate = 0;    // kbit/s of an MP3 or WMA source; 0 for WAV
     bool OpenAtStart = false;
+
+    // The source's tags and cover picture, as the user left them: kept
+    // outside the working file and written into every save.
+    Tags Metadata;
+    bool MetadataChanged = false;      // set by the user since the open: saves write them even all empty
+    bool MetadataKept = false;         // the private folder's record holds Metadata
 };
+
+// The tags as the user set them: the document is modified, and every save
+// writes them.
+void SetMetadata(Document& doc, Tags tags);
 
 // The column count the loading step derives from TotalFrames and the
 // zoom: TotalFrames / FramesPerColumn, rounded up.

@@ -1,5 +1,7 @@
 #include "RecoveryManifest.h"
 
+#include "TagsRecord.h"
+
 #include "Document.h"
 
 #include "platform/File.h"
@@ -427,6 +429,8 @@ bool KeepManifest(Document& doc)
     EditHistory& history = doc.History;
     if (!history.Keeping())
         return true;
+    if (!KeepTagsRecord(doc))
+        return false;
     const std::string path = history.Folder() + ManifestName;
     if (!doc.DocumentOpen) {
         if (!history.ManifestWritten.empty())

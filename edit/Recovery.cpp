@@ -5,6 +5,7 @@
 #include "document/Document.h"
 #include "document/LoadWorkFile.h"
 #include "document/RecoveryManifest.h"
+#include "document/TagsRecord.h"
 #include "document/Zoom.h"
 #include "platform/UserDialogs.h"
 
@@ -39,6 +40,10 @@ bool RecoverDocument(Document& doc, const Manifest& manifest, Progress& loading,
     doc.SelStart = manifest.SelStart;
     doc.SelFinish = manifest.SelFinish;
     doc.Modified = true;
+    // The tags as they were: whatever a save writes now, they go in.
+    doc.Metadata = ReadTagsRecord(doc.TempFolder);
+    doc.MetadataChanged = true;
+    doc.MetadataKept = true;
     if (manifest.HasHistory) {
         doc.History = manifest.History;
         doc.History.JournalPath = doc.TempFolder + JournalFileName;

@@ -12,8 +12,10 @@
 #include "platform/ProgressMeter.h"
 #include "platform/TemporaryOutput.h"
 #include "platform/UserDialogs.h"
+#include "platform/tags/TagFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <string>
 #include <optional>
@@ -77,6 +79,19 @@ std::optional<TemporaryOutput> MakeTemporaryOutput(const std::string& destinatio
     return std::nullopt;
 }
 
+// The document's tags into the finished temporary output, as the format
+// of the destination keeps them: after the sound is complete and before
+// the output takes the destination's place, so that a save stopped or
+// failed here leaves the old file and its tags.  A document that never
+// had tags leaves the output as the encoder (or the copy) made it.
+bool PutTags(const Document& doc, const TemporaryOutput& temporary)
+{
+    if (doc.Metadata.Empty() && !doc.MetadataChanged)
+        return true;
+    const FileFormat* format = FormatOf(temporary.Target());
+    return format == nullptr || WriteTags(temporary.Path(), format->Extension, doc.Metadata);
+}
+
 SaveEnd CopyWorkFile(const Document& doc, const std::string& destination, Progress& bar, UserDialogs& dialogs)
 {
     File source = File::Open(doc.WorkFile, File::Mode::Read);
@@ -108,6 +123,8 @@ SaveEnd CopyWorkFile(const Document& doc, const std::string& destination, Progre
                                                         : SaveFault{doc.WorkFile, source.LastError()};
         return Abandon(SaveEnd::Failed, false, dialogs, fault);
     }
+    if (!PutTags(doc, *temporary))
+        return Abandon(SaveEnd::Failed, false, dialogs, {destination, EIO});
     if (!temporary->Replace())
         return Abandon(SaveEnd::Failed, false, dialogs, {destination, temporary->Error()});
     return SaveEnd::Saved;
@@ -235,6 +252,8 @@ SaveEnd EncodeThrough(const Document& doc, const std::string& destination, int o
         return Abandon(SaveEnd::Failed, mp3, dialogs, {destination, 0});
     if (!closed)
         return Abandon(SaveEnd::Failed, false, dialogs, {destination, 0});
+    if (!PutTags(doc, *temporary))
+        return Abandon(SaveEnd::Failed, false, dialogs, {destination, EIO});
     if (!temporary->Replace())
         return Abandon(SaveEnd::Failed, false, dialogs, {destination, temporary->Error()});
     return SaveEnd::Saved;

@@ -7,6 +7,7 @@
 #include "document/LoadWorkFile.h"
 #include "document/RecoveryManifest.h"
 #include "platform/PathText.h"
+#include "platform/tags/TagFile.h"
 
 #include <optional>
 
@@ -28,6 +29,12 @@ OpenEnd RunOpenBody(Document& doc, Progress& decoding, Progress& loading, UserDi
     } else if (produced.End == OpenBodyEnd::Produced) {
         doc.SourceBitrate = produced.SourceBitrate;
         end = LoadWorkFile(doc, loading, dialogs, early ? &*early : nullptr) ? OpenEnd::Loaded : OpenEnd::Failed;
+    }
+    if (end == OpenEnd::Loaded) {
+        // The tags stay beside the working file, which holds the sound only.
+        doc.Metadata = ReadTags(doc.SourceFile);
+        doc.MetadataChanged = false;
+        doc.MetadataKept = false;
     }
     // What a stopped or refused open wrote (hundreds of megabytes, maybe)
     // goes at once, not at the next open or the exit.

@@ -5,6 +5,7 @@
 #include "GuiFixture.h"
 
 #include "app/Formabout.h"
+#include "app/Formproperties.h"
 #include "app/Formselection.h"
 #include "app/Language.h"
 #include "app/WebPane.h"
@@ -99,7 +100,8 @@ protected:
                 texts.insert(text.toStdString());
         };
         for (QWidget* window : std::initializer_list<QWidget*>{MainForm, OpenForm, ReloadForm, SaveForm, AboutForm,
-                                                                 ProcessForm, VolumeForm, Main().SelectionForm}) {
+                                                                 ProcessForm, VolumeForm, Main().SelectionForm,
+                                                                 Main().PropertiesForm}) {
             add(window->windowTitle());
             for (const QAction* action : window->findChildren<QAction*>())
                 add(action->text());
@@ -272,9 +274,9 @@ TEST(Language, EveryShippedFileIsCompleteAndHasItsGuide)
                                                "German.ini", "Japanese.ini", "Russian.ini", "Spanish.ini"}));
     const Keys englishKeys = KeysOf(English);
     // 72 keys of texts, 5 properties, 3 words, Undo and Redo; Set Selection
-    // and Whole File, the readout's four captions, the waveform's name and
-    // the selection dialog's three.
-    ASSERT_EQ(englishKeys.size(), 92u);
+    // and Whole File, the readout's four captions, the waveform's name,
+    // the selection dialog's three; Properties and its dialog's eleven.
+    ASSERT_EQ(englishKeys.size(), 104u);
     std::set<std::string> languageNames;
     for (const std::string& name : names) {
         const std::string path = std::string(VELMORA_LANGUAGE_DIR) + name;
