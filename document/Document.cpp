@@ -82,6 +82,7 @@ void SetMetadata(Document& doc, Tags tags)
     doc.Metadata = std::move(tags);
     doc.MetadataChanged = true;
     doc.MetadataKept = false;
+    doc.MetadataUnsaved = true;
     doc.Modified = true;
 }
 
@@ -90,6 +91,7 @@ void ResetToNoDocument(Document& doc)
     doc.Metadata = {};
     doc.MetadataChanged = false;
     doc.MetadataKept = false;
+    doc.MetadataUnsaved = false;
     doc.DocumentOpen = false;
     doc.WorkFile.clear();
     doc.SourceFile.clear();

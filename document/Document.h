@@ -81,6 +81,7 @@ struct Document {
     Tags Metadata;
     bool MetadataChanged = false;      // set by the user since the open: saves write them even all empty
     bool MetadataKept = false;         // the private folder's record holds Metadata
+    bool MetadataUnsaved = false;      // set since the last save: the document is modified whatever Undo does
 };
 
 // The tags as the user set them: the document is modified, and every save

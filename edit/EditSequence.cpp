@@ -240,7 +240,7 @@ EditEnd RunKeptEdit(Document& doc, const EditRequest& request, Progress& process
         history.Redo.clear();
     history.State = state;
     history.PendingWhat = PendingAction::None;
-    doc.Modified = !history.AtSavedState();
+    doc.Modified = !history.AtSavedState() || doc.MetadataUnsaved;
     KeepManifest(doc);
     return end;
 }
@@ -283,7 +283,7 @@ void FinishUndo(Document& doc, File& journal)
         history.Redo.push_back({step.Edit, step.Before.SelStart, step.Before.SelFinish, step.StateAfter});
     history.State = step.StateBefore;
     history.PendingWhat = PendingAction::None;
-    doc.Modified = !history.AtSavedState();
+    doc.Modified = !history.AtSavedState() || doc.MetadataUnsaved;
     // Gives room back; the bytes past JournalUsed are never read, so a
     // journal that cannot be shortened only stays longer: the undo itself
     // is complete.  Not before the manifest stops saying the undo is under

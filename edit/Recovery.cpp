@@ -44,6 +44,7 @@ bool RecoverDocument(Document& doc, const Manifest& manifest, Progress& loading,
     doc.Metadata = ReadTagsRecord(doc.TempFolder);
     doc.MetadataChanged = true;
     doc.MetadataKept = true;
+    doc.MetadataUnsaved = true;
     if (manifest.HasHistory) {
         doc.History = manifest.History;
         doc.History.JournalPath = doc.TempFolder + JournalFileName;

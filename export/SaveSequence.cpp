@@ -20,6 +20,7 @@ void FinishSave(Document& doc, SaveEnd end, const std::string& destination, bool
     if (end != SaveEnd::Saved)
         return;
     doc.Modified = false;
+    doc.MetadataUnsaved = false;
     doc.History.MarkSaved();
     if (!stopRequested)
         doc.SourceFile = destination;

@@ -35,6 +35,7 @@ OpenEnd RunOpenBody(Document& doc, Progress& decoding, Progress& loading, UserDi
         doc.Metadata = ReadTags(doc.SourceFile);
         doc.MetadataChanged = false;
         doc.MetadataKept = false;
+        doc.MetadataUnsaved = false;
     }
     // What a stopped or refused open wrote (hundreds of megabytes, maybe)
     // goes at once, not at the next open or the exit.

@@ -69,6 +69,48 @@ TagLib::PropertyMap PropertiesOf(const Tags& tags)
     return map;
 }
 
+// Fields the property names missed, from the format's basic fields (an
+// ASF file's description is its comment).
+void TakeBasicFields(const TagLib::Tag* tag, Tags& tags)
+{
+    if (tag == nullptr)
+        return;
+    auto fill = [](std::string& field, const std::string& value) {
+        if (field.empty())
+            field = value;
+    };
+    fill(tags.Title, FromTagLib(tag->title()));
+    fill(tags.Artist, FromTagLib(tag->artist()));
+    fill(tags.Album, FromTagLib(tag->album()));
+    fill(tags.Genre, FromTagLib(tag->genre()));
+    fill(tags.Comment, FromTagLib(tag->comment()));
+    if (tag->year() != 0)
+        fill(tags.Year, std::to_string(tag->year()));
+    if (tag->track() != 0)
+        fill(tags.Track, std::to_string(tag->track()));
+}
+
+// ASF attributes under the plain names other writers use (the ffmpeg
+// tool writes "date" rather than "WM/Year", its comment as "Description").
+void TakePlainAsfNames(TagLib::ASF::Tag* tag, Tags& tags)
+{
+    if (tag == nullptr)
+        return;
+    const struct {
+        const char* Name;
+        std::string Tags::*Member;
+    } names[] = {{"date", &Tags::Year},       {"year", &Tags::Year},   {"track", &Tags::Track},
+                 {"comment", &Tags::Comment}, {"genre", &Tags::Genre}, {"album", &Tags::Album},
+                 {"artist", &Tags::Artist},   {"lyrics", &Tags::Lyrics}, {"Description", &Tags::Comment}};
+    for (const auto& name : names) {
+        if (!(tags.*name.Member).empty() || !tag->contains(name.Name))
+            continue;
+        const TagLib::ASF::AttributeList list = tag->attribute(name.Name);
+        if (!list.isEmpty() && list.front().type() == TagLib::ASF::Attribute::UnicodeType)
+            tags.*name.Member = FromTagLib(list.front().toString());
+    }
+}
+
 // The front cover of an ID3v2 tag, or its first picture.
 Picture PictureOf(TagLib::ID3v2::Tag* tag)
 {
@@ -145,18 +187,23 @@ Tags ReadTags(const std::string& path)
         TagLib::MPEG::File file(name, false);
         if (file.isValid()) {
             TakeProperties(file.properties(), tags);
+            TakeBasicFields(file.tag(), tags);
             tags.Cover = PictureOf(file.ID3v2Tag());
         }
     } else if (HasExtension(path, ".wma")) {
         TagLib::ASF::File file(name, false);
         if (file.isValid()) {
             TakeProperties(file.properties(), tags);
+            TakeBasicFields(file.tag(), tags);
+            TakePlainAsfNames(file.tag(), tags);
             tags.Cover = AsfPictureOf(file.tag());
         }
     } else if (HasExtension(path, ".wav")) {
         TagLib::RIFF::WAV::File file(name, false);
         if (file.isValid()) {
             TakeProperties(file.properties(), tags);
+            TakeProperties(file.InfoTag()->properties(), tags);
+            TakeBasicFields(file.tag(), tags);
             tags.Cover = PictureOf(file.ID3v2Tag());
         }
     }

@@ -566,5 +566,72 @@ TEST_F(CliTest, CutOutOfAnEmptySelectionIsRefused)
     EXPECT_TRUE(r.Out.empty());
 }
 
+// Tags made by the ffmpeg tool (text fields and, in an MP3, a cover)
+// come out of every save format; a field set with --tag replaces its
+// value; a file saved here opens with what it was saved with, so the
+// picture goes on from the WMA and WAV saves too.  Checked with ffprobe
+// beside velmora-cli's own reading.
+TEST_F(CliTest, TagsAndTheCoverSurviveEverySave)
+{
+    const std::string signal = dir / "signal.wav";
+    const std::string cover = dir / "cover.png";
+    ASSERT_TRUE(test::Shell("ffmpeg -v error -f lavfi -i sine=f=440:d=2 -ac 2 -ar 44100 '" + signal + "'"));
+    ASSERT_TRUE(test::Shell("ffmpeg -v error -f lavfi -i color=c=red:s=32x32 -frames:v 1 '" + cover + "'"));
+    const std::string metadata = " -metadata title='Morning Song' -metadata artist='The Players' -metadata "
+                                 "album='First Light' -metadata track=3 -metadata date=2024 -metadata genre=Folk "
+                                 "-metadata comment='Recorded live' ";
+    const struct {
+        const char* Name;
+        std::string Make;  // the ffmpeg arguments after the input
+        bool Cover;        // ffmpeg's ASF and WAV writers take no picture
+    } sources[] = {
+        {"source.mp3", "-i '" + cover + "' -map 0 -map 1 -c:v copy -disposition:v attached_pic -c:a libmp3lame", true},
+        {"source.wma", "-c:a wmav2", false},
+        {"source.wav", "", false},
+    };
+    auto probe = [](const std::string& path, const std::string& entries) {
+        return test::RunProcess({"ffprobe", "-v", "error", "-show_entries", entries, "-of", "default=nw=1", path}).Out;
+    };
+    for (const auto& source : sources) {
+        const std::string input = dir / source.Name;
+        ASSERT_TRUE(test::Shell("ffmpeg -v error -i '" + signal + "' " + source.Make + metadata + "'" + input + "'"))
+            << source.Name;
+        const std::string stem = dir / (std::string(source.Name) + ".out");
+        const auto r = Cli({input, "--tags", "--tag", "comment=Edited", "--save", stem + ".mp3", "--save",
+                            stem + ".wma", "--save", stem + ".wav"});
+        ASSERT_EQ(r.ExitCode, 0) << source.Name << r.Err;
+        EXPECT_EQ(r.Out, "Tag.Title=Morning Song\nTag.Artist=The Players\nTag.Album=First Light\nTag.Track=3\n"
+                         "Tag.Year=2024\nTag.Genre=Folk\nTag.Comment=Recorded live\n")
+            << source.Name;
+        for (const char* format : {".mp3", ".wma", ".wav"}) {
+            const std::string out = stem + format;
+            const std::string seen = probe(out, "format_tags=title,artist,album,genre,comment");
+            for (const char* value : {"Morning Song", "The Players", "First Light", "Folk", "Edited"})
+                EXPECT_NE(seen.find(value), std::string::npos) << out << ": " << value << " in\n" << seen;
+            const bool hasCover = probe(out, "stream_disposition=attached_pic").find("attached_pic=1") !=
+                                  std::string::npos;
+            EXPECT_EQ(hasCover, source.Cover) << out;
+            // Read back as the editor reads it: every field, the edited one too.
+            const auto again = Cli({out, "--tags"});
+            EXPECT_EQ(again.Out, "Tag.Title=Morning Song\nTag.Artist=The Players\nTag.Album=First Light\n"
+                                 "Tag.Track=3\nTag.Year=2024\nTag.Genre=Folk\nTag.Comment=Edited\n")
+                << out;
+        }
+    }
+    // The cover read from a WMA and a WAV of ours goes on into the next save.
+    for (const char* saved : {"source.mp3.out.wma", "source.mp3.out.wav"}) {
+        const std::string out = dir / (std::string(saved) + ".again.mp3");
+        ASSERT_EQ(Cli({dir / saved, "--save", out}).ExitCode, 0);
+        EXPECT_NE(probe(out, "stream_disposition=attached_pic").find("attached_pic=1"), std::string::npos) << saved;
+    }
+    // A file without tags is saved without any: the WAV save stays the
+    // working file byte for byte.
+    const auto plain = Cli({signal, "--tags", "--save", dir / "plain.wav"});
+    EXPECT_EQ(plain.Out, "");
+    EXPECT_EQ(test::ReadWholeFile(dir / "plain.wav"), test::ReadWholeFile(signal));
+    // An unknown field is a usage error.
+    EXPECT_EQ(Cli({signal, "--tag", "mood=calm"}).ExitCode, 2);
+}
+
 } // namespace
 } // namespace velmora

@@ -200,6 +200,16 @@ TEST_F(UndoTest, UndoingBackToTheSavedStateLeavesTheDocumentUnmodified)
     FinishSave(doc, SaveEnd::Failed, dir / "other.wav", false);
     Undo();
     EXPECT_FALSE(doc.Modified);
+    // Tags set since the save are unsaved, however far Undo goes back;
+    // the next save saves them.
+    Tags tags;
+    tags.Title = "New";
+    SetMetadata(doc, tags);
+    ASSERT_EQ(Edit(EditCommand::Delete, 3, 6), EditEnd::Done);
+    Undo();
+    EXPECT_TRUE(doc.Modified);
+    FinishSave(doc, SaveEnd::Saved, dir / "saved.wav", false);
+    EXPECT_FALSE(doc.Modified);
 }
 
 TEST_F(UndoTest, ANewEditOrAZoomChangeLeavesNothingToRedoButUndoStillWorks)

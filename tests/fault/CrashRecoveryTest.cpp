@@ -406,7 +406,9 @@ TEST(CliCrashTest, KilledAtAnyMomentTheNextStartTakesUpAWholeStep)
     ASSERT_EQ(states.size(), count);
 
     // The run alone, timed: the kills spread over it.
-    std::vector<std::string> run = {VELMORA_CLI_PATH, input};
+    // With a tag set first: the tags live outside the working file, in
+    // the private folder's record, and come back with the document.
+    std::vector<std::string> run = {VELMORA_CLI_PATH, input, "--tag", "title=Kept"};
     run.insert(run.end(), steps.begin(), steps.end());
     const auto timedStart = std::chrono::steady_clock::now();
     ASSERT_EQ(test::RunProcess(run, {{"TMPDIR", tmp.Path()}}).ExitCode, 0);
@@ -441,6 +443,7 @@ TEST(CliCrashTest, KilledAtAnyMomentTheNextStartTakesUpAWholeStep)
             NullProgress none;
             ASSERT_TRUE(RecoverDocument(doc, *manifest, none, dialogs));
             ++recovered;
+            EXPECT_EQ(doc.Metadata.Title, "Kept");
             // In the order --info prints them.
             const std::string marks = "FramesPerColumn=" + std::to_string(doc.FramesPerColumn) + "\nSelStart=" +
                                       std::to_string(doc.SelStart) + "\nSelFinish=" + std::to_string(doc.SelFinish) +
