@@ -342,18 +342,22 @@ TEST_F(CliTest, AKilledSaveLeavesTheOldOrTheNewFile)
     for (const char* name : {"out.mp3", "out.wma", "out.wav"}) {
         const std::string destination = dir / name;
         const std::vector<unsigned char> old(5000, 'o');
-        // The new content, from a save that runs to its end.
-        ASSERT_EQ(Cli({input, "--save", destination}).ExitCode, 0);
+        // The new content, from a save that runs to its end: with a tag,
+        // written into the finished output before it takes the old one's
+        // place.
+        ASSERT_EQ(Cli({input, "--tag", "title=Fresh", "--save", destination}).ExitCode, 0);
         const auto fresh = test::ReadWholeFile(destination);
+        EXPECT_EQ(Cli({destination, "--tags"}).Out, "Tag.Title=Fresh\n") << name;
         const auto started = std::chrono::steady_clock::now();
-        ASSERT_EQ(Cli({input, "--save", destination}).ExitCode, 0);
+        ASSERT_EQ(Cli({input, "--tag", "title=Fresh", "--save", destination}).ExitCode, 0);
         const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count();
 
         int sawOld = 0;
         int sawNew = 0;
         for (int run = 0; run < 24; ++run) {
             test::WriteWholeFile(destination, old);
-            const int pid = test::StartProcess({VELMORA_CLI_PATH, input, "--save", destination}, {{"TMPDIR", tmp.Path()}});
+            const int pid = test::StartProcess({VELMORA_CLI_PATH, input, "--tag", "title=Fresh", "--save", destination},
+                                               {{"TMPDIR", tmp.Path()}});
             std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<long>(0, micros * 16 / 10)(random)));
             ::kill(pid, SIGKILL);
             test::WaitProcess(pid);
