@@ -90,6 +90,8 @@ const char* UsageText()
            "                    copy of the bytes they change\n"
            "  --info            print the document as Name=value lines\n"
            "  --peaks           print the column peaks: index upper lower\n"
+           "  --loudness        print the loudness of the frames between the markers\n"
+           "                    (EBU R 128) as Loudness.Name=value lines\n"
            "  --tags            print the tags the input came with as Tag.Name=value\n"
            "                    lines, one for each it has\n"
            "  --tag F=V         set tag F to V for later saves; F is one of\n"
@@ -169,6 +171,8 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             line.Steps.emplace_back(K::Info);
         } else if (arg == "--peaks") {
             line.Steps.emplace_back(K::Peaks);
+        } else if (arg == "--loudness") {
+            line.Steps.emplace_back(K::Loudness);
         } else if (arg == "--tags") {
             line.Steps.emplace_back(K::Tags);
         } else if (arg == "--tag") {

@@ -26,6 +26,7 @@ struct Step {
         Redo,       // the last undone edit done again
         NoUndo,     // later edits are not kept for Undo
         Tags,       // the document's tags printed
+        Loudness,   // the edit range's loudness printed
         Tag,        // Value: the field's row in TagFields, Path: its new text
     };
     explicit Step(Kind what, std::int64_t value = 0, std::int64_t value2 = 0)

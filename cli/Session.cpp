@@ -8,6 +8,7 @@
 #include "document/Units.h"
 #include "document/Zoom.h"
 #include "edit/EditSequence.h"
+#include "edit/LoudnessMeter.h"
 #include "edit/VolumeChange.h"
 #include "export/SaveSequence.h"
 #include "import/OpenBody.h"
@@ -103,6 +104,8 @@ Session::Status Session::Run(const Step& step)
         return Peaks();
     case K::Tags:
         return PrintTags();
+    case K::Loudness:
+        return PrintLoudness();
     case K::Tag: {
         Tags tags = doc_.Metadata;
         tags.*TagFields[static_cast<std::size_t>(step.Value)].Member = step.Path;
@@ -184,6 +187,24 @@ Session::Status Session::Info()
     line("SelStart", std::to_string(doc_.SelStart));
     line("SelFinish", std::to_string(doc_.SelFinish));
     line("SourceBitrate", std::to_string(doc_.SourceBitrate));
+    Print(out);
+    return Status::Ok;
+}
+
+Session::Status Session::PrintLoudness()
+{
+    TerminalProgress measuring("Measuring");
+    const std::optional<LoudnessFigures> figures = MeasureLoudness(doc_, measuring);
+    if (!figures)
+        return Refuse("Cannot open the temporary file.");
+    const std::pair<const char*, double> lines[] = {
+        {"Integrated", figures->Integrated},     {"Range", figures->Range},
+        {"TruePeak", figures->TruePeak},         {"MaxMomentary", figures->MaxMomentary},
+        {"MaxShortTerm", figures->MaxShortTerm}, {"SamplePeak", figures->SamplePeak},
+    };
+    std::string out;
+    for (const auto& [name, value] : lines)
+        out += std::string("Loudness.") + name + "=" + LoudnessText(value) + "\n";
     Print(out);
     return Status::Ok;
 }

@@ -37,6 +37,7 @@ private:
     Status Info();
     Status Peaks();
     Status PrintTags();
+    Status PrintLoudness();
 
     Document doc_;
     TerminalDialogs& dialogs_;

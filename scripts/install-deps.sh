@@ -18,7 +18,7 @@ apt-get install -y --no-install-recommends \
     qt6-svg-dev qt6-qpa-plugins libqt6svg6 \
     libgl-dev fonts-dejavu-core fonts-liberation fonts-noto-cjk fontconfig xdg-utils \
     libavformat-dev libavcodec-dev libavutil-dev libswresample-dev \
-    libmp3lame-dev libsdl2-dev libtag1-dev \
+    libmp3lame-dev libsdl2-dev libtag1-dev libebur128-dev \
     libgtest-dev libgmock-dev \
     ffmpeg lame sox libsox-fmt-mp3 xvfb xauth x11-apps x11-utils imagemagick \
     desktop-file-utils dpkg-dev file help2man \
