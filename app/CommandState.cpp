@@ -63,7 +63,7 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     for (const EditKind& edit : EditKinds) {
         if (auto* item = findChild<QAction*>(QString::fromUtf8(edit.MenuItem)))
             item->setEnabled(document);
-        if (auto* button = findChild<QToolButton*>(QString::fromUtf8(edit.Button)))
+        if (auto* button = edit.Button != nullptr ? findChild<QToolButton*>(QString::fromUtf8(edit.Button)) : nullptr)
             button->setEnabled(document);
     }
     for (std::int32_t step : ZoomSteps) {

@@ -350,8 +350,9 @@ void TMainForm::ApplyLanguage()
         const char* name = EditName(edit.Command);
         SetCaption(findChild<QObject*>(QString::fromUtf8(edit.MenuItem)),
                    QString::fromStdString(language.ReadString("Menu", name, "")));
-        SetCaption(findChild<QObject*>(QString::fromUtf8(edit.Button)),
-                   QString::fromStdString(language.ReadString("ToolBar", name, "")));
+        if (edit.Button != nullptr)
+            SetCaption(findChild<QObject*>(QString::fromUtf8(edit.Button)),
+                       QString::fromStdString(language.ReadString("ToolBar", name, "")));
     }
     for (const LanguageTarget& target : LanguageTable) {
         const std::string value = language.ReadString(target.Section, target.Key, "");
@@ -394,8 +395,10 @@ void TMainForm::ApplyLanguage()
     };
     for (const auto& [name, command] : ToolbarButtons)
         fit(name, command);
-    for (const EditKind& edit : EditKinds)
-        fit(edit.Button, edit.MenuItem);
+    for (const EditKind& edit : EditKinds) {
+        if (edit.Button != nullptr)
+            fit(edit.Button, edit.MenuItem);
+    }
     // Only for a language just chosen: a window the user made narrower
     // keeps its width when it is activated again.
     if (newLanguage)

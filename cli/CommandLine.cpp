@@ -92,6 +92,11 @@ const char* UsageText()
            "  --peaks           print the column peaks: index upper lower\n"
            "  --loudness        print the loudness of the frames between the markers\n"
            "                    (EBU R 128) as Loudness.Name=value lines\n"
+           "  --normalize-peak D\n"
+           "                    scale them so that their peak is D dBFS (-1.0)\n"
+           "  --normalize-loudness L\n"
+           "                    scale them to an integrated loudness of L LUFS (-16.0);\n"
+           "                    refused where the true peak would pass -1 dBTP\n"
            "  --tags            print the tags the input came with as Tag.Name=value\n"
            "                    lines, one for each it has\n"
            "  --tag F=V         set tag F to V for later saves; F is one of\n"
@@ -173,6 +178,20 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             line.Steps.emplace_back(K::Peaks);
         } else if (arg == "--loudness") {
             line.Steps.emplace_back(K::Loudness);
+        } else if (arg == "--normalize-peak" || arg == "--normalize-loudness") {
+            const bool peak = arg == "--normalize-peak";
+            const std::string* value = needValue(peak ? "dBFS" : "LUFS");
+            if (value == nullptr)
+                return std::nullopt;
+            double target = 0;
+            const auto [end, failed] = std::from_chars(value->data(), value->data() + value->size(), target);
+            if (failed != std::errc() || end != value->data() + value->size() || !(target <= 0 && target >= -70)) {
+                error = arg + (peak ? " takes a peak in dBFS from -70 to 0" : " takes a loudness in LUFS from -70 to 0");
+                return std::nullopt;
+            }
+            Step step(peak ? K::NormalizePeak : K::NormalizeLoudness);
+            step.Seconds = target;
+            line.Steps.push_back(step);
         } else if (arg == "--tags") {
             line.Steps.emplace_back(K::Tags);
         } else if (arg == "--tag") {

@@ -27,6 +27,8 @@ struct Step {
         NoUndo,     // later edits are not kept for Undo
         Tags,       // the document's tags printed
         Loudness,   // the edit range's loudness printed
+        NormalizePeak,      // Seconds: the target sample peak, dBFS
+        NormalizeLoudness,  // Seconds: the target integrated loudness, LUFS
         Tag,        // Value: the field's row in TagFields, Path: its new text
     };
     explicit Step(Kind what, std::int64_t value = 0, std::int64_t value2 = 0)

@@ -9,6 +9,7 @@
 #include "document/Zoom.h"
 #include "edit/EditSequence.h"
 #include "edit/LoudnessMeter.h"
+#include "edit/Normalize.h"
 #include "edit/VolumeChange.h"
 #include "export/SaveSequence.h"
 #include "import/OpenBody.h"
@@ -106,6 +107,21 @@ Session::Status Session::Run(const Step& step)
         return PrintTags();
     case K::Loudness:
         return PrintLoudness();
+    case K::NormalizePeak:
+    case K::NormalizeLoudness: {
+        TerminalProgress measuring("Measuring");
+        const std::optional<LoudnessFigures> figures = MeasureLoudness(doc_, measuring);
+        if (!figures)
+            return Refuse("Cannot open the temporary file.");
+        const NormalizeGain gain = NormalizeGainFor(
+            *figures, step.What == K::NormalizePeak ? NormalizeTo::Peak : NormalizeTo::Loudness, step.Seconds);
+        if (!gain.Possible) {
+            std::string refusal = gain.Refusal;
+            std::replace(refusal.begin(), refusal.end(), '\n', ' ');
+            return Refuse(refusal);
+        }
+        return Edit({EditCommand::Normalize, gain.Gain, false});
+    }
     case K::Tag: {
         Tags tags = doc_.Metadata;
         tags.*TagFields[static_cast<std::size_t>(step.Value)].Member = step.Path;

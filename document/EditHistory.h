@@ -6,14 +6,16 @@
 
 namespace velmora {
 
-// The five edits.
-enum class EditCommand { Delete, CutOut, Volume, FadeIn, FadeOut };
+// The edits: the five of the toolbar, and Normalize (a gain worked out
+// from the range's loudness, kept with the step so that Redo repeats it).
+enum class EditCommand { Delete, CutOut, Volume, FadeIn, FadeOut, Normalize };
 
 // Each edit's word, in the order of EditCommand: the manifest writes it,
 // and it is the edit's key in the language files' [Menu] and [ToolBar].
-inline constexpr const char* EditCommandNames[] = {"Delete", "CutOut", "Volume", "FadeIn", "FadeOut"};
+inline constexpr const char* EditCommandNames[] = {"Delete", "CutOut", "Volume", "FadeIn", "FadeOut", "Normalize"};
 
-// What an edit is asked to do; the gain and the mute flag are Volume's.
+// What an edit is asked to do; the gain is Volume's and Normalize's, the
+// mute flag Volume's.
 struct EditRequest {
     EditCommand Command = EditCommand::Delete;
     float Gain = 1.0f;

@@ -43,6 +43,16 @@ constexpr EditKind EditKinds[std::size(EditCommandNames)] = {
      [](const Document& doc, const EditRequest&) { return PlanFade(doc, true); }, FadeScaling, nullptr, false},
     {EditCommand::FadeOut, "--fade-out", "fade them out", "MFadeOut", "ButtonFadeOut",
      [](const Document& doc, const EditRequest&) { return PlanFade(doc, false); }, FadeScaling, nullptr, false},
+    {EditCommand::Normalize, nullptr, nullptr, "MNormalize", nullptr,
+     [](const Document& doc, const EditRequest& request) {
+         EditPlan plan = PlanVolume(doc, request.Gain, false);
+         plan.Request = request;
+         return plan;
+     },
+     [](const EditRequest& request, std::uint32_t, std::size_t) -> std::shared_ptr<const SampleScaling> {
+         return request.Gain == 1.0f ? nullptr : VolumeScalingOf(request.Gain);
+     },
+     nullptr, false},
 };
 static_assert(std::size(EditKinds) == std::size(EditCommandNames), "a row for every edit");
 

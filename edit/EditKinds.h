@@ -22,7 +22,7 @@ struct EditKind {
     const char* CliStep;   // velmora-cli's step ("--delete"); nullptr where the edit takes options
     const char* CliHelp;   // what that step does, for --help
     const char* MenuItem;  // the Edit menu's item ("MDelete")
-    const char* Button;    // the toolbar's button ("ButtonDelete")
+    const char* Button;    // the toolbar's button ("ButtonDelete"); nullptr for an edit without one
     // What the edit will do to the working file.
     EditPlan (*Plan)(const Document& doc, const EditRequest& request);
     // How it rescales the samples of a range of rangeFrames frames, or
