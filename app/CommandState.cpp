@@ -56,6 +56,7 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     c.MSelectAll->setEnabled(document);
     c.MSetSelection->setEnabled(document);
     c.MProperties->setEnabled(document);
+    c.MLoudness->setEnabled(document);
     c.MUndo->setEnabled(document && Doc.History.CanUndo());
     c.MRedo->setEnabled(document && Doc.History.CanRedo());
     MPopSelectAll->setEnabled(document);

@@ -2,6 +2,7 @@
 // into the command code beside its subsystem.
 
 #include "Formmain.h"
+#include "Formloudness.h"
 #include "Formproperties.h"
 #include "Formselection.h"
 #include "SelectionReadout.h"
@@ -75,6 +76,16 @@ void TMainForm::MSetSelectionClick()
     UpdateCommandState(Doc.PlayState);
     RepaintView();
 }
+
+void TMainForm::MLoudnessClick()
+{
+    if (!Doc.DocumentOpen)
+        return;
+    // Measured while the sound plays on: the measure reads the working file.
+    LoudnessForm->Measure(Doc);
+}
+
+void TMainForm::MNormalizeClick() { edit_->Normalize(); }
 
 void TMainForm::MPropertiesClick()
 {

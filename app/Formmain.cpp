@@ -3,6 +3,7 @@
 // command.
 
 #include "Formmain.h"
+#include "Formloudness.h"
 #include "Formproperties.h"
 #include "Formselection.h"
 #include "QtTranslations.h"
@@ -239,6 +240,8 @@ void TMainForm::ConnectCommands()
     bind(c.MVolume, &QAction::triggered, &TMainForm::MVolumeClick);
     bind(c.MFadeIn, &QAction::triggered, &TMainForm::MFadeInClick);
     bind(c.MFadeOut, &QAction::triggered, &TMainForm::MFadeOutClick);
+    bind(c.MLoudness, &QAction::triggered, &TMainForm::MLoudnessClick);
+    bind(c.MNormalize, &QAction::triggered, &TMainForm::MNormalizeClick);
     AddTableEditItems();
     bind(c.MUndo, &QAction::triggered, &TMainForm::MUndoClick);
     bind(c.MRedo, &QAction::triggered, &TMainForm::MRedoClick);
@@ -318,6 +321,7 @@ void TMainForm::ConnectCommands()
 
     SelectionForm = new TSelectionForm(this);
     PropertiesForm = new TPropertiesForm(this);
+    LoudnessForm = new TLoudnessForm(this);
 
     // The status bar's three panels.
     // Panels keep their widths; the last one is cut off by a narrow window

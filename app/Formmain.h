@@ -29,6 +29,7 @@ class EditCommands;
 class QtTranslations;
 class OpenCloseCommands;
 class SelectionReadout;
+class TLoudnessForm;
 class TPropertiesForm;
 class TSelectionForm;
 class SaveCommands;
@@ -100,6 +101,8 @@ public:
     void MUndoClick();
     void MRedoClick();
     void MPropertiesClick();
+    void MLoudnessClick();
+    void MNormalizeClick();
     void ButtonZoomInClick();
     void ButtonZoomOutClick();
     void ButtonHelpClick();
@@ -159,6 +162,7 @@ public:
     SelectionReadout* Readout = nullptr;
     TSelectionForm* SelectionForm = nullptr;
     TPropertiesForm* PropertiesForm = nullptr;
+    TLoudnessForm* LoudnessForm = nullptr;
     std::vector<QAction*> SeekActions;  // Left, Right, Shift+Left, Shift+Right, Home, End
     static constexpr int ReadoutLeft = 290;  // pixels, right of the transport buttons
     QTimer* Timer1 = nullptr;

@@ -3,6 +3,7 @@
 // into the seven windows.
 
 #include "Language.h"
+#include "Formloudness.h"
 #include "Formproperties.h"
 #include "Formselection.h"
 #include "QtTranslations.h"
@@ -339,7 +340,8 @@ void TMainForm::ApplyLanguage()
         if (window != nullptr)
             window->setFont(font);
     }
-    for (QWidget* window : {static_cast<QWidget*>(SelectionForm), static_cast<QWidget*>(PropertiesForm)}) {
+    for (QWidget* window : {static_cast<QWidget*>(SelectionForm), static_cast<QWidget*>(PropertiesForm),
+                            static_cast<QWidget*>(LoudnessForm), static_cast<QWidget*>(NormalizeForm)}) {
         if (window != nullptr)
             window->setFont(font);
     }
@@ -382,6 +384,7 @@ void TMainForm::ApplyLanguage()
         {"SetSelection", "Set Selection ...", "MSetSelection"},
         {"ZoomWhole", "Whole File", "MZoomWhole"},
         {"Properties", "Properties ...", "MProperties"},
+        {"Loudness", "Loudness ...", "MLoudness"},
     };
     for (const auto& [key, english, control] : ownCaptions) {
         const std::string value = language.ReadString("Menu", key, "");
@@ -417,6 +420,19 @@ void TMainForm::ApplyLanguage()
     std::array<QString, TagFields.size()> tagCaptions;
     for (std::size_t i = 0; i < TagFields.size(); ++i)
         tagCaptions[i] = own("PropertiesForm", TagFields[i].Key, (std::string(TagFields[i].Key) + ":").c_str());
+    LoudnessForm->SetTexts(own("LoudnessForm", "Caption", "Loudness"),
+                           {own("LoudnessForm", "Integrated", "Integrated loudness:"),
+                            own("LoudnessForm", "Range", "Loudness range:"),
+                            own("LoudnessForm", "TruePeak", "True peak:"),
+                            own("LoudnessForm", "MaxMomentary", "Maximum momentary:"),
+                            own("LoudnessForm", "MaxShortTerm", "Maximum short-term:"),
+                            own("LoudnessForm", "SamplePeak", "Sample peak:")},
+                           own("LoudnessForm", "Close", "Close"));
+    if (NormalizeForm != nullptr)
+        NormalizeForm->SetTexts(own("NormalizeForm", "Caption", "Normalize"),
+                                own("NormalizeForm", "Peak", "Peak level (dBFS):"),
+                                own("NormalizeForm", "Loudness", "Loudness (LUFS):"), own("Common", "Ok", "OK"),
+                                own("Common", "Cancel", "Cancel"));
     PropertiesForm->SetTexts(own("PropertiesForm", "Caption", "Properties"), tagCaptions,
                              own("PropertiesForm", "Picture", "Picture:"),
                              own("PropertiesForm", "NoPicture", "No picture"), own("Common", "Ok", "OK"),

@@ -40,6 +40,7 @@ bool CreateWindows(const QStringList& arguments, const std::string& programFolde
     AboutForm = new TAboutForm(MainForm);
     ProcessForm = new TProcessForm(MainForm);
     VolumeForm = new TVolumeForm(MainForm);
+    NormalizeForm = new TNormalizeForm(MainForm);
     return MainForm->StartedUp();
 }
 
@@ -54,6 +55,7 @@ void DestroyWindows()
     AboutForm = nullptr;
     ProcessForm = nullptr;
     VolumeForm = nullptr;
+    NormalizeForm = nullptr;
 }
 
 QRect PlaceOnScreen(const QRect& frame, const QRect& available)

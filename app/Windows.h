@@ -2,6 +2,7 @@
 
 #include "document/Formreload.h"
 #include "edit/Formprocess.h"
+#include "edit/Formnormalize.h"
 #include "edit/Formvolume.h"
 #include "export/Formsave.h"
 #include "import/Formopen.h"

@@ -2,6 +2,7 @@
 
 #include "Editthreads.h"
 #include "Formprocess.h"
+#include "Formnormalize.h"
 #include "Formvolume.h"
 #include "VolumeChange.h"
 
@@ -65,6 +66,15 @@ void EditCommands::FadeIn()
 void EditCommands::FadeOut()
 {
     Run([this] { return std::make_unique<TFadeOutThread>(doc_, *ProcessForm); });
+}
+
+void EditCommands::Normalize()
+{
+    Run([this]() -> std::unique_ptr<TProcessThread> {
+        if (ExecCentred(*NormalizeForm) != QDialog::Accepted)
+            return nullptr;
+        return std::make_unique<TNormalizeThread>(doc_, *ProcessForm, NormalizeForm->What(), NormalizeForm->Target());
+    });
 }
 
 void EditCommands::Apply(const EditRequest& request)

@@ -26,6 +26,8 @@ public:
     void Volume();
     void FadeIn();
     void FadeOut();
+    // Its dialog first; Cancel or its close box leaves the file alone.
+    void Normalize();
     // Any edit of the table that needs no dialog first, by its request.
     void Apply(const EditRequest& request);
     // The last edit taken back / the last undone edit done again, in the

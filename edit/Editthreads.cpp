@@ -23,6 +23,21 @@ void TEditThread::Run(Progress& processing, Progress& reloading)
     RunEdit(Doc(), Request, processing, reloading, AppDialogs());
 }
 
+void TNormalizeThread::Run(Progress& processing, Progress& reloading)
+{
+    const std::optional<LoudnessFigures> figures = MeasureLoudness(Doc(), processing);
+    if (!figures) {
+        AppDialogs().ShowMessage("Cannot open the temporary file.");
+        return;
+    }
+    const NormalizeGain gain = NormalizeGainFor(*figures, what_, target_);
+    if (!gain.Possible) {
+        AppDialogs().ShowMessage(gain.Refusal);
+        return;
+    }
+    RunEdit(Doc(), {EditCommand::Normalize, gain.Gain, false}, processing, reloading, AppDialogs());
+}
+
 void TUndoThread::Run(Progress& processing, Progress& reloading)
 {
     UndoEdit(Doc(), processing, reloading, AppDialogs());

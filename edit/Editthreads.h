@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EditSequence.h"
+#include "Normalize.h"
 
 namespace velmora {
 
@@ -69,6 +70,24 @@ public:
 class TFadeOutThread final : public TEditThread {
 public:
     TFadeOutThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditRequest{EditCommand::FadeOut}) {}
+};
+
+// Normalize: the range measured on the processing bar, then the gain that
+// reaches the target applied as the edit; a target it cannot reach is
+// shown, and nothing changes.
+class TNormalizeThread final : public TProcessThread {
+public:
+    TNormalizeThread(Document& doc, TProcessForm& dialog, NormalizeTo what, double target)
+        : TProcessThread(doc, dialog), what_(what), target_(target)
+    {
+    }
+
+protected:
+    void Run(Progress& processing, Progress& reloading) override;
+
+private:
+    NormalizeTo what_;
+    double target_;  // dBFS or LUFS
 };
 
 // Undo and Redo run in the same dialog: putting bytes back is processing,

@@ -5,6 +5,7 @@
 #include "GuiFixture.h"
 
 #include "app/Formabout.h"
+#include "app/Formloudness.h"
 #include "app/Formproperties.h"
 #include "app/Formselection.h"
 #include "app/Language.h"
@@ -101,7 +102,8 @@ protected:
         };
         for (QWidget* window : std::initializer_list<QWidget*>{MainForm, OpenForm, ReloadForm, SaveForm, AboutForm,
                                                                  ProcessForm, VolumeForm, Main().SelectionForm,
-                                                                 Main().PropertiesForm}) {
+                                                                 Main().PropertiesForm, Main().LoudnessForm,
+                                                                 NormalizeForm}) {
             add(window->windowTitle());
             for (const QAction* action : window->findChildren<QAction*>())
                 add(action->text());
@@ -275,8 +277,9 @@ TEST(Language, EveryShippedFileIsCompleteAndHasItsGuide)
     const Keys englishKeys = KeysOf(English);
     // 72 keys of texts, 5 properties, 3 words, Undo and Redo; Set Selection
     // and Whole File, the readout's four captions, the waveform's name,
-    // the selection dialog's three; Properties and its dialog's eleven.
-    ASSERT_EQ(englishKeys.size(), 104u);
+    // the selection dialog's three; Properties and its dialog's eleven;
+    // Loudness and Normalize, their dialogs' eight and three.
+    ASSERT_EQ(englishKeys.size(), 117u);
     std::set<std::string> languageNames;
     for (const std::string& name : names) {
         const std::string path = std::string(VELMORA_LANGUAGE_DIR) + name;
