@@ -57,6 +57,8 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     c.MSetSelection->setEnabled(document);
     c.MProperties->setEnabled(document);
     c.MLoudness->setEnabled(document);
+    for (QAction* shape : c.MenuFadeShape->actions())
+        shape->setEnabled(document);
     c.MUndo->setEnabled(document && Doc.History.CanUndo());
     c.MRedo->setEnabled(document && Doc.History.CanRedo());
     MPopSelectAll->setEnabled(document);

@@ -243,6 +243,7 @@ void TMainForm::ConnectCommands()
     bind(c.MLoudness, &QAction::triggered, &TMainForm::MLoudnessClick);
     bind(c.MNormalize, &QAction::triggered, &TMainForm::MNormalizeClick);
     AddTableEditItems();
+    ConnectFadeShapes();
     bind(c.MUndo, &QAction::triggered, &TMainForm::MUndoClick);
     bind(c.MRedo, &QAction::triggered, &TMainForm::MRedoClick);
     bind(c.MZoom10, &QAction::triggered, &TMainForm::MZoom10Click);
@@ -451,6 +452,20 @@ void TMainForm::SetViewWidth(std::uint32_t columns)
     const int width = static_cast<int>(std::min<std::uint32_t>(columns, QWIDGETSIZE_MAX));
     WaveBitmap.Width = width;
     FormResize();
+}
+
+void TMainForm::ConnectFadeShapes()
+{
+    auto* group = new QActionGroup(this);  // owned by the window
+    const std::pair<QAction*, FadeShape> shapes[] = {{ui_->MFadeLinear, FadeShape::Linear},
+                                                     {ui_->MFadeLogarithmic, FadeShape::Logarithmic},
+                                                     {ui_->MFadeExponential, FadeShape::Exponential},
+                                                     {ui_->MFadeSCurve, FadeShape::SCurve}};
+    for (const auto& [item, shape] : shapes) {
+        group->addAction(item);
+        connect(item, &QAction::triggered, this, [this, shape = shape] { edit_->Shape = shape; });
+    }
+    ui_->MFadeLinear->setChecked(true);
 }
 
 void TMainForm::AddTableEditItems()

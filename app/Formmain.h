@@ -186,6 +186,8 @@ private:
     // Gives every edit of the table without an item of its own in the
     // designed Edit menu one there, before Undo, that runs it by request.
     void AddTableEditItems();
+    // Edit > Fade Shape: one of four, Linear at start.
+    void ConnectFadeShapes();
     QAction* ZoomItem(std::int32_t framesPerColumn) const;
     // Panel 2 of the status bar: its tool tip (the source file's path)
     // elided to the panel's width.

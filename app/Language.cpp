@@ -385,6 +385,11 @@ void TMainForm::ApplyLanguage()
         {"ZoomWhole", "Whole File", "MZoomWhole"},
         {"Properties", "Properties ...", "MProperties"},
         {"Loudness", "Loudness ...", "MLoudness"},
+        {"FadeShape", "Fade Shape", "MenuFadeShape"},
+        {"FadeLinear", "Linear", "MFadeLinear"},
+        {"FadeLogarithmic", "Logarithmic", "MFadeLogarithmic"},
+        {"FadeExponential", "Exponential", "MFadeExponential"},
+        {"FadeSCurve", "S-Curve", "MFadeSCurve"},
     };
     for (const auto& [key, english, control] : ownCaptions) {
         const std::string value = language.ReadString("Menu", key, "");
@@ -428,6 +433,8 @@ void TMainForm::ApplyLanguage()
                             own("LoudnessForm", "MaxShortTerm", "Maximum short-term:"),
                             own("LoudnessForm", "SamplePeak", "Sample peak:")},
                            own("LoudnessForm", "Close", "Close"));
+    if (VolumeForm != nullptr)
+        VolumeForm->SetOtherText(own("VolumeForm", "Other", "Other..."));
     if (NormalizeForm != nullptr)
         NormalizeForm->SetTexts(own("NormalizeForm", "Caption", "Normalize"),
                                 own("NormalizeForm", "Peak", "Peak level (dBFS):"),

@@ -82,7 +82,10 @@ const char* UsageText()
            "  --select-all      markers on the whole file\n"
            ) + EditStepsHelp(EditCommand::Delete, EditCommand::CutOut) +
            "  --volume P        scale them by P percent (" + VolumePercentsText(" ") + ")\n" +
-           "  --mute            silence them\n" + EditStepsHelp(EditCommand::FadeIn) +
+           "  --mute            silence them\n" +
+           "  --gain-db G       scale them by G dB, -60 to 20, clamped as --volume\n" +
+           EditStepsHelp(EditCommand::FadeIn) +
+           "  --fade-shape S    later fades run linear (as always), log, exp or scurve\n" +
            std::string(
            "  --undo            take the last edit back (markers and all)\n"
            "  --redo            do the last undone edit again\n"
@@ -176,6 +179,29 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             line.Steps.emplace_back(K::Info);
         } else if (arg == "--peaks") {
             line.Steps.emplace_back(K::Peaks);
+        } else if (arg == "--gain-db") {
+            const std::string* value = needValue("dB");
+            if (value == nullptr)
+                return std::nullopt;
+            double db = 0;
+            const auto [end, failed] = std::from_chars(value->data(), value->data() + value->size(), db);
+            if (failed != std::errc() || end != value->data() + value->size() || !(db >= -60 && db <= 20)) {
+                error = "--gain-db takes a gain in dB from -60 to 20";
+                return std::nullopt;
+            }
+            Step step(K::GainDb);
+            step.Seconds = db;
+            line.Steps.push_back(step);
+        } else if (arg == "--fade-shape") {
+            const std::string* value = needValue("a shape");
+            if (value == nullptr)
+                return std::nullopt;
+            const auto* shape = std::find(std::begin(FadeShapeNames), std::end(FadeShapeNames), *value);
+            if (shape == std::end(FadeShapeNames)) {
+                error = "--fade-shape takes one of linear, log, exp, scurve";
+                return std::nullopt;
+            }
+            line.Steps.emplace_back(K::FadeShape, shape - std::begin(FadeShapeNames));
         } else if (arg == "--loudness") {
             line.Steps.emplace_back(K::Loudness);
         } else if (arg == "--normalize-peak" || arg == "--normalize-loudness") {

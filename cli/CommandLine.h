@@ -29,6 +29,8 @@ struct Step {
         Loudness,   // the edit range's loudness printed
         NormalizePeak,      // Seconds: the target sample peak, dBFS
         NormalizeLoudness,  // Seconds: the target integrated loudness, LUFS
+        GainDb,     // Seconds: the gain in dB
+        FadeShape,  // Value: the FadeShape of later fades
         Tag,        // Value: the field's row in TagFields, Path: its new text
     };
     explicit Step(Kind what, std::int64_t value = 0, std::int64_t value2 = 0)

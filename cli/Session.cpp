@@ -16,6 +16,7 @@
 #include "platform/PathText.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace velmora::cli {
@@ -79,8 +80,16 @@ Session::Status Session::Run(const Step& step)
     case K::From:
     case K::To:
         return MarkerAt(step.What == K::From, step.Seconds);
-    case K::Edit:
-        return Edit({static_cast<EditCommand>(step.Value)});
+    case K::Edit: {
+        EditRequest request{static_cast<EditCommand>(step.Value)};
+        request.Shape = fadeShape_;  // (only the fades look at it)
+        return Edit(request);
+    }
+    case K::GainDb:
+        return Edit({EditCommand::Volume, static_cast<float>(std::pow(10.0, step.Seconds / 20.0)), false});
+    case K::FadeShape:
+        fadeShape_ = static_cast<FadeShape>(step.Value);
+        return Status::Ok;
     case K::Volume:
         return Edit({EditCommand::Volume, *GainForPercent(static_cast<int>(step.Value)), false});
     case K::Mute:

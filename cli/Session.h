@@ -40,6 +40,7 @@ private:
     Status PrintLoudness();
 
     Document doc_;
+    FadeShape fadeShape_ = FadeShape::Linear;  // of the fades to come
     TerminalDialogs& dialogs_;
 };
 

@@ -14,12 +14,21 @@ enum class EditCommand { Delete, CutOut, Volume, FadeIn, FadeOut, Normalize };
 // and it is the edit's key in the language files' [Menu] and [ToolBar].
 inline constexpr const char* EditCommandNames[] = {"Delete", "CutOut", "Volume", "FadeIn", "FadeOut", "Normalize"};
 
+// How a fade's gain runs from silence to full (Fade In; Fade Out the other
+// way round): linear (the fades as they always were), or logarithmic
+// (fast at first), exponential (slow at first) or an S-curve (slow at both
+// ends).  Each shape's word, in its order, is velmora-cli's --fade-shape
+// and the manifest's.
+enum class FadeShape { Linear, Logarithmic, Exponential, SCurve };
+inline constexpr const char* FadeShapeNames[] = {"linear", "log", "exp", "scurve"};
+
 // What an edit is asked to do; the gain is Volume's and Normalize's, the
 // mute flag Volume's.
 struct EditRequest {
     EditCommand Command = EditCommand::Delete;
     float Gain = 1.0f;
     bool Mute = false;
+    FadeShape Shape = FadeShape::Linear;  // of the fades only
 };
 
 // Bytes of the working file that an edit destroyed, kept in the journal.

@@ -111,12 +111,14 @@ void PutRequest(ManifestWriter& out, const EditRequest& edit)
     out.Put("Command", EditCommandNames[static_cast<int>(edit.Command)]);
     out.Number("Gain", edit.Gain);
     out.Number("Mute", edit.Mute ? 1 : 0);
+    out.Put("Shape", FadeShapeNames[static_cast<int>(edit.Shape)]);
 }
 
 EditRequest RequestOf(const SectionReader& in)
 {
+    // A manifest of an older version has no shape: its fades are linear.
     return {FromName<EditCommand>(in.Text("Command"), EditCommandNames), in.Number<float>("Gain"),
-            in.Number<int>("Mute") != 0};
+            in.Number<int>("Mute") != 0, FromName<FadeShape>(in.Text("Shape"), FadeShapeNames)};
 }
 
 void PutShape(ManifestWriter& out, const std::string& prefix, const DocumentShape& shape)

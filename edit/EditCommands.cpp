@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QProgressBar>
 
 namespace velmora {
@@ -47,12 +48,12 @@ void EditCommands::Volume()
     Run([this]() -> std::unique_ptr<TProcessThread> {
         // The dialog never remembers the previous choice.
         VolumeForm->ComboBox1()->setCurrentIndex(DefaultVolumeItem);
+        VolumeForm->OtherGain()->setValue(0.0);
         VolumeForm->CheckBoxMute()->setChecked(false);
         if (ExecCentred(*VolumeForm) != QDialog::Accepted)
             return nullptr;
-        const int item = VolumeForm->ComboBox1()->currentIndex();
         auto worker = std::make_unique<TSetVolumeThread>(doc_, *ProcessForm);
-        worker->Request.Gain = VolumeItems[item >= 0 && item < std::ssize(VolumeItems) ? item : DefaultVolumeItem].Gain;
+        worker->Request.Gain = VolumeForm->ChosenGain().value_or(VolumeItems[DefaultVolumeItem].Gain);
         worker->Request.Mute = VolumeForm->CheckBoxMute()->isChecked();
         return worker;
     });
@@ -60,12 +61,20 @@ void EditCommands::Volume()
 
 void EditCommands::FadeIn()
 {
-    Run([this] { return std::make_unique<TFadeInThread>(doc_, *ProcessForm); });
+    Run([this] {
+        auto worker = std::make_unique<TFadeInThread>(doc_, *ProcessForm);
+        worker->Request.Shape = Shape;
+        return worker;
+    });
 }
 
 void EditCommands::FadeOut()
 {
-    Run([this] { return std::make_unique<TFadeOutThread>(doc_, *ProcessForm); });
+    Run([this] {
+        auto worker = std::make_unique<TFadeOutThread>(doc_, *ProcessForm);
+        worker->Request.Shape = Shape;
+        return worker;
+    });
 }
 
 void EditCommands::Normalize()

@@ -42,6 +42,10 @@ private:
 
     Document& doc_;
     EditorWindow& window_;
+
+public:
+    // The shape of the fades to come, as the Edit menu's Fade Shape says.
+    FadeShape Shape = FadeShape::Linear;
 };
 
 } // namespace velmora

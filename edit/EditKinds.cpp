@@ -21,7 +21,7 @@ std::shared_ptr<const SampleScaling> FadeScaling(const EditRequest& request, std
     // A hundred steps: a range shorter than that does not change.
     return rangeFrames < 100 ? nullptr
                              : FadeScalingOf(request.Command == EditCommand::FadeIn, rangeFrames / 100,
-                                             samplesPerFrame);
+                                             samplesPerFrame, request.Shape);
 }
 
 } // namespace
@@ -40,9 +40,11 @@ constexpr EditKind EditKinds[std::size(EditCommandNames)] = {
      },
      nullptr, false},
     {EditCommand::FadeIn, "--fade-in", "fade them in", "MFadeIn", "ButtonFadeIn",
-     [](const Document& doc, const EditRequest&) { return PlanFade(doc, true); }, FadeScaling, nullptr, false},
+     [](const Document& doc, const EditRequest& request) { return PlanFade(doc, true, request.Shape); }, FadeScaling,
+     nullptr, false},
     {EditCommand::FadeOut, "--fade-out", "fade them out", "MFadeOut", "ButtonFadeOut",
-     [](const Document& doc, const EditRequest&) { return PlanFade(doc, false); }, FadeScaling, nullptr, false},
+     [](const Document& doc, const EditRequest& request) { return PlanFade(doc, false, request.Shape); },
+     FadeScaling, nullptr, false},
     {EditCommand::Normalize, nullptr, nullptr, "MNormalize", nullptr,
      [](const Document& doc, const EditRequest& request) {
          EditPlan plan = PlanVolume(doc, request.Gain, false);

@@ -9,6 +9,8 @@
 #include "document/Document.h"
 
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 #include <cstdint>
 #include <memory>
 #include <type_traits>
@@ -74,8 +76,8 @@ VELMORA_VECTOR_CLONES void ScaleBlockKeeping(std::int16_t* samples, std::size_t 
 // every step frames.
 class FadeScaling final : public SampleScaling {
 public:
-    FadeScaling(bool fadeIn, std::uint32_t step, std::size_t samplesPerFrame)
-        : fadeIn_(fadeIn), step_(step), samplesPerFrame_(samplesPerFrame)
+    FadeScaling(const FadePercents& percents, std::uint32_t step, std::size_t samplesPerFrame)
+        : percents_(percents), step_(step), samplesPerFrame_(samplesPerFrame)
     {
     }
 
@@ -110,7 +112,7 @@ private:
     template <typename Sample>
     void ScalePieces(std::uint64_t first, Sample* samples, std::size_t count) const
     {
-        ForEachFadePiece(fadeIn_, step_, samplesPerFrame_, first, count,
+        ForEachFadePiece(percents_, step_, samplesPerFrame_, first, count,
                          [&](std::size_t start, std::size_t piece, std::int32_t percent) {
                              ScaleBlock(samples + start, piece, percent);
                          });
@@ -121,7 +123,7 @@ private:
     {
         std::int16_t low = INT16_MAX;
         std::int16_t high = INT16_MIN;
-        ForEachFadePiece(fadeIn_, step_, samplesPerFrame_, first, count,
+        ForEachFadePiece(percents_, step_, samplesPerFrame_, first, count,
                          [&](std::size_t start, std::size_t piece, std::int32_t percent) {
                              std::int16_t pieceLeast = 0;
                              std::int16_t pieceMost = 0;
@@ -135,13 +137,13 @@ private:
     template <typename Sample>
     void RestorePieces(std::uint64_t first, Sample* samples, std::size_t count, const std::int16_t* lost) const
     {
-        ForEachFadePiece(fadeIn_, step_, samplesPerFrame_, first, count,
+        ForEachFadePiece(percents_, step_, samplesPerFrame_, first, count,
                          [&](std::size_t start, std::size_t piece, std::int32_t percent) {
                              RestoreBlock(samples + start, piece, lost + start, InverseOfPercent(percent));
                          });
     }
 
-    bool fadeIn_;
+    FadePercents percents_;
     std::uint32_t step_;  // L, frames per percentage step
     std::size_t samplesPerFrame_;
 };
@@ -153,15 +155,35 @@ float InverseOfPercent(std::int32_t percent)
     return InverseOfScale(percent / 100.0);
 }
 
-std::shared_ptr<const SampleScaling> FadeScalingOf(bool fadeIn, std::uint32_t step, std::size_t samplesPerFrame)
+FadePercents FadePercentsOf(bool fadeIn, FadeShape shape)
 {
-    return std::make_shared<FadeScaling>(fadeIn, step, samplesPerFrame);
+    FadePercents percents{};
+    for (std::size_t i = 0; i < percents.size(); ++i) {
+        const auto linear = static_cast<std::int32_t>(fadeIn ? i : 100 - i);
+        const double x = linear / 100.0;  // where the fade stands, 0 silent .. 1 full
+        double gain = x;
+        switch (shape) {
+        case FadeShape::Linear: break;
+        case FadeShape::Logarithmic: gain = std::log10(1 + 9 * x); break;
+        case FadeShape::Exponential: gain = (std::pow(10.0, x) - 1) / 9; break;
+        case FadeShape::SCurve: gain = (1 - std::cos(std::numbers::pi * x)) / 2; break;
+        }
+        percents[i] = shape == FadeShape::Linear ? linear : static_cast<std::int32_t>(std::lround(gain * 100));
+    }
+    return percents;
 }
 
-EditPlan PlanFade(const Document& doc, bool fadeIn)
+std::shared_ptr<const SampleScaling> FadeScalingOf(bool fadeIn, std::uint32_t step, std::size_t samplesPerFrame,
+                                                   FadeShape shape)
+{
+    return std::make_shared<FadeScaling>(FadePercentsOf(fadeIn, shape), step, samplesPerFrame);
+}
+
+EditPlan PlanFade(const Document& doc, bool fadeIn, FadeShape shape)
 {
     EditPlan plan;
     plan.Request = {fadeIn ? EditCommand::FadeIn : EditCommand::FadeOut};
+    plan.Request.Shape = shape;
     plan.What = EditPlan::Kind::Scale;
     plan.Range = EditRangeOf(doc);
     const std::uint32_t step = plan.Range.Frames / 100;
@@ -171,7 +193,7 @@ EditPlan PlanFade(const Document& doc, bool fadeIn)
         plan.Range.Frames = 0;
         return plan;
     }
-    plan.Scaling = FadeScalingOf(fadeIn, step, doc.Channels == 1 ? 1 : 2);
+    plan.Scaling = FadeScalingOf(fadeIn, step, doc.Channels == 1 ? 1 : 2, shape);
     return plan;
 }
 

@@ -4,6 +4,7 @@
 #include "EditPlan.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -37,9 +38,15 @@ inline std::int32_t FadedSample(std::int32_t x, float percent)
 // A range that is no whole number of steps (one that runs to the end of
 // the audio) ends in its last step: the frames past the hundredth step
 // take the hundredth step's percentage.
+// The percentage of each of a fade's hundred steps: for the linear shape
+// i (Fade In) or 100 - i (Fade Out) for step i; for the others the shape's
+// gain at the same point, to the nearest whole percent.
+using FadePercents = std::array<std::int32_t, 100>;
+FadePercents FadePercentsOf(bool fadeIn, FadeShape shape);
+
 template <typename Piece>
-void ForEachFadePiece(bool fadeIn, std::uint32_t step, std::size_t samplesPerFrame, std::uint64_t firstSample,
-                      std::size_t count, Piece piece)
+void ForEachFadePiece(const FadePercents& percents, std::uint32_t step, std::size_t samplesPerFrame,
+                      std::uint64_t firstSample, std::size_t count, Piece piece)
 {
     constexpr std::uint64_t LastStep = 99;
     std::size_t offset = 0;
@@ -49,8 +56,7 @@ void ForEachFadePiece(bool fadeIn, std::uint32_t step, std::size_t samplesPerFra
         const std::uint64_t stepEnd = stepIndex == LastStep ? UINT64_MAX
                                                             : (stepIndex + 1) * step * samplesPerFrame;  // samples
         const auto samples = static_cast<std::size_t>(std::min<std::uint64_t>(count - offset, stepEnd - sample));
-        const auto index = static_cast<std::int32_t>(stepIndex);
-        piece(offset, samples, fadeIn ? index : 100 - index);
+        piece(offset, samples, percents[static_cast<std::size_t>(stepIndex)]);
         offset += samples;
         sample += samples;
     }
@@ -70,11 +76,13 @@ EditEnd RunFadeInBody(Document& doc, Progress& processing, Progress& reloading, 
 EditEnd RunFadeOutBody(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs);
 
 // A fade's scaling: step frames to a percentage (L, at least 1).
-std::shared_ptr<const SampleScaling> FadeScalingOf(bool fadeIn, std::uint32_t step, std::size_t samplesPerFrame);
+std::shared_ptr<const SampleScaling> FadeScalingOf(bool fadeIn, std::uint32_t step, std::size_t samplesPerFrame,
+                                                   FadeShape shape = FadeShape::Linear);
 
-// What a fade declares: every sample of the range scaled as above (a
-// range too short to step, under 100 frames, is declared empty).
-EditPlan PlanFade(const Document& doc, bool fadeIn);
+// What a fade declares: every sample of the range scaled as above, with
+// the shape's percentages (a range too short to step, under 100 frames,
+// is declared empty).
+EditPlan PlanFade(const Document& doc, bool fadeIn, FadeShape shape = FadeShape::Linear);
 
 // The inverse of a fade's percent / 100, as its remainders are kept.
 float InverseOfPercent(std::int32_t percent);

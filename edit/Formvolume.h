@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class TVolumeForm;
@@ -10,6 +11,7 @@ class TVolumeForm;
 
 class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
 class QPushButton;
 
 namespace velmora {
@@ -25,6 +27,12 @@ public:
     Ui::TVolumeForm* Controls() const { return ui_.get(); }
     QComboBox* ComboBox1() const;
     QCheckBox* CheckBoxMute() const;
+    // "Other...", after the list's items, and its gain in dB.
+    static int OtherItem();
+    QDoubleSpinBox* OtherGain() const;
+    void SetOtherText(const QString& text);
+    // The gain chosen: the list item's, or Other's from its dB.
+    std::optional<float> ChosenGain() const;
     QPushButton* ButtonOk() const;
     QPushButton* ButtonCancel() const;
 
