@@ -39,7 +39,7 @@ TEST(ManifestTest, EveryPathAndEveryFieldComesBack)
         m.FrameSize = 4;
         m.HasHistory = true;
         UndoStep step;
-        step.Edit = {EditCommand::FadeOut, 0.75f, true};
+        step.Edit = {EditCommand::FadeOut, 0.75f, true, FadeShape::SCurve};
         step.Kept = KeptAs::Pieces;
         step.Before = {44, 100, 144, 1, 25, 10000, 3, 1, 2};
         step.After = {44, 80, 124, 0, 20, 10000, 2, 1, 1};
