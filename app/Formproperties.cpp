@@ -24,10 +24,9 @@ bool IsLyrics(const TagField& field)
 
 } // namespace
 
-TPropertiesForm::TPropertiesForm(QWidget* parent) : QDialog(parent)
+TPropertiesForm::TPropertiesForm(QWidget* parent) : WordedDialog(parent)
 {
     setObjectName(QStringLiteral("PropertiesForm"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* form = new QFormLayout;
     for (std::size_t i = 0; i < TagFields.size(); ++i) {
         const TagField& field = TagFields[i];
@@ -53,12 +52,9 @@ TPropertiesForm::TPropertiesForm(QWidget* parent) : QDialog(parent)
     picture_->setAlignment(Qt::AlignCenter);
     picture_->setFrameShape(QFrame::StyledPanel);
     form->addRow(pictureLabel_, picture_);
-    Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(Buttons);
-    connect(Buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     std::array<QString, TagFields.size()> captions;
     for (std::size_t i = 0; i < TagFields.size(); ++i)
@@ -76,16 +72,8 @@ void TPropertiesForm::SetTexts(const QString& title, const std::array<QString, T
         labels_[i]->setText(captions[i]);
     pictureLabel_->setText(picture);
     noPicture_ = noPicture;
-    okText_ = ok;
-    cancelText_ = cancel;
-    ShowButtonTexts();
+    SetButtonWords(ok, cancel);
     ShowPicture();
-}
-
-void TPropertiesForm::ShowButtonTexts()
-{
-    Buttons->button(QDialogButtonBox::Ok)->setText(okText_);
-    Buttons->button(QDialogButtonBox::Cancel)->setText(cancelText_);
 }
 
 void TPropertiesForm::ShowPicture()
@@ -100,15 +88,6 @@ void TPropertiesForm::ShowPicture()
         picture_->setText(noPicture_);
         picture_->setToolTip(QString());
     }
-}
-
-void TPropertiesForm::changeEvent(QEvent* event)
-{
-    QDialog::changeEvent(event);
-    // Qt's translation gives the standard buttons its own words: the
-    // language file's go back once the box has taken them.
-    if (event->type() == QEvent::LanguageChange)
-        QMetaObject::invokeMethod(this, &TPropertiesForm::ShowButtonTexts, Qt::QueuedConnection);
 }
 
 void TPropertiesForm::SetTags(const Tags& tags)

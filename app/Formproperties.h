@@ -1,12 +1,10 @@
 #pragma once
 
 #include "platform/tags/Tags.h"
-
-#include <QDialog>
+#include "platform/widgets/WordedDialog.h"
 
 #include <array>
 
-class QDialogButtonBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -16,7 +14,7 @@ namespace velmora {
 // File > Properties: the document's tags, each text field editable, and
 // the cover picture shown.  OK hands the edited fields back; the picture
 // stays as it came.
-class TPropertiesForm : public QDialog {
+class TPropertiesForm : public WordedDialog {
     Q_OBJECT
 public:
     explicit TPropertiesForm(QWidget* parent = nullptr);
@@ -31,13 +29,7 @@ public:
     // The tags as typed, with the picture of SetTags.
     Tags TypedTags() const;
 
-    QDialogButtonBox* Buttons = nullptr;
-
-protected:
-    void changeEvent(QEvent* event) override;
-
 private:
-    void ShowButtonTexts();
     void ShowPicture();
 
     std::array<QLabel*, TagFields.size()> labels_{};
@@ -47,8 +39,6 @@ private:
     QLabel* picture_ = nullptr;
     Tags tags_;
     QString noPicture_;
-    QString okText_;
-    QString cancelText_;
 };
 
 } // namespace velmora

@@ -34,6 +34,15 @@ const EditKind* EditWithStep(const std::string& arg)
     return nullptr;
 }
 
+// A decimal number, the whole text of it ("-16", "-0.5"); false for
+// anything else.
+bool ParseDecimal(const std::string& text, double& value)
+{
+    const char* last = text.data() + text.size();
+    const auto [end, error] = std::from_chars(text.data(), last, value);
+    return error == std::errc() && end == last && !text.empty();
+}
+
 // "title, artist, ...": the fields --tag sets.
 std::string TagFieldNamesText()
 {
@@ -184,8 +193,7 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             if (value == nullptr)
                 return std::nullopt;
             double db = 0;
-            const auto [end, failed] = std::from_chars(value->data(), value->data() + value->size(), db);
-            if (failed != std::errc() || end != value->data() + value->size() || !(db >= -60 && db <= 20)) {
+            if (!ParseDecimal(*value, db) || !(db >= -60 && db <= 20)) {
                 error = "--gain-db takes a gain in dB from -60 to 20";
                 return std::nullopt;
             }
@@ -210,8 +218,7 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             if (value == nullptr)
                 return std::nullopt;
             double target = 0;
-            const auto [end, failed] = std::from_chars(value->data(), value->data() + value->size(), target);
-            if (failed != std::errc() || end != value->data() + value->size() || !(target <= 0 && target >= -70)) {
+            if (!ParseDecimal(*value, target) || !(target <= 0 && target >= -70)) {
                 error = arg + (peak ? " takes a peak in dBFS from -70 to 0" : " takes a loudness in LUFS from -70 to 0");
                 return std::nullopt;
             }

@@ -450,14 +450,8 @@ bool KeepManifest(Document& doc)
         removeDiscarded();
         return true;
     }
-    const std::string temporary = path + ".new";
-    File file = File::Open(temporary, File::Mode::Create);
-    const bool written = file && file.WriteAt(0, text.data(), text.size()) && file.Close() &&
-                         std::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!written) {
-        RemoveFileIfExists(temporary);
+    if (!ReplaceFileContent(path, text))
         return false;
-    }
     history.ManifestWritten = std::move(text);
     removeDiscarded();
     return true;

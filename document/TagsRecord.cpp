@@ -80,15 +80,8 @@ bool KeepTagsRecord(Document& doc)
     }
     if (doc.MetadataKept)
         return true;
-    const std::string text = TagsRecordText(doc.Metadata);
-    const std::string temporary = path + ".new";
-    File file = File::Open(temporary, File::Mode::Create);
-    const bool written = file && file.WriteAt(0, text.data(), text.size()) && file.Close() &&
-                         std::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!written) {
-        RemoveFileIfExists(temporary);
+    if (!ReplaceFileContent(path, TagsRecordText(doc.Metadata)))
         return false;
-    }
     doc.MetadataKept = true;
     return true;
 }

@@ -27,10 +27,9 @@ QDoubleSpinBox* TargetBox(QWidget* parent, const char* name, double value)
 
 } // namespace
 
-TNormalizeForm::TNormalizeForm(QWidget* parent) : QDialog(parent)
+TNormalizeForm::TNormalizeForm(QWidget* parent) : WordedDialog(parent)
 {
     setObjectName(QStringLiteral("NormalizeForm"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     PeakChoice = new QRadioButton(this);
     PeakChoice->setObjectName(QStringLiteral("NormalizePeak"));
     LoudnessChoice = new QRadioButton(this);
@@ -43,12 +42,9 @@ TNormalizeForm::TNormalizeForm(QWidget* parent) : QDialog(parent)
     grid->addWidget(PeakTarget, 0, 1);
     grid->addWidget(LoudnessChoice, 1, 0);
     grid->addWidget(LoudnessTarget, 1, 1);
-    Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addWidget(Buttons);
-    connect(Buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     // Each target is for its own choice: touching it chooses it.
     connect(PeakTarget, &QDoubleSpinBox::valueChanged, PeakChoice, [this] { PeakChoice->setChecked(true); });
     connect(LoudnessTarget, &QDoubleSpinBox::valueChanged, LoudnessChoice,
@@ -63,22 +59,7 @@ void TNormalizeForm::SetTexts(const QString& title, const QString& peak, const Q
     setWindowTitle(title);
     PeakChoice->setText(peak);
     LoudnessChoice->setText(loudness);
-    okText_ = ok;
-    cancelText_ = cancel;
-    ShowButtonTexts();
-}
-
-void TNormalizeForm::ShowButtonTexts()
-{
-    Buttons->button(QDialogButtonBox::Ok)->setText(okText_);
-    Buttons->button(QDialogButtonBox::Cancel)->setText(cancelText_);
-}
-
-void TNormalizeForm::changeEvent(QEvent* event)
-{
-    QDialog::changeEvent(event);
-    if (event->type() == QEvent::LanguageChange)
-        QMetaObject::invokeMethod(this, &TNormalizeForm::ShowButtonTexts, Qt::QueuedConnection);
+    SetButtonWords(ok, cancel);
 }
 
 NormalizeTo TNormalizeForm::What() const

@@ -2,9 +2,8 @@
 
 #include "Normalize.h"
 
-#include <QDialog>
+#include "platform/widgets/WordedDialog.h"
 
-class QDialogButtonBox;
 class QDoubleSpinBox;
 class QRadioButton;
 
@@ -13,7 +12,7 @@ namespace velmora {
 // Edit > Normalize: to a peak level in dBFS or to a loudness in LUFS, each
 // with its target, OK and Cancel (also the close box).  The dialog keeps
 // the last choice while the program runs.
-class TNormalizeForm : public QDialog {
+class TNormalizeForm : public WordedDialog {
     Q_OBJECT
 public:
     explicit TNormalizeForm(QWidget* parent = nullptr);
@@ -27,15 +26,6 @@ public:
     QRadioButton* LoudnessChoice = nullptr;
     QDoubleSpinBox* PeakTarget = nullptr;
     QDoubleSpinBox* LoudnessTarget = nullptr;
-    QDialogButtonBox* Buttons = nullptr;
-
-protected:
-    void changeEvent(QEvent* event) override;
-
-private:
-    void ShowButtonTexts();
-    QString okText_;
-    QString cancelText_;
 };
 
 // The one Normalize dialog, created at start-up.

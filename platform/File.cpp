@@ -1,6 +1,7 @@
 #include "File.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -270,6 +271,17 @@ bool WriteWholeFile(const std::string& path, const std::string& text)
     const int fd = out.Fd;
     out.Fd = -1;
     return ::close(fd) == 0;
+}
+
+bool ReplaceFileContent(const std::string& path, const std::string& bytes)
+{
+    const std::string temporary = path + ".new";
+    File file = File::Open(temporary, File::Mode::Create);
+    const bool written = file && file.WriteAt(0, bytes.data(), bytes.size()) && file.Close() &&
+                         std::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!written)
+        std::remove(temporary.c_str());
+    return written;
 }
 
 } // namespace velmora

@@ -108,4 +108,10 @@ std::optional<std::string> ReadSmallFile(const std::string& path, std::uint64_t 
 // regular file stands there; false when any byte could not be written.
 bool WriteWholeFile(const std::string& path, const std::string& text);
 
+// Gives the file at path (a file of this program's own, mode 0600) the
+// content bytes in one step: written in full under path + ".new", then
+// renamed over path, so that a kill leaves the old content or the new one.
+// False, with path as it was and no ".new" left, when any step failed.
+bool ReplaceFileContent(const std::string& path, const std::string& bytes);
+
 } // namespace velmora
