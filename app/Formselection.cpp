@@ -12,12 +12,9 @@
 
 namespace velmora {
 
-TSelectionForm::TSelectionForm(QWidget* parent) : QDialog(parent)
+TSelectionForm::TSelectionForm(QWidget* parent) : WordedDialog(parent)
 {
     setObjectName(QStringLiteral("SelectionForm"));
-    // A title and a close box only: without CustomizeWindowHint window
-    // managers add minimise and maximise buttons.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* form = new QFormLayout;
     StartEdit = new QLineEdit(this);
     StartEdit->setObjectName(QStringLiteral("SelectionStart"));
@@ -29,12 +26,9 @@ TSelectionForm::TSelectionForm(QWidget* parent) : QDialog(parent)
     finishLabel_->setBuddy(FinishEdit);
     form->addRow(startLabel_, StartEdit);
     form->addRow(finishLabel_, FinishEdit);
-    Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(Buttons);
-    connect(Buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(StartEdit, &QLineEdit::textChanged, this, &TSelectionForm::Check);
     connect(FinishEdit, &QLineEdit::textChanged, this, &TSelectionForm::Check);
     SetTexts(QStringLiteral("Set Selection"), QStringLiteral("Start:"), QStringLiteral("Finish:"),
@@ -47,25 +41,7 @@ void TSelectionForm::SetTexts(const QString& title, const QString& start, const 
     setWindowTitle(title);
     startLabel_->setText(start);
     finishLabel_->setText(finish);
-    okText_ = ok;
-    cancelText_ = cancel;
-    ShowButtonTexts();
-}
-
-void TSelectionForm::ShowButtonTexts()
-{
-    Buttons->button(QDialogButtonBox::Ok)->setText(okText_);
-    Buttons->button(QDialogButtonBox::Cancel)->setText(cancelText_);
-}
-
-void TSelectionForm::changeEvent(QEvent* event)
-{
-    QDialog::changeEvent(event);
-    // A change of Qt's translation gives the standard buttons Qt's own
-    // words: once the button box has taken them, the language file's words
-    // go back.
-    if (event->type() == QEvent::LanguageChange)
-        QMetaObject::invokeMethod(this, &TSelectionForm::ShowButtonTexts, Qt::QueuedConnection);
+    SetButtonWords(ok, cancel);
 }
 
 void TSelectionForm::SetTimes(double start, double finish)

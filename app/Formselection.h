@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QDialog>
+#include "platform/widgets/WordedDialog.h"
 
 #include <optional>
 #include <utility>
 
-class QDialogButtonBox;
 class QLabel;
 class QLineEdit;
 
@@ -15,7 +14,7 @@ namespace velmora {
 // or H:M:S, with a fraction), as velmora-cli's --from and --to take them.
 // OK is offered only while both read as times and the start does not lie
 // after the finish; a field that does not read is marked.
-class TSelectionForm : public QDialog {
+class TSelectionForm : public WordedDialog {
     Q_OBJECT
 public:
     explicit TSelectionForm(QWidget* parent = nullptr);
@@ -30,19 +29,14 @@ public:
 
     QLineEdit* StartEdit = nullptr;
     QLineEdit* FinishEdit = nullptr;
-    QDialogButtonBox* Buttons = nullptr;
 
 protected:
-    void changeEvent(QEvent* event) override;
 
 private:
     void Check();
-    void ShowButtonTexts();
 
     QLabel* startLabel_ = nullptr;
     QLabel* finishLabel_ = nullptr;
-    QString okText_;
-    QString cancelText_;
 };
 
 } // namespace velmora
