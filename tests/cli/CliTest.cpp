@@ -570,6 +570,38 @@ TEST_F(CliTest, CutOutOfAnEmptySelectionIsRefused)
     EXPECT_TRUE(r.Out.empty());
 }
 
+// The loudness steps end to end: a free gain moves the loudness by as many
+// dB, Normalize reaches its target, a target past clipping is refused with
+// its reason, and values out of range are usage errors.
+TEST_F(CliTest, GainAndNormalizeMoveTheMeasuredLoudness)
+{
+    const std::string input = dir / "tone.wav";
+    ASSERT_TRUE(test::Shell("sox -D -n -r 48000 -c 2 -b 16 '" + input + "' synth 8 sine 1000 vol -26dB"));
+    auto integrated = [this, &input](std::vector<std::string> steps) {
+        steps.insert(steps.begin(), {input, "--select-all"});
+        steps.push_back("--loudness");
+        const auto r = Cli(steps);
+        EXPECT_EQ(r.ExitCode, 0) << r.Err;
+        return Info(r.Out)["Loudness.Integrated"];
+    };
+    EXPECT_EQ(integrated({}), "-26.0");
+    EXPECT_EQ(integrated({"--gain-db", "6"}), "-20.0");
+    EXPECT_EQ(integrated({"--normalize-loudness", "-16"}), "-16.0");
+    EXPECT_EQ(integrated({"--normalize-peak", "-3", "--undo"}), "-26.0");
+    const auto refused = Cli({input, "--select-all", "--normalize-loudness", "-0.5"});
+    EXPECT_EQ(refused.ExitCode, 1);
+    EXPECT_EQ(refused.Err, "velmora-cli: " + input +
+                               ": The loudness cannot be reached without clipping. The highest loudness without "
+                               "clipping is -1.0 LUFS.\n");
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{"--gain-db", "21"}, {"--gain-db", "x"}, {"--normalize-peak", "1"},
+          {"--normalize-loudness", "-71"}, {"--fade-shape", "cubic"}}) {
+        std::vector<std::string> args{input};
+        args.insert(args.end(), wrong.begin(), wrong.end());
+        EXPECT_EQ(Cli(args).ExitCode, 2) << wrong[0] << " " << wrong[1];
+    }
+}
+
 // Tags made by the ffmpeg tool (text fields and, in an MP3, a cover)
 // come out of every save format; a field set with --tag replaces its
 // value; a file saved here opens with what it was saved with, so the

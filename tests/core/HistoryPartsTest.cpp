@@ -5,6 +5,8 @@
 // a killed program can be adopted, and given up again as it was.
 
 #include "document/RecoveryManifest.h"
+#include "document/TagsRecord.h"
+#include "platform/File.h"
 #include "edit/PageWitness.h"
 #include "edit/RewriteLog.h"
 #include "platform/PrivateTempFolder.h"
@@ -85,6 +87,32 @@ TEST(ManifestTest, EveryPathAndEveryFieldComesBack)
     ASSERT_TRUE(old);
     EXPECT_EQ(old->SourceFile, "/m/s.mp3");
     EXPECT_FALSE(old->HasHistory);
+}
+
+// The tags' record in the private folder: every field and the picture
+// come back, whatever bytes they hold; a record cut short anywhere, or
+// one with bytes after its end, is no record (the tags are then empty
+// rather than half read).
+TEST(TagsRecordTest, EveryFieldAndThePictureComeBackAndADamagedRecordIsRefused)
+{
+    Tags tags;
+    for (const TagField& field : TagFields)
+        tags.*field.Member = std::string(field.Key) + " \xd0\x96 \n\r\0 end";
+    tags.Cover = {"image/png", "Front", std::vector<unsigned char>(3000, 0x89)};
+    const std::string text = TagsRecordText(tags);
+    const std::optional<Tags> back = ParseTagsRecord(text);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, tags);
+    EXPECT_EQ(ParseTagsRecord(TagsRecordText(Tags{})), Tags{});
+    for (std::size_t cut : {std::size_t{0}, std::size_t{5}, std::size_t{20}, text.size() / 2, text.size() - 1})
+        EXPECT_FALSE(ParseTagsRecord(text.substr(0, cut))) << cut;
+    EXPECT_FALSE(ParseTagsRecord(text + "x"));
+
+    test::TempDir dir;
+    EXPECT_EQ(ReadTagsRecord(dir.Path() + "/"), Tags{});  // none there
+    ASSERT_TRUE(ReplaceFileContent(dir / TagsRecordName, text));
+    EXPECT_EQ(ReadTagsRecord(dir.Path() + "/"), tags);
+    EXPECT_FALSE(std::filesystem::exists(dir / (std::string(TagsRecordName) + ".new")));
 }
 
 // A write of newBytes over oldBytes at offset, cut off after pagesThrough
