@@ -4,7 +4,11 @@
 
 #include "GuiFixture.h"
 
+#include "app/Formloudness.h"
+#include "app/Formproperties.h"
+#include "edit/Formnormalize.h"
 #include "edit/Formvolume.h"
+#include "edit/LoudnessMeter.h"
 #include "export/Formsave.h"
 #include "export/SaveSequence.h"
 #include "platform/widgets/QtUserDialogs.h"
@@ -13,6 +17,9 @@
 #include "support/ReferenceModel.h"
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
@@ -219,6 +226,68 @@ TEST_F(EditSaveTest, VolumeCancelChangesNothingButTheStreamAndTheDialogStartsAfr
     Main().ButtonVolumeClick();
     EXPECT_TRUE(WorkFile() == before);
     EXPECT_TRUE(Doc().Modified);
+}
+
+// The dialogs beside the five edits, driven as a user would: Volume's
+// Other with a gain in dB, Normalize to a peak, Loudness's figures, and
+// Properties' fields, which mark the document modified and go into the save.
+TEST_F(EditSaveTest, OtherGainNormalizeLoudnessAndPropertiesFromTheirDialogs)
+{
+    const std::string path = SineWave("tone.wav", 8000, 2, 8000 * 4);
+    ASSERT_TRUE(Start());
+    OpenThroughDialog(path);
+    ASSERT_TRUE(Doc().DocumentOpen);
+    Main().MSelectAllClick();
+    NullProgress none;
+    const double peakBefore = MeasureLoudness(Doc(), none)->SamplePeak;
+
+    QTimer::singleShot(0, [] {
+        VolumeForm->ComboBox1()->setCurrentIndex(TVolumeForm::OtherItem());
+        EXPECT_TRUE(VolumeForm->OtherGain()->isEnabled());
+        VolumeForm->OtherGain()->setValue(-6.0);
+        VolumeForm->ButtonOk()->click();
+    });
+    Main().ButtonVolumeClick();
+    EXPECT_NEAR(MeasureLoudness(Doc(), none)->SamplePeak, peakBefore - 6.0, 0.05);
+
+    QTimer::singleShot(0, [] {
+        NormalizeForm->PeakTarget->setValue(-3.0);
+        NormalizeForm->Buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    Main().MNormalizeClick();
+    EXPECT_NEAR(MeasureLoudness(Doc(), none)->SamplePeak, -3.0, 0.05);
+    EXPECT_TRUE(Doc().History.CanUndo());
+
+    // The figures shown, then Close.
+    QString shownPeak;
+    auto* closer = new QTimer(&Main());
+    QObject::connect(closer, &QTimer::timeout, [&] {
+        QLabel* peak = Main().LoudnessForm->Values[5];
+        if (Main().LoudnessForm->isVisible() && !Main().LoudnessForm->Bar->isVisible()) {
+            closer->stop();
+            shownPeak = peak->text();
+            Main().LoudnessForm->Buttons->button(QDialogButtonBox::Close)->click();
+        }
+    });
+    closer->start(5);
+    Main().MLoudnessClick();
+    EXPECT_EQ(shownPeak, "-3.0 dBFS");
+
+    QTimer::singleShot(0, [this] {
+        auto* title = Main().PropertiesForm->findChild<QLineEdit*>(QStringLiteral("PropertyTitle"));
+        ASSERT_NE(title, nullptr);
+        title->setText(QStringLiteral("Morning"));
+        Main().PropertiesForm->Buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    Main().MPropertiesClick();
+    EXPECT_EQ(Doc().Metadata.Title, "Morning");
+    EXPECT_TRUE(Doc().Modified);
+    dialogs.SaveChoices = {UserDialogs::SaveChoice{dir / "tagged.mp3", 1}};
+    Doc().ProgramFolder = VELMORA_PLUGIN_DIR;
+    Main().ButtonSaveAsClick();
+    const auto probed = test::RunProcess({"ffprobe", "-v", "error", "-show_entries", "format_tags=title", "-of",
+                                          "default=nw=1", dir / "tagged.mp3"});
+    EXPECT_EQ(probed.Out, "TAG:title=Morning\n");
 }
 
 TEST_F(EditSaveTest, SaveWritesOverTheOpenedFileAndSaveAsCompletesTheName)
