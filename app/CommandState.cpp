@@ -59,6 +59,7 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     c.MLoudness->setEnabled(document);
     for (QAction* shape : c.MenuFadeShape->actions())
         shape->setEnabled(document);
+    c.MCleanJoins->setEnabled(document);
     c.MUndo->setEnabled(document && Doc.History.CanUndo());
     c.MRedo->setEnabled(document && Doc.History.CanRedo());
     MPopSelectAll->setEnabled(document);

@@ -190,6 +190,10 @@ void TMainForm::FormCreate(const QStringList& arguments, const std::string& prog
     IniFile configuration(ConfigurationFile);
     const bool adOff = configuration.ReadString("General", "Ad", "") == "0";
     (void)adOff;  // the pane starts hidden either way
+    // Clean joins as the user last left them (off at first).
+    const bool cleanJoins = configuration.ReadString("Edit", "CleanJoins", "0") == "1";
+    ui_->MCleanJoins->setChecked(cleanJoins);
+    edit_->CleanJoins = cleanJoins;
     QWidget* pane = CreateWebPane(*ui_->Panel1);
     qApp->installEventFilter(new RightClickFilter(*this, *pane, this));
     BuildLanguageMenu(configuration);
@@ -244,6 +248,7 @@ void TMainForm::ConnectCommands()
     bind(c.MNormalize, &QAction::triggered, &TMainForm::MNormalizeClick);
     AddTableEditItems();
     ConnectFadeShapes();
+    ConnectCleanJoins();
     bind(c.MUndo, &QAction::triggered, &TMainForm::MUndoClick);
     bind(c.MRedo, &QAction::triggered, &TMainForm::MRedoClick);
     bind(c.MZoom10, &QAction::triggered, &TMainForm::MZoom10Click);
@@ -466,6 +471,15 @@ void TMainForm::ConnectFadeShapes()
         connect(item, &QAction::triggered, this, [this, shape = shape] { edit_->Shape = shape; });
     }
     ui_->MFadeLinear->setChecked(true);
+}
+
+void TMainForm::ConnectCleanJoins()
+{
+    connect(ui_->MCleanJoins, &QAction::toggled, this, [this](bool on) {
+        edit_->CleanJoins = on;
+        IniFile configuration(ConfigurationFile);
+        configuration.WriteString("Edit", "CleanJoins", on ? "1" : "0");
+    });
 }
 
 void TMainForm::AddTableEditItems()

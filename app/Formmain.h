@@ -188,6 +188,8 @@ private:
     void AddTableEditItems();
     // Edit > Fade Shape: one of four, Linear at start.
     void ConnectFadeShapes();
+    // Edit > Clean Joins: a check item, remembered in the configuration file.
+    void ConnectCleanJoins();
     QAction* ZoomItem(std::int32_t framesPerColumn) const;
     // Panel 2 of the status bar: its tool tip (the source file's path)
     // elided to the panel's width.

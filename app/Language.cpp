@@ -390,6 +390,7 @@ void TMainForm::ApplyLanguage()
         {"FadeLogarithmic", "Logarithmic", "MFadeLogarithmic"},
         {"FadeExponential", "Exponential", "MFadeExponential"},
         {"FadeSCurve", "S-Curve", "MFadeSCurve"},
+        {"CleanJoins", "Clean Joins", "MCleanJoins"},
     };
     for (const auto& [key, english, control] : ownCaptions) {
         const std::string value = language.ReadString("Menu", key, "");

@@ -90,6 +90,8 @@ const char* UsageText()
            "  --to T            the finish marker at time T\n"
            "  --select-all      markers on the whole file\n"
            ) + EditStepsHelp(EditCommand::Delete, EditCommand::CutOut) +
+           "  --clean-joins     later cuts move each point within 5 ms to a zero\n"
+           "                    crossing, or crossfade the join over 5 ms\n" +
            "  --volume P        scale them by P percent (" + VolumePercentsText(" ") + ")\n" +
            "  --mute            silence them\n" +
            "  --gain-db G       scale them by G dB, -60 to 20, clamped as --volume\n" +
@@ -182,6 +184,8 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             line.Steps.emplace_back(K::Undo);
         } else if (arg == "--redo") {
             line.Steps.emplace_back(K::Redo);
+        } else if (arg == "--clean-joins") {
+            line.Steps.emplace_back(K::CleanJoins);
         } else if (arg == "--no-undo") {
             line.Steps.emplace_back(K::NoUndo);
         } else if (arg == "--info") {

@@ -31,6 +31,7 @@ struct Step {
         NormalizeLoudness,  // Seconds: the target integrated loudness, LUFS
         GainDb,     // Seconds: the gain in dB
         FadeShape,  // Value: the FadeShape of later fades
+        CleanJoins, // later cuts join at zero crossings (or crossfade)
         Tag,        // Value: the field's row in TagFields, Path: its new text
     };
     explicit Step(Kind what, std::int64_t value = 0, std::int64_t value2 = 0)

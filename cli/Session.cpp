@@ -82,9 +82,13 @@ Session::Status Session::Run(const Step& step)
         return MarkerAt(step.What == K::From, step.Seconds);
     case K::Edit: {
         EditRequest request{static_cast<EditCommand>(step.Value)};
-        request.Shape = fadeShape_;  // (only the fades look at it)
+        request.Shape = fadeShape_;        // (only the fades look at it)
+        request.CleanJoins = cleanJoins_;  // (only the cuts look at it)
         return Edit(request);
     }
+    case K::CleanJoins:
+        cleanJoins_ = true;
+        return Status::Ok;
     case K::GainDb:
         return Edit({EditCommand::Volume, static_cast<float>(std::pow(10.0, step.Seconds / 20.0)), false});
     case K::FadeShape:

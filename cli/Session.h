@@ -41,6 +41,7 @@ private:
 
     Document doc_;
     FadeShape fadeShape_ = FadeShape::Linear;  // of the fades to come
+    bool cleanJoins_ = false;                  // of the cuts to come
     TerminalDialogs& dialogs_;
 };
 

@@ -23,12 +23,14 @@ enum class FadeShape { Linear, Logarithmic, Exponential, SCurve };
 inline constexpr const char* FadeShapeNames[] = {"linear", "log", "exp", "scurve"};
 
 // What an edit is asked to do; the gain is Volume's and Normalize's, the
-// mute flag Volume's.
+// mute flag Volume's.  Clean joins move a cut's points to zero crossings
+// (or crossfade the join) instead of cutting exactly at the markers.
 struct EditRequest {
     EditCommand Command = EditCommand::Delete;
     float Gain = 1.0f;
     bool Mute = false;
     FadeShape Shape = FadeShape::Linear;  // of the fades only
+    bool CleanJoins = false;              // of Delete and Cut Out only
 };
 
 // Bytes of the working file that an edit destroyed, kept in the journal.

@@ -112,13 +112,16 @@ void PutRequest(ManifestWriter& out, const EditRequest& edit)
     out.Number("Gain", edit.Gain);
     out.Number("Mute", edit.Mute ? 1 : 0);
     out.Put("Shape", FadeShapeNames[static_cast<int>(edit.Shape)]);
+    out.Number("CleanJoins", edit.CleanJoins ? 1 : 0);
 }
 
 EditRequest RequestOf(const SectionReader& in)
 {
-    // A manifest of an older version has no shape: its fades are linear.
+    // A manifest of an older version has no shape (its fades are linear)
+    // and no clean joins.
     return {FromName<EditCommand>(in.Text("Command"), EditCommandNames), in.Number<float>("Gain"),
-            in.Number<int>("Mute") != 0, FromName<FadeShape>(in.Text("Shape"), FadeShapeNames)};
+            in.Number<int>("Mute") != 0, FromName<FadeShape>(in.Text("Shape"), FadeShapeNames),
+            in.Number<int>("CleanJoins") != 0};
 }
 
 void PutShape(ManifestWriter& out, const std::string& prefix, const DocumentShape& shape)

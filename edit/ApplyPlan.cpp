@@ -66,15 +66,16 @@ EditEnd ApplyCut(Document& doc, const EditPlan& plan, Progress& processing, Prog
     File file = OpenForRewrite(doc, dialogs);
     if (!file)
         return EditEnd::NotOpened;
-    const CutLayout layout = CutLayoutOf(doc, command, file.Size());
+    const CutLayout layout = CutLayoutOf(doc, plan, file.Size());
     ProgressMeter meter(processing);
     MoveBlocks blocks;
     blocks.BlockBytes = EditBlockBytes;
     blocks.Moved = [&](std::uint64_t moved) { meter.Report(moved, layout.ShiftLength); };
     if (!MoveDown(file, layout.ShiftTo, layout.ShiftFrom, layout.ShiftLength, blocks) ||
-        !file.Truncate(layout.NewLength) || !PatchEditedSizes(file, layout.NewLength, doc.DataOffset))
+        !file.Truncate(layout.NewLength) || !WriteJoinPatches(file, plan) ||
+        !PatchEditedSizes(file, layout.NewLength, doc.DataOffset))
         return FailRewrite(file, doc, reloading, dialogs);
-    return FollowCut(file, doc, command, layout.NewLength, reloading);
+    return FollowCut(file, doc, plan, layout.NewLength, reloading);
 }
 
 } // namespace

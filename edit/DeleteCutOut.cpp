@@ -1,6 +1,7 @@
 #include "DeleteCutOut.h"
 
 #include "ApplyPlan.h"
+#include "CleanJoins.h"
 #include "EditRange.h"
 
 #include "document/ColumnPeakScan.h"
@@ -52,10 +53,14 @@ EditEnd FollowLengthChange(File& file, Document& doc, std::uint32_t length,
 
 } // namespace
 
-EditPlan PlanCut(const Document& doc, EditCommand command)
+EditPlan PlanCut(const Document& doc, const EditRequest& request)
 {
+    if (request.CleanJoins) {
+        File file = File::Open(doc.WorkFile, File::Mode::Read);
+        return CleanCutOf(file, doc, request.Command, EditRangeOf(doc));
+    }
     EditPlan plan;
-    plan.Request = {command};
+    plan.Request = {request.Command};
     plan.What = EditPlan::Kind::Cut;
     plan.Range = EditRangeOf(doc);
     return plan;
@@ -63,12 +68,12 @@ EditPlan PlanCut(const Document& doc, EditCommand command)
 
 EditEnd RunDeleteBody(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs)
 {
-    return ApplyPlan(doc, PlanCut(doc, EditCommand::Delete), processing, reloading, dialogs);
+    return ApplyPlan(doc, PlanCut(doc, {EditCommand::Delete}), processing, reloading, dialogs);
 }
 
 EditEnd RunCutOutBody(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs)
 {
-    return ApplyPlan(doc, PlanCut(doc, EditCommand::CutOut), processing, reloading, dialogs);
+    return ApplyPlan(doc, PlanCut(doc, {EditCommand::CutOut}), processing, reloading, dialogs);
 }
 
 std::uint64_t CutLayout::KeptBytes() const
@@ -102,16 +107,16 @@ std::vector<ByteSpan> CutLayout::Destroyed(std::uint64_t fileLength) const
     return pieces;
 }
 
-CutLayout CutLayoutOf(const Document& doc, EditCommand command, std::uint64_t fileLength)
+CutLayout CutLayoutOf(const Document& doc, const EditPlan& plan, std::uint64_t fileLength)
 {
-    const EditRange range = EditRangeOf(doc);
+    const EditRange& range = plan.Range;
     const std::uint64_t header = doc.DataOffset;
     const std::uint64_t end = std::max(header, std::min<std::uint64_t>(doc.DataEnd, fileLength));
     const std::uint64_t rangeEnd = std::min(range.EndByte, end);
     const std::uint64_t rangeStart = std::min(range.StartByte, rangeEnd);
     CutLayout layout;
     layout.Stays.push_back({0, header});
-    if (command == EditCommand::CutOut) {
+    if (plan.Request.Command == EditCommand::CutOut) {
         layout.Stays.push_back({rangeStart, rangeEnd});
         layout.ShiftTo = header;
         layout.ShiftFrom = rangeStart;
@@ -127,22 +132,36 @@ CutLayout CutLayoutOf(const Document& doc, EditCommand command, std::uint64_t fi
     return layout;
 }
 
-EditEnd FollowCut(File& file, Document& doc, EditCommand command, std::uint64_t newLength, Progress& reloading)
+bool WriteJoinPatches(File& file, const EditPlan& plan)
+{
+    for (const JoinPatch& patch : plan.Patches) {
+        if (!file.WriteAt(patch.NewOffset, patch.Bytes.data(), patch.Bytes.size()))
+            return false;
+    }
+    return true;
+}
+
+EditEnd FollowCut(File& file, Document& doc, const EditPlan& plan, std::uint64_t newLength, Progress& reloading)
 {
     // Only lengths PatchEditedSizes took come here: they fit the header.
     const auto length = static_cast<std::uint32_t>(std::min<std::uint64_t>(newLength, UINT32_MAX));
-    const EditRange range = EditRangeOf(doc);
-    const auto perColumn = static_cast<std::uint32_t>(doc.FramesPerColumn);
-    // A range cut short by the end of the payload leaves no whole columns.
-    if (perColumn == 0 || range.Frames % perColumn != 0)
+    const EditRange& range = plan.Range;
+    const auto perColumn = static_cast<std::uint64_t>(doc.FramesPerColumn);
+    const auto frameSize = static_cast<std::uint64_t>(doc.FrameSize);
+    const std::uint64_t startFrame =
+        frameSize == 0 || range.StartByte < doc.DataOffset ? 0 : (range.StartByte - doc.DataOffset) / frameSize;
+    // A range cut short by the end of the payload, or moved off the columns
+    // by a clean join, leaves no whole columns; a crossfade changes some.
+    if (perColumn == 0 || range.Frames % perColumn != 0 || startFrame % perColumn != 0 || !plan.Patches.empty())
         return FollowLengthChange(file, doc, length, {}, reloading);
-    const std::uint32_t removed = range.Frames / perColumn;
-    if (command == EditCommand::CutOut)
-        return FollowLengthChange(file, doc, length, {{doc.SelStart, removed}}, reloading);
+    const auto removed = static_cast<std::uint32_t>(range.Frames / perColumn);
+    const auto startColumn = static_cast<std::uint32_t>(startFrame / perColumn);
+    if (plan.Request.Command == EditCommand::CutOut)
+        return FollowLengthChange(file, doc, length, {{startColumn, removed}}, reloading);
     // Whole columns go: those before the range and those after it stay.
     const auto columns = static_cast<std::uint32_t>(doc.PeakUpper.size());
-    const std::uint32_t after = columns > doc.SelStart + removed ? columns - doc.SelStart - removed : 0;
-    return FollowLengthChange(file, doc, length, {{0, doc.SelStart}, {doc.SelStart + removed, after}}, reloading);
+    const std::uint32_t after = columns > startColumn + removed ? columns - startColumn - removed : 0;
+    return FollowLengthChange(file, doc, length, {{0, startColumn}, {startColumn + removed, after}}, reloading);
 }
 
 void SetMarkersAfterDelete(Document& doc)

@@ -29,8 +29,9 @@ EditEnd RunDeleteBody(Document& doc, Progress& processing, Progress& reloading, 
 // is refused with "The selection is empty." and nothing changes.
 EditEnd RunCutOutBody(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs);
 
-// What Delete and Cut Out declare: a cut of the edit range.
-EditPlan PlanCut(const Document& doc, EditCommand command);
+// What Delete and Cut Out declare: a cut of the edit range - with clean
+// joins where request asks for them, read from the working file.
+EditPlan PlanCut(const Document& doc, const EditRequest& request);
 
 // Bytes [From, To) of the working file.
 struct ByteSpan {
@@ -39,8 +40,8 @@ struct ByteSpan {
     std::uint64_t Bytes() const { return To > From ? To - From : 0; }
 };
 
-// What Delete or Cut Out does to a working file of fileLength bytes, as
-// the document now stands: the bytes that stay, in their order (the header
+// What a cut's plan does to a working file of fileLength bytes, as the
+// document now stands: the bytes that stay, in their order (the header
 // first), and the move that closes them up in place - ShiftLength bytes at
 // ShiftFrom down to ShiftTo - after which the file is cut at NewLength.
 struct CutLayout {
@@ -54,14 +55,17 @@ struct CutLayout {
     // header, whose sizes it patches.
     std::vector<ByteSpan> Destroyed(std::uint64_t fileLength) const;
 };
-CutLayout CutLayoutOf(const Document& doc, EditCommand command, std::uint64_t fileLength);
+CutLayout CutLayoutOf(const Document& doc, const EditPlan& plan, std::uint64_t fileLength);
 
-// Once a cut made file (the working file as it now is, for a rescan)
+// Writes the plan's join patches into the cut file.
+bool WriteJoinPatches(File& file, const EditPlan& plan);
+
+// Once plan's cut made file (the working file as it now is, for a rescan)
 // newLength bytes long: the document follows - DataEnd, DataSize,
 // DurationSeconds, TotalFrames and ColumnCount recomputed, the peaks of the
-// columns that stay kept where the range was whole columns, rescanned
-// otherwise.  The markers are the caller's.
-EditEnd FollowCut(File& file, Document& doc, EditCommand command, std::uint64_t newLength, Progress& reloading);
+// columns that stay kept where the range was whole columns and no join was
+// rewritten, rescanned otherwise.  The markers are the caller's.
+EditEnd FollowCut(File& file, Document& doc, const EditPlan& plan, std::uint64_t newLength, Progress& reloading);
 
 // The markers the commands set afterwards.  Delete: SelStart stays,
 // SelFinish = SelStart + 1, or ColumnCount - 1 when that is smaller (the

@@ -35,12 +35,20 @@ void EditCommands::Run(const std::function<std::unique_ptr<TProcessThread>()>& m
 
 void EditCommands::Delete()
 {
-    Run([this] { return std::make_unique<TDelThread>(doc_, *ProcessForm); });
+    Run([this] {
+        auto worker = std::make_unique<TDelThread>(doc_, *ProcessForm);
+        worker->Request.CleanJoins = CleanJoins;
+        return worker;
+    });
 }
 
 void EditCommands::CutOut()
 {
-    Run([this] { return std::make_unique<TCutOutThread>(doc_, *ProcessForm); });
+    Run([this] {
+        auto worker = std::make_unique<TCutOutThread>(doc_, *ProcessForm);
+        worker->Request.CleanJoins = CleanJoins;
+        return worker;
+    });
 }
 
 void EditCommands::Volume()

@@ -46,6 +46,9 @@ private:
 public:
     // The shape of the fades to come, as the Edit menu's Fade Shape says.
     FadeShape Shape = FadeShape::Linear;
+    // Whether Delete and Cut Out join at zero crossings, as Edit > Clean
+    // Joins says.
+    bool CleanJoins = false;
 };
 
 } // namespace velmora

@@ -28,10 +28,10 @@ std::shared_ptr<const SampleScaling> FadeScaling(const EditRequest& request, std
 
 constexpr EditKind EditKinds[std::size(EditCommandNames)] = {
     {EditCommand::Delete, "--delete", "remove the frames between the markers", "MDelete", "ButtonDelete",
-     [](const Document& doc, const EditRequest&) { return PlanCut(doc, EditCommand::Delete); }, NoScaling,
+     PlanCut, NoScaling,
      SetMarkersAfterDelete, false},
     {EditCommand::CutOut, "--cut-out", "keep only the frames between the markers", "MCutOut", "ButtonCutOut",
-     [](const Document& doc, const EditRequest&) { return PlanCut(doc, EditCommand::CutOut); }, NoScaling,
+     PlanCut, NoScaling,
      SetMarkersAfterCutOut, true},
     {EditCommand::Volume, nullptr, nullptr, "MVolume", "ButtonVolume",
      [](const Document& doc, const EditRequest& request) { return PlanVolume(doc, request.Gain, request.Mute); },

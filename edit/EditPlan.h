@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace velmora {
 
@@ -37,6 +38,15 @@ public:
                          const std::int16_t* lost) const = 0;
 };
 
+// Samples a cut writes once its bytes have closed up (a clean join's
+// crossfade): Bytes at NewOffset of the working file as the cut leaves it,
+// which held, before the cut, what lies at OldOffset.  Undo keeps those.
+struct JoinPatch {
+    std::uint64_t OldOffset = 0;  // bytes of the working file before the cut
+    std::uint64_t NewOffset = 0;  // bytes of the working file after the cut
+    std::vector<unsigned char> Bytes;
+};
+
 // What an edit will do to the working file, declared before it changes a
 // byte: which bytes it destroys and how.  The edit itself (ApplyPlan) and
 // the history that keeps it for Undo both work from it.
@@ -51,6 +61,7 @@ struct EditPlan {
     Kind What = Kind::Unchanged;
     EditRange Range;
     std::shared_ptr<const SampleScaling> Scaling;  // Scale
+    std::vector<JoinPatch> Patches;                // Cut, with clean joins
 };
 
 // The plan of each of the five edits for the document as it stands.

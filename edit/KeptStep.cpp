@@ -49,8 +49,11 @@ std::size_t KeptMoveBlockBytes(std::uint64_t distance)
 void PlanCutKeeping(const Document& doc, const EditPlan& plan, std::uint64_t fileLength, std::uint64_t room,
                     std::uint64_t peaks, UndoStep& step, bool& fits)
 {
-    const CutLayout layout = CutLayoutOf(doc, plan.Request.Command, fileLength);
-    const std::vector<ByteSpan> destroyed = layout.Destroyed(fileLength);
+    const CutLayout layout = CutLayoutOf(doc, plan, fileLength);
+    std::vector<ByteSpan> destroyed = layout.Destroyed(fileLength);
+    // What a clean join's crossfade writes over stays, changed: kept too.
+    for (const JoinPatch& patch : plan.Patches)
+        destroyed.push_back({patch.OldOffset, patch.OldOffset + patch.Bytes.size()});
     std::uint64_t destroyedBytes = 0;
     for (const ByteSpan& span : destroyed)
         destroyedBytes += span.Bytes();
@@ -167,11 +170,10 @@ EditEnd ApplyScaleKept(Document& doc, const EditPlan& plan, UndoStep& step, File
 EditEnd ApplyCutInPlaceKept(Document& doc, const EditPlan& plan, RewriteLog& log, Progress& processing,
                             Progress& reloading, UserDialogs& dialogs)
 {
-    const EditCommand command = plan.Request.Command;
     File file = OpenForRewrite(doc, dialogs);
     if (!file)
         return EditEnd::NotOpened;
-    const CutLayout layout = CutLayoutOf(doc, command, file.Size());
+    const CutLayout layout = CutLayoutOf(doc, plan, file.Size());
     ProgressMeter meter(processing);
     MoveBlocks blocks;
     blocks.BlockBytes = KeptMoveBlockBytes(layout.ShiftFrom - layout.ShiftTo);
@@ -185,13 +187,17 @@ EditEnd ApplyCutInPlaceKept(Document& doc, const EditPlan& plan, RewriteLog& log
         log.Write(CutPhase, 0, layout.NewLength, 0, 0, {});
         written = file.Truncate(layout.NewLength);
     }
+    if (written && !plan.Patches.empty()) {
+        log.Write(JoinPhase, 0, 0, 0, 0, {});
+        written = WriteJoinPatches(file, plan);
+    }
     if (written) {
         log.Write(HeaderPhase, 0, 0, doc.DataOffset, 0, {});
         written = PatchEditedSizes(file, layout.NewLength, doc.DataOffset);
     }
     if (!written)
         return FailRewrite(file, doc, reloading, dialogs);
-    return FollowCut(file, doc, command, layout.NewLength, reloading);
+    return FollowCut(file, doc, plan, layout.NewLength, reloading);
 }
 
 // ---- Delete and Cut Out into a new file, the old one kept whole ----
@@ -240,12 +246,11 @@ bool PutInPlace(const std::string& newPath, const std::string& workFile, const s
 EditEnd ApplyCutIntoNewFile(Document& doc, const EditPlan& plan, const UndoStep& step, Progress& processing,
                             Progress& reloading, UserDialogs& dialogs)
 {
-    const EditCommand command = plan.Request.Command;
     // Held for the edit, as an edit in place holds it: nobody else writes it.
     File old = OpenForRewrite(doc, dialogs);
     if (!old)
         return EditEnd::NotOpened;
-    const CutLayout layout = CutLayoutOf(doc, command, old.Size());
+    const CutLayout layout = CutLayoutOf(doc, plan, old.Size());
     const std::uint64_t total = layout.KeptBytes();
     const std::string newPath = doc.WorkFile + ".new";
     const std::string keepAs = doc.History.Folder() + step.WholeFileName;
@@ -267,14 +272,14 @@ EditEnd ApplyCutIntoNewFile(Document& doc, const EditPlan& plan, const UndoStep&
                                [&](std::uint64_t chunk) { meter.Report(before + chunk, total); });
         done += span.Bytes();
     }
-    written = written && PatchEditedSizes(fresh, total, doc.DataOffset) &&
+    written = written && WriteJoinPatches(fresh, plan) && PatchEditedSizes(fresh, total, doc.DataOffset) &&
               PutInPlace(newPath, doc.WorkFile, keepAs);
     if (!written) {
         RemoveFileIfExists(newPath);
         return FailRewrite(old, doc, reloading, dialogs);
     }
     meter.Report(total, total);
-    return FollowCut(fresh, doc, command, total, reloading);
+    return FollowCut(fresh, doc, plan, total, reloading);
 }
 
 // ---- Taking back ----

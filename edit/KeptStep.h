@@ -29,6 +29,7 @@ enum RewritePhase : std::uint32_t {
     ScalePhase,     // a block's samples rescaled (Volume, a fade)
     PutBackPhase,   // the kept pieces written back (undo)
     RestorePhase,   // a block's samples put back from their remainders (undo)
+    JoinPhase,      // a clean join's crossfade written after a cut's move
 };
 
 // Chooses how step keeps plan, on a working file of fileLength bytes with

@@ -66,6 +66,12 @@ Step Do(EditCommand command, float gain = 1.0f, bool mute = false)
 {
     return {Step::Edit, 0, 0, {command, gain, mute}};
 }
+Step DoWithCleanJoins(EditCommand command)
+{
+    Step step{Step::Edit, 0, 0, {command}};
+    step.Request.CleanJoins = true;
+    return step;
+}
 Step UndoStep_() { return {Step::Undo}; }
 Step RedoStep_() { return {Step::Redo}; }
 Step ZoomTo(std::int32_t frames) { return {Step::Zoom, 0, 0, {}, frames}; }
@@ -293,7 +299,17 @@ INSTANTIATE_TEST_SUITE_P(
                2'500'000,
                {Marks(0, 0), Do(EditCommand::FadeOut), Marks(10, 200), Do(EditCommand::Volume, 0.25f),
                 Marks(200, 240), Do(EditCommand::Delete), UndoStep_(), RedoStep_(), UndoStep_(),
-                Marks(5, 100), Do(EditCommand::FadeIn), UndoStep_(), UndoStep_()}}),
+                Marks(5, 100), Do(EditCommand::FadeIn), UndoStep_(), UndoStep_()}},
+        // Joins from silence (no crossing: crossfaded, in place and into a
+        // new file) and in noise (the points moved).
+        Script{"cleanJoins",
+               2,
+               16,
+               300'000,
+               {Marks(15, 20), DoWithCleanJoins(EditCommand::Delete),
+                Marks(20, 21), DoWithCleanJoins(EditCommand::Delete),
+                Marks(2, 12), DoWithCleanJoins(EditCommand::CutOut),
+                UndoStep_(), UndoStep_(), RedoStep_()}}),
     [](const testing::TestParamInfo<Script>& info) { return std::string(info.param.Name); });
 
 // A Cut Out kept in place (the folder too short of room for a new file)

@@ -290,6 +290,29 @@ TEST_F(EditSaveTest, OtherGainNormalizeLoudnessAndPropertiesFromTheirDialogs)
     EXPECT_EQ(probed.Out, "TAG:title=Morning\n");
 }
 
+// Edit > Clean Joins, once checked, goes with every later Delete and Cut
+// Out (and into the configuration file), until it is checked off.
+TEST_F(EditSaveTest, CleanJoinsFromTheEditMenuGoWithTheCuts)
+{
+    const std::string path = SineWave("tone.wav", 8000, 2, 8000 * 4);
+    ASSERT_TRUE(Start());
+    OpenThroughDialog(path);
+    ASSERT_TRUE(C().MCleanJoins->isEnabled());
+    EXPECT_FALSE(C().MCleanJoins->isChecked());
+    C().MCleanJoins->trigger();
+    SetMarkers(Doc(), 2, 5);
+    Main().MDeleteClick();
+    ASSERT_EQ(Doc().History.Undo.size(), 1u);
+    EXPECT_TRUE(Doc().History.Undo.back().Edit.CleanJoins);
+    const auto configuration = test::ReadWholeFile(Main().ConfigurationFile);
+    EXPECT_NE(std::string(configuration.begin(), configuration.end()).find("CleanJoins=1"), std::string::npos);
+    C().MCleanJoins->trigger();
+    SetMarkers(Doc(), 1, 3);
+    Main().MCutOutClick();
+    ASSERT_EQ(Doc().History.Undo.size(), 2u);
+    EXPECT_FALSE(Doc().History.Undo.back().Edit.CleanJoins);
+}
+
 TEST_F(EditSaveTest, SaveWritesOverTheOpenedFileAndSaveAsCompletesTheName)
 {
     OpenTagged(2, 16);

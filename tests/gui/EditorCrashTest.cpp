@@ -158,9 +158,9 @@ protected:
         };
         switch (key) {
         case Key::SelectAll: Xdotool({"search", "--onlyvisible", "--name", window, "windowactivate", "--sync", "key", "ctrl+a"}); break;
-        // (Select All, Set Selection, Delete, Cut Out, Volume, Fade In, ...)
-        case Key::FadeIn: menu(5); break;
-        case Key::FadeOut: menu(6); break;
+        // (Select All, Set Selection, Delete, Cut Out, Clean Joins, Volume, Fade In, ...)
+        case Key::FadeIn: menu(6); break;
+        case Key::FadeOut: menu(7); break;
         case Key::Delete: Xdotool({"search", "--onlyvisible", "--name", window, "windowactivate", "--sync", "key", "Delete"}); break;
         case Key::Undo: Xdotool({"search", "--onlyvisible", "--name", window, "windowactivate", "--sync", "key", "ctrl+z"}); break;
         case Key::Redo: Xdotool({"search", "--onlyvisible", "--name", window, "windowactivate", "--sync", "key", "ctrl+shift+z"}); break;
