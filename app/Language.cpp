@@ -16,6 +16,7 @@
 #include "edit/EditKinds.h"
 #include "export/SaveCommands.h"
 #include "import/OpenCloseCommands.h"
+#include "document/FileFormats.h"
 #include "platform/IniFile.h"
 #include "platform/LanguageFile.h"
 #include "platform/PathText.h"
@@ -369,8 +370,8 @@ void TMainForm::ApplyLanguage()
                 control->setToolTip(text);
             break;
         case Place::Title: window->setWindowTitle(text); break;
-        case Place::OpenFilter: openClose_->OpenDialogFilter = value; break;
-        case Place::SaveFilter: save_->SaveDialogFilter = value; break;
+        case Place::OpenFilter: openClose_->OpenDialogFilter = FilterWithEveryFormat(value, false); break;
+        case Place::SaveFilter: save_->SaveDialogFilter = FilterWithEveryFormat(value, true); break;
         case Place::HelpFile: HelpFile = value; break;
         case Place::Copyright: AboutForm->CopyrightText = value; break;
         case Place::Reserved: AboutForm->ReservedText = value; break;

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "document/Document.h"
+#include "document/FileFormats.h"
 #include "document/Units.h"
 
 #include "document/Zoom.h"
@@ -72,14 +73,31 @@ std::string EditStepsHelp(EditCommand first, EditCommand last = EditKinds[std::s
 
 } // namespace
 
+// The extensions velmora-cli opens, or (encoded) those a save encodes:
+// ".wav, .mp3, ..." from the formats table.
+std::string ExtensionsText(bool encoded)
+{
+    std::string text;
+    for (const FileFormat& format : FileFormats) {
+        if (encoded && (format.SaveBy == SavePath::CopyWorkFile || format.SaveBy == SavePath::NotSaved))
+            continue;
+        for (const char* extension : {format.Extension, format.OtherExtension}) {
+            if (extension != nullptr)
+                text += (text.empty() ? "" : ", ") + std::string(extension);
+        }
+    }
+    return text;
+}
+
 const char* UsageText()
 {
     // The zoom ratios and the volume percentages from their one lists.
     static const std::string text = std::string("Usage: velmora-cli INPUT [STEP ...]\n"
-           "Edit an MP3, WMA or WAV file from the command line.\n"
+           "Edit an audio file from the command line.\n"
            "\n"
-           "Opens INPUT (.wav, .mp3 or .wma) as the editor does, runs the steps in\n"
-           "order on the working copy, then discards the working copy.\n"
+           "Opens INPUT as the editor does, runs the steps in order on the working\n"
+           "copy, then discards the working copy.\n"
+           "INPUT: ") + ExtensionsText(false) + "\n" + std::string(
            "\n"
            "Steps:\n"
            "  --zoom R          frames per column R x 1000, R in ") + ZoomRatiosText() + "\n" +
@@ -115,9 +133,11 @@ const char* UsageText()
            "                    lines, one for each it has\n"
            "  --tag F=V         set tag F to V for later saves; F is one of\n"
            "                    ") + TagFieldNamesText() + "\n" + std::string(
-           "  --bitrate K       encode later MP3 and WMA saves at K kbit/s\n"
-           "  --save OUTPUT     write the edited audio to OUTPUT: .mp3 and .wma are\n"
-           "                    encoded, any other name gets the WAV working file;\n"
+           "  --bitrate K       encode later MP3, WMA and Opus saves at K kbit/s\n"
+           "  --quality Q       encode later Ogg Vorbis saves at quality Q, -1 to 10 (5)\n"
+           "  --save OUTPUT     write the edited audio to OUTPUT, encoded for\n"
+           "                    ") + ExtensionsText(true) + ";\n" + std::string(
+           "                    any other name gets the WAV working file;\n"
            "                    the tags go along in the format's own way\n"
            "\n"
            "Options:\n"
@@ -302,6 +322,18 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
                 return std::nullopt;
             }
             line.Steps.emplace_back(K::Bitrate, kbps);
+        } else if (arg == "--quality") {
+            const std::string* value = needValue("a quality");
+            double quality = 0;
+            if (value == nullptr)
+                return std::nullopt;
+            if (!ParseDecimal(*value, quality) || !(quality >= -1 && quality <= 10)) {
+                error = "--quality takes a Vorbis quality from -1 to 10";
+                return std::nullopt;
+            }
+            Step step(K::Quality);
+            step.Seconds = quality;
+            line.Steps.push_back(step);
         } else if (arg == "--save") {
             const std::string* value = needValue("an output file");
             if (value == nullptr)

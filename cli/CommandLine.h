@@ -20,6 +20,7 @@ struct Step {
         Peaks,
         Save,       // Path: the output file
         Bitrate,    // Value: kbit/s for the next encoded saves
+        Quality,    // Seconds: the Vorbis quality of the next Ogg saves
         From,       // Seconds: the start marker's time
         To,         // Seconds: the finish marker's time
         Undo,       // the last edit taken back

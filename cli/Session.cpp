@@ -143,6 +143,9 @@ Session::Status Session::Run(const Step& step)
             return Refuse("Cannot write the temporary file.");
         return Status::Ok;
     }
+    case K::Quality:
+        doc_.VorbisQuality = step.Seconds;
+        return Status::Ok;
     case K::Bitrate:
         doc_.SourceBitrate = static_cast<std::int32_t>(step.Value);
         return Status::Ok;

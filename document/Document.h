@@ -74,6 +74,7 @@ struct Document {
     EditHistory History;               // the edits that can be undone and redone
     std::int32_t PlayState = psNoDocument;
     std::int32_t SourceBitrate = 0;    // kbit/s of an MP3 or WMA source; 0 for WAV
+    double VorbisQuality = 5.0;        // of Ogg Vorbis saves, -1 to 10
     bool OpenAtStart = false;
 
     // The source's tags and cover picture, as the user left them: kept

@@ -1,5 +1,6 @@
 #include "SaveBody.h"
 
+#include "WavToEncoded.h"
 #include "Wavtomp3.h"
 #include "Wavtowma.h"
 
@@ -138,9 +139,11 @@ SaveEnd CopyWorkFile(const Document& doc, const std::string& destination, Progre
 // raised after a chunk.
 enum class FeedEnd { Done, EncoderFailed, Stopped, ReadFailed };
 
+// exactEightBit: 8-bit samples become 16-bit ones by a shift, so that a
+// lossless file gives them back exactly.
 template <typename EncodeFn>
 FeedEnd FeedPayload(File& work, const Document& doc, std::int32_t chunkBytes, int outChannels, Progress& bar,
-                    EncodeFn encode)
+                    EncodeFn encode, bool exactEightBit = false)
 {
     ProgressMeter meter(bar);
     const bool eightBit = doc.BitsPerSample == 8;
@@ -156,7 +159,10 @@ FeedEnd FeedPayload(File& work, const Document& doc, std::int32_t chunkBytes, in
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(framesPerChunk) * inFrameBytes);
 
     auto sampleAt = [&](const std::uint8_t* p) -> std::int32_t {
-        return eightBit ? (static_cast<std::int32_t>(*p) - 128) * 32767 / 128 : static_cast<std::int32_t>(GetS16LE(p));
+        if (!eightBit)
+            return static_cast<std::int32_t>(GetS16LE(p));
+        const std::int32_t centred = static_cast<std::int32_t>(*p) - 128;
+        return exactEightBit ? centred * 256 : centred * 32767 / 128;
     };
 
     std::uint32_t done = 0;
@@ -202,7 +208,7 @@ FeedEnd FeedPayload(File& work, const Document& doc, std::int32_t chunkBytes, in
     return FeedEnd::Done;
 }
 
-// An encoded save through Encoder (WavToMp3 or WavToWma): open(encoder,
+// An encoded save through Encoder (WavToMp3, WavToWma or WavToEncoded): open(encoder,
 // temporary file) opens it and gives its chunk size in bytes or -1; the
 // payload goes to encode(encoder, samples, bytes) as 16-bit PCM with
 // outChannels per frame.  The adapter, and with it its plugin, is gone
@@ -212,9 +218,11 @@ SaveEnd EncodeThrough(const Document& doc, const std::string& destination, int o
                       UserDialogs& dialogs, bool* encoderRefused, OpenFn open, EncodeFn encode)
 {
     const bool mp3 = std::is_same_v<Encoder, WavToMp3>;
-    std::optional<TemporaryOutput> temporary =
-        mp3 ? MakeTemporaryOutput(destination, "Can not create the file.", "Lame Encoder", dialogs)
-            : MakeTemporaryOutput(destination, "Failed to Create Audio Writer", "WMA Audio SDK", dialogs);
+    const bool wma = std::is_same_v<Encoder, WavToWma>;
+    const FileFormat* format = FormatOf(destination);
+    const std::string caption = mp3 ? "Lame Encoder" : wma ? "WMA Audio SDK" : std::string(format->Label) + " Encoder";
+    std::optional<TemporaryOutput> temporary = MakeTemporaryOutput(
+        destination, wma ? "Failed to Create Audio Writer" : "Can not create the file.", caption.c_str(), dialogs);
     if (!temporary)
         return SaveEnd::Failed;
     FeedEnd fed = FeedEnd::Done;
@@ -234,10 +242,12 @@ SaveEnd EncodeThrough(const Document& doc, const std::string& destination, int o
             dialogs.ShowMessage("Cannot open the temporary file.");
             return Abandon(SaveEnd::Failed, true, dialogs);
         }
-        fed = FeedPayload(work, doc, chunk, outChannels, bar,
-                          [&encoder, &encode](const std::int16_t* samples, std::uint32_t bytes) {
-                              return encode(encoder, samples, bytes);
-                          });
+        fed = FeedPayload(
+            work, doc, chunk, outChannels, bar,
+            [&encoder, &encode](const std::int16_t* samples, std::uint32_t bytes) {
+                return encode(encoder, samples, bytes);
+            },
+            format != nullptr && format->Kind == FileKind::Flac);
         readError = work.LastError();
         closed = encoder.Close();
     }
@@ -298,6 +308,27 @@ SaveEnd EncodeWma(Document& doc, const std::string& destination, Progress& bar, 
         });
 }
 
+// FLAC, Ogg Vorbis or Opus through FFmpeg's encoder and muxer of the row:
+// Opus at the document's bit rate where it has one (96 kbit/s where it has
+// none), Vorbis at the document's quality.
+SaveEnd EncodeWithWriter(const Document& doc, const FileFormat& format, const std::string& destination,
+                         Progress& bar, UserDialogs& dialogs, bool* encoderRefused)
+{
+    EncodedQuality quality;
+    if (doc.SourceBitrate > 0)
+        quality.OpusKbps = doc.SourceBitrate;
+    quality.VorbisQuality = doc.VorbisQuality;
+    const int channels = doc.Channels == 1 ? 1 : 2;
+    return EncodeThrough<WavToEncoded>(
+        doc, destination, channels, bar, dialogs, encoderRefused,
+        [&](WavToEncoded& encoder, File& file) {
+            return encoder.Open(file, format, doc.SampleRate, channels, quality);
+        },
+        [](WavToEncoded& encoder, const std::int16_t* samples, std::uint32_t bytes) {
+            return encoder.WriteChunk(samples, bytes);
+        });
+}
+
 } // namespace
 
 std::string TemporaryOutputName(const std::string& destination)
@@ -316,12 +347,14 @@ SaveEnd RunSaveBody(Document& doc, const std::string& destination, Progress& bar
         dialogs.ShowFileFailure(SaveFailedMessage, destination, "The file is read-only.");
         return SaveEnd::Failed;
     }
-    // Any name that is not MP3 or WMA gets the working file as it is.
+    // Any name that is no encoded format gets the working file as it is.
     const FileFormat* format = FormatOf(destination);
     switch (format != nullptr ? format->SaveBy : SavePath::CopyWorkFile) {
     case SavePath::Mp3Encoder: return EncodeMp3(doc, destination, bar, dialogs, encoderRefused);
     case SavePath::WmaEncoder: return EncodeWma(doc, destination, bar, dialogs, encoderRefused);
-    case SavePath::CopyWorkFile: break;
+    case SavePath::Encoder: return EncodeWithWriter(doc, *format, destination, bar, dialogs, encoderRefused);
+    case SavePath::CopyWorkFile:
+    case SavePath::NotSaved: break;
     }
     return CopyWorkFile(doc, destination, bar, dialogs);
 }

@@ -16,7 +16,7 @@ public:
 
     // The open dialog's file types, "Description|patterns|..."; the
     // language file may replace them.
-    std::string OpenDialogFilter = DefaultFileFilter();
+    std::string OpenDialogFilter = DefaultFileFilter(false);
 
     // Open: the open dialog, then OpenSourceFile with the chosen file.
     void Open();

@@ -90,7 +90,11 @@ const char* DemuxerFor(const std::string& path)
         const char* Extension;
         const char* Demuxer;
     };
-    static constexpr Kind Kinds[] = {{".mp3", "mp3"}, {".wma", "asf"}, {".wav", "wav"}};
+    static constexpr Kind Kinds[] = {
+        {".mp3", "mp3"},   {".wma", "asf"},  {".wav", "wav"},  {".flac", "flac"}, {".ogg", "ogg"},
+        {".oga", "ogg"},   {".opus", "ogg"}, {".m4a", "mov"},  {".aac", "aac"},   {".aiff", "aiff"},
+        {".aif", "aiff"},
+    };
     for (const Kind& kind : Kinds) {
         const std::size_t length = std::strlen(kind.Extension);
         if (path.size() >= length &&
@@ -270,8 +274,13 @@ void FfmpegDecodeChannel::Drain()
 
 bool FfmpegDecodeChannel::HasExactPacketDurations() const
 {
+    // Each of these decodes a packet to exactly what its duration says, and
+    // FLAC, ALAC and PCM packets decode alone, without the one before.
     const AVCodecID id = codec_->codec_id;
-    return id == AV_CODEC_ID_MP3 || id == AV_CODEC_ID_MP2 || id == AV_CODEC_ID_MP1 || wmaFrameSamples_ > 0;
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(id);
+    const bool pcm = descriptor != nullptr && std::strncmp(descriptor->name, "pcm_", 4) == 0;
+    return id == AV_CODEC_ID_MP3 || id == AV_CODEC_ID_MP2 || id == AV_CODEC_ID_MP1 || wmaFrameSamples_ > 0 ||
+           id == AV_CODEC_ID_FLAC || id == AV_CODEC_ID_ALAC || pcm;
 }
 
 std::uint64_t FfmpegDecodeChannel::PacketBytes(const AVPacket& packet) const

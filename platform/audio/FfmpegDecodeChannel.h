@@ -27,7 +27,13 @@ public:
     static std::unique_ptr<FfmpegDecodeChannel> OpenSegment(const std::string& path, std::uint64_t firstByte,
                                                             std::uint64_t endByte);
 
-    bool CanSegment() const override { return static_cast<std::uint32_t>(inRate_) == outRate_ && !noiseFilled_; }
+    // Only codecs whose packets decode alone, or with a packet or two of
+    // lead-in, to exactly what they say: a Vorbis, AAC or Opus decoder
+    // carries state further back, and decodes in one piece.
+    bool CanSegment() const override
+    {
+        return static_cast<std::uint32_t>(inRate_) == outRate_ && !noiseFilled_ && HasExactPacketDurations();
+    }
     bool SegmentExact() const override { return segmentExact_; }
     bool HasExactPacketDurations() const override;
     std::uint64_t PredictedStartBytes() const override { return predictedStart_; }

@@ -2,16 +2,23 @@
 
 #include "platform/PathText.h"
 
+#include <taglib/aifffile.h>
 #include <taglib/asffile.h>
 #include <taglib/asfpicture.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/commentsframe.h>
+#include <taglib/flacfile.h>
+#include <taglib/flacpicture.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/id3v2tag.h>
+#include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
+#include <taglib/opusfile.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/unsynchronizedlyricsframe.h>
+#include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
+#include <taglib/xiphcomment.h>
 
 #include <memory>
 
@@ -177,6 +184,110 @@ Picture AsfPictureOf(TagLib::ASF::Tag* tag)
     return picture;
 }
 
+// The front cover among FLAC picture blocks (a FLAC file's own, or those
+// a Vorbis comment carries), or the first of them.
+Picture FlacPictureOf(const TagLib::List<TagLib::FLAC::Picture*>& blocks)
+{
+    Picture picture;
+    for (const TagLib::FLAC::Picture* block : blocks) {
+        if (picture.Data.empty() || block->type() == TagLib::FLAC::Picture::FrontCover) {
+            picture = {FromTagLib(block->mimeType()), FromTagLib(block->description()), FromBytes(block->data())};
+            if (block->type() == TagLib::FLAC::Picture::FrontCover)
+                break;
+        }
+    }
+    return picture;
+}
+
+// The cover as a FLAC picture block, for the file or comment that takes it
+// over; none when there is no cover.
+std::unique_ptr<TagLib::FLAC::Picture> FlacPicture(const Picture& picture)
+{
+    if (picture.Data.empty())
+        return nullptr;
+    auto block = std::make_unique<TagLib::FLAC::Picture>();
+    block->setType(TagLib::FLAC::Picture::FrontCover);
+    block->setMimeType(Utf8(picture.MimeType));
+    block->setDescription(Utf8(picture.Description));
+    block->setData(Bytes(picture.Data));
+    return block;
+}
+
+// The fields of a Vorbis comment (FLAC, Ogg Vorbis and Opus keep their
+// text there), and its pictures when nothing before gave a cover.
+void TakeXiphComment(TagLib::Ogg::XiphComment* comment, Tags& tags)
+{
+    if (comment == nullptr)
+        return;
+    TakeProperties(comment->properties(), tags);
+    TakeBasicFields(comment, tags);
+    if (tags.Cover.Data.empty())
+        tags.Cover = FlacPictureOf(comment->pictureList());
+}
+
+// A Vorbis comment holding nothing but properties and the cover (an empty
+// one for FLAC, which keeps its cover in a block of its own).
+void PutXiphComment(TagLib::Ogg::XiphComment& comment, const TagLib::PropertyMap& properties, const Picture& cover)
+{
+    comment.removeAllFields();
+    comment.removeAllPictures();
+    comment.setProperties(properties);
+    if (std::unique_ptr<TagLib::FLAC::Picture> block = FlacPicture(cover))
+        comment.addPicture(block.release());  // the comment owns its pictures
+}
+
+// An Ogg Vorbis or Opus file, whose comment holds the cover as well.
+template <class OggFile>
+bool WriteXiphStream(TagLib::FileName name, const TagLib::PropertyMap& properties, const Picture& cover)
+{
+    OggFile file(name, false);
+    if (!file.isValid() || file.readOnly())
+        return false;
+    PutXiphComment(*file.tag(), properties, cover);
+    return file.save();
+}
+
+// The MIME types of the picture formats an MP4 "covr" item names.
+struct CoverArtFormat {
+    TagLib::MP4::CoverArt::Format Format;
+    const char* MimeType;
+};
+constexpr CoverArtFormat CoverArtFormats[] = {
+    {TagLib::MP4::CoverArt::JPEG, "image/jpeg"},
+    {TagLib::MP4::CoverArt::PNG, "image/png"},
+    {TagLib::MP4::CoverArt::BMP, "image/bmp"},
+    {TagLib::MP4::CoverArt::GIF, "image/gif"},
+};
+
+// The first picture of an MP4 file's "covr" item (taken for a JPEG when
+// the item does not say).
+Picture Mp4PictureOf(const TagLib::MP4::Tag* tag)
+{
+    Picture picture;
+    if (tag == nullptr || !tag->contains("covr"))
+        return picture;
+    const TagLib::MP4::CoverArtList art = tag->item("covr").toCoverArtList();
+    if (art.isEmpty())
+        return picture;
+    picture.MimeType = "image/jpeg";
+    for (const CoverArtFormat& format : CoverArtFormats) {
+        if (art.front().format() == format.Format)
+            picture.MimeType = format.MimeType;
+    }
+    picture.Data = FromBytes(art.front().data());
+    return picture;
+}
+
+TagLib::MP4::CoverArt Mp4CoverArt(const Picture& picture)
+{
+    TagLib::MP4::CoverArt::Format kind = TagLib::MP4::CoverArt::Unknown;
+    for (const CoverArtFormat& format : CoverArtFormats) {
+        if (picture.MimeType == format.MimeType)
+            kind = format.Format;
+    }
+    return TagLib::MP4::CoverArt(kind, Bytes(picture.Data));
+}
+
 } // namespace
 
 Tags ReadTags(const std::string& path)
@@ -205,6 +316,35 @@ Tags ReadTags(const std::string& path)
             TakeProperties(file.InfoTag()->properties(), tags);
             TakeBasicFields(file.tag(), tags);
             tags.Cover = PictureOf(file.ID3v2Tag());
+        }
+    } else if (HasExtension(path, ".flac")) {
+        TagLib::FLAC::File file(name, false);
+        if (file.isValid()) {
+            tags.Cover = FlacPictureOf(file.pictureList());
+            TakeXiphComment(file.xiphComment(), tags);
+            TakeBasicFields(file.tag(), tags);  // the ID3 tags a few FLAC files carry too
+        }
+    } else if (HasExtension(path, ".ogg") || HasExtension(path, ".oga")) {
+        TagLib::Ogg::Vorbis::File file(name, false);
+        if (file.isValid())
+            TakeXiphComment(file.tag(), tags);
+    } else if (HasExtension(path, ".opus")) {
+        TagLib::Ogg::Opus::File file(name, false);
+        if (file.isValid())
+            TakeXiphComment(file.tag(), tags);
+    } else if (HasExtension(path, ".m4a")) {
+        TagLib::MP4::File file(name, false);
+        if (file.isValid()) {
+            TakeProperties(file.properties(), tags);
+            TakeBasicFields(file.tag(), tags);
+            tags.Cover = Mp4PictureOf(file.tag());
+        }
+    } else if (HasExtension(path, ".aiff") || HasExtension(path, ".aif")) {
+        TagLib::RIFF::AIFF::File file(name, false);
+        if (file.isValid()) {
+            TakeProperties(file.properties(), tags);
+            TakeBasicFields(file.tag(), tags);
+            tags.Cover = PictureOf(file.tag());
         }
     }
     return tags;
@@ -259,7 +399,35 @@ bool WriteTags(const std::string& path, const std::string& extension, const Tags
         UseUtf8(*id3);
         return file.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripOthers, TagLib::ID3v2::v4);
     }
-    return true;  // a format without tags: nothing to keep
+    if (HasExtension(extension, ".flac")) {
+        TagLib::FLAC::File file(name, false);
+        if (!file.isValid() || file.readOnly())
+            return false;
+        file.strip(TagLib::FLAC::File::ID3v1 | TagLib::FLAC::File::ID3v2);
+        PutXiphComment(*file.xiphComment(true), properties, Picture{});
+        file.removePictures();
+        if (std::unique_ptr<TagLib::FLAC::Picture> block = FlacPicture(tags.Cover))
+            file.addPicture(block.release());  // the file owns its picture blocks
+        return file.save();
+    }
+    if (HasExtension(extension, ".ogg") || HasExtension(extension, ".oga"))
+        return WriteXiphStream<TagLib::Ogg::Vorbis::File>(name, properties, tags.Cover);
+    if (HasExtension(extension, ".opus"))
+        return WriteXiphStream<TagLib::Ogg::Opus::File>(name, properties, tags.Cover);
+    if (HasExtension(extension, ".m4a")) {
+        TagLib::MP4::File file(name, false);
+        if (!file.isValid() || file.readOnly())
+            return false;
+        TagLib::MP4::Tag* tag = file.tag();
+        const TagLib::MP4::ItemMap items = tag->itemMap();  // a copy: the loop empties the tag
+        for (const auto& item : items)
+            tag->removeItem(item.first);
+        tag->setProperties(properties);
+        if (!tags.Cover.Data.empty())
+            tag->setItem("covr", TagLib::MP4::Item(TagLib::MP4::CoverArtList().append(Mp4CoverArt(tags.Cover))));
+        return file.save();
+    }
+    return true;  // a format without tags, or one never saved: nothing to keep
 }
 
 } // namespace velmora

@@ -43,13 +43,32 @@ TEST(SaveBody, SaveAsAppendsTheExtensionOfTheFilterEntry)
         {"/m/song", 1, "/m/a.Mp3", "/m/song.Mp3"},
         {"/m/song", 5, "/m/noext", "/m/song"},
         {"/m.d/song", 2, "/m/a.wav", "/m.d/song.wav"},
+        // The later formats' entries come after every file's.
+        {"/m/song", 6, "/m/a.wav", "/m/song.flac"},
+        {"/m/song", 8, "/m/a.wav", "/m/song.opus"},
+        {"/m/song", 9, "/m/a.wav", "/m/song.wav"},
+        {"/m/song.oga", 7, "/m/a.wav", "/m/song.oga"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(CompleteSaveName(c.Chosen, c.Entry, c.Opened), c.Written) << c.Chosen << " " << c.Entry;
     // The entries those numbers count, as the dialogs show them without a
     // language file: made from the formats table, word for word.
-    EXPECT_EQ(DefaultFileFilter(), "All Support Files(*.wav;*.mp3;*.wma)|*.wav;*.mp3;*.wma|WAV Files(*.wav)|*.wav|"
-                                   "MP3 Files(*.mp3)|*.mp3|WMA Files(*.wma)|*.wma|All Files(*.*)|*.*");
+    const std::string saving =
+        "All Support Files(*.wav;*.mp3;*.wma;*.flac;*.ogg;*.oga;*.opus)|*.wav;*.mp3;*.wma;*.flac;*.ogg;*.oga;*.opus|"
+        "WAV Files(*.wav)|*.wav|MP3 Files(*.mp3)|*.mp3|WMA Files(*.wma)|*.wma|All Files(*.*)|*.*|"
+        "FLAC Files(*.flac)|*.flac|Ogg Vorbis Files(*.ogg;*.oga)|*.ogg;*.oga|Opus Files(*.opus)|*.opus";
+    EXPECT_EQ(DefaultFileFilter(), saving);
+    // A language file's filter, as it always was, gains the same.
+    const std::string german = "Alle unterstützten Dateien(*.wav;*.mp3;*.wma)|*.wav;*.mp3;*.wma|WAV-Dateien(*.wav)|"
+                               "*.wav|MP3-Dateien(*.mp3)|*.mp3|WMA-Dateien(*.wma)|*.wma|Alle Dateien(*.*)|*.*";
+    const std::string opening = FilterWithEveryFormat(german, false);
+    EXPECT_EQ(opening.substr(0, opening.find("|WAV")),
+              "Alle unterstützten Dateien(*.wav;*.mp3;*.wma;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.aac;*.aiff;*.aif)|"
+              "*.wav;*.mp3;*.wma;*.flac;*.ogg;*.oga;*.opus;*.m4a;*.aac;*.aiff;*.aif");
+    EXPECT_NE(opening.find("Alle Dateien(*.*)|*.*|FLAC Files(*.flac)|*.flac|"), std::string::npos);
+    EXPECT_NE(opening.find("|AIFF Files(*.aiff;*.aif)|*.aiff;*.aif"), std::string::npos);
+    EXPECT_EQ(FilterWithEveryFormat(DefaultFileFilter(), true), DefaultFileFilter());
+    EXPECT_EQ(FormatOfFilterEntry(11, false)->Kind, FileKind::Aiff);
 }
 
 // The desktop entry is a file of its own: the types it offers the file
