@@ -7,8 +7,13 @@
 #include "document/Document.h"
 #include "document/WorkFileFormat.h"
 #include "platform/File.h"
+#include "platform/PathText.h"
 #include "platform/ProgressMeter.h"
 #include "platform/UserDialogs.h"
+
+#include <filesystem>
+#include <system_error>
+#include <thread>
 
 namespace velmora {
 
@@ -55,6 +60,27 @@ EditEnd ApplyScale(Document& doc, const EditPlan& plan, Progress& processing, Pr
     return EditEnd::Done;
 }
 
+// A cut that keeps the smaller part of the file: the part is copied into
+// a new file that takes the working file's name, and the old file, now
+// nameless, is let go on a thread of its own - freeing a long file's
+// blocks takes a while, and cutting it short in place would make the edit
+// wait for that.
+EditEnd CutIntoNewFile(File old, Document& doc, const EditPlan& plan, const CutLayout& layout, Progress& processing,
+                       Progress& reloading, UserDialogs& dialogs)
+{
+    const std::string newPath = doc.WorkFile + ".new";
+    File fresh = WriteCutIntoNewFile(old, doc, plan, layout, newPath, processing);
+    std::error_code error;
+    if (fresh)
+        std::filesystem::rename(newPath, doc.WorkFile, error);
+    if (!fresh || error) {
+        RemoveFileIfExists(newPath);
+        return FailRewrite(old, doc, reloading, dialogs);
+    }
+    std::thread([gone = std::move(old)]() mutable { gone = File(); }).detach();
+    return FollowCut(fresh, doc, plan, layout.KeptBytes(), reloading);
+}
+
 EditEnd ApplyCut(Document& doc, const EditPlan& plan, Progress& processing, Progress& reloading,
                  UserDialogs& dialogs)
 {
@@ -67,6 +93,8 @@ EditEnd ApplyCut(Document& doc, const EditPlan& plan, Progress& processing, Prog
     if (!file)
         return EditEnd::NotOpened;
     const CutLayout layout = CutLayoutOf(doc, plan, file.Size());
+    if (layout.KeptBytes() <= file.Size() / 2)
+        return CutIntoNewFile(std::move(file), doc, plan, layout, processing, reloading, dialogs);
     ProgressMeter meter(processing);
     MoveBlocks blocks;
     blocks.BlockBytes = EditBlockBytes;

@@ -6,6 +6,7 @@
 #include "document/EditHistory.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace velmora {
@@ -56,6 +57,13 @@ struct CutLayout {
     std::vector<ByteSpan> Destroyed(std::uint64_t fileLength) const;
 };
 CutLayout CutLayoutOf(const Document& doc, const EditPlan& plan, std::uint64_t fileLength);
+
+// What a cut keeps of old, laid out as layout says, written into a new
+// file at path: the spans that stay, the join patches and the patched
+// sizes.  The new file, or one that is not open when that failed (with
+// path removed again).  processing shows the bytes copied.
+File WriteCutIntoNewFile(File& old, const Document& doc, const EditPlan& plan, const CutLayout& layout,
+                         const std::string& path, Progress& processing);
 
 // Writes the plan's join patches into the cut file.
 bool WriteJoinPatches(File& file, const EditPlan& plan);

@@ -254,31 +254,12 @@ EditEnd ApplyCutIntoNewFile(Document& doc, const EditPlan& plan, const UndoStep&
     const std::uint64_t total = layout.KeptBytes();
     const std::string newPath = doc.WorkFile + ".new";
     const std::string keepAs = doc.History.Folder() + step.WholeFileName;
-    RemoveFileIfExists(newPath);
     RemoveFileIfExists(keepAs);
-    File fresh = File::Open(newPath, File::Mode::CreateNew);
-    // Blocks set aside in one go cost ext4 less than one at a time as the
-    // copy comes; where the file system cannot, the copy allocates them.
-    bool written = static_cast<bool>(fresh);
-    if (written)
-        fresh.Reserve(total);
-    ProgressMeter meter(processing);
-    std::uint64_t done = 0;  // bytes of the new file
-    for (const ByteSpan& span : layout.Stays) {
-        if (!written || span.Bytes() == 0)
-            continue;
-        const std::uint64_t before = done;
-        written = CopyFileData(old, span.From, fresh, done, span.Bytes(),
-                               [&](std::uint64_t chunk) { meter.Report(before + chunk, total); });
-        done += span.Bytes();
-    }
-    written = written && WriteJoinPatches(fresh, plan) && PatchEditedSizes(fresh, total, doc.DataOffset) &&
-              PutInPlace(newPath, doc.WorkFile, keepAs);
-    if (!written) {
+    File fresh = WriteCutIntoNewFile(old, doc, plan, layout, newPath, processing);
+    if (!fresh || !PutInPlace(newPath, doc.WorkFile, keepAs)) {
         RemoveFileIfExists(newPath);
         return FailRewrite(old, doc, reloading, dialogs);
     }
-    meter.Report(total, total);
     return FollowCut(fresh, doc, plan, total, reloading);
 }
 

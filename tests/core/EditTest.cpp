@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace velmora {
 namespace {
 
@@ -110,6 +112,8 @@ TEST_F(EditTest, CutOutKeepsOnlyTheMarkedColumns)
     EXPECT_EQ(doc.SelStart, 0u);
     EXPECT_EQ(doc.SelFinish, 9u);
     ExpectSizesMatchLength();
+    // (Keeping less than half, it went into a new file that took the name.)
+    EXPECT_FALSE(std::filesystem::exists(doc.WorkFile + ".new"));
 }
 
 // The finish marker on the last column takes the range to the end of the
