@@ -54,6 +54,12 @@ const FileFormat* FormatOf(const std::string& path)
     return nullptr;
 }
 
+bool IsSavedUnder(const std::string& path)
+{
+    const FileFormat* format = FormatOf(path);
+    return format == nullptr || format->SaveBy != SavePath::NotSaved;
+}
+
 const FileFormat* FormatOfFilterEntry(int filterIndex, bool saving)
 {
     if (filterIndex >= 2 && filterIndex < 2 + FormatsBeforeAllFiles)

@@ -60,6 +60,10 @@ inline constexpr int FormatsBeforeAllFiles = 3;
 // The format of path by its extension (any case); nullptr for none.
 const FileFormat* FormatOf(const std::string& path);
 
+// False for a name of a kind that is opened only (.m4a): a save would
+// write the WAV working file under it.
+bool IsSavedUnder(const std::string& path);
+
 // The format a file dialog's type entry (numbered from 1) stands for:
 // the first entry is every supported file, then the first three formats,
 // then every file, then the other formats the dialog offers (saving: those

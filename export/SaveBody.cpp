@@ -347,6 +347,10 @@ SaveEnd RunSaveBody(Document& doc, const std::string& destination, Progress& bar
         dialogs.ShowFileFailure(SaveFailedMessage, destination, "The file is read-only.");
         return SaveEnd::Failed;
     }
+    if (!IsSavedUnder(destination)) {
+        dialogs.ShowMessage("Files of this type can be opened but not saved.\nPlease choose another type.");
+        return SaveEnd::Failed;
+    }
     // Any name that is no encoded format gets the working file as it is.
     const FileFormat* format = FormatOf(destination);
     switch (format != nullptr ? format->SaveBy : SavePath::CopyWorkFile) {

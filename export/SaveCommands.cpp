@@ -6,6 +6,7 @@
 
 #include "document/Document.h"
 #include "document/EditorWindow.h"
+#include "document/FileFormats.h"
 #include "platform/PathText.h"
 #include "platform/widgets/QtUserDialogs.h"
 #include "platform/widgets/RunModal.h"
@@ -16,6 +17,11 @@ namespace velmora {
 
 void SaveCommands::Save()
 {
+    // A file of a kind that is opened only is saved as another kind.
+    if (!IsSavedUnder(doc_.SourceFile)) {
+        SaveAs();
+        return;
+    }
     window_.StopIfActive();
     SaveTo(doc_.SourceFile, "Save");
 }

@@ -12,7 +12,10 @@ std::string CompleteSaveName(const std::string& chosen, int filterIndex, const s
     if (FormatOf(chosen) != nullptr)
         return chosen;
     const FileFormat* entry = FormatOfFilterEntry(filterIndex);
-    return chosen + (entry != nullptr ? std::string(entry->Extension) : ExtensionOf(sourceFile));
+    if (entry != nullptr)
+        return chosen + entry->Extension;
+    // The opened file's kind, unless it is one that is not saved.
+    return chosen + (IsSavedUnder(sourceFile) ? ExtensionOf(sourceFile) : std::string(".wav"));
 }
 
 void FinishSave(Document& doc, SaveEnd end, const std::string& destination, bool stopRequested)

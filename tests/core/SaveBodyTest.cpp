@@ -48,6 +48,8 @@ TEST(SaveBody, SaveAsAppendsTheExtensionOfTheFilterEntry)
         {"/m/song", 8, "/m/a.wav", "/m/song.opus"},
         {"/m/song", 9, "/m/a.wav", "/m/song.wav"},
         {"/m/song.oga", 7, "/m/a.wav", "/m/song.oga"},
+        // An opened kind that is not saved gives way to WAV.
+        {"/m/song", 1, "/m/a.m4a", "/m/song.wav"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(CompleteSaveName(c.Chosen, c.Entry, c.Opened), c.Written) << c.Chosen << " " << c.Entry;
@@ -154,6 +156,16 @@ TEST_F(SaveBodyTest, DestinationInAMissingFolderFails)
 {
     EXPECT_EQ(RunSaveBody(doc, dir / "no/such/folder/out.wav", bar, dialogs), SaveEnd::Failed);
     EXPECT_EQ(dialogs.Messages.size(), 1u);
+}
+
+// A kind that is opened only is never written: the WAV working file would
+// sit under its name.
+TEST_F(SaveBodyTest, AnOpenedOnlyKindIsRefused)
+{
+    EXPECT_EQ(RunSaveBody(doc, dir / "out.m4a", bar, dialogs), SaveEnd::Failed);
+    ASSERT_EQ(dialogs.Messages.size(), 1u);
+    EXPECT_EQ(dialogs.Messages[0].Text, "Files of this type can be opened but not saved.\nPlease choose another type.");
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.m4a"));
 }
 
 TEST_F(SaveBodyTest, AReadOnlyDestinationIsLeftAlone)
