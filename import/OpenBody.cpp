@@ -100,6 +100,10 @@ OpenBodyResult DecodeSource(const std::string& sourceFile, const std::string& wo
     }
     if (cancelled)
         return {OpenBodyEnd::Cancelled, 0};
+    // A lossless source (FLAC, ALAC, AIFF) has no bit rate a lossy save
+    // could take over: its saves use their own defaults, as a WAV's do.
+    if ((info.flags & BASS_SAMPLE_LOSSLESS) != 0)
+        return {OpenBodyEnd::Produced, 0};
     return {OpenBodyEnd::Produced, SourceBitrateOf(stream, headerBytes, written, kind == SourceKind::Wma)};
 }
 
@@ -191,16 +195,9 @@ OpenBodyResult ProduceWorkFile(const std::string& sourceFile, const std::string&
     }
     RemoveFileIfExists(workFile);
     const FileFormat* format = FormatOf(sourceFile);
-    if (format != nullptr && format->OpenBy == OpenPath::Decode) {
-        OpenBodyResult result = DecodeSource(
-            sourceFile, workFile, format->Kind == FileKind::Wma ? SourceKind::Wma : SourceKind::Other, decoding, dialogs);
-        // A lossless source (FLAC, ALAC, AIFF) has no bit rate a lossy save
-        // could take over: its saves use their own defaults, as a WAV's do.
-        constexpr std::int32_t MostLossyKbps = 512;
-        if (format->Kind != FileKind::Mp3 && format->Kind != FileKind::Wma && result.SourceBitrate > MostLossyKbps)
-            result.SourceBitrate = 0;
-        return result;
-    }
+    if (format != nullptr && format->OpenBy == OpenPath::Decode)
+        return DecodeSource(sourceFile, workFile, format->Kind == FileKind::Wma ? SourceKind::Wma : SourceKind::Other,
+                            decoding, dialogs);
     return CopyWaveSource(sourceFile, workFile, decoding, dialogs);
 }
 

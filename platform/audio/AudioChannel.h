@@ -22,6 +22,7 @@ public:
     virtual bool EightBit() const = 0;
     virtual std::uint32_t BytesPerFrame() const = 0;
     virtual std::uint64_t FileSize() const = 0;   // bytes of the source file
+    virtual bool Lossless() const { return false; }  // a losslessly coded source
 
     // BASS_ChannelGetData for this kind of stream.
     virtual DWORD GetData(void* buffer, DWORD length) = 0;

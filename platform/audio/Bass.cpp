@@ -100,7 +100,8 @@ BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO* info)
     AudioChannel* channel = Find(handle);
     if (channel == nullptr || info == nullptr)
         return 0;
-    *info = {channel->Rate(), channel->Channels(), channel->EightBit() ? BASS_SAMPLE_8BITS : 0u};
+    *info = {channel->Rate(), channel->Channels(),
+             (channel->EightBit() ? BASS_SAMPLE_8BITS : 0u) | (channel->Lossless() ? BASS_SAMPLE_LOSSLESS : 0u)};
     return 1;
 }
 

@@ -29,6 +29,9 @@ using HSTREAM = DWORD;
 
 inline constexpr DWORD BASS_STREAM_DECODE = 0x200000;  // decode only, no playback
 inline constexpr DWORD BASS_SAMPLE_8BITS = 1;          // info flag: 8-bit samples
+// This library's own info flag: the source is coded losslessly (FLAC,
+// ALAC, PCM), so its data rate is no bit rate a lossy save could take.
+inline constexpr DWORD BASS_SAMPLE_LOSSLESS = 0x10000000;
 inline constexpr DWORD BASS_POS_BYTE = 0;
 inline constexpr DWORD BASS_FILEPOS_END = 2;
 inline constexpr DWORD BASS_DATA_FFT1024 = 0x80000002;  // 512 floats

@@ -272,6 +272,12 @@ void FfmpegDecodeChannel::Drain()
     }
 }
 
+bool FfmpegDecodeChannel::Lossless() const
+{
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(codec_->codec_id);
+    return descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_LOSSLESS) != 0;
+}
+
 bool FfmpegDecodeChannel::HasExactPacketDurations() const
 {
     // Each of these decodes a packet to exactly what its duration says, and

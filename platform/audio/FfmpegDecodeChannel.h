@@ -54,6 +54,7 @@ public:
     std::uint32_t Rate() const override { return outRate_; }
     std::uint32_t Channels() const override { return static_cast<std::uint32_t>(outChannels_); }
     bool EightBit() const override { return outFormat_ == AV_SAMPLE_FMT_U8; }
+    bool Lossless() const override;
     std::uint32_t BytesPerFrame() const override { return static_cast<std::uint32_t>(bytesPerFrame_); }
     std::uint64_t FileSize() const override { return fileSize_; }
 

@@ -3,19 +3,26 @@
 // sanitizers it proves that no header, however broken, makes the program
 // read or write out of bounds; in every build it checks that the document
 // always agrees with its working file and that no save leaves a temporary
-// file behind.
+// file behind.  Beside it, damaged files of the kinds opened through the
+// decoder: each opens to what the decoder reads of it in one piece, or is
+// refused with one message.
 
 #include "document/Document.h"
 #include "import/OpenSequence.h"
 #include "edit/EditSequence.h"
 #include "export/SaveBody.h"
+#include "platform/audio/DecodeChannel.h"
 #include "support/Fakes.h"
+#include "support/Process.h"
 #include "support/TempDir.h"
 #include "support/WaveBuilder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <map>
 #include <random>
 
 namespace velmora {
@@ -95,6 +102,84 @@ std::vector<std::pair<std::string, Bytes>> MalformedCorpus()
     return corpus;
 }
 
+// The kinds opened through the decoder, each made whole by the ffmpeg tool
+// from one two-second stereo signal (the lossless ones then exceed 256 KiB
+// and are decoded in segments), then damaged: cut short, a size or header
+// field made to lie (the tags' too), a block zeroed or overwritten in the
+// middle, bits flipped in the header and near the end (where M4A keeps its
+// index).
+std::vector<std::pair<std::string, Bytes>> DecodedMalformedCorpus(const std::string& folder)
+{
+    struct Field {
+        const char* After;  // at the first place this text appears,
+        int Offset;         // plus this many bytes: four of them, big-endian
+    };
+    const std::vector<Field> mp4 = {{"moov", -4}, {"trak", -4}, {"stsd", -4}, {"stsd", 8}, {"stts", 12},
+                                    {"stsz", 8},  {"stsz", 12}, {"stco", 8},  {"stco", 12}, {"mdhd", 16}};
+    const struct {
+        const char* Name;
+        const char* Codec;
+        std::vector<Field> Lies;
+    } sources[] = {
+        {"a.flac", "flac", {{"fLaC", 4}, {"fLaC", 8}, {"fLaC", 18}, {"fLaC", 22}, {"Lavf", -8}, {"Lavf", -4}}},
+        // A lie in an Ogg page fails its checksum: the demuxer drops the page.
+        {"a.ogg", "libvorbis", {{"OggS", 26}, {"\x01vorbis", 11}}},
+        {"a.opus", "libopus", {{"OggS", 26}, {"OpusHead", 9}}},
+        {"aac.m4a", "aac", mp4},
+        {"alac.m4a", "alac", mp4},
+        {"a.aac", "aac", {{"\xFF\xF1", 2}, {"\xFF\xF1", 4}}},
+        {"a.aiff", "pcm_s24be", {{"FORM", 4}, {"COMM", 4}, {"COMM", 8}, {"COMM", 14}, {"SSND", 4}, {"SSND", 8}}},
+    };
+    std::vector<std::pair<std::string, Bytes>> corpus;
+    std::mt19937 random(1208);
+    for (const auto& source : sources) {
+        const std::string path = folder + source.Name;
+        const auto made = test::RunProcess({"ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
+                                            "aevalsrc=0.4*sin(2*PI*440*t)+0.05*(random(0)-0.5)|"
+                                            "0.3*sin(2*PI*1250*t)+0.05*(random(1)-0.5):s=44100:d=2",
+                                            "-c:a", source.Codec, path});
+        const Bytes good = test::ReadWholeFile(path);
+        const std::size_t size = good.size();
+        if (made.ExitCode != 0 || size < 8000) {
+            ADD_FAILURE() << source.Name << ": " << made.Err;
+            continue;
+        }
+        auto variant = [&](const std::string& name, auto change) {
+            Bytes b = good;
+            change(b);
+            corpus.emplace_back(source.Name + (" " + name), std::move(b));
+        };
+        for (std::size_t cut : std::initializer_list<std::size_t>{0, 4, 12, 40, 100, size / 3, size / 2, size - 1})
+            variant("cut at " + std::to_string(cut), [cut](Bytes& b) { b.resize(cut); });
+        for (std::size_t n = 0; n < source.Lies.size(); ++n) {
+            const Field& field = source.Lies[n];
+            const Bytes text(field.After, field.After + std::strlen(field.After));
+            const auto found = std::search(good.begin(), good.end(), text.begin(), text.end());
+            if (found == good.end()) {
+                ADD_FAILURE() << source.Name << " has no field " << n;
+                continue;
+            }
+            const auto at = static_cast<std::size_t>(found - good.begin() + field.Offset);
+            for (std::uint32_t value : {0u, 1u, 0x7FFFFFFFu, 0xFFFFFFFFu})
+                variant("field " + std::to_string(n) + " = " + std::to_string(value),
+                        [&](Bytes& b) { PutU32(b, at, __builtin_bswap32(value)); });
+        }
+        variant("zeroed middle", [](Bytes& b) { std::fill_n(b.begin() + b.size() / 2, 2000, 0); });
+        variant("garbage in the middle", [&](Bytes& b) {
+            const Bytes garbage = test::RandomBytes(64, static_cast<std::uint32_t>(size));
+            std::copy(garbage.begin(), garbage.end(), b.begin() + b.size() / 2 + 1000);
+        });
+        for (int i = 0; i < 8; ++i)
+            variant("flipped " + std::to_string(i), [&](Bytes& b) {
+                const std::size_t from = i % 2 == 0 ? 0 : size - 1000;
+                for (int k = 0; k < 3; ++k)
+                    b[std::uniform_int_distribution<std::size_t>(from, from + (i % 2 == 0 ? 200 : 1000) - 1)(random)] ^=
+                        static_cast<unsigned char>(1u << std::uniform_int_distribution<int>(0, 7)(random));
+            });
+    }
+    return corpus;
+}
+
 TEST(MalformedCorpus, OpensEditsAndSavesEveryFileSafely)
 {
     const auto corpus = MalformedCorpus();
@@ -138,6 +223,63 @@ TEST(MalformedCorpus, OpensEditsAndSavesEveryFileSafely)
     }
     // Some of the damage is only skin-deep: those files must still open.
     EXPECT_GE(loaded, 10);
+}
+
+// What the decoder delivers, reading path in one piece.
+Bytes DecodedInOnePiece(const std::string& path)
+{
+    Bytes all;
+    auto channel = DecodeChannel::Open(path);
+    std::vector<unsigned char> block(1 << 16);
+    for (std::uint32_t got = 0; channel && (got = channel->Read(block.data(), 1u << 16)) != ~0u;)
+        all.insert(all.end(), block.begin(), block.begin() + got);
+    return all;
+}
+
+// A damaged file of a decoded kind opens to exactly what the decoder makes
+// of it in one piece, however the lossless kinds were split, or is refused
+// with one message; either way nothing of the decode is left in the
+// working folder.  (The ffmpeg tool is no yardstick here: it drops packets
+// whose timestamps the damage sent backwards, and keeps a lying header's
+// channels.)
+TEST(MalformedCorpus, DecodedKindsOpenAsTheirDecoderReadsThemOrAreRefused)
+{
+    test::TempDir dir;
+    const std::string work = dir / "work/";
+    std::filesystem::create_directory(work);
+    const auto corpus = DecodedMalformedCorpus(dir.Path());
+    ASSERT_GE(corpus.size(), 150u);
+    std::map<std::string, int> loaded;
+    for (const auto& [name, bytes] : corpus) {
+        const std::string kind = name.substr(0, name.find(' '));
+        const std::string source = dir / ("damaged" + kind.substr(kind.find('.')));
+        test::WriteWholeFile(source, bytes);
+        Document doc;
+        doc.TempFolder = work;
+        doc.SourceFile = source;
+        doc.ProgramFolder = VELMORA_PLUGIN_DIR;
+        test::RecordingDialogs dialogs;
+        NullProgress progress;
+        if (RunOpenBody(doc, progress, progress, dialogs) == OpenEnd::Loaded) {
+            ++loaded[kind];
+            EXPECT_GT(doc.TotalFrames, 0u) << name;
+            EXPECT_TRUE(doc.Channels == 1 || doc.Channels == 2) << name;
+            EXPECT_EQ(doc.PeakUpper.size(), doc.ColumnCount) << name;
+            const Bytes file = test::ReadWholeFile(doc.WorkFile);
+            ASSERT_EQ(doc.DataEnd, file.size()) << name;
+            ASSERT_EQ(doc.DataEnd - doc.DataOffset, doc.DataSize) << name;
+            const Bytes whole = DecodedInOnePiece(source);
+            EXPECT_TRUE(std::equal(file.begin() + doc.DataOffset, file.end(), whole.begin(), whole.end()))
+                << name << ": " << doc.DataSize << " bytes, in one piece " << whole.size();
+            std::filesystem::remove(doc.WorkFile);
+        } else {
+            EXPECT_EQ(dialogs.Messages.size(), 1u) << name;
+        }
+        EXPECT_TRUE(std::filesystem::is_empty(work)) << name;
+    }
+    // Damage past the header leaves each kind something to open.
+    for (const char* kind : {"a.flac", "a.ogg", "a.opus", "aac.m4a", "alac.m4a", "a.aac", "a.aiff"})
+        EXPECT_GE(loaded[kind], 5) << kind;
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-// libFuzzer target: any bytes as an MP3 or a WMA file (the first byte
-// picks which), opened as the Open command does - decoded into a working
-// file, which is then loaded.  The input lives in a memory file system.
+// libFuzzer target: any bytes as a file of one of the decoded kinds (the
+// first byte picks which), opened as the Open command does - decoded into
+// a working file, which is then loaded.  The input lives in a memory file system.
 // Nothing may read or write out of bounds, hang, or leave a working file
 // that the reading rules refuse after the open said it loaded.
 
@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,7 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size < 1)
         return 0;
-    const std::string input = InputFolder() + ((data[0] & 1) != 0 ? "in.wma" : "in.mp3");
+    // By the extension, as the open picks the demuxer; 0 and 1 stay MP3 and
+    // WMA, so the older seeds mean what they did.
+    static constexpr const char* Extensions[] = {".mp3", ".wma", ".flac", ".ogg", ".opus", ".m4a", ".aac", ".aiff"};
+    const std::string input = InputFolder() + "in" + Extensions[data[0] % std::size(Extensions)];
     {
         std::ofstream out(input, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data + 1), static_cast<std::streamsize>(size - 1));

@@ -1,8 +1,8 @@
 #!/bin/sh
 # Runs a fuzzer for a bounded time from a few seed files made with the
 # peer tools.  Usage: run-fuzzer.sh FUZZER DICT SECONDS SEEDS, where SEEDS
-# is "wav" (working files) or "compressed" (MP3 and WMA files, each behind
-# the byte that picks its kind).
+# is "wav" (working files) or "compressed" (MP3, WMA, FLAC, Ogg Vorbis,
+# Opus, M4A, AAC and AIFF files, each behind the byte that picks its kind).
 set -eu
 fuzzer=$1
 dict=$2
@@ -17,6 +17,16 @@ if [ "$seeds" = compressed ]; then
     ffmpeg -v quiet -i "$work/s.wav" -c:a wmav2 -b:a 32k "$work/s.wma"
     { printf '\000'; cat "$work/s.mp3"; } > "$work/corpus/mp3"
     { printf '\001'; cat "$work/s.wma"; } > "$work/corpus/wma"
+    # The later kinds in mono at 8000 Hz, to stay within -max_len (sox's
+    # FLAC has no padding block, ffmpeg's has 8 KiB); each behind its
+    # place in the fuzzer's list of extensions.
+    sox "$work/s.wav" -r 8000 -c 1 "$work/s.flac"
+    for made in libvorbis:s.ogg libopus:s.opus aac:s.m4a alac:alac.m4a aac:s.aac pcm_s16be:s.aiff; do
+        ffmpeg -nostdin -v quiet -i "$work/s.wav" -ac 1 -ar 8000 -c:a "${made%%:*}" "$work/${made#*:}"
+    done
+    for seed in 2:s.flac 3:s.ogg 4:s.opus 5:s.m4a 5:alac.m4a 6:s.aac 7:s.aiff; do
+        { printf "\\00${seed%%:*}"; cat "$work/${seed#*:}"; } > "$work/corpus/${seed#*:}"
+    done
     dictarg=
 else
     sox -n -r 8000 -c 1 -b 8 "$work/corpus/a.wav" synth 0.3 sine 440
