@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QTimer>
 #include <QToolButton>
 
 namespace velmora {
@@ -20,6 +21,10 @@ namespace velmora {
 void TMainForm::UpdateCommandState(std::int32_t state)
 {
     Doc.PlayState = state;
+    // The timer draws the displays of this state (and keeps them moving
+    // while playing).
+    if (Timer1 != nullptr && !Timer1->isActive())
+        Timer1->start();
     // Every change of the document ends here: what a recovery would need
     // goes to the manifest.
     KeepManifest(Doc);

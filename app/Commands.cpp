@@ -18,6 +18,8 @@
 #include "playback/Transport.h"
 #include "ui_Formmain.h"
 
+#include <QTimer>
+
 namespace velmora {
 
 // ---- Open and Close ----
@@ -114,6 +116,10 @@ void TMainForm::Timer1Timer()
     transport_->Tick({SpectrumView.get(), ui_->PaintBox2, LevelView.get(), ui_->PaintBox3, FftData});
     FollowPlayCursor();
     Readout->Show(Doc);
+    // Only playing gives the timer work: once the displays show the state
+    // that followed, it sleeps until the next change of state.
+    if (Doc.PlayState != psPlaying)
+        Timer1->stop();
 }
 
 } // namespace velmora

@@ -10,6 +10,7 @@ namespace velmora {
 namespace {
 constexpr int DeviceBufferFrames = 1024;  // about 23 ms at 44.1 kHz
 constexpr auto FeederPeriod = std::chrono::milliseconds(5);
+constexpr int WarmUpRounds = 8;  // feeder periods: 40 ms
 } // namespace
 
 std::unique_ptr<OutputDevice> OutputDevice::Open(int rate)
@@ -20,24 +21,24 @@ std::unique_ptr<OutputDevice> OutputDevice::Open(int rate)
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         return nullptr;
     std::unique_ptr<OutputDevice> output(new OutputDevice);
-    SDL_AudioSpec want{};
+    SDL_AudioSpec& want = output->wanted_;
     want.freq = rate;
     want.format = AUDIO_S16SYS;
     want.channels = 2;
     want.samples = DeviceBufferFrames;
     want.callback = &OutputDevice::Callback;
     want.userdata = output.get();
-    SDL_AudioSpec have{};
-    output->device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (output->device_ == 0) {
+    output->rate_ = rate;
+    output->bufferFrames_ = DeviceBufferFrames;
+    // Opened now, so that a missing device is known at once, and closed
+    // again until something plays.
+    if (!output->OpenSystemDevice()) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return nullptr;
     }
-    output->rate_ = rate;
-    output->bufferFrames_ = have.samples > 0 ? have.samples : DeviceBufferFrames;
-    output->mix_.resize(static_cast<std::size_t>(output->bufferFrames_) * 2 * 4);
+    SDL_CloseAudioDevice(output->device_);
+    output->device_ = 0;
     output->feeder_ = std::jthread([raw = output.get()](std::stop_token stop) { raw->FeederLoop(stop); });
-    SDL_PauseAudioDevice(output->device_, 0);
     return output;
 }
 
@@ -51,6 +52,42 @@ OutputDevice::~OutputDevice()
         SDL_CloseAudioDevice(device_);
     channels_.clear();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+bool OutputDevice::OpenSystemDevice()
+{
+    SDL_AudioSpec have{};
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted_, &have, 0);
+    if (device_ == 0)
+        return false;
+
+    // The mix buffer is sized once, by the first opening; a later device
+    // that asks for more is served in pieces (see Callback).
+    if (mix_.empty()) {
+        bufferFrames_ = have.samples > 0 ? have.samples : DeviceBufferFrames;
+        mix_.resize(static_cast<std::size_t>(bufferFrames_) * 2 * 4);
+    }
+    return true;
+}
+
+bool OutputDevice::DeviceOpen()
+{
+    std::lock_guard lock(deviceMutex_);
+    return device_ != 0;
+}
+
+void OutputDevice::LockCallback()
+{
+    deviceMutex_.lock();
+    if (device_ != 0)
+        SDL_LockAudioDevice(device_);
+}
+
+void OutputDevice::UnlockCallback()
+{
+    if (device_ != 0)
+        SDL_UnlockAudioDevice(device_);
+    deviceMutex_.unlock();
 }
 
 void OutputDevice::Add(const std::shared_ptr<PlaybackChannel>& channel)
@@ -118,9 +155,28 @@ void OutputDevice::FeederLoop(std::stop_token stop)
         for (const auto& channel : channels) {
             while (!stop.stop_requested() && channel->Feed()) {
             }
-            playing = playing || channel->NeedsFeeding();
+            playing = playing || channel->Playing();
         }
         channels.clear();
+        // The device is open while something plays - to the last frame it
+        // was given, until the channel says it has stopped - and closed
+        // otherwise.  The rings are filled before it starts.
+        // A device just opened runs paused - SDL writes silence - for a few
+        // periods first, so that the sound server's stream is under way
+        // before the first frame arrives: a stream that starts on a busy
+        // machine could otherwise run dry once at its start.
+        {
+            std::lock_guard lock(deviceMutex_);
+            if (playing && device_ == 0 && OpenSystemDevice()) {
+                warmUpRounds_ = WarmUpRounds;
+            } else if (playing && device_ != 0 && warmUpRounds_ > 0) {
+                if (--warmUpRounds_ == 0)
+                    SDL_PauseAudioDevice(device_, 0);
+            } else if (!playing && device_ != 0) {
+                SDL_CloseAudioDevice(device_);
+                device_ = 0;
+            }
+        }
         // While something plays, its ring drains and is topped up every
         // period; otherwise the feeder sleeps until Play or a seek wakes it.
         std::unique_lock lock(wakeMutex_);

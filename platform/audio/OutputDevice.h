@@ -35,22 +35,31 @@ public:
     void Remove(const PlaybackChannel* channel);
 
     // Shuts the callback out (and lets it in again); short sections only.
-    void LockCallback() { SDL_LockAudioDevice(device_); }
-    void UnlockCallback() { SDL_UnlockAudioDevice(device_); }
+    void LockCallback();
+    void UnlockCallback();
 
     // Asks the feeder to look at the channels now.
     void Wake();
 
     // How often the feeder has woken since the device opened (for tests:
-    // it sleeps while nothing plays).
+    // it sleeps, and the device is closed, while nothing plays).
     std::uint64_t FeederRounds() const { return feederRounds_.load(); }
+    // Whether the system's device is open now (for tests).
+    bool DeviceOpen();
 
 private:
     OutputDevice() = default;
     static void SDLCALL Callback(void* self, Uint8* stream, int length);
+    // Opens the system's device (caller holds deviceMutex_); false when it
+    // cannot be opened.
+    bool OpenSystemDevice();
     void FeederLoop(std::stop_token stop);
 
-    SDL_AudioDeviceID device_ = 0;
+    // The system's device: open while something plays, closed otherwise -
+    // SDL keeps a paused device's thread writing silence, and the sound
+    // server's with it.  The feeder opens and closes it.
+    std::mutex deviceMutex_;
+    SDL_AudioDeviceID device_ = 0;  // under deviceMutex_
     int rate_ = 0;
     int bufferFrames_ = 0;
     std::vector<std::int32_t> mix_;
@@ -61,6 +70,8 @@ private:
     std::condition_variable_any wake_;
     bool wakeRequested_ = false;  // under wakeMutex_
     std::atomic<std::uint64_t> feederRounds_{0};
+    SDL_AudioSpec wanted_{};
+    int warmUpRounds_ = 0;  // the feeder's: periods left before the device starts
     std::jthread feeder_;
 };
 

@@ -64,6 +64,8 @@ public:
     bool Feed();
     // Feeder thread: true while playing with more to queue.
     bool NeedsFeeding() const;
+    // Feeder thread: true while playing, the last frames queued included.
+    bool Playing() const { return state_.load() == State::Playing; }
 
     // Device callback: adds up to frames stereo frames to mix.
     void MixInto(std::int32_t* mix, std::size_t frames);
