@@ -83,12 +83,25 @@ TEST(OutputDevice, TheFeederSleepsWhileNothingPlaysAndWakesForPlay)
     const std::uint64_t idle = device->FeederRounds();
     std::this_thread::sleep_for(300ms);
     EXPECT_LE(device->FeederRounds() - idle, 1u);  // no polling: 60 rounds at 5 ms
+    EXPECT_FALSE(device->DeviceOpen());            // nor a device thread writing silence
 
     ASSERT_TRUE(channel->Play(true));
     std::this_thread::sleep_for(300ms);
     EXPECT_GT(channel->Position(), 0u);
     EXPECT_GT(device->FeederRounds() - idle, 10u);  // tops the ring up while it plays
+    EXPECT_TRUE(device->DeviceOpen());
+    // Paused, or stopped, it lets the device go again; Play opens it anew
+    // and the position goes on from where it was.
+    channel->Pause();
+    std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(device->DeviceOpen());
+    const std::uint64_t paused = channel->Position();
+    ASSERT_TRUE(channel->Play(false));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_GT(channel->Position(), paused);
     channel->Stop();
+    std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(device->DeviceOpen());
     device->Remove(channel.get());
 }
 

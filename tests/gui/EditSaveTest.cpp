@@ -292,7 +292,7 @@ TEST_F(EditSaveTest, OtherGainNormalizeLoudnessAndPropertiesFromTheirDialogs)
 
 // Edit > Clean Joins, once checked, goes with every later Delete and Cut
 // Out (and into the configuration file), until it is checked off.
-TEST_F(EditSaveTest, CleanJoinsFromTheEditMenuGoWithTheCuts)
+TEST_F(EditSaveTest, CleanJoinsGoWithTheCutsAndAFlacSaveKeepsTheirSamples)
 {
     const std::string path = SineWave("tone.wav", 8000, 2, 8000 * 4);
     ASSERT_TRUE(Start());
@@ -311,6 +311,15 @@ TEST_F(EditSaveTest, CleanJoinsFromTheEditMenuGoWithTheCuts)
     Main().MCutOutClick();
     ASSERT_EQ(Doc().History.Undo.size(), 2u);
     EXPECT_FALSE(Doc().History.Undo.back().Edit.CleanJoins);
+
+    // Saved through the dialog's FLAC entry (the sixth, after every file):
+    // the name gets its ending and the file holds the samples exactly.
+    dialogs.SaveChoices = {UserDialogs::SaveChoice{dir / "cut", 6}};
+    Main().ButtonSaveAsClick();
+    EXPECT_EQ(Doc().SourceFile, dir / "cut.flac");
+    const auto decoded = test::RunProcess({"ffmpeg", "-v", "error", "-i", dir / "cut.flac", "-f", "s16le", "-"});
+    const auto work = test::ReadWholeFile(Doc().WorkFile);
+    EXPECT_TRUE(decoded.Out == std::string(work.begin() + Doc().DataOffset, work.end()));
 }
 
 TEST_F(EditSaveTest, SaveWritesOverTheOpenedFileAndSaveAsCompletesTheName)
