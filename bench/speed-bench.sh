@@ -10,6 +10,9 @@
 #   delete of the first half            added to the open, vs cp
 #   save as WAV                         added to the open, vs a second cp
 #                                       + sync added to a first one
+#   cut out a few seconds, with and     added to the open, vs cp
+#   without Undo
+#   save a 1-hour document as MP3 / WMA vs lame -b 128 / ffmpeg -c:a wmav2
 #   peak memory of a 2-hour document    open, edit and save
 #
 # A velmora-cli run ends by removing its working file, so the peers of the
@@ -70,6 +73,13 @@ while [ "$i" -lt "$runs" ]; do
     measure delete "$cli" "$work/hour.wav" --no-undo --markers "0:$half" --delete
     measure save "$cli" "$work/hour.wav" --save "$work/out.wav"
     rm -f "$work/out.wav"
+    measure cutout "$cli" "$work/hour.wav" --markers 100:110 --cut-out
+    measure cutout_no_undo "$cli" "$work/hour.wav" --no-undo --markers 100:110 --cut-out
+    measure lame lame --quiet -b 128 "$work/hour.wav" "$work/out.mp3"
+    measure save_mp3 "$cli" "$work/hour.wav" --bitrate 128 --save "$work/out.mp3"
+    measure ffmpeg_wma ffmpeg -v error -y -i "$work/hour.wav" -c:a wmav2 -b:a 128k "$work/out.wma"
+    measure save_wma "$cli" "$work/hour.wav" --bitrate 128 --save "$work/out.wma"
+    rm -f "$work/out.mp3" "$work/out.wma"
     i=$((i + 1))
 done
 
@@ -100,6 +110,16 @@ added=$(minus "$save" "$open")
 peer=$(minus "$(median_of cp_cp_sync)" "$(plus "$cp" "$(median_of rm_cp)")")
 printf 'save as wav               %6s  adds %6s = %sx what cp + sync adds to a cp (%s)   (target 1.1x; cp + sync of a clean file %s = %sx)\n' \
     "$save" "$added" "$(ratio "$added" "$peer")" "$peer" "$(median_of cp_sync)" "$(ratio "$added" "$(median_of cp_sync)")"
+for row in "cut out 10 columns|cutout" "the same, --no-undo|cutout_no_undo"; do
+    label=${row%%|*}; name=${row#*|}
+    t=$(median_of "$name")
+    printf '%-25s %6s  adds %6s = %sx cp\n' "$label" "$t" "$(minus "$t" "$open")" "$(ratio "$(minus "$t" "$open")" "$cp")"
+done
+for row in "save a 1-hour doc as mp3|save_mp3|lame|lame -b 128" "save a 1-hour doc as wma|save_wma|ffmpeg_wma|ffmpeg wmav2"; do
+    label=${row%%|*}; rest=${row#*|}; name=${rest%%|*}; rest=${rest#*|}; peer=${rest%%|*}; what=${rest#*|}
+    printf '%-25s %6s  %s %6s = %sx\n' "$label" "$(median_of "$name")" "$what" "$(median_of "$peer")" \
+        "$(ratio "$(median_of "$name")" "$(median_of "$peer")")"
+done
 sync
 mem_cli=$(peak_rss_mb "$cli" "$work/two-hours.wav" --select-all --fade-in --markers "0:1000" --delete --save "$work/out.mp3")
 rm -f "$work/out.mp3"
