@@ -44,6 +44,9 @@ struct LameCloser {
 constexpr std::uint32_t InfoFrameRoom = 2048;
 
 struct Encoder {
+    // Each stream has its own lock, so that streams encode side by side;
+    // the table's lock is held only to look one up.
+    std::mutex Mutex;
     std::unique_ptr<lame_global_flags, LameCloser> Lame;
     int Channels = 2;
     std::uint32_t SamplesPerChunk = 0;  // all channels counted
@@ -87,13 +90,16 @@ void Emit(Encoder& encoder, std::uint8_t* output, int& written)
 }
 
 std::mutex g_mutex;
-std::map<std::uint32_t, std::unique_ptr<Encoder>> g_encoders;
+std::map<std::uint32_t, std::shared_ptr<Encoder>> g_encoders;
 std::uint32_t g_nextStream = 1;
 
-Encoder* Find(std::uint32_t stream)
+// The stream's encoder, kept alive for the caller even if the stream is
+// closed meanwhile.
+std::shared_ptr<Encoder> Find(std::uint32_t stream)
 {
+    std::lock_guard lock(g_mutex);
     const auto it = g_encoders.find(stream);
-    return it == g_encoders.end() ? nullptr : it->second.get();
+    return it == g_encoders.end() ? nullptr : it->second;
 }
 
 // LAME's documented worst case for one call: 1.25 x samples + 7200 bytes.
@@ -160,7 +166,7 @@ VELMORA_EXPORT std::uint32_t beInitStream(BE_CONFIG* config, std::uint32_t* samp
     if (config->dwConfig != BE_CONFIG_MP3 || config->byMode > 3)
         return BE_ERR_INVALID_FORMAT;
 
-    auto encoder = std::make_unique<Encoder>();
+    auto encoder = std::make_shared<Encoder>();
     encoder->Lame = Configured(*config);
     lame_global_flags* lame = encoder->Lame.get();
     if (lame == nullptr)
@@ -184,10 +190,10 @@ VELMORA_EXPORT std::uint32_t beEncodeChunk(std::uint32_t stream, std::uint32_t s
                                            const std::int16_t* samples, std::uint8_t* output,
                                            std::uint32_t* outputBytes)
 {
-    std::lock_guard lock(g_mutex);
-    Encoder* encoder = Find(stream);
+    const std::shared_ptr<Encoder> encoder = Find(stream);
     if (encoder == nullptr || output == nullptr || outputBytes == nullptr)
         return BE_ERR_INVALID_HANDLE;
+    std::lock_guard lock(encoder->Mutex);
     if (sampleCount > encoder->SamplesPerChunk)
         return BE_ERR_BUFFER_TOO_SMALL;
     *outputBytes = 0;
@@ -216,10 +222,10 @@ VELMORA_EXPORT std::uint32_t beEncodeChunk(std::uint32_t stream, std::uint32_t s
 VELMORA_EXPORT std::uint32_t beDeinitStream(std::uint32_t stream, std::uint8_t* output,
                                             std::uint32_t* outputBytes)
 {
-    std::lock_guard lock(g_mutex);
-    Encoder* encoder = Find(stream);
+    const std::shared_ptr<Encoder> encoder = Find(stream);
     if (encoder == nullptr || output == nullptr || outputBytes == nullptr)
         return BE_ERR_INVALID_HANDLE;
+    std::lock_guard lock(encoder->Mutex);
     int written = lame_encode_flush(encoder->Lame.get(), output, static_cast<int>(encoder->OutputBytes - InfoFrameRoom));
     Emit(*encoder, output, written);
     *outputBytes = written > 0 ? static_cast<std::uint32_t>(written) : 0;
@@ -229,10 +235,10 @@ VELMORA_EXPORT std::uint32_t beDeinitStream(std::uint32_t stream, std::uint8_t* 
 VELMORA_EXPORT std::uint32_t VelmoraBeInfoTag(std::uint32_t stream, std::uint8_t* output,
                                               std::uint32_t outputCapacity, std::uint32_t* outputBytes)
 {
-    std::lock_guard lock(g_mutex);
-    Encoder* encoder = Find(stream);
+    const std::shared_ptr<Encoder> encoder = Find(stream);
     if (encoder == nullptr || output == nullptr || outputBytes == nullptr)
         return BE_ERR_INVALID_HANDLE;
+    std::lock_guard lock(encoder->Mutex);
     if (encoder->OwnTag) {
         velmora::lame::StreamFacts facts;
         facts.FirstHeader = encoder->FirstHeader;

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 namespace velmora {
 namespace {
@@ -169,6 +170,36 @@ std::vector<std::int16_t> TestSignal(std::uint32_t frames, int channels, std::ui
     for (std::size_t i = 0; i < samples.size(); ++i)
         samples[i] = static_cast<std::int16_t>(samples[i] + second[i]);
     return samples;
+}
+
+// Streams of the plugin encode side by side, each as it would alone: the
+// bytes of two encoded on two threads at once equal those of one encoded
+// alone.
+TEST(LameEncPlugin, StreamsEncodeSideBySideAsTheyWouldAlone)
+{
+    const auto samples = TestSignal(44100 * 3, 2, 44100);
+    test::TempDir dir;
+    auto encode = [&](const std::string& path) {
+        test::RecordingDialogs dialogs;
+        WavToMp3 encoder(dialogs, PluginDir);
+        const std::int32_t chunk = encoder.Open(path, 44100, 1, 128, false, false, false, false);
+        ASSERT_GT(chunk, 0);
+        const std::size_t perChunk = static_cast<std::size_t>(chunk) / 2;
+        for (std::size_t at = 0; at < samples.size(); at += perChunk) {
+            const std::size_t count = std::min(perChunk, samples.size() - at);
+            ASSERT_GE(encoder.EncodeChunk(samples.data() + at, static_cast<std::uint32_t>(count * 2)), 0);
+        }
+        EXPECT_TRUE(encoder.Close());
+    };
+    encode(dir / "alone.mp3");
+    std::thread first([&] { encode(dir / "first.mp3"); });
+    std::thread second([&] { encode(dir / "second.mp3"); });
+    first.join();
+    second.join();
+    const auto alone = test::ReadWholeFile(dir / "alone.mp3");
+    EXPECT_GT(alone.size(), 40000u);
+    EXPECT_TRUE(test::ReadWholeFile(dir / "first.mp3") == alone);
+    EXPECT_TRUE(test::ReadWholeFile(dir / "second.mp3") == alone);
 }
 
 struct RoundTrip {
