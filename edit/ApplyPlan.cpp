@@ -60,12 +60,21 @@ EditEnd ApplyScale(Document& doc, const EditPlan& plan, Progress& processing, Pr
     return EditEnd::Done;
 }
 
+// Room beside the working file for bytes more, and some to spare.
+bool RoomBeside(const std::string& workFile, std::uint64_t bytes)
+{
+    constexpr std::uint64_t SpareBytes = 16u << 20;
+    std::error_code error;
+    const auto space = std::filesystem::space(std::filesystem::path(workFile).parent_path(), error);
+    return !error && space.available > bytes + SpareBytes;
+}
+
 // A cut that keeps the smaller part of the file: the part is copied into
 // a new file that takes the working file's name, and the old file, now
 // nameless, is let go on a thread of its own - freeing a long file's
 // blocks takes a while, and cutting it short in place would make the edit
-// wait for that.
-EditEnd CutIntoNewFile(File old, Document& doc, const EditPlan& plan, const CutLayout& layout, Progress& processing,
+// wait for that.  Taken only where the folder has room for the new file.
+EditEnd CutIntoNewFile(File& old, Document& doc, const EditPlan& plan, const CutLayout& layout, Progress& processing,
                        Progress& reloading, UserDialogs& dialogs)
 {
     const std::string newPath = doc.WorkFile + ".new";
@@ -77,7 +86,11 @@ EditEnd CutIntoNewFile(File old, Document& doc, const EditPlan& plan, const CutL
         RemoveFileIfExists(newPath);
         return FailRewrite(old, doc, reloading, dialogs);
     }
-    std::thread([gone = std::move(old)]() mutable { gone = File(); }).detach();
+    try {
+        std::thread([gone = std::move(old)]() mutable { gone = File(); }).detach();
+    } catch (const std::system_error&) {
+        old = File();  // no thread to spare: let it go here
+    }
     return FollowCut(fresh, doc, plan, layout.KeptBytes(), reloading);
 }
 
@@ -93,8 +106,8 @@ EditEnd ApplyCut(Document& doc, const EditPlan& plan, Progress& processing, Prog
     if (!file)
         return EditEnd::NotOpened;
     const CutLayout layout = CutLayoutOf(doc, plan, file.Size());
-    if (layout.KeptBytes() <= file.Size() / 2)
-        return CutIntoNewFile(std::move(file), doc, plan, layout, processing, reloading, dialogs);
+    if (layout.KeptBytes() <= file.Size() / 2 && RoomBeside(doc.WorkFile, layout.KeptBytes()))
+        return CutIntoNewFile(file, doc, plan, layout, processing, reloading, dialogs);
     ProgressMeter meter(processing);
     MoveBlocks blocks;
     blocks.BlockBytes = EditBlockBytes;

@@ -310,8 +310,9 @@ EditPlan CleanCutOf(File& file, const Document& doc, EditCommand command, const 
 
     if (command == EditCommand::CutOut) {
         // The piece's end joins its own beginning.
-        std::optional<JoinSide> end = sideAt(last, 1, total);
-        std::optional<JoinSide> begin = sideAt(first, 0, total - 1);
+        // The piece keeps at least a frame of the marked range.
+        std::optional<JoinSide> end = sideAt(last, first + 1, total);
+        std::optional<JoinSide> begin = sideAt(first, 0, std::min(total - 1, last - 1));
         if (!end || !begin)
             return plan;
         if (const std::optional<JoinChoice> choice = ChooseJoin(*end, *begin, layout.Channels, -1)) {
@@ -329,8 +330,9 @@ EditPlan CleanCutOf(File& file, const Document& doc, EditCommand command, const 
 
     // Delete: what was before the range joins what was after it, or
     // silence where the range reaches an end of the file.
-    std::optional<JoinSide> before = first == 0 ? silentSide : sideAt(first, 1, total - 1);
-    std::optional<JoinSide> after = last == total ? silentSide : sideAt(last, 1, total - 1);
+    // What goes takes at least a frame of the marked range with it.
+    std::optional<JoinSide> before = first == 0 ? silentSide : sideAt(first, 1, std::min(total - 1, last - 1));
+    std::optional<JoinSide> after = last == total ? silentSide : sideAt(last, std::max<std::int64_t>(1, first + 1), total - 1);
     if (!before || !after)
         return plan;
     if (before->Silent)

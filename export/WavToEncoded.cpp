@@ -39,7 +39,8 @@ std::int32_t WavToEncoded::Open(const File& output, const FileFormat& format, st
     case FileKind::Opus:
         wanted.OutputRate = OpusRate;
         wanted.FineResampling = true;
-        wanted.BitRate = std::clamp<std::int64_t>(quality.OpusKbps, 6, 510) * 1000;
+        // libopus takes at most 256 kbit/s a channel.
+        wanted.BitRate = std::clamp<std::int64_t>(quality.OpusKbps, 6, std::min(510, 256 * wanted.OutputChannels)) * 1000;
         break;
     default: break;
     }

@@ -272,6 +272,12 @@ void FfmpegDecodeChannel::Drain()
     }
 }
 
+bool FfmpegDecodeChannel::CarriesLongState() const
+{
+    const AVCodecID id = codec_->codec_id;
+    return id == AV_CODEC_ID_VORBIS || id == AV_CODEC_ID_AAC || id == AV_CODEC_ID_OPUS;
+}
+
 bool FfmpegDecodeChannel::Lossless() const
 {
     const AVCodecDescriptor* descriptor = avcodec_descriptor_get(codec_->codec_id);

@@ -27,12 +27,11 @@ public:
     static std::unique_ptr<FfmpegDecodeChannel> OpenSegment(const std::string& path, std::uint64_t firstByte,
                                                             std::uint64_t endByte);
 
-    // Only codecs whose packets decode alone, or with a packet or two of
-    // lead-in, to exactly what they say: a Vorbis, AAC or Opus decoder
-    // carries state further back, and decodes in one piece.
+    // Not for a Vorbis, AAC or Opus decoder: they carry state further back
+    // than the lead-in, and decode in one piece.
     bool CanSegment() const override
     {
-        return static_cast<std::uint32_t>(inRate_) == outRate_ && !noiseFilled_ && HasExactPacketDurations();
+        return static_cast<std::uint32_t>(inRate_) == outRate_ && !noiseFilled_ && !CarriesLongState();
     }
     bool SegmentExact() const override { return segmentExact_; }
     bool HasExactPacketDurations() const override;
@@ -55,6 +54,7 @@ public:
     std::uint32_t Channels() const override { return static_cast<std::uint32_t>(outChannels_); }
     bool EightBit() const override { return outFormat_ == AV_SAMPLE_FMT_U8; }
     bool Lossless() const override;
+    bool CarriesLongState() const;
     std::uint32_t BytesPerFrame() const override { return static_cast<std::uint32_t>(bytesPerFrame_); }
     std::uint64_t FileSize() const override { return fileSize_; }
 

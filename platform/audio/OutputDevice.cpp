@@ -10,7 +10,8 @@ namespace velmora {
 namespace {
 constexpr int DeviceBufferFrames = 1024;  // about 23 ms at 44.1 kHz
 constexpr auto FeederPeriod = std::chrono::milliseconds(5);
-constexpr int WarmUpRounds = 8;  // feeder periods: 40 ms
+constexpr int WarmUpRounds = 8;      // feeder periods: 40 ms
+constexpr int MostFailedOpens = 40;  // feeder periods: 200 ms
 } // namespace
 
 std::unique_ptr<OutputDevice> OutputDevice::Open(int rate)
@@ -165,10 +166,16 @@ void OutputDevice::FeederLoop(std::stop_token stop)
         // periods first, so that the sound server's stream is under way
         // before the first frame arrives: a stream that starts on a busy
         // machine could otherwise run dry once at its start.
+        bool lost = false;
         {
             std::lock_guard lock(deviceMutex_);
-            if (playing && device_ == 0 && OpenSystemDevice()) {
-                warmUpRounds_ = WarmUpRounds;
+            if (playing && device_ == 0) {
+                if (OpenSystemDevice()) {
+                    warmUpRounds_ = WarmUpRounds;
+                    failedOpens_ = 0;
+                } else {
+                    lost = ++failedOpens_ >= MostFailedOpens;
+                }
             } else if (playing && device_ != 0 && warmUpRounds_ > 0) {
                 if (--warmUpRounds_ == 0)
                     SDL_PauseAudioDevice(device_, 0);
@@ -176,6 +183,19 @@ void OutputDevice::FeederLoop(std::stop_token stop)
                 SDL_CloseAudioDevice(device_);
                 device_ = 0;
             }
+        }
+        // A device gone since start-up (unplugged, its server restarting)
+        // stops what would play on it rather than hold it playing for ever.
+        if (lost) {
+            failedOpens_ = 0;
+            {
+                std::lock_guard lock(listMutex_);
+                channels = channels_;
+            }
+            for (const auto& channel : channels)
+                channel->Stop();
+            channels.clear();
+            continue;
         }
         // While something plays, its ring drains and is topped up every
         // period; otherwise the feeder sleeps until Play or a seek wakes it.

@@ -72,6 +72,7 @@ private:
     std::atomic<std::uint64_t> feederRounds_{0};
     SDL_AudioSpec wanted_{};
     int warmUpRounds_ = 0;  // the feeder's: periods left before the device starts
+    int failedOpens_ = 0;   // the feeder's: openings failed in a row
     std::jthread feeder_;
 };
 

@@ -120,7 +120,9 @@ bool PlaybackChannel::Play(bool restart)
         if (closed_)
             return false;
         const State state = state_.load();
-        if (restart || state == State::Stopped) {
+        // A pause lets the device go, and with it the frames it held but
+        // had not played: going on starts again from the frame heard.
+        if (restart || state == State::Stopped || state == State::Paused) {
             if (!StartSegment(restart ? 0 : HeardFrame()))
                 return false;
         }
