@@ -22,6 +22,12 @@ namespace {
 
 constexpr std::uint32_t LargestRate16 = 65535;
 constexpr std::uint32_t RateForHighSources = 48000;
+// Real streams that change their rate on the way (joined files) stay
+// within a few times of the rate they began at: 7350 to 48000 Hz is the
+// widest.  A frame far below the output rate is damage, and resampling it
+// would turn each of its samples into thousands (a few bytes of a FLAC
+// frame claiming 1 Hz would fill gigabytes).
+constexpr int MostUpsampling = 16;
 
 // WMA (versions 1 and 2) without the bit reservoir codes every frame in
 // block_align bytes of its own, and every frame holds a fixed number of
@@ -243,6 +249,9 @@ void FfmpegDecodeChannel::Convert(const AVFrame* frame)
     if (frame != nullptr && (frame->ch_layout.nb_channels != inChannels_ || frame->sample_rate != inRate_ ||
                              frame->format != inFormat_)) {
         segmentExact_ = false;  // a segment would begin with the other converter
+        if (frame->sample_rate > 0 && static_cast<std::int64_t>(frame->sample_rate) * MostUpsampling <
+                                          static_cast<std::int64_t>(outRate_))
+            return;  // left out, as a damaged packet is
         Convert(nullptr);
         if (frame->ch_layout.nb_channels <= 0 || frame->sample_rate <= 0 ||
             !SetupResampler(frame->ch_layout, static_cast<AVSampleFormat>(frame->format), frame->sample_rate)) {

@@ -141,6 +141,28 @@ TEST(SegmentedDecode, AStreamThatChangesItsFormatIsDecodedInOnePiece)
     ExpectDecodedInOnePiece(joined, dir);
 }
 
+// A joined FLAC whose second part claims 3 Hz: resampled to the first
+// part's 8000 Hz its frames would be thousands of times longer than the
+// file.  They are left out as damage.
+TEST(SegmentedDecode, FramesAtAnAbsurdlyLowRateAreLeftOut)
+{
+    test::TempDir dir;
+    const std::string a = dir / "a.flac";
+    const std::string b = dir / "b.flac";
+    ASSERT_TRUE(test::Shell("sox -n -r 8000 -c 1 -b 16 '" + dir / "a.wav" + "' synth 0.5 sine 440 && "
+                            "ffmpeg -v error -i '" + dir / "a.wav" + "' '" + a + "' && "
+                            "sox -n -r 8000 -c 1 -b 16 '" + dir / "b.wav" + "' synth 1 sine 1 && "
+                            "ffmpeg -v error -i '" + dir / "b.wav" + "' -af asetrate=3 '" + b + "'"));
+    const std::string joined = dir / "joined.flac";
+    ASSERT_TRUE(test::Shell("cat '" + a + "' '" + b + "' > '" + joined + "'"));
+    ExpectDecodedInOnePiece(joined, dir);
+    // The first part's 4000 frames, and no more than the file's own frames
+    // (the parser may resynchronise on a stray frame at the join).
+    const std::size_t bytes = DecodeInOnePiece(joined).size();
+    EXPECT_GE(bytes, 4000u * 2);
+    EXPECT_LE(bytes, (4000u + 8000u) * 2);
+}
+
 // At low bit rates the WMA decoder fills bands with noise from a generator
 // whose state runs through the whole stream.
 TEST(SegmentedDecode, AWmaStreamFilledWithNoiseIsDecodedInOnePiece)
