@@ -1,5 +1,7 @@
 #include "SaveBody.h"
 
+#include "Mp3InParts.h"
+#include "PayloadFeed.h"
 #include "WavToEncoded.h"
 #include "Wavtomp3.h"
 #include "Wavtowma.h"
@@ -27,7 +29,6 @@ namespace velmora {
 
 namespace {
 
-constexpr std::uint32_t MaxFeedBlockBytes = 1u << 20;
 constexpr const char* SaveFailedMessage = "Cannot save the file.";
 constexpr std::int32_t DefaultMp3Kbps = 128;
 constexpr std::int32_t DefaultWmaKbps = 96;
@@ -131,91 +132,38 @@ SaveEnd CopyWorkFile(const Document& doc, const std::string& destination, Progre
     return SaveEnd::Saved;
 }
 
-// Reads the working file's payload in chunks of up to chunkBytes of 16-bit
-// PCM with outChannels per frame, and hands each to encode.  8-bit samples
-// become (b - 128) x 32767 / 128.  A file of more channels than outChannels
-// is mixed down: even channels to the left, odd ones to the right.  Stops
-// at the end of the payload, when encode fails, or when the stop request is
-// raised after a chunk.
-enum class FeedEnd { Done, EncoderFailed, Stopped, ReadFailed };
+// How a feed ended; Error, the system's reason for a failed read (of the
+// working file) or write (of the output).
+struct FeedResult {
+    FeedEnd End = FeedEnd::Done;
+    int Error = 0;
+};
 
-// exactEightBit: 8-bit samples become 16-bit ones by a shift, so that a
-// lossless file gives them back exactly.
-template <typename EncodeFn>
-FeedEnd FeedPayload(File& work, const Document& doc, std::int32_t chunkBytes, int outChannels, Progress& bar,
-                    EncodeFn encode, bool exactEightBit = false)
+// The feed of an encoder that takes the whole payload in one stream:
+// encode(encoder, samples, bytes) for each chunk of 16-bit PCM with
+// outChannels a frame.
+template <typename Encoder, typename EncodeFn>
+auto FeedInOneStream(const Document& doc, int outChannels, Progress& bar, EncodeFn encode,
+                     bool exactEightBit = false)
 {
-    ProgressMeter meter(bar);
-    const bool eightBit = doc.BitsPerSample == 8;
-    const int inChannels = std::max(doc.Channels, 1);
-    const std::uint32_t bytesPerSample = eightBit ? 1 : 2;
-    const std::uint32_t inFrameBytes = static_cast<std::uint32_t>(inChannels) * bytesPerSample;
-    // Frames read per chunk: what the encoder takes, and never more bytes
-    // than one bounded block, whatever channel count a header claims.
-    const auto framesPerChunk = std::max<std::uint32_t>(
-        1, std::min(static_cast<std::uint32_t>(chunkBytes) / (2u * static_cast<std::uint32_t>(outChannels)),
-                    MaxFeedBlockBytes / inFrameBytes));
-    std::vector<std::int16_t> samples(static_cast<std::size_t>(framesPerChunk) * outChannels);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(framesPerChunk) * inFrameBytes);
-
-    auto sampleAt = [&](const std::uint8_t* p) -> std::int32_t {
-        if (!eightBit)
-            return static_cast<std::int32_t>(GetS16LE(p));
-        const std::int32_t centred = static_cast<std::int32_t>(*p) - 128;
-        return exactEightBit ? centred * 256 : centred * 32767 / 128;
+    return [&doc, outChannels, &bar, encode, exactEightBit](Encoder& encoder, File& work, std::int32_t chunk) {
+        const SampleConverter converter(doc, outChannels, exactEightBit);
+        const FeedEnd end = FeedPayload(work, doc, chunk, converter, bar,
+                                        [&](const std::int16_t* samples, std::uint32_t bytes) {
+                                            return encode(encoder, samples, bytes);
+                                        });
+        return FeedResult{end, end == FeedEnd::ReadFailed ? work.LastError() : 0};
     };
-
-    std::uint32_t done = 0;
-    while (done < doc.DataSize) {
-        // Never past the payload: a chunk that follows it is not audio.
-        const std::uint32_t left = doc.DataSize - done;
-        std::uint32_t wanted = std::min<std::uint32_t>(framesPerChunk * inFrameBytes, left);
-        if (wanted >= inFrameBytes)
-            wanted -= wanted % inFrameBytes;
-        const auto got = static_cast<std::uint32_t>(work.ReadAt(doc.DataOffset + done, bytes.data(), wanted));
-        // The payload is all there: anything less is a failing disk or a
-        // file cut short, and the encoded file would end early.
-        if (got < wanted)
-            return FeedEnd::ReadFailed;
-        done += got;
-        const std::uint32_t frames = got / inFrameBytes;
-        std::uint32_t produced = 0;
-        if (inChannels == outChannels || frames == 0) {
-            // Sample for sample (a stray last sample of a frame included),
-            // never more than the buffer holds.
-            produced = std::min<std::uint32_t>(got / bytesPerSample, static_cast<std::uint32_t>(samples.size()));
-            for (std::uint32_t i = 0; i < produced; ++i)
-                samples[i] = static_cast<std::int16_t>(sampleAt(&bytes[i * bytesPerSample]));
-        } else {
-            for (std::uint32_t f = 0; f < frames; ++f) {
-                std::int64_t sums[2] = {0, 0};
-                int counts[2] = {0, 0};
-                for (int c = 0; c < inChannels; ++c) {
-                    const int side = outChannels == 1 ? 0 : c % 2;
-                    sums[side] += sampleAt(&bytes[f * inFrameBytes + static_cast<std::uint32_t>(c) * bytesPerSample]);
-                    ++counts[side];
-                }
-                for (int side = 0; side < outChannels; ++side)
-                    samples[produced++] = static_cast<std::int16_t>(sums[side] / std::max(counts[side], 1));
-            }
-        }
-        if (!encode(samples.data(), produced * 2))
-            return FeedEnd::EncoderFailed;
-        meter.Report(done, doc.DataSize);
-        if (meter.StopRequested())
-            return FeedEnd::Stopped;
-    }
-    return FeedEnd::Done;
 }
 
 // An encoded save through Encoder (WavToMp3, WavToWma or WavToEncoded): open(encoder,
-// temporary file) opens it and gives its chunk size in bytes or -1; the
-// payload goes to encode(encoder, samples, bytes) as 16-bit PCM with
-// outChannels per frame.  The adapter, and with it its plugin, is gone
-// before the destination is replaced.
-template <typename Encoder, typename OpenFn, typename EncodeFn>
-SaveEnd EncodeThrough(const Document& doc, const std::string& destination, int outChannels, Progress& bar,
-                      UserDialogs& dialogs, bool* encoderRefused, OpenFn open, EncodeFn encode)
+// temporary output) opens it and gives its chunk size in bytes or -1; then
+// feed(encoder, working file, chunk size) hands it the payload (see
+// FeedInOneStream).  The adapter, and with it its plugin, is gone before
+// the destination is replaced.
+template <typename Encoder, typename OpenFn, typename FeedFn>
+SaveEnd EncodeThrough(const Document& doc, const std::string& destination, UserDialogs& dialogs,
+                      bool* encoderRefused, OpenFn open, FeedFn feed)
 {
     const bool mp3 = std::is_same_v<Encoder, WavToMp3>;
     const bool wma = std::is_same_v<Encoder, WavToWma>;
@@ -225,12 +173,11 @@ SaveEnd EncodeThrough(const Document& doc, const std::string& destination, int o
         destination, wma ? "Failed to Create Audio Writer" : "Can not create the file.", caption.c_str(), dialogs);
     if (!temporary)
         return SaveEnd::Failed;
-    FeedEnd fed = FeedEnd::Done;
+    FeedResult fed;
     bool closed = false;
-    int readError = 0;  // of the working file
     {
         Encoder encoder(dialogs, doc.ProgramFolder);
-        const std::int32_t chunk = open(encoder, temporary->Output());
+        const std::int32_t chunk = open(encoder, *temporary);
         if (chunk < 0) {
             if (encoderRefused != nullptr)
                 *encoderRefused = true;
@@ -242,24 +189,19 @@ SaveEnd EncodeThrough(const Document& doc, const std::string& destination, int o
             dialogs.ShowMessage("Cannot open the temporary file.");
             return Abandon(SaveEnd::Failed, true, dialogs);
         }
-        fed = FeedPayload(
-            work, doc, chunk, outChannels, bar,
-            [&encoder, &encode](const std::int16_t* samples, std::uint32_t bytes) {
-                return encode(encoder, samples, bytes);
-            },
-            format != nullptr && format->Kind == FileKind::Flac);
-        readError = work.LastError();
+        fed = feed(encoder, work, chunk);
         closed = encoder.Close();
     }
-    if (fed == FeedEnd::Stopped)
-        return Abandon(SaveEnd::Cancelled, true, dialogs);
-    if (fed == FeedEnd::ReadFailed)
-        return Abandon(SaveEnd::Failed, false, dialogs, {doc.WorkFile, readError});
+    switch (fed.End) {
+    case FeedEnd::Done: break;
+    case FeedEnd::Stopped: return Abandon(SaveEnd::Cancelled, true, dialogs);
+    case FeedEnd::ReadFailed: return Abandon(SaveEnd::Failed, false, dialogs, {doc.WorkFile, fed.Error});
     // An MP3 encoder failure has shown its message; a WMA writer's has not.
     // (The encoders write through their own handles: the reason stays
     // theirs.)
-    if (fed == FeedEnd::EncoderFailed)
-        return Abandon(SaveEnd::Failed, mp3, dialogs, {destination, 0});
+    case FeedEnd::EncoderFailed: return Abandon(SaveEnd::Failed, mp3, dialogs, {destination, 0});
+    case FeedEnd::WriteFailed: return Abandon(SaveEnd::Failed, false, dialogs, {destination, fed.Error});
+    }
     if (!closed)
         return Abandon(SaveEnd::Failed, false, dialogs, {destination, 0});
     if (!PutTags(doc, *temporary))
@@ -274,19 +216,49 @@ SaveEnd EncodeMp3(Document& doc, const std::string& destination, Progress& bar, 
 {
     // A document of one channel is mono; any other count is handled as two.
     const int channelMode = doc.Channels == 1 ? 4 : 1;
+    const int outChannels = channelMode == 4 ? 1 : 2;
     if (doc.SourceBitrate == 0)
         doc.SourceBitrate = DefaultMp3Kbps;
     std::int32_t kbps = doc.SourceBitrate;
     if (doc.SampleRate <= LowRateLimitHz && kbps > LowRateMp3CapKbps)
         kbps = LowRateMp3CapKbps;
+    const Mp3Format format{static_cast<std::uint32_t>(doc.SampleRate), channelMode, static_cast<std::uint32_t>(kbps)};
+    auto openStream = [&](WavToMp3& encoder, File& output) {
+        return encoder.Open(output.Duplicate(), format.SampleRate, channelMode, format.Kbps, false, false, false,
+                            false);
+    };
+    auto inOneStream = FeedInOneStream<WavToMp3>(doc, outChannels, bar,
+                                                 [](WavToMp3& encoder, const std::int16_t* samples, std::uint32_t bytes) {
+                                                     return encoder.EncodeChunk(samples, bytes) >= 0;
+                                                 });
+    // On several cores in parts, where the plugin can and the file is long
+    // enough; otherwise in one stream.
+    const SampleConverter converter(doc, outChannels, false);
+    const unsigned parts = Mp3PartsFor(doc.DataSize / converter.InFrameBytes(), format.SampleRate);
+    TemporaryOutput* output = nullptr;
     return EncodeThrough<WavToMp3>(
-        doc, destination, channelMode == 4 ? 1 : 2, bar, dialogs, encoderRefused,
-        [&](WavToMp3& encoder, File& file) {
-            return encoder.Open(file.Duplicate(), static_cast<std::uint32_t>(doc.SampleRate), channelMode,
-                                static_cast<std::uint32_t>(kbps), false, false, false, false);
+        doc, destination, dialogs, encoderRefused,
+        [&](WavToMp3& encoder, TemporaryOutput& temporary) {
+            output = &temporary;
+            return parts > 1 ? 0 : openStream(encoder, temporary.Output());
         },
-        [](WavToMp3& encoder, const std::int16_t* samples, std::uint32_t bytes) {
-            return encoder.EncodeChunk(samples, bytes) >= 0;
+        [&](WavToMp3& encoder, File& work, std::int32_t chunk) -> FeedResult {
+            if (parts > 1) {
+                const PartsResult result = EncodeMp3InParts(encoder, format, converter, work, doc, output->Output(),
+                                                            output->Path() + ".part", bar, parts);
+                switch (result.End) {
+                case PartsEnd::Done: return {FeedEnd::Done};
+                case PartsEnd::Stopped: return {FeedEnd::Stopped};
+                case PartsEnd::ReadFailed: return {FeedEnd::ReadFailed, result.Error};
+                case PartsEnd::WriteFailed: return {FeedEnd::WriteFailed, result.Error};
+                case PartsEnd::EncoderFailed: encoder.SayCompressionFailed(); return {FeedEnd::EncoderFailed};
+                case PartsEnd::NotPossible: break;  // nothing written: one stream
+                }
+                chunk = openStream(encoder, output->Output());
+                if (chunk < 0)
+                    return {FeedEnd::EncoderFailed};  // Open has said why
+            }
+            return inOneStream(encoder, work, chunk);
         });
 }
 
@@ -299,13 +271,14 @@ SaveEnd EncodeWma(Document& doc, const std::string& destination, Progress& bar, 
         std::min<std::int64_t>(static_cast<std::int64_t>(doc.SourceBitrate) * 1000, INT32_MAX));
     // The writer mixes the channels down itself: it is told them all.
     return EncodeThrough<WavToWma>(
-        doc, destination, std::max(doc.Channels, 1), bar, dialogs, encoderRefused,
-        [&](WavToWma& encoder, File& file) {
-            return encoder.Open(file, doc.SampleRate, doc.Channels, bitsPerSecond);
+        doc, destination, dialogs, encoderRefused,
+        [&](WavToWma& encoder, TemporaryOutput& temporary) {
+            return encoder.Open(temporary.Output(), doc.SampleRate, doc.Channels, bitsPerSecond);
         },
-        [](WavToWma& encoder, const std::int16_t* samples, std::uint32_t bytes) {
-            return encoder.WriteChunk(reinterpret_cast<const std::uint8_t*>(samples), bytes);
-        });
+        FeedInOneStream<WavToWma>(doc, std::max(doc.Channels, 1), bar,
+                                  [](WavToWma& encoder, const std::int16_t* samples, std::uint32_t bytes) {
+                                      return encoder.WriteChunk(reinterpret_cast<const std::uint8_t*>(samples), bytes);
+                                  }));
 }
 
 // FLAC, Ogg Vorbis or Opus through FFmpeg's encoder and muxer of the row:
@@ -320,13 +293,16 @@ SaveEnd EncodeWithWriter(const Document& doc, const FileFormat& format, const st
     quality.VorbisQuality = doc.VorbisQuality;
     const int channels = doc.Channels == 1 ? 1 : 2;
     return EncodeThrough<WavToEncoded>(
-        doc, destination, channels, bar, dialogs, encoderRefused,
-        [&](WavToEncoded& encoder, File& file) {
-            return encoder.Open(file, format, doc.SampleRate, channels, quality);
+        doc, destination, dialogs, encoderRefused,
+        [&](WavToEncoded& encoder, TemporaryOutput& temporary) {
+            return encoder.Open(temporary.Output(), format, doc.SampleRate, channels, quality);
         },
-        [](WavToEncoded& encoder, const std::int16_t* samples, std::uint32_t bytes) {
-            return encoder.WriteChunk(samples, bytes);
-        });
+        FeedInOneStream<WavToEncoded>(
+            doc, channels, bar,
+            [](WavToEncoded& encoder, const std::int16_t* samples, std::uint32_t bytes) {
+                return encoder.WriteChunk(samples, bytes);
+            },
+            format.Kind == FileKind::Flac));
 }
 
 } // namespace

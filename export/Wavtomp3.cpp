@@ -6,8 +6,25 @@
 namespace velmora {
 
 namespace {
+
 constexpr const char* Caption = "Lame Encoder";
+
+BE_CONFIG ConfigFor(std::uint32_t sampleRate, int channelMode, std::uint32_t bitrate, bool copyright, bool crc,
+                    bool original, bool privateBit)
+{
+    BE_CONFIG config;
+    config.dwConfig = BE_CONFIG_MP3;
+    config.dwSampleRate = sampleRate;
+    config.byMode = WavToMp3::ModeCode(channelMode);
+    config.wBitrate = WavToMp3::RoundBitrate(bitrate);
+    config.bPrivate = privateBit ? 1 : 0;
+    config.bCRC = crc ? 1 : 0;
+    config.bCopyright = copyright ? 1 : 0;
+    config.bOriginal = original ? 1 : 0;
+    return config;
 }
+
+} // namespace
 
 std::uint16_t WavToMp3::RoundBitrate(std::uint32_t kbps)
 {
@@ -67,6 +84,7 @@ WavToMp3::WavToMp3(UserDialogs& dialogs, const std::string& pluginFolder) : dial
     // Optional: a plugin without it writes streams that decode with the
     // encoder's lead-in, as before.
     infoTag_ = library_->ResolveFunction<BeInfoTagFn>(BeInfoTagSymbol);
+    initPart_ = library_->ResolveFunction<BeInitPartFn>(BeInitPartSymbol);
 }
 
 WavToMp3::~WavToMp3()
@@ -79,6 +97,7 @@ WavToMp3::~WavToMp3()
     deinit_ = nullptr;
     close_ = nullptr;
     infoTag_ = nullptr;
+    initPart_ = nullptr;
     library_.reset();
 }
 
@@ -106,15 +125,7 @@ std::int32_t WavToMp3::OpenInto(const std::string& fileName, File output, std::u
     if (init_ == nullptr || encode_ == nullptr || version_ == nullptr || deinit_ == nullptr || close_ == nullptr)
         return -1;  // construction already said what is missing
 
-    BE_CONFIG config;
-    config.dwConfig = BE_CONFIG_MP3;
-    config.dwSampleRate = sampleRate;
-    config.byMode = ModeCode(channelMode);
-    config.wBitrate = RoundBitrate(bitrate);
-    config.bPrivate = privateBit ? 1 : 0;
-    config.bCRC = crc ? 1 : 0;
-    config.bCopyright = copyright ? 1 : 0;
-    config.bOriginal = original ? 1 : 0;
+    BE_CONFIG config = ConfigFor(sampleRate, channelMode, bitrate, copyright, crc, original, privateBit);
 
     std::uint32_t samplesPerChunk = 0;
     std::uint32_t bufferBytes = 0;
@@ -186,6 +197,60 @@ bool WavToMp3::Close()
     output_.shrink_to_fit();
     const bool closed = file_.Close();
     return closed && !writeFailed_;
+}
+
+std::unique_ptr<WavToMp3::PartStream> WavToMp3::OpenPart(std::uint32_t sampleRate, int channelMode,
+                                                        std::uint32_t bitrate) const
+{
+    if (initPart_ == nullptr || encode_ == nullptr || deinit_ == nullptr || close_ == nullptr)
+        return nullptr;
+    BE_CONFIG config = ConfigFor(sampleRate, channelMode, bitrate, false, false, false, false);
+    std::uint32_t samplesPerChunk = 0;
+    std::uint32_t bufferBytes = 0;
+    std::uint32_t stream = 0;
+    VELMORA_PART_FACTS facts{};
+    if (initPart_(&config, &samplesPerChunk, &bufferBytes, &stream, &facts) != BE_ERR_SUCCESSFUL)
+        return nullptr;
+    return std::make_unique<PartStream>(*this, stream, samplesPerChunk, bufferBytes, facts);
+}
+
+std::string WavToMp3::EncoderVersion() const
+{
+    BE_VERSION version{};
+    if (version_ != nullptr)
+        version_(&version);
+    return std::to_string(version.byMajorVersion) + "." + std::to_string(version.byMinorVersion);
+}
+
+WavToMp3::PartStream::PartStream(const WavToMp3& owner, std::uint32_t stream, std::uint32_t samplesPerChunk,
+                                 std::uint32_t outputBytes, const VELMORA_PART_FACTS& facts)
+    : owner_(owner), stream_(stream), samplesPerChunk_(samplesPerChunk), facts_(facts), output_(outputBytes)
+{
+}
+
+WavToMp3::PartStream::~PartStream()
+{
+    owner_.close_(stream_);
+}
+
+bool WavToMp3::PartStream::Encode(const std::int16_t* samples, std::uint32_t sampleCount,
+                                  std::vector<std::uint8_t>& out)
+{
+    std::uint32_t bytes = 0;
+    if (owner_.encode_(stream_, sampleCount, samples, output_.data(), &bytes) != BE_ERR_SUCCESSFUL ||
+        bytes > output_.size())
+        return false;
+    out.insert(out.end(), output_.begin(), output_.begin() + bytes);
+    return true;
+}
+
+bool WavToMp3::PartStream::Finish(std::vector<std::uint8_t>& out)
+{
+    std::uint32_t bytes = 0;
+    if (owner_.deinit_(stream_, output_.data(), &bytes) != BE_ERR_SUCCESSFUL || bytes > output_.size())
+        return false;
+    out.insert(out.end(), output_.begin(), output_.begin() + bytes);
+    return true;
 }
 
 } // namespace velmora

@@ -19,7 +19,8 @@ class UserDialogs;
 // holds exactly the bytes the plugin hands back, in order.  Failures are
 // shown under the caption "Lame Encoder".
 //
-// Use: construct, Open once, EncodeChunk for each chunk, Close, destroy.
+// Use: construct, Open once, EncodeChunk for each chunk, Close, destroy;
+// or, for a stream encoded in parts, OpenPart for each part.
 class WavToMp3 {
 public:
     // Bit rates the encoder takes, and the rounding of a requested one.
@@ -53,6 +54,43 @@ public:
     // limit ...), which shows no message of its own.
     bool Close();
 
+    // One part of a stream encoded in parts on several threads (see
+    // Mp3InParts): a part stream of the plugin, closed with the object.
+    // Each is used by one thread at a time; none shows a message.
+    class PartStream {
+    public:
+        PartStream(const WavToMp3& owner, std::uint32_t stream, std::uint32_t samplesPerChunk,
+                   std::uint32_t outputBytes, const VELMORA_PART_FACTS& facts);
+        ~PartStream();
+        PartStream(const PartStream&) = delete;
+        PartStream& operator=(const PartStream&) = delete;
+
+        const VELMORA_PART_FACTS& Facts() const { return facts_; }
+        // The most interleaved samples (all channels counted) one Encode takes.
+        std::uint32_t SamplesPerChunk() const { return samplesPerChunk_; }
+        // Encodes sampleCount interleaved samples and appends the MP3 bytes
+        // they give to out; false when the plugin failed.
+        bool Encode(const std::int16_t* samples, std::uint32_t sampleCount, std::vector<std::uint8_t>& out);
+        // Flushes the encoder: its last bytes are appended to out.
+        bool Finish(std::vector<std::uint8_t>& out);
+
+    private:
+        const WavToMp3& owner_;
+        std::uint32_t stream_;
+        std::uint32_t samplesPerChunk_;
+        VELMORA_PART_FACTS facts_;
+        std::vector<std::uint8_t> output_;
+    };
+
+    // A part stream with the configuration Open gives the stream, or
+    // nullptr when the plugin has none or refuses the format (Open then
+    // says why).
+    std::unique_ptr<PartStream> OpenPart(std::uint32_t sampleRate, int channelMode, std::uint32_t bitrate) const;
+    // The encoder's version for the Info frame: "3.100".
+    std::string EncoderVersion() const;
+    // Says that the encoder failed, as EncodeChunk does.
+    void SayCompressionFailed() { Show("Could not perform compression"); }
+
 private:
     void Show(const char* text);
     std::int32_t OpenInto(const std::string& fileName, File output, std::uint32_t sampleRate, int channelMode,
@@ -68,6 +106,7 @@ private:
     BeDeinitStreamFn deinit_ = nullptr;
     BeCloseStreamFn close_ = nullptr;
     BeInfoTagFn infoTag_ = nullptr;  // optional: without it the stream has no Info frame
+    BeInitPartFn initPart_ = nullptr;  // optional: without it a stream is encoded in one piece
     std::uint32_t stream_ = 0;
     std::uint32_t outputBytes_ = 0;
     File file_;

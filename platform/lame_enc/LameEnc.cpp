@@ -6,9 +6,13 @@
 // for it (VelmoraBeInfoTag) and writes it over that frame.  It tells
 // decoders the encoder delay and the padding, so that they drop LAME's
 // lead-in and the last frame's fill and give exactly the samples encoded.
+//
+// A save on several cores encodes the stream in parts, each through a
+// part stream (VelmoraBeInitPart) of its own, and joins their frames; the
+// caller writes the joined stream's Info frame.
 
-#include "InfoFrame.h"
 #include "LameEncApi.h"
+#include "platform/mpeg/InfoFrame.h"
 
 #include <lame/lame.h>
 
@@ -110,8 +114,10 @@ std::uint32_t WorstCaseOutput(std::uint32_t samplesPerChannel)
 
 using LameHandle = std::unique_ptr<lame_global_flags, LameCloser>;
 
-// An encoder set up as config says, or nullptr when LAME refuses it.
-LameHandle Configured(const BE_CONFIG& config)
+// An encoder set up as config says, or nullptr when LAME refuses it.  One
+// for a part of a stream encoded in parts leaves no frame empty for the
+// Info frame.
+LameHandle Configured(const BE_CONFIG& config, bool part = false)
 {
     LameHandle handle(lame_init());
     lame_global_flags* lame = handle.get();
@@ -131,7 +137,7 @@ LameHandle Configured(const BE_CONFIG& config)
     lame_set_error_protection(lame, config.bCRC ? 1 : 0);
     lame_set_copyright(lame, config.bCopyright ? 1 : 0);
     lame_set_original(lame, config.bOriginal ? 1 : 0);
-    lame_set_bWriteVbrTag(lame, 1);
+    lame_set_bWriteVbrTag(lame, part ? 0 : 1);
     if (lame_init_params(lame) < 0)
         return nullptr;
     return handle;
@@ -158,8 +164,10 @@ bool LameWritesInfoFrame(const BE_CONFIG& config)
 
 } // namespace
 
-VELMORA_EXPORT std::uint32_t beInitStream(BE_CONFIG* config, std::uint32_t* samplesPerChunk,
-                                          std::uint32_t* outputBufferBytes, std::uint32_t* stream)
+namespace {
+
+std::uint32_t InitStream(BE_CONFIG* config, std::uint32_t* samplesPerChunk, std::uint32_t* outputBufferBytes,
+                         std::uint32_t* stream, VELMORA_PART_FACTS* part)
 {
     if (config == nullptr || samplesPerChunk == nullptr || outputBufferBytes == nullptr || stream == nullptr)
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
@@ -167,16 +175,22 @@ VELMORA_EXPORT std::uint32_t beInitStream(BE_CONFIG* config, std::uint32_t* samp
         return BE_ERR_INVALID_FORMAT;
 
     auto encoder = std::make_shared<Encoder>();
-    encoder->Lame = Configured(*config);
+    encoder->Lame = Configured(*config, part != nullptr);
     lame_global_flags* lame = encoder->Lame.get();
     if (lame == nullptr)
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
     encoder->Channels = config->byMode == 3 ? 1 : 2;
-    encoder->OwnTag = !LameWritesInfoFrame(*config);
+    encoder->OwnTag = part == nullptr && !LameWritesInfoFrame(*config);
 
     const auto frameSize = static_cast<std::uint32_t>(lame_get_framesize(lame));
     encoder->SamplesPerChunk = frameSize * static_cast<std::uint32_t>(encoder->Channels);
     encoder->OutputBytes = WorstCaseOutput(frameSize) + InfoFrameRoom;
+    if (part != nullptr) {
+        part->FrameSamples = frameSize;
+        part->Delay = static_cast<std::uint32_t>(lame_get_encoder_delay(lame));
+        part->LowpassHz = static_cast<std::uint32_t>(std::max(0, lame_get_lowpassfreq(lame)));
+        part->Kbps = static_cast<std::uint32_t>(lame_get_brate(lame));
+    }
 
     *samplesPerChunk = encoder->SamplesPerChunk;
     *outputBufferBytes = encoder->OutputBytes;
@@ -184,6 +198,23 @@ VELMORA_EXPORT std::uint32_t beInitStream(BE_CONFIG* config, std::uint32_t* samp
     *stream = g_nextStream++;
     g_encoders.emplace(*stream, std::move(encoder));
     return BE_ERR_SUCCESSFUL;
+}
+
+} // namespace
+
+VELMORA_EXPORT std::uint32_t beInitStream(BE_CONFIG* config, std::uint32_t* samplesPerChunk,
+                                          std::uint32_t* outputBufferBytes, std::uint32_t* stream)
+{
+    return InitStream(config, samplesPerChunk, outputBufferBytes, stream, nullptr);
+}
+
+VELMORA_EXPORT std::uint32_t VelmoraBeInitPart(BE_CONFIG* config, std::uint32_t* samplesPerChunk,
+                                               std::uint32_t* outputBufferBytes, std::uint32_t* stream,
+                                               VELMORA_PART_FACTS* facts)
+{
+    if (facts == nullptr)
+        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    return InitStream(config, samplesPerChunk, outputBufferBytes, stream, facts);
 }
 
 VELMORA_EXPORT std::uint32_t beEncodeChunk(std::uint32_t stream, std::uint32_t sampleCount,

@@ -65,4 +65,25 @@ using BeInfoTagFn = std::uint32_t (*)(std::uint32_t stream, std::uint8_t* output
                                       std::uint32_t* outputBytes);
 using BeVersionFn = void (*)(BE_VERSION* version);
 
+// This plugin's own addition, optional: what the caller must know of a
+// part stream to join the parts' frames into one stream with an Info frame
+// of its own.
+struct VELMORA_PART_FACTS {
+    std::uint32_t FrameSamples;  // samples per channel in one MPEG frame
+    std::uint32_t Delay;         // the encoder delay, samples per channel
+    std::uint32_t LowpassHz;
+    std::uint32_t Kbps;
+};
+// Opens a stream as beInitStream does, for one part of a stream encoded in
+// parts on several threads: it leaves no frame empty for the Info frame.
+// The stream's MPEG frame k encodes what frame k of a whole stream would if
+// its samples began where the part's do (a multiple of FrameSamples from
+// the start).  Its frames draw on the bit reservoir as any stream's do:
+// the caller that joins parts moves the bytes a part's first kept frame
+// draws on into the frames before it.
+inline constexpr char BeInitPartSymbol[] = "VelmoraBeInitPart";
+using BeInitPartFn = std::uint32_t (*)(BE_CONFIG* config, std::uint32_t* samplesPerChunk,
+                                       std::uint32_t* outputBufferBytes, std::uint32_t* stream,
+                                       VELMORA_PART_FACTS* facts);
+
 } // extern "C"

@@ -71,12 +71,31 @@ void PutBE(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value, 
 
 std::uint16_t Crc16(const std::uint8_t* data, std::size_t size, std::uint16_t crc)
 {
-    for (std::size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit)
-            crc = static_cast<std::uint16_t>((crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1);
-    }
+    // A byte at a time through a table: a whole stream's CRC is taken at
+    // the end of a long save.
+    static const std::array<std::uint16_t, 256> table = [] {
+        std::array<std::uint16_t, 256> t{};
+        for (std::uint32_t byte = 0; byte < 256; ++byte) {
+            auto value = static_cast<std::uint16_t>(byte);
+            for (int bit = 0; bit < 8; ++bit)
+                value = static_cast<std::uint16_t>((value & 1) ? (value >> 1) ^ 0xA001 : value >> 1);
+            t[byte] = value;
+        }
+        return t;
+    }();
+    for (std::size_t i = 0; i < size; ++i)
+        crc = static_cast<std::uint16_t>((crc >> 8) ^ table[(crc ^ data[i]) & 0xFF]);
     return crc;
+}
+
+std::size_t FrameLength(std::uint32_t header)
+{
+    Header h;
+    const std::uint32_t index = (header >> 12) & 0xF;
+    if (!Parse(header, h) || index == 0 || index == 15)
+        return 0;
+    const std::uint32_t kbps = (h.Mpeg1 ? Mpeg1Kbps : Mpeg2Kbps)[index];
+    return FrameBytes(h, kbps) + ((header >> 9) & 1);
 }
 
 std::size_t InfoFrameBytes(std::uint32_t firstHeader)

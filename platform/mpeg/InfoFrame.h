@@ -29,6 +29,11 @@ struct StreamFacts {
     std::string Version;            // "3.100"
 };
 
+// The length in bytes of the layer III frame whose 4 header bytes are
+// header (big-endian), its padding slot included; 0 when the header is no
+// MPEG layer III header or has no bit rate (free format).
+std::size_t FrameLength(std::uint32_t header);
+
 // The size in bytes of the Info frame for a stream whose first frame has
 // header firstHeader; 0 when the header is no MPEG layer III header.
 std::size_t InfoFrameBytes(std::uint32_t firstHeader);
