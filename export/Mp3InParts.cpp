@@ -104,8 +104,9 @@ bool SplitFrames(Part& part, bool first)
     const std::vector<std::uint8_t>& bytes = part.Pending;
     while (bytes.size() - at >= 4) {
         const std::uint8_t* frame = &bytes[at];
-        const std::size_t length = lame::FrameLength((std::uint32_t{frame[0]} << 24) | (std::uint32_t{frame[1]} << 16) |
-                                                     (std::uint32_t{frame[2]} << 8) | frame[3]);
+        const std::uint32_t header = (std::uint32_t{frame[0]} << 24) | (std::uint32_t{frame[1]} << 16) |
+                                     (std::uint32_t{frame[2]} << 8) | frame[3];
+        const std::size_t length = lame::FrameLength(header);
         if (length == 0)
             return Fail(part, PartsEnd::EncoderFailed);  // no frame where one must begin
         if (bytes.size() - at < length)
@@ -119,8 +120,7 @@ bool SplitFrames(Part& part, bool first)
                 .push_back({std::vector<std::uint8_t>(frame, frame + layout.Length), layout});
         } else if (index < part.TailFrom) {
             if (part.Frames++ == 0) {
-                part.FirstHeader = (std::uint32_t{frame[0]} << 24) | (std::uint32_t{frame[1]} << 16) |
-                                   (std::uint32_t{frame[2]} << 8) | frame[3];
+                part.FirstHeader = header;
                 if (first && (part.OutputAt = lame::InfoFrameBytes(part.FirstHeader)) == 0)
                     return Fail(part, PartsEnd::EncoderFailed);
             }

@@ -28,6 +28,10 @@ constexpr std::uint32_t RateForHighSources = 48000;
 // would turn each of its samples into thousands (a few bytes of a FLAC
 // frame claiming 1 Hz would fill gigabytes).
 constexpr int MostUpsampling = 16;
+// Nothing records faster than 768 kHz.  A header claiming more is damage,
+// and resampling from it would take a filter as long as the ratio
+// (gigabytes for the 1.3 GHz of a damaged AIFF).
+constexpr int MostSourceRate = 768000;
 
 // WMA (versions 1 and 2) without the bit reservoir codes every frame in
 // block_align bytes of its own, and every frame holds a fixed number of
@@ -180,7 +184,7 @@ bool FfmpegDecodeChannel::Setup(const std::string& path)
     codec_->pkt_timebase = stream->time_base;
     if (avcodec_open2(codec_.get(), decoder, nullptr) < 0)
         return false;
-    if (codec_->sample_rate <= 0 || codec_->ch_layout.nb_channels <= 0)
+    if (codec_->sample_rate <= 0 || codec_->sample_rate > MostSourceRate || codec_->ch_layout.nb_channels <= 0)
         return false;
     wmaFrameSamples_ = WmaFrameSamples(*codec_);
     noiseFilled_ = WmaFillsNoise(*codec_);
@@ -249,8 +253,9 @@ void FfmpegDecodeChannel::Convert(const AVFrame* frame)
     if (frame != nullptr && (frame->ch_layout.nb_channels != inChannels_ || frame->sample_rate != inRate_ ||
                              frame->format != inFormat_)) {
         segmentExact_ = false;  // a segment would begin with the other converter
-        if (frame->sample_rate > 0 && static_cast<std::int64_t>(frame->sample_rate) * MostUpsampling <
-                                          static_cast<std::int64_t>(outRate_))
+        if (frame->sample_rate > MostSourceRate ||
+            (frame->sample_rate > 0 &&
+             static_cast<std::int64_t>(frame->sample_rate) * MostUpsampling < static_cast<std::int64_t>(outRate_)))
             return;  // left out, as a damaged packet is
         Convert(nullptr);
         if (frame->ch_layout.nb_channels <= 0 || frame->sample_rate <= 0 ||

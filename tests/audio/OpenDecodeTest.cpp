@@ -178,7 +178,7 @@ TEST_F(OpenDecodeTest, AStreamThatChangesItsChannelsOnTheWayKeepsItsFirstFormat)
     EXPECT_NEAR(static_cast<double>(doc.TotalFrames), 4.0 * 44100, 0.1 * 44100);
 }
 
-TEST_F(OpenDecodeTest, AFileThatIsNotMp3CannotBeDecoded)
+TEST_F(OpenDecodeTest, AFileThatIsNotMp3OrHasNoRateOrAnAbsurdOneCannotBeDecoded)
 {
     const std::string fake = dir / "fake.mp3";
     test::WriteWholeFile(fake, std::vector<unsigned char>(5000, 'x'));
@@ -205,6 +205,21 @@ TEST_F(OpenDecodeTest, AFileThatIsNotMp3CannotBeDecoded)
     EXPECT_EQ(Open(wma), OpenEnd::Failed);
     EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Can not creat the decode stream."});
     EXPECT_FALSE(std::filesystem::exists(work / "AudioTemp.wav"));
+
+    // So is an AIFF whose rate field says 1.3 GHz (found by the fuzzer): a
+    // resampler from it to 48 kHz would take gigabytes.
+    const std::string aiff = dir / "fast.aiff";
+    ASSERT_TRUE(Shell("sox '" + Source(8000, 1, 1) + "' '" + aiff + "'"));
+    bytes = test::ReadWholeFile(aiff);
+    const unsigned char comm[] = {'C', 'O', 'M', 'M'};
+    const auto rate = std::search(bytes.begin(), bytes.end(), std::begin(comm), std::end(comm)) + 16;
+    ASSERT_LT(rate + 10, bytes.end());
+    const unsigned char fast[] = {0x40, 0x38, 0x3B, 0xAD, 0x4F, 0x13, 0x59, 0x20, 0x58, 0xA4};  // extended 1.3e9
+    std::copy(std::begin(fast), std::end(fast), rate);
+    test::WriteWholeFile(aiff, bytes);
+    dialogs.Messages.clear();
+    EXPECT_EQ(Open(aiff), OpenEnd::Failed);
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Can not creat the decode stream."});
 }
 
 // A text file under an audio file's name that names other files (an HLS
