@@ -79,7 +79,7 @@ while [ "$i" -lt "$runs" ]; do
     measure cutout_no_undo "$cli" "$work/hour.wav" --no-undo --markers 100:110 --cut-out
     measure lame lame --quiet -b 128 "$work/hour.wav" "$work/out.mp3"
     measure save_mp3 "$cli" "$work/hour.wav" --bitrate 128 --save "$work/out.mp3"
-    measure ffmpeg_wma ffmpeg -v error -y -i "$work/hour.wav" -c:a wmav2 -b:a 128k "$work/out.wma"
+    measure ffmpeg_save_wma ffmpeg -v error -y -i "$work/hour.wav" -c:a wmav2 -b:a 128k "$work/out.wma"
     measure save_wma "$cli" "$work/hour.wav" --bitrate 128 --save "$work/out.wma"
     rm -f "$work/out.mp3" "$work/out.wma"
     i=$((i + 1))
@@ -117,7 +117,7 @@ for row in "cut out 10 columns|cutout" "the same, --no-undo|cutout_no_undo"; do
     t=$(median_of "$name")
     printf '%-25s %6s  adds %6s = %sx cp\n' "$label" "$t" "$(minus "$t" "$open")" "$(ratio "$(minus "$t" "$open")" "$cp")"
 done
-for row in "save a 1-hour doc as mp3|save_mp3|lame|lame -b 128" "save a 1-hour doc as wma|save_wma|ffmpeg_wma|ffmpeg wmav2"; do
+for row in "save a 1-hour doc as mp3|save_mp3|lame|lame -b 128" "save a 1-hour doc as wma|save_wma|ffmpeg_save_wma|ffmpeg wmav2"; do
     label=${row%%|*}; rest=${row#*|}; name=${rest%%|*}; rest=${rest#*|}; peer=${rest%%|*}; what=${rest#*|}
     printf '%-25s %6s  %s %6s = %sx\n' "$label" "$(median_of "$name")" "$what" "$(median_of "$peer")" \
         "$(ratio "$(median_of "$name")" "$(median_of "$peer")")"
