@@ -13,6 +13,7 @@
 #include "export/SaveSequence.h"
 #include "platform/widgets/QtUserDialogs.h"
 #include "platform/audio/Bass.h"
+#include "support/Media.h"
 #include "support/Process.h"
 #include "support/ReferenceModel.h"
 
@@ -426,6 +427,7 @@ TEST_F(EditSaveTest, AStoppedOrFailedEncodedSaveKeepsTheOldFileAndTheEdits)
         EXPECT_LT(SaveForm->ProgressBar1()->value(), 100) << way;
         EXPECT_TRUE(test::ReadWholeFile(mp3) == Bytes(50, 1)) << way;
         EXPECT_FALSE(std::filesystem::exists(dir / "~keep.mp3.tmp")) << way;
+        EXPECT_FALSE(std::filesystem::exists(dir / "~keep.mp3.tmp.part1")) << way;  // of a save on two cores
         EXPECT_TRUE(Doc().Modified) << way;
         EXPECT_EQ(Doc().SourceFile, path) << way;
         EXPECT_TRUE(dialogs.Messages.empty()) << way;
@@ -443,6 +445,16 @@ TEST_F(EditSaveTest, AStoppedOrFailedEncodedSaveKeepsTheOldFileAndTheEdits)
     EXPECT_TRUE(Doc().Modified);
     EXPECT_EQ(Doc().SourceFile, path);
     EXPECT_NE(Doc().Stream, 0u);
+
+    // Let run, the save (in parts on two cores or more) decodes to the
+    // document's length.
+    Doc().ProgramFolder = VELMORA_PLUGIN_DIR;
+    dialogs.Messages.clear();
+    dialogs.SaveChoices = {UserDialogs::SaveChoice{mp3, 1}};
+    dialogs.Answers = {UserDialogs::Answer::Yes};
+    Main().ButtonSaveAsClick();
+    EXPECT_TRUE(dialogs.Messages.empty());
+    EXPECT_EQ(test::DecodeWithFfmpeg(mp3).size(), 44100u * 120 * 2);
 }
 
 TEST_F(EditSaveTest, ClosingWithUnsavedEditsAsksFirst)
