@@ -3,6 +3,7 @@
 // record, the chunk contracts, and real MP3 and WMA files that the ffmpeg
 // tool decodes correctly.
 
+#include "Mp3Through.h"
 #include "export/Wavtomp3.h"
 #include "export/Wavtowma.h"
 #include "platform/lame_enc/LameEncApi.h"
@@ -218,17 +219,8 @@ TEST_P(Mp3RoundTrip, DecodesAtTheRightRateChannelsLengthAndQuality)
     const std::uint32_t frames = c.Rate + 777;  // not a whole number of MP3 frames
     const auto samples = TestSignal(frames, c.Channels, c.Rate);
     const std::string out = dir / "out.mp3";
-    {
-        WavToMp3 encoder(dialogs, PluginDir);
-        const std::int32_t chunk = encoder.Open(out, c.Rate, c.Channels == 2 ? 1 : 4, c.Kbps, false, false, false, false);
-        ASSERT_GT(chunk, 0);
-        for (std::size_t at = 0; at < samples.size();) {
-            const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(chunk) / 2, samples.size() - at);
-            ASSERT_GE(encoder.EncodeChunk(samples.data() + at, static_cast<std::uint32_t>(n * 2)), 0);
-            at += n;
-        }
-        ASSERT_TRUE(encoder.Close());
-    }
+    test::EncodeMp3InOneStream(dialogs, PluginDir, out, samples, c.Rate, c.Channels, c.Kbps);
+    ASSERT_FALSE(HasFatalFailure());
     const auto facts = test::Probe(out);
     EXPECT_EQ(facts.Codec, "mp3");
     EXPECT_EQ(facts.SampleRate, static_cast<int>(c.Rate));

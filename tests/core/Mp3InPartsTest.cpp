@@ -7,6 +7,7 @@
 #include "document/Document.h"
 #include "export/Mp3InParts.h"
 #include "export/SaveBody.h"
+#include "Mp3Through.h"
 #include "export/Wavtomp3.h"
 #include "platform/File.h"
 #include "platform/Progress.h"
@@ -96,19 +97,6 @@ protected:
         return end;
     }
 
-    void EncodeInOneStream(const Case& c, const std::string& path)
-    {
-        WavToMp3 encoder(dialogs, PluginDir);
-        const std::int32_t chunk = encoder.Open(path, c.Rate, c.Channels == 1 ? 4 : 1, c.Kbps, false, false, false, false);
-        ASSERT_GT(chunk, 0);
-        for (std::size_t at = 0; at < samples.size();) {
-            const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(chunk) / 2, samples.size() - at);
-            ASSERT_GE(encoder.EncodeChunk(samples.data() + at, static_cast<std::uint32_t>(n * 2)), 0);
-            at += n;
-        }
-        ASSERT_TRUE(encoder.Close());
-    }
-
     bool PartFilesLeft() const
     {
         for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
@@ -131,7 +119,8 @@ TEST_P(Mp3InPartsTest, JoinsIntoOneStreamAsGoodAsOneEncodersWithoutASeam)
     MakeDocument(c, 30);
     NullProgress none;
     ASSERT_EQ(EncodeInParts(c, dir / "joined.mp3", none), PartsEnd::Done);
-    EncodeInOneStream(c, dir / "one.mp3");
+    test::EncodeMp3InOneStream(dialogs, PluginDir, dir / "one.mp3", samples, c.Rate, c.Channels, c.Kbps);
+    ASSERT_FALSE(HasFatalFailure());
     EXPECT_FALSE(PartFilesLeft());
     EXPECT_TRUE(dialogs.Messages.empty());
 
