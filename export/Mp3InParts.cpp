@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <list>
 #include <memory>
@@ -98,14 +99,14 @@ bool WriteBlock(Part& part)
 // Splits the encoder's bytes into frames and holds, writes or drops each.
 // The first part's first frame decides the room left for the Info frame
 // before it.
-bool SplitFrames(Part& part, bool first)
+bool SplitFrames(Part& part)
 {
+    const bool first = part.PartFile.empty();
     std::size_t at = 0;
     const std::vector<std::uint8_t>& bytes = part.Pending;
     while (bytes.size() - at >= 4) {
         const std::uint8_t* frame = &bytes[at];
-        const std::uint32_t header = (std::uint32_t{frame[0]} << 24) | (std::uint32_t{frame[1]} << 16) |
-                                     (std::uint32_t{frame[2]} << 8) | frame[3];
+        const std::uint32_t header = lame::HeaderAt(frame);
         const std::size_t length = lame::FrameLength(header);
         if (length == 0)
             return Fail(part, PartsEnd::EncoderFailed);  // no frame where one must begin
@@ -137,7 +138,7 @@ bool SplitFrames(Part& part, bool first)
 // Encodes one part.  report, on the thread that runs the first part, shows
 // the progress and says false when the user stopped the save.
 void EncodePart(Part& part, File work, const SampleConverter& converter, std::uint64_t dataOffset,
-                const std::atomic<bool>& stop, const std::function<bool()>& report)
+                std::atomic<bool>& stop, const std::function<bool()>& report)
 {
     const bool first = part.PartFile.empty();
     const bool last = part.TailEnd == UINT64_MAX;
@@ -157,14 +158,14 @@ void EncodePart(Part& part, File work, const SampleConverter& converter, std::ui
                                                              samples.data(), static_cast<std::uint32_t>(samples.size()));
             if (!part.Stream->Encode(samples.data(), produced, part.Pending))
                 return Fail(part, PartsEnd::EncoderFailed);
-            if (!SplitFrames(part, first))
+            if (!SplitFrames(part))
                 return false;
             frame += count;
             part.Read.fetch_add(got);
             if (stop.load() || (report && !report()))
                 return Fail(part, PartsEnd::Stopped);
         }
-        if (part.Seen < part.TailEnd && (!part.Stream->Finish(part.Pending) || !SplitFrames(part, first)))
+        if (part.Seen < part.TailEnd && (!part.Stream->Finish(part.Pending) || !SplitFrames(part)))
             return part.Result.End == PartsEnd::Done ? Fail(part, PartsEnd::EncoderFailed) : false;
         // The last part's stream ends with a whole frame; the others have
         // every frame they hold.
@@ -177,7 +178,9 @@ void EncodePart(Part& part, File work, const SampleConverter& converter, std::ui
             return Fail(part, PartsEnd::WriteFailed, part.Output.LastError());
         return true;
     };
-    run();
+    // A part that failed ends the others: the save cannot complete.
+    if (!run() && part.Result.End != PartsEnd::Stopped)
+        stop.store(true);
     part.Done.store(true);
 }
 
@@ -233,6 +236,15 @@ std::optional<std::size_t> Join(Part& before, const Part& after)
     return std::nullopt;
 }
 
+// The output emptied again, for the save to go in one stream as if the
+// parts had never been.
+PartsResult StartAgainInOneStream(File& output)
+{
+    if (!output.Truncate(0))
+        return {PartsEnd::WriteFailed, output.LastError()};
+    return {};
+}
+
 } // namespace
 
 unsigned Mp3PartsFor(std::uint64_t frames, std::uint32_t sampleRate)
@@ -258,6 +270,25 @@ PartsResult EncodeMp3InParts(const WavToMp3& encoder, const Mp3Format& format, c
         if (!part.Stream)
             return {};
     }
+    // Whatever way this returns, the threads are stopped and joined and
+    // the part files removed.
+    std::atomic<bool> stop{false};
+    struct Cleanup {
+        std::list<Part>& Parts;
+        std::atomic<bool>& Stop;
+        ~Cleanup()
+        {
+            Stop.store(true);
+            for (Part& part : Parts) {
+                if (part.Worker.joinable())
+                    part.Worker.join();
+                if (part.PartFile.empty())
+                    continue;
+                part.Output.Close();  // its content is given up or already copied
+                RemoveFileIfExists(part.PartFile);
+            }
+        }
+    } cleanup{list, stop};
     const std::uint32_t frameSamples = list.front().Stream->Facts().FrameSamples;
     if (frameSamples == 0)
         return {};
@@ -291,36 +322,22 @@ PartsResult EncodeMp3InParts(const WavToMp3& encoder, const Mp3Format& format, c
         if (k == 0) {
             part.Output = output.Duplicate();
         } else {
-            part.PartFile = partPrefix + std::to_string(k);
-            part.Output = File::Open(part.PartFile, File::Mode::Create);
+            // Made new, never over a file of someone else's; where one
+            // cannot be made (a full folder, a name too long) the save
+            // goes in one stream.
+            part.Output = File::Open(partPrefix + std::to_string(k), File::Mode::CreateNew);
+            if (part.Output)
+                part.PartFile = partPrefix + std::to_string(k);
         }
-        if (!part.Output) {
-            const int error = part.Output.LastError();
-            for (const Part& made : list)
-                if (!made.PartFile.empty())
-                    RemoveFileIfExists(made.PartFile);
-            return {PartsEnd::WriteFailed, error};
-        }
+        if (!part.Output)
+            return k == 0 ? PartsResult{PartsEnd::WriteFailed, part.Output.LastError()} : PartsResult{};
         total += (part.FeedTo - part.FeedFrom) * inFrameBytes;
         ++k;
     }
 
-    std::atomic<bool> stop{false};
     for (auto it = std::next(list.begin()); it != list.end(); ++it)
         it->Worker = std::thread(EncodePart, std::ref(*it), work.Duplicate(), std::cref(converter), doc.DataOffset,
-                                 std::cref(stop), std::function<bool()>());
-    // Ends the threads and removes the part files.
-    auto finish = [&](PartsResult result) {
-        stop.store(true);
-        for (Part& part : list) {
-            if (part.Worker.joinable())
-                part.Worker.join();
-            if (!part.PartFile.empty())
-                RemoveFileIfExists(part.PartFile);
-        }
-        return result;
-    };
-
+                                 std::ref(stop), std::function<bool()>());
     ProgressMeter meter(bar);
     auto report = [&]() {
         std::uint64_t read = 0;
@@ -331,22 +348,24 @@ PartsResult EncodeMp3InParts(const WavToMp3& encoder, const Mp3Format& format, c
     };
     Part& first = list.front();
     EncodePart(first, work.Duplicate(), converter, doc.DataOffset, stop, report);
-    if (first.Result.End != PartsEnd::Done)
-        return finish(first.Result);
     // Then the others, keeping the front end responsive.
     for (const Part& part : list) {
-        while (!part.Done.load()) {
+        while (!part.Done.load() && first.Result.End == PartsEnd::Done) {
             if (!report())
-                return finish({PartsEnd::Stopped, 0});
+                return {PartsEnd::Stopped, 0};
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     }
-    for (Part& part : list) {
+    stop.store(first.Result.End != PartsEnd::Done);
+    for (Part& part : list)
         if (part.Worker.joinable())
             part.Worker.join();
-        if (part.Result.End != PartsEnd::Done)
-            return finish(part.Result);
-    }
+    // A part that failed stopped the others: its failure is the save's.
+    for (const Part& part : list)
+        if (part.Result.End != PartsEnd::Done && part.Result.End != PartsEnd::Stopped)
+            return part.Result;
+    if (std::any_of(list.begin(), list.end(), [](const Part& part) { return part.Result.End != PartsEnd::Done; }))
+        return {PartsEnd::Stopped, 0};
 
     // Behind the first part's frames: each join, then the next part.
     std::uint64_t at = first.OutputAt + first.Bytes;
@@ -355,13 +374,8 @@ PartsResult EncodeMp3InParts(const WavToMp3& encoder, const Mp3Format& format, c
     for (auto it = std::next(list.begin()); it != list.end(); ++it) {
         Part& before = *std::prev(it);
         const std::optional<std::size_t> join = Join(before, *it);
-        if (!join) {
-            // No frame near the join whose reservoir fits: one stream, as
-            // if the parts had never been.
-            if (!output.Truncate(0))
-                return finish({PartsEnd::WriteFailed, output.LastError()});
-            return finish({});
-        }
+        if (!join)
+            return StartAgainInOneStream(output);  // no frame near the join whose reservoir fits
         const std::size_t tailKept = ContextFrames + *join;
         const std::size_t headFrom = PreRollFrames + *join;
         PartsResult written = WriteFrames(before.Tail, 0, tailKept, output, at, crc);
@@ -370,7 +384,7 @@ PartsResult EncodeMp3InParts(const WavToMp3& encoder, const Mp3Format& format, c
         if (written.End == PartsEnd::Done)
             written = CopyPart(it->PartFile, it->Bytes, output, at, crc);
         if (written.End != PartsEnd::Done)
-            return finish(written);
+            return written;
         audioFrames += tailKept + (it->Head.size() - headFrom) + it->Frames;
         meter.Tick();
     }
@@ -379,7 +393,7 @@ PartsResult EncodeMp3InParts(const WavToMp3& encoder, const Mp3Format& format, c
     const VELMORA_PART_FACTS& facts = first.Stream->Facts();
     const std::uint64_t decoded = audioFrames * frameSamples;
     if (decoded < facts.Delay + frames || decoded - facts.Delay - frames > 0xFFF)
-        return finish({PartsEnd::EncoderFailed, 0});
+        return StartAgainInOneStream(output);  // frames that do not add up to the payload
     lame::StreamFacts info;
     info.FirstHeader = first.FirstHeader;
     info.AudioFrames = static_cast<std::uint32_t>(audioFrames);
@@ -389,13 +403,13 @@ PartsResult EncodeMp3InParts(const WavToMp3& encoder, const Mp3Format& format, c
     info.MusicCrc = crc;
     info.Kbps = facts.Kbps;
     info.LowpassHz = facts.LowpassHz;
-    info.Version = encoder.EncoderVersion();
+    info.Version = std::string(facts.Version, strnlen(facts.Version, sizeof facts.Version));
     const std::vector<std::uint8_t> frame = lame::BuildInfoFrame(info);
     if (frame.size() != first.OutputAt)
-        return finish({PartsEnd::EncoderFailed, 0});
+        return {PartsEnd::EncoderFailed, 0};
     if (!output.WriteAt(0, frame.data(), frame.size()))
-        return finish({PartsEnd::WriteFailed, output.LastError()});
-    return finish({PartsEnd::Done, 0});
+        return {PartsEnd::WriteFailed, output.LastError()};
+    return {PartsEnd::Done, 0};
 }
 
 } // namespace velmora

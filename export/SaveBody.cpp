@@ -18,12 +18,15 @@
 #include "platform/tags/TagFile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <string>
 #include <optional>
 #include <type_traits>
 #include <vector>
+
+#include <unistd.h>
 
 namespace velmora {
 
@@ -211,6 +214,15 @@ SaveEnd EncodeThrough(const Document& doc, const std::string& destination, UserD
     return SaveEnd::Saved;
 }
 
+// Names for the part files of a save in parts, in the temporary output's
+// folder: short, whatever the destination's name, and this process's own.
+std::string PartPrefixBeside(const std::string& temporaryPath)
+{
+    static std::atomic<unsigned> saves{0};
+    const std::string folder = temporaryPath.substr(0, temporaryPath.find_last_of('/') + 1);
+    return folder + "~velmora-" + std::to_string(::getpid()) + "-" + std::to_string(saves++) + ".part";
+}
+
 SaveEnd EncodeMp3(Document& doc, const std::string& destination, Progress& bar, UserDialogs& dialogs,
                   bool* encoderRefused)
 {
@@ -245,7 +257,7 @@ SaveEnd EncodeMp3(Document& doc, const std::string& destination, Progress& bar, 
         [&](WavToMp3& encoder, File& work, std::int32_t chunk) -> FeedResult {
             if (parts > 1) {
                 const PartsResult result = EncodeMp3InParts(encoder, format, converter, work, doc, output->Output(),
-                                                            output->Path() + ".part", bar, parts);
+                                                            PartPrefixBeside(output->Path()), bar, parts);
                 switch (result.End) {
                 case PartsEnd::Done: return {FeedEnd::Done};
                 case PartsEnd::Stopped: return {FeedEnd::Stopped};
@@ -255,8 +267,12 @@ SaveEnd EncodeMp3(Document& doc, const std::string& destination, Progress& bar, 
                 case PartsEnd::NotPossible: break;  // nothing written: one stream
                 }
                 chunk = openStream(encoder, output->Output());
-                if (chunk < 0)
-                    return {FeedEnd::EncoderFailed};  // Open has said why
+                if (chunk < 0) {
+                    // Open has said why; nothing was written.
+                    if (encoderRefused != nullptr)
+                        *encoderRefused = true;
+                    return {FeedEnd::EncoderFailed};
+                }
             }
             return inOneStream(encoder, work, chunk);
         });

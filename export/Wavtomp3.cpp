@@ -214,14 +214,6 @@ std::unique_ptr<WavToMp3::PartStream> WavToMp3::OpenPart(std::uint32_t sampleRat
     return std::make_unique<PartStream>(*this, stream, samplesPerChunk, bufferBytes, facts);
 }
 
-std::string WavToMp3::EncoderVersion() const
-{
-    BE_VERSION version{};
-    if (version_ != nullptr)
-        version_(&version);
-    return std::to_string(version.byMajorVersion) + "." + std::to_string(version.byMinorVersion);
-}
-
 WavToMp3::PartStream::PartStream(const WavToMp3& owner, std::uint32_t stream, std::uint32_t samplesPerChunk,
                                  std::uint32_t outputBytes, const VELMORA_PART_FACTS& facts)
     : owner_(owner), stream_(stream), samplesPerChunk_(samplesPerChunk), facts_(facts), output_(outputBytes)

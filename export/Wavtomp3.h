@@ -86,8 +86,6 @@ public:
     // nullptr when the plugin has none or refuses the format (Open then
     // says why).
     std::unique_ptr<PartStream> OpenPart(std::uint32_t sampleRate, int channelMode, std::uint32_t bitrate) const;
-    // The encoder's version for the Info frame: "3.100".
-    std::string EncoderVersion() const;
     // Says that the encoder failed, as EncodeChunk does.
     void SayCompressionFailed() { Show("Could not perform compression"); }
 

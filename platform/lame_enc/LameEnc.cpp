@@ -17,6 +17,7 @@
 #include <lame/lame.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -76,8 +77,7 @@ void Emit(Encoder& encoder, std::uint8_t* output, int& written)
     if (!encoder.TagDecided && encoder.OwnTag) {
         encoder.TagDecided = true;
         if (written >= 4) {
-            encoder.FirstHeader = (std::uint32_t{output[0]} << 24) | (std::uint32_t{output[1]} << 16) |
-                                  (std::uint32_t{output[2]} << 8) | output[3];
+            encoder.FirstHeader = velmora::lame::HeaderAt(output);
             ours = velmora::lame::InfoFrameBytes(encoder.FirstHeader);
         }
         encoder.OwnTag = ours > 0;
@@ -179,6 +179,10 @@ std::uint32_t InitStream(BE_CONFIG* config, std::uint32_t* samplesPerChunk, std:
     lame_global_flags* lame = encoder->Lame.get();
     if (lame == nullptr)
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    // A part's frames must line up with the samples it is given, which
+    // they do not where LAME resamples.
+    if (part != nullptr && lame_get_out_samplerate(lame) != lame_get_in_samplerate(lame))
+        return BE_ERR_INVALID_FORMAT;
     encoder->Channels = config->byMode == 3 ? 1 : 2;
     encoder->OwnTag = part == nullptr && !LameWritesInfoFrame(*config);
 
@@ -190,6 +194,7 @@ std::uint32_t InitStream(BE_CONFIG* config, std::uint32_t* samplesPerChunk, std:
         part->Delay = static_cast<std::uint32_t>(lame_get_encoder_delay(lame));
         part->LowpassHz = static_cast<std::uint32_t>(std::max(0, lame_get_lowpassfreq(lame)));
         part->Kbps = static_cast<std::uint32_t>(lame_get_brate(lame));
+        std::snprintf(part->Version, sizeof part->Version, "%s", get_lame_short_version());
     }
 
     *samplesPerChunk = encoder->SamplesPerChunk;

@@ -73,6 +73,7 @@ struct VELMORA_PART_FACTS {
     std::uint32_t Delay;         // the encoder delay, samples per channel
     std::uint32_t LowpassHz;
     std::uint32_t Kbps;
+    char Version[16];            // LAME's short version, "3.100", for the Info frame
 };
 // Opens a stream as beInitStream does, for one part of a stream encoded in
 // parts on several threads: it leaves no frame empty for the Info frame.
@@ -80,7 +81,8 @@ struct VELMORA_PART_FACTS {
 // its samples began where the part's do (a multiple of FrameSamples from
 // the start).  Its frames draw on the bit reservoir as any stream's do:
 // the caller that joins parts moves the bytes a part's first kept frame
-// draws on into the frames before it.
+// draws on into the frames before it.  Refused (BE_ERR_INVALID_FORMAT)
+// where LAME would resample: frames would not line up with the samples.
 inline constexpr char BeInitPartSymbol[] = "VelmoraBeInitPart";
 using BeInitPartFn = std::uint32_t (*)(BE_CONFIG* config, std::uint32_t* samplesPerChunk,
                                        std::uint32_t* outputBufferBytes, std::uint32_t* stream,

@@ -49,11 +49,15 @@ std::size_t FrameBytes(const Header& h, std::uint32_t kbps)
     return (h.Mpeg1 ? 144000u : 72000u) * kbps / h.Rate;
 }
 
-// The smallest bit rate index whose frame holds the whole tag.
-int IndexThatHolds(const Header& h)
+// The bit rate index of the Info frame: the stream's own (from its first
+// header) where its frame holds the whole tag, else the smallest that does.
+int IndexThatHolds(const Header& h, std::uint32_t firstHeader)
 {
     const auto& kbps = h.Mpeg1 ? Mpeg1Kbps : Mpeg2Kbps;
     const std::size_t needed = 4 + SideInfoBytes(h) + XingBytes + LameBytesBeforeCrc + 2;
+    const auto own = static_cast<int>((firstHeader >> 12) & 0xF);
+    if (own > 0 && own < static_cast<int>(kbps.size()) && FrameBytes(h, kbps[static_cast<std::size_t>(own)]) >= needed)
+        return own;
     for (int i = 1; i < static_cast<int>(kbps.size()); ++i) {
         if (FrameBytes(h, kbps[static_cast<std::size_t>(i)]) >= needed)
             return i;
@@ -103,7 +107,7 @@ std::size_t InfoFrameBytes(std::uint32_t firstHeader)
     Header h;
     if (!Parse(firstHeader, h))
         return 0;
-    const int index = IndexThatHolds(h);
+    const int index = IndexThatHolds(h, firstHeader);
     return index == 0 ? 0 : FrameBytes(h, (h.Mpeg1 ? Mpeg1Kbps : Mpeg2Kbps)[static_cast<std::size_t>(index)]);
 }
 
@@ -115,7 +119,7 @@ std::vector<std::uint8_t> BuildInfoFrame(const StreamFacts& facts)
         return {};
     std::vector<std::uint8_t> frame(size, 0);
     // The stream's header with the tag's bit rate, no padding and no CRC.
-    const auto index = static_cast<std::uint32_t>(IndexThatHolds(h));
+    const auto index = static_cast<std::uint32_t>(IndexThatHolds(h, facts.FirstHeader));
     const std::uint32_t header = (facts.FirstHeader & ~0xF000u & ~0x0200u) | (index << 12) | 0x10000u;
     PutBE(frame, 0, header, 4);
 

@@ -3,8 +3,9 @@
 // The LAME/Xing "Info" frame of a constant-bit-rate stream, for the streams
 // whose own frames are too small to hold it (MPEG-1 below 64 kbit/s in
 // stereo, for instance: LAME then writes none).  It is a frame of its own,
-// at the smallest bit rate that holds the tag, with the stream's version,
-// rate and channel mode, so that decoders read it where LAME's would be.
+// at the stream's own bit rate where its frames hold the tag and otherwise
+// at the smallest that does, with the stream's version, rate and channel
+// mode, so that decoders read it where LAME's would be.
 
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,12 @@
 #include <vector>
 
 namespace velmora::lame {
+
+// The 4 header bytes at p, big-endian.
+inline std::uint32_t HeaderAt(const std::uint8_t* p)
+{
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+}
 
 // CRC-16 as the LAME tag uses it (polynomial 0x8005, reflected, from crc).
 std::uint16_t Crc16(const std::uint8_t* data, std::size_t size, std::uint16_t crc = 0);

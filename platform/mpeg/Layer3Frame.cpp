@@ -52,8 +52,7 @@ bool ReadLayer3Layout(const std::uint8_t* frame, std::size_t size, Layer3Layout&
 {
     if (size < 4)
         return false;
-    const std::uint32_t header = (std::uint32_t{frame[0]} << 24) | (std::uint32_t{frame[1]} << 16) |
-                                 (std::uint32_t{frame[2]} << 8) | frame[3];
+    const std::uint32_t header = HeaderAt(frame);
     layout.Length = FrameLength(header);
     if (layout.Length == 0 || size < layout.Length)
         return false;

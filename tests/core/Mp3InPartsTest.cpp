@@ -181,14 +181,41 @@ TEST_F(Mp3PartsFixture, AStoppedSaveLeavesNoPartFileAndAShortOneIsLeftToOneStrea
 }
 
 // A save of a minute on two cores or more goes in parts; the file decodes
-// to the document's length, and only the working file and it are left.
+// to the document's length, and only the working file and it are left,
+// whatever the length of its name.
 TEST_F(Mp3PartsFixture, ASaveOfAMinuteGoesInPartsToTheDocumentsLength)
 {
     MakeDocument({8000, 1, 32, 0}, 61);
     NullProgress none;
-    ASSERT_EQ(RunSaveBody(doc, dir / "minute.mp3", none, dialogs), SaveEnd::Saved);
-    EXPECT_EQ(test::DecodeWithFfmpeg(dir / "minute.mp3").size(), samples.size());
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
+    const std::string longName = dir / (std::string(240, 'n') + ".mp3");
+    for (const std::string& path : {dir / "minute.mp3", longName}) {
+        ASSERT_EQ(RunSaveBody(doc, path, none, dialogs), SaveEnd::Saved) << path.size();
+        EXPECT_EQ(test::DecodeWithFfmpeg(path).size(), samples.size());
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
+        std::filesystem::remove(path);
+    }
+    EXPECT_TRUE(dialogs.Messages.empty());
+}
+
+// Where LAME would resample, parts would not line up with the samples: the
+// plugin refuses part streams and the save goes in one stream.  Without
+// the plugin the encoder was refused, as for a short file.
+TEST_F(Mp3PartsFixture, ResampledRatesAndAMissingPluginGoInOneStream)
+{
+    MakeDocument({44130, 1, 64, 2}, 62);
+    NullProgress none;
+    EXPECT_EQ(EncodeInParts({44130, 1, 64, 2}, dir / "parts.mp3", none), PartsEnd::NotPossible);
+    ASSERT_EQ(RunSaveBody(doc, dir / "odd.mp3", none, dialogs), SaveEnd::Saved);
+    const auto check = test::RunProcess({"ffmpeg", "-v", "error", "-i", dir / "odd.mp3", "-f", "s16le", "-"});
+    EXPECT_EQ(check.Err, "");
+    EXPECT_NEAR(static_cast<double>(check.Out.size() / 2), samples.size() * 44100.0 / 44130, 1152);
+
+    test::TempDir empty;
+    doc.ProgramFolder = empty / "";
+    bool refused = false;
+    EXPECT_EQ(RunSaveBody(doc, dir / "none.mp3", none, dialogs, &refused), SaveEnd::Failed);
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Could not load lame_enc.dll file"});
 }
 
 } // namespace
