@@ -8,6 +8,7 @@
 #include "document/RecoveryManifest.h"
 #include "document/Units.h"
 #include "document/ViewCommands.h"
+#include "document/Zoom.h"
 #include "edit/EditKinds.h"
 #include "ui_Formmain.h"
 
@@ -45,9 +46,11 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     const bool stop = state == psPlaying || state == psPaused;
     const bool setStart = document && p < Doc.SelFinish;
     const bool setFinish = document && p > Doc.SelStart;
-    // Finer than 1:1 and coarser than 10:1 there is no step to go to.
-    const bool zoomIn = document && Doc.FramesPerColumn > FinestZoom;
-    const bool zoomOut = document && Doc.FramesPerColumn < CoarsestZoom;
+    // Finer than the finest step and coarser than 10:1 there is no step to
+    // go to.
+    const bool zoomIn = document && ZoomInStep(ZoomOf(Doc)) != ZoomOf(Doc);
+    const bool zoomOut = document && ZoomOutStep(ZoomOf(Doc)) != ZoomOf(Doc);
+    const bool selection = document && Doc.SelFinishFrame > Doc.SelStartFrame;
 
     Ui::TMainForm& c = *ui_;
     c.MOpen->setEnabled(open);
@@ -79,6 +82,8 @@ void TMainForm::UpdateCommandState(std::int32_t state)
         if (QAction* item = ZoomItem(step))
             item->setEnabled(document);
     }
+    for (QAction* item : FineZoomItems)
+        item->setEnabled(document);
     c.MZoomWhole->setEnabled(document);
     c.ButtonZoomIn->setEnabled(zoomIn);
     ZoomInAction->setEnabled(zoomIn);
@@ -92,6 +97,8 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     c.MPause->setEnabled(pause);
     c.CButtonPause->setEnabled(pause);
     c.MStop->setEnabled(stop);
+    c.MPlaySelection->setEnabled(selection && state != psNoDocument);
+    c.MLoop->setEnabled(document);
     c.CButtonStop->setEnabled(stop);
     c.MSetStart->setEnabled(setStart);
     MPopSetStart->setEnabled(setStart);

@@ -72,9 +72,12 @@ void TMainForm::MSetSelectionClick()
     const auto times = SelectionForm->Times();
     if (!times || !Doc.DocumentOpen)
         return;
-    // The columns markers set at those play positions would take.
-    SetMarkers(Doc, ColumnAtSeconds(times->first, Doc.SampleRate, Doc.TotalFrames, Doc.FrameSize, Doc.ColumnCount),
-               ColumnAtSeconds(times->second, Doc.SampleRate, Doc.TotalFrames, Doc.FrameSize, Doc.ColumnCount));
+    // To the nearest frame; a time past the end is the end.
+    auto frameAt = [this](double seconds) {
+        return FrameAtSeconds(seconds, Doc.SampleRate, Doc.TotalFrames).value_or(Doc.TotalFrames);
+    };
+    SetMarkerFrames(Doc, frameAt(times->first), frameAt(times->second));
+    view_->ShowFrame(Doc.SelStartFrame);
     UpdateCommandState(Doc.PlayState);
     RepaintView();
 }
@@ -110,6 +113,8 @@ void TMainForm::CButtonPauseClick() { transport_->Pause(); }
 void TMainForm::CButtonStopClick() { transport_->Stop(); }
 void TMainForm::CButtonSetStartClick() { transport_->SetStart(); }
 void TMainForm::CButtonSetFinishClick() { transport_->SetFinish(); }
+void TMainForm::MPlaySelectionClick() { transport_->PlaySelection(); }
+void TMainForm::MLoopClick(bool on) { transport_->SetLoop(on); }
 
 void TMainForm::Timer1Timer()
 {

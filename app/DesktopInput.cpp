@@ -55,6 +55,8 @@ void TMainForm::AssignShortcuts()
     c.MStop->setShortcut(QKeySequence(Qt::Key_Escape));
     c.MSetStart->setShortcut(QKeySequence(Qt::Key_BracketLeft));
     c.MSetFinish->setShortcut(QKeySequence(Qt::Key_BracketRight));
+    c.MPlaySelection->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Space));
+    c.MLoop->setShortcut(QKeySequence(Qt::Key_L));
     c.MHelp->setShortcut(QKeySequence(Qt::Key_F1));
 
     // Zoom In and Zoom Out have buttons but no menu items: window actions
@@ -97,7 +99,8 @@ void TMainForm::AssignShortcuts()
     // Menu shortcuts work in the whole window, also while a control of the
     // tool bar has the focus.
     for (QAction* item : {c.MOpen, c.MClose, c.MSave, c.MSaveAs, c.MExit, c.MSelectAll, c.MDelete, c.MUndo, c.MRedo, c.MPlay,
-                          c.MPlayFromHere, c.MPause, c.MStop, c.MSetStart, c.MSetFinish, c.MHelp})
+                          c.MPlayFromHere, c.MPause, c.MStop, c.MPlaySelection, c.MLoop, c.MSetStart, c.MSetFinish,
+                          c.MHelp})
         item->setShortcutContext(Qt::WindowShortcut);
 }
 
@@ -163,16 +166,15 @@ bool TMainForm::WheelOnView(QWheelEvent* event)
 void TMainForm::FollowPlayCursor()
 {
     const bool playing = Doc.DocumentOpen && Doc.PlayState == psPlaying;
-    QScrollBar* bar = ui_->ScrollBox1->horizontalScrollBar();
     if (playing && !wasPlaying_)
-        cursorFollow_.Start(bar->value());
+        cursorFollow_.Start(ViewLeft());
     wasPlaying_ = playing;
     if (!playing)
         return;
-    const int width = ui_->ScrollBox1->viewport()->width();
-    const int left = cursorFollow_.Next(bar->value(), width, static_cast<int>(PlayColumnNow(Doc)));
-    if (left != bar->value())
-        bar->setValue(left);
+    const std::int64_t cursor = static_cast<std::int64_t>(PlayColumnNow(Doc)) * std::max(Doc.PixelsPerColumn, 1);
+    const std::int64_t left = cursorFollow_.Next(ViewLeft(), ShownPixels(), cursor);
+    if (left != ViewLeft())
+        ScrollViewTo(left);
 }
 
 } // namespace velmora

@@ -168,7 +168,7 @@ void TMainForm::FormCreate(const QStringList& arguments, const std::string& prog
     Doc.FramesPerColumn = DefaultFramesPerColumn;
     ShowZoom(DefaultFramesPerColumn);
     Doc.Modified = false;
-    SetMarkers(Doc, 0, 0);
+    SetMarkerFrames(Doc, 0, 0);
     SetViewWidth(10);
     Doc.DocumentOpen = false;
     Doc.OpenAtStart = false;
@@ -263,6 +263,8 @@ void TMainForm::ConnectCommands()
     bind(c.MPlayFromHere, &QAction::triggered, &TMainForm::CButtonPlayFromHereClick);
     bind(c.MPause, &QAction::triggered, &TMainForm::CButtonPauseClick);
     bind(c.MStop, &QAction::triggered, &TMainForm::CButtonStopClick);
+    bind(c.MPlaySelection, &QAction::triggered, &TMainForm::MPlaySelectionClick);
+    connect(c.MLoop, &QAction::toggled, this, &TMainForm::MLoopClick);
     bind(c.MSetStart, &QAction::triggered, &TMainForm::CButtonSetStartClick);
     bind(c.MSetFinish, &QAction::triggered, &TMainForm::CButtonSetFinishClick);
     bind(c.MHelp, &QAction::triggered, &TMainForm::MHelpClick);
@@ -293,6 +295,22 @@ void TMainForm::ConnectCommands()
         item->setCheckable(true);
         zoomGroup->addAction(item);
     }
+    // The steps finer than 1:1 follow the six, as ratios of the same kind.
+    QAction* beforeWhole = c.MZoomWhole;
+    if (const QList<QAction*> items = c.MenuZoom->actions(); items.indexOf(c.MZoomWhole) > 0) {
+        const auto at = items.indexOf(c.MZoomWhole);
+        if (items[at - 1]->isSeparator())
+            beforeWhole = items[at - 1];
+    }
+    for (const ZoomLevel zoom : FineZoomSteps) {
+        auto* item = new QAction(QString::fromStdString(FineZoomCaption(zoom)), this);  // owned by the window
+        item->setObjectName(FineZoomItemName(zoom));
+        item->setCheckable(true);
+        zoomGroup->addAction(item);
+        c.MenuZoom->insertAction(beforeWhole, item);
+        FineZoomItems.push_back(item);
+        connect(item, &QAction::triggered, this, [this, zoom] { view_->ChangeZoom(zoom); });
+    }
 
     // The waveform view's pop-up menu.
     PopupMenu1 = new QMenu(this);
@@ -316,6 +334,8 @@ void TMainForm::ConnectCommands()
     c.PaintBox1->OnMouseUp = [this](Qt::MouseButton b, int x, int y) { PaintBox1MouseUp(b, x, y); };
     c.PaintBox1->OnDrag = [this](int x, int y) { view_->MouseDrag(x, y); };
     c.PaintBox1->OnShiftClick = [this](int x, int y) { view_->ShiftClick(x, y); };
+    c.PaintBox1->OnHover = [this](int x, int y) { return view_->OverMarker(x, y); };
+    c.ScrollBox1->SetView(c.PaintBox1);
     c.PaintBox1->AccessibleValue = [this] { return Readout != nullptr ? Readout->Spoken() : QString(); };
     c.ScrollBox1->installEventFilter(this);
     c.ScrollBox1->viewport()->installEventFilter(this);
@@ -431,7 +451,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == ui_->ScrollBox1 && event->type() == QEvent::Resize)
+    if ((watched == ui_->ScrollBox1 || watched == ui_->ScrollBox1->viewport()) && event->type() == QEvent::Resize)
         FormResize();
     else if (watched == StatusPanels[2] && event->type() == QEvent::Resize)
         ElideSourcePanel();
@@ -442,20 +462,15 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 
 void TMainForm::FormResize()
 {
-    const int h = ui_->ScrollBox1->height();
-    WaveBitmap.Height = WaveViewHeight + std::max(0, h - DesignAreaHeight);
-    ui_->PaintBox1->setGeometry(0, 0, WaveBitmap.Width, WaveBitmap.Height);
-    // Exactly as high as the view: anything taller would give the hidden
-    // vertical scroll bar a range once the horizontal one appears, and the
-    // wheel would shift the view up.
-    ui_->ScrollBoxContents->resize(WaveBitmap.Width, WaveBitmap.Height);
+    // The view fills its box above the scroll bar: a taller box, more rows.
+    WaveBitmap.Height = std::max(WaveViewHeight, ui_->ScrollBox1->viewport()->height());
     ui_->PaintBox1->update();
 }
 
-void TMainForm::SetViewWidth(std::uint32_t columns)
+void TMainForm::SetViewWidth(std::int64_t pixels)
 {
-    const int width = static_cast<int>(std::min<std::uint32_t>(columns, QWIDGETSIZE_MAX));
-    WaveBitmap.Width = width;
+    WaveBitmap.Width = pixels;
+    ui_->ScrollBox1->SetContentWidth(pixels);
     FormResize();
 }
 
@@ -500,48 +515,53 @@ void TMainForm::AddTableEditItems()
     }
 }
 
-QAction* TMainForm::ZoomItem(std::int32_t framesPerColumn) const
+QString FineZoomItemName(ZoomLevel zoom)
 {
-    if (!IsZoomStep(framesPerColumn))
-        return nullptr;
-    return findChild<QAction*>(QStringLiteral("MZoom%1").arg(framesPerColumn / ZoomRatioFrames));
+    return zoom.PixelsPerColumn > 1 ? QStringLiteral("MZoomPixels%1").arg(zoom.PixelsPerColumn)
+                                    : QStringLiteral("MZoomFrames%1").arg(zoom.FramesPerColumn);
 }
 
-void TMainForm::ShowZoom(std::int32_t framesPerColumn)
+QAction* TMainForm::ZoomItem(ZoomLevel zoom) const
 {
-    // A zoom between the six steps is Whole File's.
-    QAction* shown = ZoomItem(framesPerColumn);
+    if (zoom.PixelsPerColumn == 1 && IsZoomStep(zoom.FramesPerColumn))
+        return findChild<QAction*>(QStringLiteral("MZoom%1").arg(zoom.FramesPerColumn / ZoomRatioFrames));
+    for (const ZoomLevel step : FineZoomSteps) {
+        if (step == zoom)
+            return findChild<QAction*>(FineZoomItemName(zoom));
+    }
+    return nullptr;
+}
+
+void TMainForm::ShowZoom(ZoomLevel zoom)
+{
+    // A zoom between the steps is Whole File's.
+    QAction* shown = ZoomItem(zoom);
     if (shown == nullptr)
         shown = ui_->MZoomWhole;
-    for (QAction* item : {ui_->MZoom10, ui_->MZoom8, ui_->MZoom6, ui_->MZoom4, ui_->MZoom2, ui_->MZoom1, ui_->MZoomWhole})
-        item->setChecked(item == shown);
+    for (QAction* item : ui_->MenuZoom->actions()) {
+        if (item->isCheckable())
+            item->setChecked(item == shown);
+    }
 }
 
-std::uint32_t TMainForm::ShownColumns() const
+int TMainForm::ShownPixels() const
 {
-    return static_cast<std::uint32_t>(std::max(ui_->ScrollBox1->viewport()->width(), 1));
+    return ui_->ScrollBox1->Shown();
 }
 
-std::int64_t TMainForm::CentreColumn() const
+std::int64_t TMainForm::ViewLeft() const
 {
-    // The centre of the part of the document shown: a document narrower
-    // than the view ends before the view's centre.
-    const std::int64_t left = ui_->ScrollBox1->horizontalScrollBar()->value();
-    const std::int64_t right = std::min<std::int64_t>(left + ui_->ScrollBox1->viewport()->width(), Doc.ColumnCount);
-    return std::max<std::int64_t>((left + right) / 2, 0);
+    return ui_->ScrollBox1->Left();
 }
 
-void TMainForm::CentreOn(std::int64_t column)
+void TMainForm::ScrollViewTo(std::int64_t left)
 {
-    QScrollBar* bar = ui_->ScrollBox1->horizontalScrollBar();
-    const std::int64_t value = column - ui_->ScrollBox1->viewport()->width() / 2;
-    bar->setValue(static_cast<int>(std::clamp<std::int64_t>(value, bar->minimum(), bar->maximum())));
+    ui_->ScrollBox1->SetLeft(left);
 }
 
-bool TMainForm::IsZoomShown(std::int32_t framesPerColumn) const
+void TMainForm::ShowFrame(std::uint64_t frame)
 {
-    const QAction* item = ZoomItem(framesPerColumn);
-    return item != nullptr && item->isChecked();
+    view_->ShowFrame(frame);
 }
 
 void TMainForm::PopUpViewMenu(int x, int y)

@@ -51,6 +51,10 @@ class ViewCommands;
 // program in a folder it cannot write.
 std::string ConfigurationFileFor(const std::string& programFolder);
 
+// The object name of the Zoom menu's item of a step finer than 1:1
+// ("MZoomFrames500" ... "MZoomFrames1", "MZoomPixels2" ...).
+QString FineZoomItemName(ZoomLevel zoom);
+
 class TMainForm : public QMainWindow, public EditorWindow {
     Q_OBJECT
 public:
@@ -115,6 +119,8 @@ public:
     void MZoom2Click();
     void MZoom1Click();
     void MZoomWholeClick();
+    void MPlaySelectionClick();
+    void MLoopClick(bool on);
     void MSetSelectionClick();
     void MHelpClick();
     void MHomeClick();
@@ -164,6 +170,7 @@ public:
     TPropertiesForm* PropertiesForm = nullptr;
     TLoudnessForm* LoudnessForm = nullptr;
     std::vector<QAction*> SeekActions;  // Left, Right, Shift+Left, Shift+Right, Home, End
+    std::vector<QAction*> FineZoomItems;  // the Zoom menu's steps finer than 1:1, in FineZoomSteps' order
     static constexpr int ReadoutLeft = 290;  // pixels, right of the transport buttons
     QTimer* Timer1 = nullptr;
     QLabel* StatusPanels[3] = {};
@@ -190,7 +197,8 @@ private:
     void ConnectFadeShapes();
     // Edit > Clean Joins: a check item, remembered in the configuration file.
     void ConnectCleanJoins();
-    QAction* ZoomItem(std::int32_t framesPerColumn) const;
+    // The Zoom menu's item of zoom; nothing for a zoom between the steps.
+    QAction* ZoomItem(ZoomLevel zoom) const;
     // Panel 2 of the status bar: its tool tip (the source file's path)
     // elided to the panel's width.
     void ElideSourcePanel();
@@ -206,13 +214,13 @@ private:
     void FollowPlayCursor();
 
     // ---- EditorWindow ----
-    void ShowZoom(std::int32_t framesPerColumn) override;
-    bool IsZoomShown(std::int32_t framesPerColumn) const override;
+    void ShowZoom(ZoomLevel zoom) override;
     void RepaintView() override { PaintBox1Paint(); }
-    void SetViewWidth(std::uint32_t columns) override;
-    std::uint32_t ShownColumns() const override;
-    std::int64_t CentreColumn() const override;
-    void CentreOn(std::int64_t column) override;
+    void SetViewWidth(std::int64_t pixels) override;
+    int ShownPixels() const override;
+    std::int64_t ViewLeft() const override;
+    void ScrollViewTo(std::int64_t left) override;
+    void ShowFrame(std::uint64_t frame) override;
     void PopUpViewMenu(int x, int y) override;
     void StopIfActive() override;
     void ReleaseStream() override;

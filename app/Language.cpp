@@ -392,6 +392,8 @@ void TMainForm::ApplyLanguage()
         {"FadeExponential", "Exponential", "MFadeExponential"},
         {"FadeSCurve", "S-Curve", "MFadeSCurve"},
         {"CleanJoins", "Clean Joins", "MCleanJoins"},
+        {"PlaySelection", "Play Selection", "MPlaySelection"},
+        {"Loop", "Loop", "MLoop"},
     };
     for (const auto& [key, english, control] : ownCaptions) {
         const std::string value = language.ReadString("Menu", key, "");

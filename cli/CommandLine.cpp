@@ -35,13 +35,24 @@ const EditKind* EditWithStep(const std::string& arg)
     return nullptr;
 }
 
-// A decimal number, the whole text of it ("-16", "-0.5"); false for
+// A decimal number, the whole text of it ("-16", "-0.5", "+6"); false for
 // anything else.
 bool ParseDecimal(const std::string& text, double& value)
 {
+    // from_chars takes no plus sign; one before the digits means what it says.
+    const char* first = text.data() + (text.size() > 1 && text[0] == '+' && text[1] != '-' ? 1 : 0);
     const char* last = text.data() + text.size();
-    const auto [end, error] = std::from_chars(text.data(), last, value);
-    return error == std::errc() && end == last && !text.empty();
+    const auto [end, error] = std::from_chars(first, last, value);
+    return error == std::errc() && end == last && first != last;
+}
+
+// "S:F": two whole numbers of at most 32 bits.
+bool ParsePair(const std::string& text, std::int64_t& start, std::int64_t& finish)
+{
+    const std::size_t colon = text.find(':');
+    return colon != std::string::npos && ParseInteger(text.substr(0, colon), start) &&
+           ParseInteger(text.substr(colon + 1), finish) && start >= 0 && finish >= 0 && start <= 0xFFFFFFFFLL &&
+           finish <= 0xFFFFFFFFLL;
 }
 
 // "title, artist, ...": the fields --tag sets.
@@ -102,9 +113,12 @@ const char* UsageText()
            "Steps:\n"
            "  --zoom R          frames per column R x 1000, R in ") + ZoomRatiosText() + "\n" +
            std::string(
+           "                    (the markers keep their frames)\n"
            "  --markers S:F     start and finish markers at columns S and F\n"
+           "  --frames S:F      start and finish markers at frames S and F (F may be\n"
+           "                    the length: the end)\n"
            "  --from T          the start marker at time T: seconds, M:S or H:M:S,\n"
-           "                    with a fraction (90.5, 1:30.5), on its column\n"
+           "                    with a fraction (90.5, 1:30.5), on the nearest frame\n"
            "  --to T            the finish marker at time T\n"
            "  --select-all      markers on the whole file\n"
            ) + EditStepsHelp(EditCommand::Delete, EditCommand::CutOut) +
@@ -279,16 +293,24 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             const std::string* value = needValue("S:F");
             if (value == nullptr)
                 return std::nullopt;
-            const std::size_t colon = value->find(':');
             std::int64_t start = 0;
             std::int64_t finish = 0;
-            if (colon == std::string::npos || !ParseInteger(value->substr(0, colon), start) ||
-                !ParseInteger(value->substr(colon + 1), finish) || start < 0 || finish < 0 ||
-                start > 0xFFFFFFFFLL || finish > 0xFFFFFFFFLL) {
+            if (!ParsePair(*value, start, finish)) {
                 error = "--markers takes two column numbers as S:F";
                 return std::nullopt;
             }
             line.Steps.emplace_back(K::Markers, start, finish);
+        } else if (arg == "--frames") {
+            const std::string* value = needValue("S:F");
+            if (value == nullptr)
+                return std::nullopt;
+            std::int64_t start = 0;
+            std::int64_t finish = 0;
+            if (!ParsePair(*value, start, finish)) {
+                error = "--frames takes two frame numbers as S:F";
+                return std::nullopt;
+            }
+            line.Steps.emplace_back(K::Frames, start, finish);
         } else if (arg == "--from" || arg == "--to") {
             const std::string* value = needValue("a time");
             if (value == nullptr)
@@ -300,6 +322,7 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             }
             Step step(arg == "--from" ? K::From : K::To);
             step.Seconds = *seconds;
+            step.Path = *value;
             line.Steps.push_back(step);
         } else if (arg == "--volume") {
             const std::string* value = needValue("a percentage");

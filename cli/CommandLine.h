@@ -12,6 +12,7 @@ struct Step {
     enum class Kind {
         Zoom,       // Value: frames per column
         Markers,    // Value: start column, Value2: finish column
+        Frames,     // Value: start frame, Value2: finish frame
         SelectAll,
         Edit,       // Value: the EditCommand of an edit without options (--delete ...)
         Volume,     // Value: percentage
@@ -44,7 +45,7 @@ struct Step {
     std::int64_t Value = 0;
     std::int64_t Value2 = 0;
     double Seconds = 0;
-    std::string Path;
+    std::string Path;    // Save: the output file; From, To: the time as typed
     std::string Option;  // as the user wrote it ("--fade-in"), for messages
 };
 

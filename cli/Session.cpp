@@ -42,6 +42,12 @@ Session::Status Session::Refuse(const std::string& message)
     return Status::Refused;
 }
 
+Session::Status Session::UsageError(const std::string& message)
+{
+    std::fprintf(stderr, "velmora-cli: %s\nTry 'velmora-cli --help'.\n", message.c_str());
+    return Status::Usage;
+}
+
 Session::Status Session::Open(const std::string& input)
 {
     doc_.SourceFile = input;
@@ -61,8 +67,9 @@ Session::Status Session::Run(const Step& step)
     using K = Step::Kind;
     switch (step.What) {
     case K::Zoom: {
+        // The markers keep their frames.
         TerminalProgress bar("Reloading");
-        ApplyZoomChange(doc_, static_cast<std::int32_t>(step.Value), bar, dialogs_);
+        ApplyZoomChange(doc_, ZoomLevel(static_cast<std::int32_t>(step.Value)), bar, dialogs_);
         return Status::Ok;
     }
     case K::Markers: {
@@ -79,7 +86,9 @@ Session::Status Session::Run(const Step& step)
         return Status::Ok;
     case K::From:
     case K::To:
-        return MarkerAt(step.What == K::From, step.Seconds);
+        return MarkerAt(step.What == K::From, step.Seconds, step.Option + " " + step.Path);
+    case K::Frames:
+        return MarkerFrames(step.Value, step.Value2);
     case K::Edit: {
         EditRequest request{static_cast<EditCommand>(step.Value)};
         request.Shape = fadeShape_;        // (only the fades look at it)
@@ -163,15 +172,32 @@ Session::Status Session::Run(const Step& step)
     return Status::Ok;
 }
 
-Session::Status Session::MarkerAt(bool start, double seconds)
+std::string Session::LengthText() const
 {
-    // The column the windows' marker would take with the play position at
-    // that time.
-    const std::uint32_t column =
-        ColumnAtSeconds(seconds, doc_.SampleRate, doc_.TotalFrames, doc_.FrameSize, doc_.ColumnCount);
-    (start ? doc_.SelStart : doc_.SelFinish) = column;
-    if (doc_.SelStart > doc_.SelFinish)
-        return Refuse("The start marker must not lie after the finish marker.");
+    const double seconds = doc_.SampleRate > 0 ? static_cast<double>(doc_.TotalFrames) / doc_.SampleRate : 0;
+    return SecondsToPreciseText(seconds) + " (" + std::to_string(doc_.TotalFrames) + " frames)";
+}
+
+Session::Status Session::MarkerAt(bool start, double seconds, const std::string& option)
+{
+    const std::optional<std::uint32_t> frame = FrameAtSeconds(seconds, doc_.SampleRate, doc_.TotalFrames);
+    if (!frame)
+        return UsageError(option + " lies past the end of the file, which lasts " + LengthText());
+    if (start ? *frame > doc_.SelFinishFrame : *frame < doc_.SelStartFrame) {
+        const double other = static_cast<double>(start ? doc_.SelFinishFrame : doc_.SelStartFrame) / doc_.SampleRate;
+        return UsageError(option + (start ? " lies after the finish marker at " : " lies before the start marker at ") +
+                          SecondsToPreciseText(other) + "; the file lasts " + LengthText());
+    }
+    SetMarkerFrames(doc_, start ? *frame : doc_.SelStartFrame, start ? doc_.SelFinishFrame : *frame);
+    return Status::Ok;
+}
+
+Session::Status Session::MarkerFrames(std::int64_t start, std::int64_t finish)
+{
+    if (start > finish || finish > static_cast<std::int64_t>(doc_.TotalFrames))
+        return UsageError("--frames takes frames S <= F <= " + std::to_string(doc_.TotalFrames) +
+                          "; the file lasts " + LengthText());
+    SetMarkerFrames(doc_, static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(finish));
     return Status::Ok;
 }
 
@@ -213,11 +239,14 @@ Session::Status Session::Info()
     line("FrameSize", std::to_string(doc_.FrameSize));
     line("TotalFrames", std::to_string(doc_.TotalFrames));
     line("DurationSeconds", std::to_string(doc_.DurationSeconds));
-    line("Duration", SecondsToTimeText(static_cast<std::int32_t>(doc_.DurationSeconds)));
+    // To the millisecond, beside the whole seconds above.
+    line("Duration", DurationText(doc_.TotalFrames, doc_.SampleRate));
     line("FramesPerColumn", std::to_string(doc_.FramesPerColumn));
     line("ColumnCount", std::to_string(doc_.ColumnCount));
     line("SelStart", std::to_string(doc_.SelStart));
     line("SelFinish", std::to_string(doc_.SelFinish));
+    line("SelStartFrame", std::to_string(doc_.SelStartFrame));
+    line("SelFinishFrame", std::to_string(doc_.SelFinishFrame));
     line("SourceBitrate", std::to_string(doc_.SourceBitrate));
     Print(out);
     return Status::Ok;
@@ -260,8 +289,9 @@ Session::Status Session::PrintTags()
 Session::Status Session::Peaks()
 {
     std::string out;
-    out.reserve(static_cast<std::size_t>(doc_.ColumnCount) * 16);
-    for (std::uint32_t i = 0; i < doc_.ColumnCount; ++i) {
+    const std::uint32_t columns = PeakColumns(doc_);
+    out.reserve(static_cast<std::size_t>(columns) * 16);
+    for (std::uint32_t i = 0; i < columns && i < doc_.PeakUpper.size() && i < doc_.PeakLower.size(); ++i) {
         out += std::to_string(i);
         out += ' ';
         out += std::to_string(doc_.PeakUpper[i]);

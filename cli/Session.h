@@ -15,7 +15,9 @@ class TerminalDialogs;
 // private folder, the steps applied to it in order.
 class Session {
 public:
-    enum class Status { Ok = 0, Refused = 1 };
+    // The exit status a step ends with: Usage for a step that cannot mean
+    // anything for this file (a time past its end), said on stderr.
+    enum class Status { Ok = 0, Refused = 1, Usage = 2 };
 
     Session(const std::string& tempFolder, TerminalDialogs& dialogs);
 
@@ -29,11 +31,17 @@ public:
 
 private:
     Status Refuse(const std::string& message);
+    Status UsageError(const std::string& message);
     Status Edit(const EditRequest& edit);
     // The status of an edit, undo or redo that ended as end, with the
     // terminal's questions counted questionsBefore when it began.
     Status Ended(EditEnd end, int questionsBefore);
-    Status MarkerAt(bool start, double seconds);
+    // A marker at a typed time (option: as the user wrote it, for the
+    // message), to the nearest frame.
+    Status MarkerAt(bool start, double seconds, const std::string& option);
+    Status MarkerFrames(std::int64_t start, std::int64_t finish);
+    // The document's length as h:mm:ss.mmm and in frames, for messages.
+    std::string LengthText() const;
     Status Info();
     Status Peaks();
     Status PrintTags();

@@ -88,7 +88,10 @@ int main(int argc, char** argv)
         return failed(messages, "Opening the file");
     for (std::size_t i = 0; i < line->Steps.size(); ++i) {
         messages = dialogs.MessagesShown();
-        if (timed(i + 1, [&] { return session.Run(line->Steps[i]); }) != Session::Status::Ok)
+        const Session::Status status = timed(i + 1, [&] { return session.Run(line->Steps[i]); });
+        if (status == Session::Status::Usage)
+            return 2;  // said already
+        if (status != Session::Status::Ok)
             return failed(messages, "Step " + std::to_string(i + 1) + " (" + line->Steps[i].Option + ")");
     }
     if (std::fflush(stdout) != 0) {

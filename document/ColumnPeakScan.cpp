@@ -94,13 +94,26 @@ constexpr std::uint32_t ColumnsWorthSharing = 2048;
 
 } // namespace
 
+void ScanColumnPeakRange(File& file, const Document& doc, std::uint32_t first, std::uint32_t end,
+                         std::vector<std::int16_t>& upper, std::vector<std::int16_t>& lower)
+{
+    end = std::min({end, PeakColumns(doc), static_cast<std::uint32_t>(std::min(upper.size(), lower.size()))});
+    if (first >= end || doc.FramesPerColumn <= 0 || doc.FrameSize <= 0)
+        return;
+    ScanColumns(file, doc, first, end, upper, lower, [](std::uint32_t) {});
+}
+
 void ScanColumnPeaks(File& file, const Document& doc, std::vector<std::int16_t>& upper,
                      std::vector<std::int16_t>& lower, Progress& bar)
 {
     ProgressMeter meter(bar);
-    const std::uint32_t columns = doc.ColumnCount;
-    if (columns == 0 || doc.FramesPerColumn <= 0 || doc.FrameSize <= 0)
+    // Finer zooms keep no arrays: the view reads what it shows.
+    const std::uint32_t columns = PeakColumns(doc);
+    if (columns == 0 || doc.FramesPerColumn <= 0 || doc.FrameSize <= 0 || upper.size() < columns ||
+        lower.size() < columns) {
+        meter.Report(100);
         return;
+    }
     const auto reportUpTo = [&](std::uint32_t column) {
         meter.Report(static_cast<int>((static_cast<std::uint64_t>(column) + 1) * 100 / columns));
     };

@@ -25,10 +25,16 @@ struct Document;
 //
 // Reads go through a bounded block buffer, not one call per frame.  Reads
 // doc's FramesPerColumn, FrameSize, BitsPerSample, Channels, ColumnCount,
-// DataOffset and DataEnd; writes only upper, lower (at least ColumnCount
-// entries each) and bar, which reaches exactly 100 after the last column.
+// DataOffset and DataEnd; writes only upper, lower (at least PeakColumns
+// entries each; nothing is scanned at a zoom that keeps no arrays) and
+// bar, which reaches exactly 100 after the last column.
 void ScanColumnPeaks(File& file, const Document& doc, std::vector<std::int16_t>& upper,
                      std::vector<std::int16_t>& lower, Progress& bar);
+
+// The same scan of columns [first, end) only, into upper and lower (at
+// least end entries each), without progress.
+void ScanColumnPeakRange(File& file, const Document& doc, std::uint32_t first, std::uint32_t end,
+                         std::vector<std::int16_t>& upper, std::vector<std::int16_t>& lower);
 
 // Frames between two looks of the scan.
 inline constexpr std::uint32_t FramesBetweenLooks = 100;

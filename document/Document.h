@@ -29,6 +29,29 @@ inline constexpr std::int32_t FinestZoom = ZoomSteps[std::size(ZoomSteps) - 1];
 inline constexpr std::int32_t ZoomRatioFrames = 1000;  // frames per column of a ratio of 1
 inline constexpr std::int32_t DefaultFramesPerColumn = CoarsestZoom;
 
+// How closely the view shows the audio: frames a column holds, and pixels
+// a column takes on the screen (more than one only at one frame a column,
+// where each frame is drawn that many pixels wide).
+struct ZoomLevel {
+    std::int32_t FramesPerColumn = DefaultFramesPerColumn;  // frames, at least 1
+    std::int32_t PixelsPerColumn = 1;                       // pixels, at least 1
+
+    constexpr ZoomLevel() = default;
+    // A zoom of framesPerColumn frames a column, one pixel each.
+    constexpr ZoomLevel(std::int32_t framesPerColumn, std::int32_t pixelsPerColumn = 1)
+        : FramesPerColumn(framesPerColumn), PixelsPerColumn(pixelsPerColumn)
+    {
+    }
+    bool operator==(const ZoomLevel&) const = default;
+};
+
+// The steps finer than 1:1, coarsest first: down to one frame a column,
+// then several pixels a frame.  Zoom In and Zoom Out walk the six steps
+// and then these.
+inline constexpr ZoomLevel FineZoomSteps[] = {500, 200, 100, 50, 20, 10, 5, 2, 1,
+                                              {1, 2}, {1, 4}, {1, 8}, {1, 16}, {1, 32}};
+inline constexpr std::int32_t MostPixelsPerFrame = 32;
+
 // The names of the working file and of the edit journal in the private
 // folder.
 inline constexpr const char* WorkFileName = "AudioTemp.wav";
@@ -58,12 +81,24 @@ struct Document {
     std::uint32_t TotalFrames = 0;     // DataSize / FrameSize, frames
 
     std::int32_t FramesPerColumn = DefaultFramesPerColumn; // the zoom, frames per column
+    std::int32_t PixelsPerColumn = 1;  // the zoom below one frame a column, pixels per column
     std::uint32_t ColumnCount = 0;     // ceil(TotalFrames / FramesPerColumn), columns
+
+    // The edit range: frames SelStartFrame up to, not including,
+    // SelFinishFrame; 0 <= SelStartFrame <= SelFinishFrame <= TotalFrames.
+    // The markers are these frames; the columns below follow from them.
+    std::uint32_t SelStartFrame = 0;   // frames
+    std::uint32_t SelFinishFrame = 0;  // frames
+    // The markers' columns at the current zoom (for drawing, the marker
+    // commands' enabling and the column rules): the column each frame lies
+    // in, never past the last one.
     std::uint32_t SelStart = 0;        // start marker, a column
     std::uint32_t SelFinish = 0;       // finish marker, a column
 
     // Per column, 0..100: the first channel's peak (pixels above the
     // midline) and the second channel's (pixels below; equal for mono).
+    // Held at zooms of 1000 frames a column and more only (PeakColumns);
+    // finer views read the samples they show.
     std::vector<std::int16_t> PeakUpper;
     std::vector<std::int16_t> PeakLower;
 
@@ -73,6 +108,7 @@ struct Document {
     bool Modified = false;
     EditHistory History;               // the edits that can be undone and redone
     std::int32_t PlayState = psNoDocument;
+    bool PlaysSelection = false;       // Play Selection or Loop under way: the marker stop waits
     std::int32_t SourceBitrate = 0;    // kbit/s of an MP3 or WMA source; 0 for WAV
     double VorbisQuality = 5.0;        // of Ogg Vorbis saves, -1 to 10
     bool OpenAtStart = false;
@@ -93,6 +129,19 @@ void SetMetadata(Document& doc, Tags tags);
 // zoom: TotalFrames / FramesPerColumn, rounded up.
 std::uint32_t ColumnCountFor(std::uint32_t totalFrames, std::int32_t framesPerColumn);
 
+// The document's zoom, and a new one: FramesPerColumn, PixelsPerColumn and
+// the columns and markers' columns that follow (the peak arrays are the
+// caller's).
+ZoomLevel ZoomOf(const Document& doc);
+void SetZoom(Document& doc, ZoomLevel zoom);
+
+// True where the document holds peak arrays: at 1000 frames a column and
+// more.  Finer, they would hold nearly a value a frame.
+bool KeepsPeakArrays(std::int32_t framesPerColumn);
+// The columns the peak arrays hold: ColumnCount, or 0 where none are kept.
+std::uint32_t PeakColumns(const Document& doc);
+std::uint32_t PeakColumnsFor(std::uint32_t columnCount, std::int32_t framesPerColumn);
+
 // Where the samples lie and how long they last, with what follows from
 // them: DataEnd, TotalFrames (in frames of FrameSize) and ColumnCount at
 // the current zoom.  The one place the document's sizes are derived.
@@ -110,21 +159,41 @@ WaveHeader HeaderOf(const Document& doc);
 // document without columns.
 std::uint32_t LastColumn(const Document& doc);
 
-// Puts the markers at columns start and finish as the document allows
-// them: the finish marker no further than LastColumn, the start marker no
-// further than the finish marker.  The one place the markers' rule is kept.
+// Puts the markers at frames start and finish as the document allows
+// them: the finish no further than TotalFrames, the start no further than
+// the finish; their columns follow.  The one place the markers' rule is
+// kept.
+void SetMarkerFrames(Document& doc, std::uint32_t start, std::uint32_t finish);
+
+// The markers' columns again from their frames, after the zoom or the
+// length changed (the frames are kept inside the audio first).
+void FollowMarkerFrames(Document& doc);
+
+// The frames a marker set at a column stands for: the column's first
+// frame; for the finish marker on the last column, the end of the audio
+// (so that Select All and the last column take the whole file in).
+std::uint32_t StartFrameOfColumn(const Document& doc, std::uint32_t column);
+std::uint32_t FinishFrameOfColumn(const Document& doc, std::uint32_t column);
+
+// Puts the markers at columns start and finish as the columns' rules have
+// it: the finish marker no further than LastColumn, the start marker no
+// further than the finish marker, each at its column's frame.
 void SetMarkers(Document& doc, std::uint32_t start, std::uint32_t finish);
 
-// The start marker to column, and true, where that keeps it before the
+// The start marker to frame, and true, where that keeps it before the
 // finish marker; otherwise false and nothing moves.
-bool MoveStartMarker(Document& doc, std::uint32_t column);
+bool MoveStartMarker(Document& doc, std::uint32_t frame);
 
-// The finish marker to column, and true, where that keeps it after the
+// The finish marker to frame, and true, where that keeps it after the
 // start marker; otherwise false and nothing moves.
-bool MoveFinishMarker(Document& doc, std::uint32_t column);
+bool MoveFinishMarker(Document& doc, std::uint32_t frame);
 
-// Puts the markers on the whole file: SelStart = 0, SelFinish = LastColumn.
+// Puts the markers on the whole file: frame 0 to TotalFrames (columns 0
+// and LastColumn).
 void SelectAll(Document& doc);
+
+// The column frame lies in at the document's zoom, never past the last.
+std::uint32_t ColumnOfFrame(const Document& doc, std::uint64_t frame);
 
 // What the history records of the document before and after a step.
 DocumentShape ShapeOf(const Document& doc);

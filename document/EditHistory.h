@@ -58,8 +58,8 @@ struct DocumentShape {
     std::uint32_t TotalFrames = 0;      // frames
     std::int32_t FramesPerColumn = 0;   // frames per column
     std::uint32_t ColumnCount = 0;      // columns
-    std::uint32_t SelStart = 0;         // column
-    std::uint32_t SelFinish = 0;        // column
+    std::uint32_t SelStartFrame = 0;    // frames: the markers
+    std::uint32_t SelFinishFrame = 0;   // frames
     bool operator==(const DocumentShape&) const = default;
 };
 
@@ -103,8 +103,8 @@ struct UndoStep {
 // How to do an undone edit again: the same edit between the same markers.
 struct RedoStep {
     EditRequest Edit;
-    std::uint32_t SelStart = 0;       // column
-    std::uint32_t SelFinish = 0;      // column
+    std::uint32_t SelStartFrame = 0;   // frames
+    std::uint32_t SelFinishFrame = 0;  // frames
     std::uint64_t StateAfter = 0;
 };
 
@@ -136,9 +136,6 @@ public:
     // rewrite that failed); the journal stays in use for the next edit, and
     // the steps' whole files go once the manifest is written (Discarded).
     void Forget();
-    // A zoom change: steps still undo, but redoing needs the old columns.
-    void ForgetRedo() { Redo.clear(); }
-
     bool Keeping() const { return !JournalPath.empty(); }
     bool CanUndo() const { return !Undo.empty(); }
     bool CanRedo() const { return !Redo.empty(); }
@@ -166,7 +163,7 @@ public:
     PendingAction PendingWhat = PendingAction::None;
     UndoStep Pending;                    // PendingAction::Edit: the step under way
     std::uint32_t PendingSelStart = 0;   // PendingAction::Edit: the markers before the command (a
-    std::uint32_t PendingSelFinish = 0;  //   redo sets its own), columns
+    std::uint32_t PendingSelFinish = 0;  //   redo sets its own), frames
     std::uint64_t PendingRewrite = 0;    // the number the rewrite logs follow for the pending action
 
     std::string ManifestWritten;         // the manifest's text as last written; empty: none

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Document.h"
+
 #include <cstdint>
 #include <string>
 
@@ -14,20 +16,25 @@ public:
     // The command state: enables and disables every command and writes the
     // status bar for state (a PlayState).
     virtual void UpdateCommandState(std::int32_t state) = 0;
-    // The check mark of the Zoom menu, on the item of framesPerColumn.
-    virtual void ShowZoom(std::int32_t framesPerColumn) = 0;
-    virtual bool IsZoomShown(std::int32_t framesPerColumn) const = 0;
+    // The check mark of the Zoom menu, on the item of zoom (Whole File's
+    // for a zoom between the steps).
+    virtual void ShowZoom(ZoomLevel zoom) = 0;
 
-    // The waveform view: a repaint (with the marker stop), its width in
-    // columns, and its pop-up menu at a point in the view's pixels.
+    // The waveform view: a repaint (with the marker stop), the width of
+    // its whole picture in pixels (ViewWidthOf), and its pop-up menu at a
+    // point in the view's pixels.
     virtual void RepaintView() = 0;
-    virtual void SetViewWidth(std::uint32_t columns) = 0;
+    virtual void SetViewWidth(std::int64_t pixels) = 0;
     virtual void PopUpViewMenu(int x, int y) = 0;
-    // The part of the view the window shows: its width and the column at
-    // its centre (columns); scrolling so that a column stands at the centre.
-    virtual std::uint32_t ShownColumns() const = 0;
-    virtual std::int64_t CentreColumn() const = 0;
-    virtual void CentreOn(std::int64_t column) = 0;
+    // The part of the picture the window shows: its width, and its first
+    // pixel, which a scroll moves (kept inside the picture), in pixels of
+    // the whole picture.
+    virtual int ShownPixels() const = 0;
+    virtual std::int64_t ViewLeft() const = 0;
+    virtual void ScrollViewTo(std::int64_t left) = 0;
+    // Scrolls, where the frame is not in view already, to have it in the
+    // middle of the view.
+    virtual void ShowFrame(std::uint64_t frame) = 0;
 
     // The playback stream on the working file: the Stop command when it is
     // playing or paused; releasing it before the file is rewritten or

@@ -22,8 +22,8 @@ EarlyPeakScan::EarlyPeakScan(const std::string& path, std::int32_t framesPerColu
         doc.FramesPerColumn = framesPerColumn;
         TakeHeader(doc, header);
         Peaks peaks{header, framesPerColumn, {}, {}};
-        peaks.Upper.assign(doc.ColumnCount, 0);
-        peaks.Lower.assign(doc.ColumnCount, 0);
+        peaks.Upper.assign(PeakColumns(doc), 0);
+        peaks.Lower.assign(PeakColumns(doc), 0);
         NullProgress none;
         ScanColumnPeaks(file, doc, peaks.Upper, peaks.Lower, none);
         return peaks;
@@ -72,8 +72,8 @@ bool LoadWorkFile(Document& doc, Progress& loading, UserDialogs& dialogs, EarlyP
         ProgressMeter(loading).Report(100);
         return true;
     }
-    doc.PeakUpper.assign(doc.ColumnCount, 0);
-    doc.PeakLower.assign(doc.ColumnCount, 0);
+    doc.PeakUpper.assign(PeakColumns(doc), 0);
+    doc.PeakLower.assign(PeakColumns(doc), 0);
     ScanColumnPeaks(file, doc, doc.PeakUpper, doc.PeakLower, loading);
     return true;
 }

@@ -2,13 +2,13 @@
 
 namespace velmora {
 
-void PlayCursorFollow::Start(int viewLeft)
+void PlayCursorFollow::Start(std::int64_t viewLeft)
 {
     following_ = true;
     lastLeft_ = viewLeft;
 }
 
-int PlayCursorFollow::Next(int viewLeft, int width, int cursor)
+std::int64_t PlayCursorFollow::Next(std::int64_t viewLeft, int width, std::int64_t cursor)
 {
     const bool inSight = cursor >= viewLeft && cursor < viewLeft + width;
     if (inSight)

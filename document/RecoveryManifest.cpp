@@ -129,11 +129,25 @@ void PutShape(ManifestWriter& out, const std::string& prefix, const DocumentShap
     const std::uint32_t values[] = {shape.DataOffset, shape.DataSize, shape.DataEnd,
                                     shape.DurationSeconds, shape.TotalFrames,
                                     static_cast<std::uint32_t>(shape.FramesPerColumn), shape.ColumnCount,
-                                    shape.SelStart, shape.SelFinish};
+                                    shape.SelStartFrame, shape.SelFinishFrame};
     std::string text;
     for (std::uint32_t value : values)
         text += (text.empty() ? "" : ",") + std::to_string(value);
     out.Put(prefix.c_str(), text);
+}
+
+// The markers of a shape an older version wrote as columns, as frames.
+void MarkerColumnsToFrames(DocumentShape& shape)
+{
+    auto frameOf = [&shape](std::uint32_t column, bool finish) {
+        if (finish && column + 1 >= shape.ColumnCount)
+            return shape.TotalFrames;
+        const std::uint64_t frame = static_cast<std::uint64_t>(column) *
+                                    static_cast<std::uint64_t>(std::max(shape.FramesPerColumn, 0));
+        return static_cast<std::uint32_t>(std::min<std::uint64_t>(frame, shape.TotalFrames));
+    };
+    shape.SelFinishFrame = frameOf(shape.SelFinishFrame, true);
+    shape.SelStartFrame = std::min(frameOf(shape.SelStartFrame, false), shape.SelFinishFrame);
 }
 
 DocumentShape ShapeOf(const std::string& text)
@@ -294,9 +308,10 @@ Manifest ManifestOf(const Document& doc)
     Manifest m;
     m.SourceFile = doc.SourceFile;
     m.Modified = doc.Modified;
-    m.SelStart = doc.SelStart;
-    m.SelFinish = doc.SelFinish;
+    m.SelStartFrame = doc.SelStartFrame;
+    m.SelFinishFrame = doc.SelFinishFrame;
     m.FramesPerColumn = doc.FramesPerColumn;
+    m.PixelsPerColumn = doc.PixelsPerColumn;
     m.SourceBitrate = doc.SourceBitrate;
     m.Channels = doc.Channels;
     m.BitsPerSample = doc.BitsPerSample;
@@ -315,9 +330,10 @@ std::string ManifestText(const Manifest& m)
     out.Section("Document");
     out.Put("Source", EncodeManifestPath(m.SourceFile));
     out.Number("Modified", m.Modified ? 1 : 0);
-    out.Number("SelStart", m.SelStart);
-    out.Number("SelFinish", m.SelFinish);
+    out.Number("SelStartFrame", m.SelStartFrame);
+    out.Number("SelFinishFrame", m.SelFinishFrame);
     out.Number("FramesPerColumn", m.FramesPerColumn);
+    out.Number("PixelsPerColumn", m.PixelsPerColumn);
     out.Number("SourceBitrate", m.SourceBitrate);
     out.Number("Channels", m.Channels);
     out.Number("BitsPerSample", m.BitsPerSample);
@@ -346,8 +362,8 @@ std::string ManifestText(const Manifest& m)
     for (std::size_t i = 0; i < h.Redo.size(); ++i) {
         out.Section("Redo" + std::to_string(i + 1));
         PutRequest(out, h.Redo[i].Edit);
-        out.Number("SelStart", h.Redo[i].SelStart);
-        out.Number("SelFinish", h.Redo[i].SelFinish);
+        out.Number("SelStartFrame", h.Redo[i].SelStartFrame);
+        out.Number("SelFinishFrame", h.Redo[i].SelFinishFrame);
         out.Number("StateAfter", h.Redo[i].StateAfter);
     }
     if (h.PendingWhat == PendingAction::Edit) {
@@ -366,9 +382,12 @@ std::optional<Manifest> ParseManifest(const std::string& text)
     if (m.SourceFile.empty())
         return std::nullopt;
     m.Modified = document.Number<int>("Modified") == 1;
-    m.SelStart = document.Number<std::uint32_t>("SelStart");
-    m.SelFinish = document.Number<std::uint32_t>("SelFinish");
+    // Markers in frames; an older version's in columns.
+    m.MarkersAsColumns = !document.Has("SelFinishFrame");
+    m.SelStartFrame = document.Number<std::uint32_t>(m.MarkersAsColumns ? "SelStart" : "SelStartFrame");
+    m.SelFinishFrame = document.Number<std::uint32_t>(m.MarkersAsColumns ? "SelFinish" : "SelFinishFrame");
     m.FramesPerColumn = document.Number<std::int32_t>("FramesPerColumn");
+    m.PixelsPerColumn = document.Has("PixelsPerColumn") ? document.Number<std::int32_t>("PixelsPerColumn") : 1;
     m.SourceBitrate = document.Number<std::int32_t>("SourceBitrate");
     m.Channels = document.Number<std::int32_t>("Channels");
     m.BitsPerSample = document.Number<std::int32_t>("BitsPerSample");
@@ -383,10 +402,12 @@ std::optional<Manifest> ParseManifest(const std::string& text)
     const auto redoSteps = history.Number<std::size_t>("RedoSteps");
     for (std::size_t i = 0; i < undoSteps; ++i)
         h.Undo.push_back(StepOf(SectionOf(sections, "Undo" + std::to_string(i + 1))));
-    for (std::size_t i = 0; i < redoSteps; ++i) {
+    // An older version's redo steps name columns of a zoom no longer
+    // known: they are let go.
+    for (std::size_t i = 0; i < redoSteps && !m.MarkersAsColumns; ++i) {
         const SectionReader redo = SectionOf(sections, "Redo" + std::to_string(i + 1));
-        h.Redo.push_back({RequestOf(redo), redo.Number<std::uint32_t>("SelStart"),
-                          redo.Number<std::uint32_t>("SelFinish"), redo.Number<std::uint64_t>("StateAfter")});
+        h.Redo.push_back({RequestOf(redo), redo.Number<std::uint32_t>("SelStartFrame"),
+                          redo.Number<std::uint32_t>("SelFinishFrame"), redo.Number<std::uint64_t>("StateAfter")});
     }
     h.JournalUsed = history.Number<std::uint64_t>("JournalUsed");
     h.State = history.Number<std::uint64_t>("State");
@@ -400,6 +421,16 @@ std::optional<Manifest> ParseManifest(const std::string& text)
     h.PendingRewrite = history.Number<std::uint64_t>("PendingRewrite");
     if (h.PendingWhat == PendingAction::Edit)
         h.Pending = StepOf(SectionOf(sections, "Pending"));
+    if (m.MarkersAsColumns) {
+        for (UndoStep& step : h.Undo) {
+            MarkerColumnsToFrames(step.Before);
+            MarkerColumnsToFrames(step.After);
+        }
+        MarkerColumnsToFrames(h.Pending.Before);
+        MarkerColumnsToFrames(h.Pending.After);
+        h.PendingSelStart = h.Pending.Before.SelStartFrame;
+        h.PendingSelFinish = h.Pending.Before.SelFinishFrame;
+    }
     return m;
 }
 

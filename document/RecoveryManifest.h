@@ -19,9 +19,14 @@ struct Document;
 struct Manifest {
     std::string SourceFile;
     bool Modified = false;
-    std::uint32_t SelStart = 0;         // column
-    std::uint32_t SelFinish = 0;        // column
+    std::uint32_t SelStartFrame = 0;    // frames: the markers
+    std::uint32_t SelFinishFrame = 0;   // frames
+    // A manifest of an older version holds its markers as columns, in
+    // SelStartFrame and SelFinishFrame, which the loaded document turns
+    // into frames (SetMarkers); its history's markers are turned already.
+    bool MarkersAsColumns = false;
     std::int32_t FramesPerColumn = 0;   // the zoom
+    std::int32_t PixelsPerColumn = 1;
     std::int32_t SourceBitrate = 0;     // kbit/s
     std::int32_t Channels = 0;
     std::int32_t BitsPerSample = 0;

@@ -12,7 +12,7 @@ namespace velmora {
 void TReloadThread::Execute()
 {
     ProgressOnBar bar(dialog_.ProgressBar1());
-    ApplyZoomChange(doc_, framesPerColumn_, bar, AppDialogs());
+    ApplyZoomChange(doc_, zoom_, bar, AppDialogs());
     dialog_.done(FinishedResult);
     if (QWidget* owner = dialog_.parentWidget())
         owner->update();

@@ -1,21 +1,21 @@
 #pragma once
 
+#include "Document.h"
+
 #include <cstdint>
 
 namespace velmora {
 
 class TReloadForm;
-struct Document;
 
 // The reload worker of a zoom change: its body changes the document's zoom
-// to framesPerColumn, rescanning the working file on the reload dialog's
+// to zoom, rescanning the working file on the reload dialog's
 // bar, and ends the dialog.  When the working file cannot be opened its
 // message is shown and the dialog ends all the same (it has no button of
 // its own).
 class TReloadThread {
 public:
-    TReloadThread(Document& doc, std::int32_t framesPerColumn, TReloadForm& dialog)
-        : doc_(doc), framesPerColumn_(framesPerColumn), dialog_(dialog)
+    TReloadThread(Document& doc, ZoomLevel zoom, TReloadForm& dialog) : doc_(doc), zoom_(zoom), dialog_(dialog)
     {
     }
 
@@ -23,7 +23,7 @@ public:
 
 private:
     Document& doc_;
-    std::int32_t framesPerColumn_;  // the new zoom, frames per column
+    ZoomLevel zoom_;  // the new zoom
     TReloadForm& dialog_;
 };
 

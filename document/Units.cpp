@@ -20,26 +20,6 @@ std::string TimeField(std::int32_t value)
 
 } // namespace
 
-std::int64_t ColumnToStreamByte(std::uint32_t column, std::int64_t streamLength,
-                                std::uint32_t columnCount)
-{
-    if (columnCount == 0)
-        return 0;
-    const long double byte = static_cast<long double>(column) * streamLength / columnCount;
-    return static_cast<std::int64_t>(byte);
-}
-
-std::uint32_t StreamByteToColumn(std::int64_t position, std::uint32_t columnCount,
-                                 std::int64_t streamLength)
-{
-    if (streamLength == 0)
-        return 0;
-    const long double column = static_cast<long double>(columnCount) * position / streamLength;
-    // The column is used as an unsigned number; a negative quotient wraps
-    // as the 32-bit conversion would.
-    return static_cast<std::uint32_t>(static_cast<std::int64_t>(column));
-}
-
 std::int32_t WholeSeconds(double seconds)
 {
     return static_cast<std::int32_t>(seconds);
@@ -105,16 +85,23 @@ std::optional<double> ParseTimeText(const std::string& text)
     }
 }
 
-std::uint32_t ColumnAtSeconds(double seconds, std::int32_t sampleRate, std::uint32_t totalFrames,
-                              std::int32_t frameSize, std::uint32_t columnCount)
+std::optional<std::uint32_t> FrameAtSeconds(double seconds, std::int32_t sampleRate, std::uint32_t totalFrames)
 {
-    if (columnCount == 0)
-        return 0;
-    const auto frames = static_cast<std::uint64_t>(std::max(seconds, 0.0) * sampleRate);
-    const std::uint64_t frame = std::min<std::uint64_t>(frames, totalFrames);
-    const auto length = static_cast<std::int64_t>(totalFrames) * frameSize;
-    return std::min(StreamByteToColumn(static_cast<std::int64_t>(frame) * frameSize, columnCount, length),
-                    columnCount - 1);
+    if (sampleRate <= 0 || !(seconds >= 0))
+        return std::nullopt;
+    const double frame = std::round(seconds * sampleRate);
+    if (frame > static_cast<double>(totalFrames))
+        return std::nullopt;
+    return static_cast<std::uint32_t>(frame);
+}
+
+std::string DurationText(std::uint32_t totalFrames, std::int32_t sampleRate)
+{
+    const std::int64_t milliseconds =
+        sampleRate > 0 ? std::llround(static_cast<double>(totalFrames) * 1000.0 / sampleRate) : 0;
+    char fraction[8];
+    std::snprintf(fraction, sizeof fraction, ".%03d", static_cast<int>(milliseconds % 1000));
+    return SecondsToTimeText(static_cast<std::int32_t>(milliseconds / 1000)) + fraction;
 }
 
 } // namespace velmora

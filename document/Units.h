@@ -4,22 +4,10 @@
 #include <optional>
 #include <string>
 
-// Conversions between the editor's units: pixel columns, bytes of the
-// playback stream, bytes of the working file, seconds.  Products and
-// quotients are computed in extended precision and truncated toward zero.
-// Stream positions are 64-bit: a working file may hold up to 4 GiB.
+// Conversions between the editor's units: frames, pixel columns, bytes of
+// the working file, seconds, and the times the user reads and types.
 
 namespace velmora {
-
-// Column c (0-based) to a byte position of the playback stream:
-// trunc(c * streamLength / columnCount).  0 when columnCount is 0.
-std::int64_t ColumnToStreamByte(std::uint32_t column, std::int64_t streamLength,
-                                std::uint32_t columnCount);
-
-// Byte position p of the playback stream to its column:
-// trunc(columnCount * p / streamLength).  0 when streamLength is 0.
-std::uint32_t StreamByteToColumn(std::int64_t position, std::uint32_t columnCount,
-                                 std::int64_t streamLength);
 
 // Seconds as the stream reports them (fractional) to whole seconds.
 std::int32_t WholeSeconds(double seconds);
@@ -46,11 +34,13 @@ std::string SecondsToPreciseText(double seconds);
 // these.
 std::optional<double> ParseTimeText(const std::string& text);
 
-// The column a marker set at the play position `seconds` into the audio
-// takes in the windows: that frame's byte of the playback stream (the
-// frames of the document, frameSize bytes each), to its column, never
-// past the last one.
-std::uint32_t ColumnAtSeconds(double seconds, std::int32_t sampleRate, std::uint32_t totalFrames,
-                              std::int32_t frameSize, std::uint32_t columnCount);
+// The frame nearest a typed time of seconds into audio of totalFrames at
+// sampleRate (the end itself is totalFrames); nothing for a time past the
+// end by more than half a frame.
+std::optional<std::uint32_t> FrameAtSeconds(double seconds, std::int32_t sampleRate, std::uint32_t totalFrames);
+
+// The length of totalFrames at sampleRate as "hh:mm:ss.mmm", the fields as
+// SecondsToTimeText writes them, rounded to the millisecond.
+std::string DurationText(std::uint32_t totalFrames, std::int32_t sampleRate);
 
 } // namespace velmora

@@ -1,12 +1,12 @@
 #include "ViewCommands.h"
 
 #include "EditorWindow.h"
+#include "FrameReader.h"
 #include "Formreload.h"
 #include "Reloadthread.h"
 #include "Units.h"
 #include "Zoom.h"
 
-#include "document/Document.h"
 #include "platform/audio/Bass.h"
 #include "platform/widgets/RunModal.h"
 
@@ -18,12 +18,32 @@
 
 namespace velmora {
 
+std::uint32_t PlayFrameNow(const Document& doc)
+{
+    if (doc.Stream == 0 || doc.FrameSize <= 0)
+        return 0;
+    const QWORD position = BASS_ChannelGetPosition(doc.Stream, BASS_POS_BYTE);  // bytes of the stream
+    if (position == static_cast<QWORD>(-1))
+        return 0;
+    return static_cast<std::uint32_t>(std::min<QWORD>(position / static_cast<QWORD>(doc.FrameSize), doc.TotalFrames));
+}
+
 std::uint32_t PlayColumnNow(const Document& doc)
 {
-    if (doc.Stream == 0)
-        return 0;
-    const auto position = static_cast<std::int64_t>(BASS_ChannelGetPosition(doc.Stream, BASS_POS_BYTE));
-    return StreamByteToColumn(position, doc.ColumnCount, doc.StreamLength);
+    return doc.Stream == 0 ? 0 : ColumnOfFrame(doc, PlayFrameNow(doc));
+}
+
+void SeekStream(const Document& doc, std::uint32_t frame)
+{
+    if (doc.Stream == 0 || doc.FrameSize <= 0)
+        return;
+    const QWORD byte = static_cast<QWORD>(std::min(frame, doc.TotalFrames)) * static_cast<QWORD>(doc.FrameSize);
+    BASS_ChannelSetPosition(doc.Stream, byte, BASS_POS_BYTE);
+}
+
+std::int64_t ViewWidthOf(const Document& doc)
+{
+    return static_cast<std::int64_t>(doc.ColumnCount) * std::max(doc.PixelsPerColumn, 1);
 }
 
 ViewCommands::ViewCommands(Document& doc, EditorWindow& window, QWidget& view, const WaveBitmapSize& bitmap)
@@ -37,22 +57,23 @@ WaveScene ViewCommands::Scene(const QPalette& palette) const
     scene.Visible = !doc_.WorkFile.empty() && doc_.DocumentOpen;
     scene.PeakUpper = &doc_.PeakUpper;
     scene.PeakLower = &doc_.PeakLower;
+    const Document& doc = doc_;
+    scene.Samples = [&doc](std::uint64_t first, std::size_t count, std::vector<std::int16_t>& samples) {
+        return ReadFrameSamples(doc, first, count, samples);
+    };
     scene.ColumnCount = doc_.ColumnCount;
-    scene.SelStart = doc_.SelStart;
-    scene.SelFinish = doc_.SelFinish;
+    scene.TotalFrames = doc_.TotalFrames;
+    scene.SelStartFrame = doc_.SelStartFrame;
+    scene.SelFinishFrame = doc_.SelFinishFrame;
     scene.DurationSeconds = doc_.DurationSeconds;
     scene.Channels = doc_.Channels;
     scene.SampleRate = doc_.SampleRate;
     scene.FramesPerColumn = doc_.FramesPerColumn;
+    scene.PixelsPerColumn = doc_.PixelsPerColumn;
     scene.BitmapWidth = bitmap_.Width;
     scene.Height = bitmap_.Height;
-    scene.StreamLength = doc_.StreamLength;
-    BASS_CHANNELINFO info;
-    if (doc_.Stream != 0 && BASS_ChannelGetInfo(doc_.Stream, &info)) {
-        const double bytesPerSample = (info.flags & BASS_SAMPLE_8BITS) ? 1 : 2;
-        scene.StreamBytesPerSecond = static_cast<double>(info.freq) * info.chans * bytesPerSample;
-        scene.PlayPosition = static_cast<std::int64_t>(BASS_ChannelGetPosition(doc_.Stream, BASS_POS_BYTE));
-    }
+    scene.PlayFrame = PlayFrameNow(doc_);
+    scene.ViewLeft = window_.ViewLeft();
     scene.RulerColor = ReadableRulerColor(palette.color(QPalette::ToolTipBase));
     scene.FinishMarkerColor = ReadableFinishMarkerColor(palette.color(QPalette::Light));
     return scene;
@@ -61,7 +82,7 @@ WaveScene ViewCommands::Scene(const QPalette& palette) const
 void ViewCommands::Paint()
 {
     view_.update();
-    if (doc_.WorkFile.empty() || !doc_.DocumentOpen)
+    if (doc_.WorkFile.empty() || !doc_.DocumentOpen || doc_.PlaysSelection)
         return;
     const std::uint32_t c = PlayColumnNow(doc_);
     if (c != 0 && c + 1 < doc_.ColumnCount && (c == doc_.SelStart || c == doc_.SelFinish)) {
@@ -70,56 +91,104 @@ void ViewCommands::Paint()
     }
 }
 
-void ViewCommands::ChangeZoom(std::int32_t framesPerColumn)
+std::int64_t ViewCommands::PixelOfFrame(std::uint64_t frame) const
 {
-    if (doc_.FramesPerColumn == framesPerColumn)
-        return;
-    // The frame at the centre of the view stays at its centre.
-    const std::int64_t centreFrame = window_.CentreColumn() * doc_.FramesPerColumn;  // frames
-    window_.ReleaseStream();
-    window_.ShowZoom(framesPerColumn);
+    const auto perColumn = static_cast<std::uint64_t>(std::max(doc_.FramesPerColumn, 1));
+    return static_cast<std::int64_t>(frame / perColumn) * std::max(doc_.PixelsPerColumn, 1);
+}
 
+std::uint32_t ViewCommands::FrameAtPixel(std::int64_t pixel) const
+{
+    const std::int64_t pixels = std::max(doc_.PixelsPerColumn, 1);
+    const std::int64_t clamped = std::clamp<std::int64_t>(pixel, 0, ViewWidthOf(doc_));
+    if (pixels > 1)
+        return static_cast<std::uint32_t>(std::min<std::int64_t>((clamped + pixels / 2) / pixels, doc_.TotalFrames));
+    // The column's first frame, the last column's for a pixel past it.
+    const auto column = static_cast<std::uint32_t>(std::min<std::int64_t>(clamped, LastColumn(doc_)));
+    return StartFrameOfColumn(doc_, column);
+}
+
+std::uint32_t ViewCommands::FrameAt(int x) const
+{
+    return FrameAtPixel(window_.ViewLeft() + x);
+}
+
+void ViewCommands::CentreOnFrame(std::uint64_t frame)
+{
+    const std::int64_t pixel = PixelOfFrame(frame) + std::max(doc_.PixelsPerColumn, 1) / 2;
+    window_.ScrollViewTo(pixel - window_.ShownPixels() / 2);
+}
+
+void ViewCommands::ShowFrame(std::uint64_t frame)
+{
+    const std::int64_t pixel = std::min(PixelOfFrame(frame), std::max<std::int64_t>(ViewWidthOf(doc_) - 1, 0));
+    const std::int64_t left = window_.ViewLeft();
+    if (pixel < left || pixel >= left + window_.ShownPixels())
+        CentreOnFrame(frame);
+}
+
+void ViewCommands::ChangeZoom(ZoomLevel zoom)
+{
+    if (ZoomOf(doc_) == zoom || !IsValidZoom(zoom))
+        return;
+    // What the view shows now: the selection where all of it is in view,
+    // otherwise the frame at its centre (of the part of the picture shown,
+    // a document narrower than the view ending before the view's middle).
+    const std::int64_t left = window_.ViewLeft();
+    const std::int64_t right = std::min<std::int64_t>(left + window_.ShownPixels(), ViewWidthOf(doc_));
+    const std::int64_t selectionLeft = PixelOfFrame(doc_.SelStartFrame);
+    const std::int64_t selectionRight = PixelOfFrame(doc_.SelFinishFrame);
+    const bool selectionShown = doc_.SelFinishFrame > doc_.SelStartFrame && selectionLeft >= left && selectionRight <= right;
+    const std::uint64_t centre = selectionShown ? (std::uint64_t{doc_.SelStartFrame} + doc_.SelFinishFrame) / 2
+                                                : FrameAtPixel((left + right) / 2);  // frames
+    const std::uint32_t playFrame = PlayFrameNow(doc_);
+
+    window_.ReleaseStream();
+    window_.ShowZoom(zoom);
     ReloadForm->ProgressBar1()->setValue(0);
-    TReloadThread worker(doc_, framesPerColumn, *ReloadForm);
+    TReloadThread worker(doc_, zoom, *ReloadForm);
     RunModalWithBody(*ReloadForm, [&worker] { worker.Execute(); });
 
     window_.CreateStream();
-    window_.SetViewWidth(doc_.ColumnCount);
-    window_.CentreOn(framesPerColumn > 0 ? centreFrame / framesPerColumn : 0);
+    SeekStream(doc_, playFrame);
+    window_.SetViewWidth(ViewWidthOf(doc_));
+    CentreOnFrame(centre);
     window_.UpdateCommandState(psStopped);
     window_.RepaintView();
 }
 
 void ViewCommands::ZoomToWholeFile()
 {
-    ChangeZoom(WholeFileFramesPerColumn(doc_.TotalFrames, window_.ShownColumns()));
+    ChangeZoom(WholeFileZoom(doc_.TotalFrames, static_cast<std::uint32_t>(window_.ShownPixels())));
 }
 
 void ViewCommands::ZoomIn()
 {
-    // The first checked item of 10:1 ... 2:1 steps to the next finer one;
-    // from Whole File, the nearest finer step.
-    for (std::int32_t step : ZoomSteps) {
-        if (step != FinestZoom && window_.IsZoomShown(step)) {
-            ChangeZoom(ZoomInStep(step));
-            return;
-        }
-    }
-    if (!IsZoomStep(doc_.FramesPerColumn))
-        ChangeZoom(ZoomInStep(doc_.FramesPerColumn));
+    ChangeZoom(ZoomInStep(ZoomOf(doc_)));
 }
 
 void ViewCommands::ZoomOut()
 {
-    // The first checked item of 1:1 ... 8:1 steps to the next coarser one.
-    for (auto step = std::rbegin(ZoomSteps); step != std::rend(ZoomSteps); ++step) {
-        if (*step != CoarsestZoom && window_.IsZoomShown(*step)) {
-            ChangeZoom(ZoomOutStep(*step));
-            return;
-        }
-    }
-    if (!IsZoomStep(doc_.FramesPerColumn))
-        ChangeZoom(ZoomOutStep(doc_.FramesPerColumn));
+    ChangeZoom(ZoomOutStep(ZoomOf(doc_)));
+}
+
+int ViewCommands::MarkerAt(int x, int y) const
+{
+    if (doc_.Stream == 0 || doc_.ColumnCount == 0 || y >= RulerTopRow(bitmap_.Height))
+        return 0;
+    const std::int64_t pixel = window_.ViewLeft() + x;
+    const std::int64_t last = std::max<std::int64_t>(ViewWidthOf(doc_) - 1, 0);
+    const std::int64_t toStart = std::abs(pixel - std::min(PixelOfFrame(doc_.SelStartFrame), last));
+    const std::int64_t toFinish = std::abs(pixel - std::min(PixelOfFrame(doc_.SelFinishFrame), last));
+    if (std::min(toStart, toFinish) > MarkerGrip)
+        return 0;
+    // The nearer; on one line, the finish marker, which moves rightwards.
+    return toStart < toFinish ? 1 : 2;
+}
+
+bool ViewCommands::OverMarker(int x, int y) const
+{
+    return MarkerAt(x, y) != 0;
 }
 
 // Clicks below the waveform (on the ruler) do nothing.
@@ -127,40 +196,52 @@ void ViewCommands::MouseDown(Qt::MouseButton button, int x, int y)
 {
     if (doc_.Stream == 0 || y >= RulerTopRow(bitmap_.Height) || button != Qt::LeftButton)
         return;
-    SeekToColumn(x);
-    pressed_ = doc_.ColumnCount > 0;
-    dragged_ = false;
-    anchor_ = ColumnAt(x);
-    startBefore_ = doc_.SelStart;
-    finishBefore_ = doc_.SelFinish;
+    startBefore_ = doc_.SelStartFrame;
+    finishBefore_ = doc_.SelFinishFrame;
+    if (const int marker = MarkerAt(x, y)) {
+        // The other marker stays where it is.
+        drag_ = Drag::Marker;
+        anchor_ = marker == 1 ? doc_.SelFinishFrame : doc_.SelStartFrame;
+        return;
+    }
+    anchor_ = FrameAt(x);
+    SeekToFrame(anchor_, false);
+    drag_ = doc_.ColumnCount > 0 ? Drag::Pending : Drag::None;
 }
 
 void ViewCommands::MouseDrag(int x, int)
 {
-    if (!pressed_ || doc_.Stream == 0)
+    if (drag_ == Drag::None || doc_.Stream == 0)
         return;
-    const std::uint32_t column = ColumnAt(x);
-    if (!dragged_ && column == anchor_)
-        return;  // not a drag yet: a click that shook
-    dragged_ = true;
-    if (column == anchor_)
-        SelectColumns(startBefore_, finishBefore_);
-    else
-        SelectColumns(anchor_, column);
+    const std::uint32_t frame = FrameAt(x);
+    if (drag_ == Drag::Pending) {
+        if (frame == anchor_)
+            return;  // not a drag yet: a click that shook
+        drag_ = Drag::Selecting;
+    }
+    if (drag_ == Drag::Selecting && frame == anchor_) {
+        SetMarkerFrames(doc_, startBefore_, finishBefore_);
+        window_.UpdateCommandState(doc_.PlayState);
+        window_.RepaintView();
+    } else {
+        SelectFrames(anchor_, frame);
+    }
+    // Dragged past an edge of the view, the view goes along.
+    if (x < 0 || x >= window_.ShownPixels())
+        ShowFrame(frame);
 }
 
 void ViewCommands::MouseUp(Qt::MouseButton button, int x, int y)
 {
     if (button == Qt::LeftButton) {
-        if (pressed_ && dragged_)
+        if (drag_ == Drag::Selecting || drag_ == Drag::Marker)
             MouseDrag(x, y);
-        pressed_ = false;
-        dragged_ = false;
+        drag_ = Drag::None;
         return;
     }
     if (doc_.Stream == 0 || y >= RulerTopRow(bitmap_.Height) || button != Qt::RightButton)
         return;
-    SeekToColumn(x);
+    SeekToFrame(FrameAt(x), false);
     window_.PopUpViewMenu(x, y);
 }
 
@@ -168,14 +249,13 @@ void ViewCommands::ShiftClick(int x, int y)
 {
     if (doc_.Stream == 0 || doc_.ColumnCount == 0 || y >= RulerTopRow(bitmap_.Height))
         return;
-    const std::uint32_t column = ColumnAt(x);
+    const std::uint32_t frame = FrameAt(x);
     // The nearer marker; between them on a tie, the finish marker.
-    const std::uint32_t toStart = column > doc_.SelStart ? column - doc_.SelStart : doc_.SelStart - column;
-    const std::uint32_t toFinish = column > doc_.SelFinish ? column - doc_.SelFinish : doc_.SelFinish - column;
-    if (toStart < toFinish)
-        SelectColumns(column, doc_.SelFinish);
+    auto distance = [](std::uint32_t a, std::uint32_t b) { return a > b ? a - b : b - a; };
+    if (distance(frame, doc_.SelStartFrame) < distance(frame, doc_.SelFinishFrame))
+        SelectFrames(frame, doc_.SelFinishFrame);
     else
-        SelectColumns(doc_.SelStart, column);
+        SelectFrames(doc_.SelStartFrame, frame);
 }
 
 void ViewCommands::StepColumns(std::int64_t columns)
@@ -183,41 +263,43 @@ void ViewCommands::StepColumns(std::int64_t columns)
     if (doc_.Stream == 0 || doc_.ColumnCount == 0)
         return;
     const std::int64_t target = static_cast<std::int64_t>(PlayColumnNow(doc_)) + columns;
-    SeekToColumn(static_cast<int>(std::clamp<std::int64_t>(target, 0, LastColumn(doc_))));
+    // Past the last column's start lies the end of the audio.
+    if (target > static_cast<std::int64_t>(LastColumn(doc_))) {
+        SeekToFrame(doc_.TotalFrames);
+        return;
+    }
+    SeekToFrame(StartFrameOfColumn(doc_, static_cast<std::uint32_t>(std::max<std::int64_t>(target, 0))));
 }
 
 void ViewCommands::StepScreens(int screens)
 {
-    // What the scroll box shows of the view, at least a column.
-    const int shown = std::max(view_.visibleRegion().boundingRect().width(), 1);
-    StepColumns(static_cast<std::int64_t>(screens) * shown);
+    // As many columns as the view shows, at least one.
+    const std::int64_t columns = std::max<std::int64_t>(window_.ShownPixels() / std::max(doc_.PixelsPerColumn, 1), 1);
+    StepColumns(static_cast<std::int64_t>(screens) * columns);
 }
 
 void ViewCommands::SeekToEnd(bool last)
 {
     if (doc_.Stream == 0 || doc_.ColumnCount == 0)
         return;
-    SeekToColumn(last ? static_cast<int>(LastColumn(doc_)) : 0);
+    SeekToFrame(last ? doc_.TotalFrames : 0);
 }
 
-std::uint32_t ViewCommands::ColumnAt(int x) const
+void ViewCommands::SelectFrames(std::uint32_t from, std::uint32_t to)
 {
-    if (x <= 0 || doc_.ColumnCount == 0)
-        return 0;
-    return std::min(static_cast<std::uint32_t>(x), LastColumn(doc_));
-}
-
-void ViewCommands::SelectColumns(std::uint32_t from, std::uint32_t to)
-{
-    SetMarkers(doc_, std::min(from, to), std::max(from, to));
+    std::uint32_t finish = std::max(from, to);
+    if (doc_.FramesPerColumn > 1 && ColumnOfFrame(doc_, finish) == LastColumn(doc_))
+        finish = doc_.TotalFrames;
+    SetMarkerFrames(doc_, std::min(from, to), finish);
     window_.UpdateCommandState(doc_.PlayState);
     window_.RepaintView();
 }
 
-void ViewCommands::SeekToColumn(int column)
+void ViewCommands::SeekToFrame(std::uint32_t frame, bool show)
 {
-    const std::int64_t byte = ColumnToStreamByte(static_cast<std::uint32_t>(column), doc_.StreamLength, doc_.ColumnCount);
-    BASS_ChannelSetPosition(doc_.Stream, static_cast<QWORD>(byte), BASS_POS_BYTE);
+    SeekStream(doc_, frame);
+    if (show)
+        ShowFrame(frame);
     window_.UpdateCommandState(doc_.PlayState);
     window_.RepaintView();
 }

@@ -6,6 +6,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace velmora {
 
 namespace {
@@ -39,6 +41,7 @@ QAccessibleInterface* MakeWaveAccessible(const QString& className, QObject* obje
 WavePaintBox::WavePaintBox(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
     static const bool installed = [] {
         QAccessible::installFactory(&MakeWaveAccessible);
         return true;
@@ -69,7 +72,15 @@ void WavePaintBox::paintEvent(QPaintEvent* event)
         painter.fillRect(area, palette().color(QPalette::Window));
         return;
     }
-    painter.drawImage(area.x(), 0, RenderWaveTile(scene, area.x(), area.width()));
+    // Right of the picture's end, the box shows through as it does with no
+    // document.
+    const std::int64_t pictureRight = scene.BitmapWidth - scene.ViewLeft;  // pixels of the view
+    const int drawnRight = static_cast<int>(std::clamp<std::int64_t>(pictureRight, area.x(), area.x() + area.width()));
+    if (drawnRight > area.x())
+        painter.drawImage(area.x(), 0, RenderWaveTile(scene, scene.ViewLeft + area.x(), drawnRight - area.x()));
+    if (drawnRight < area.x() + area.width())
+        painter.fillRect(QRect(drawnRight, area.y(), area.x() + area.width() - drawnRight, area.height()),
+                         palette().color(QPalette::Window));
 }
 
 void WavePaintBox::mousePressEvent(QMouseEvent* event)
@@ -84,8 +95,18 @@ void WavePaintBox::mousePressEvent(QMouseEvent* event)
 
 void WavePaintBox::mouseMoveEvent(QMouseEvent* event)
 {
-    if ((event->buttons() & Qt::LeftButton) && OnDrag)
-        OnDrag(static_cast<int>(event->position().x()), static_cast<int>(event->position().y()));
+    const int x = static_cast<int>(event->position().x());
+    const int y = static_cast<int>(event->position().y());
+    if (event->buttons() & Qt::LeftButton) {
+        if (OnDrag)
+            OnDrag(x, y);
+        return;
+    }
+    if (event->buttons() == Qt::NoButton && OnHover) {
+        const Qt::CursorShape shape = OnHover(x, y) ? Qt::SizeHorCursor : Qt::ArrowCursor;
+        if (cursor().shape() != shape)
+            setCursor(shape);
+    }
 }
 
 void WavePaintBox::mouseReleaseEvent(QMouseEvent* event)

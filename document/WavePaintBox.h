@@ -8,9 +8,10 @@
 
 namespace velmora {
 
-// The waveform view (PaintBox1): as wide as the document has columns,
-// drawing only the part a paint event exposes.  It asks its owner for the
-// scene and reports mouse presses and releases to it.
+// The waveform view (PaintBox1): the viewport of its scroll box, drawing
+// the part of the picture it is scrolled to (the scene's ViewLeft on), and
+// only what a paint event exposes.  It asks its owner for the scene and
+// reports mouse presses, moves and releases to it in its own pixels.
 class WavePaintBox : public QWidget {
     Q_OBJECT
 public:
@@ -24,6 +25,9 @@ public:
     // the left button held (x may lie outside the view).
     std::function<void(int, int)> OnShiftClick;
     std::function<void(int, int)> OnDrag;
+    // The pointer over the view without a button: true where a press would
+    // take hold of a marker (the cursor then says it moves sideways).
+    std::function<bool(int, int)> OnHover;
     // What the view tells assistive technology it stands at (the markers,
     // the selection's length, the play position): its accessible value.
     std::function<QString()> AccessibleValue;

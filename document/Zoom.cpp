@@ -1,25 +1,39 @@
 #include "Zoom.h"
 
 #include "ColumnPeakScan.h"
-#include "Document.h"
 #include "RecoveryManifest.h"
 
 #include "platform/File.h"
+#include "platform/ProgressMeter.h"
 #include "platform/UserDialogs.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
+#include <vector>
 
 namespace velmora {
+
+namespace {
+
+// Every step, coarsest first: the six, then the fine ones.
+std::vector<ZoomLevel> AllSteps()
+{
+    std::vector<ZoomLevel> steps(std::begin(ZoomSteps), std::end(ZoomSteps));
+    steps.insert(steps.end(), std::begin(FineZoomSteps), std::end(FineZoomSteps));
+    return steps;
+}
+
+} // namespace
 
 bool RunReloadBody(Document& doc, Progress& bar, UserDialogs& dialogs)
 {
     // The columns follow the new zoom even when the file cannot be read,
     // so that columns, markers and peaks always agree.
     doc.ColumnCount = ColumnCountFor(doc.TotalFrames, doc.FramesPerColumn);
-    doc.PeakUpper.assign(doc.ColumnCount, 0);
-    doc.PeakLower.assign(doc.ColumnCount, 0);
+    FollowMarkerFrames(doc);
+    doc.PeakUpper.assign(PeakColumns(doc), 0);
+    doc.PeakLower.assign(PeakColumns(doc), 0);
     File file = File::Open(doc.WorkFile, File::Mode::Read);
     if (!file) {
         dialogs.ShowMessage("Cannot open the temporary file.");
@@ -29,17 +43,21 @@ bool RunReloadBody(Document& doc, Progress& bar, UserDialogs& dialogs)
     return true;
 }
 
-bool ApplyZoomChange(Document& doc, std::int32_t framesPerColumn, Progress& bar,
-                     UserDialogs& dialogs)
+bool ApplyZoomChange(Document& doc, ZoomLevel zoom, Progress& bar, UserDialogs& dialogs)
 {
-    if (doc.FramesPerColumn == framesPerColumn)
+    if (ZoomOf(doc) == zoom)
         return false;
-    doc.FramesPerColumn = framesPerColumn;
+    SetZoom(doc, zoom);
     RunReloadBody(doc, bar, dialogs);
-    SelectAll(doc);
-    doc.History.ForgetRedo();  // redo steps name columns of the old zoom
     KeepManifest(doc);
     return true;
+}
+
+bool IsFinerZoom(ZoomLevel a, ZoomLevel b)
+{
+    // Frames a pixel: FramesPerColumn / PixelsPerColumn.
+    return static_cast<std::int64_t>(a.FramesPerColumn) * b.PixelsPerColumn <
+           static_cast<std::int64_t>(b.FramesPerColumn) * a.PixelsPerColumn;
 }
 
 std::string ZoomRatiosText()
@@ -56,51 +74,58 @@ bool IsZoomStep(std::int32_t framesPerColumn)
            std::end(ZoomSteps);
 }
 
-std::int32_t WholeFileFramesPerColumn(std::uint32_t totalFrames, std::uint32_t viewColumns)
+ZoomLevel WholeFileZoom(std::uint32_t totalFrames, std::uint32_t viewPixels)
 {
-    constexpr std::uint64_t Unit = 1000;
-    const std::uint64_t perUnit = Unit * std::max<std::uint32_t>(viewColumns, 1);
-    // No more than a 32-bit column width can hold (a view a pixel wide).
-    constexpr std::uint64_t MaxUnits = INT32_MAX / Unit;
-    const std::uint64_t units = std::clamp<std::uint64_t>((totalFrames + perUnit - 1) / perUnit, 1, MaxUnits);
-    return static_cast<std::int32_t>(units * Unit);
-}
-
-bool IsValidFramesPerColumn(std::int32_t framesPerColumn)
-{
-    return framesPerColumn >= 1000 && framesPerColumn % 1000 == 0;
-}
-
-std::int32_t ZoomInStep(std::int32_t framesPerColumn)
-{
-    if (!IsZoomStep(framesPerColumn)) {
-        // Steps run from coarse to fine: the first finer than this one.
-        for (std::int32_t step : ZoomSteps) {
-            if (step < framesPerColumn)
-                return step;
-        }
-        return framesPerColumn;
+    const std::uint64_t view = std::max<std::uint32_t>(viewPixels, 1);
+    if (totalFrames > ZoomRatioFrames * view) {
+        constexpr std::uint64_t Unit = ZoomRatioFrames;
+        // No more than a 32-bit column width can hold (a view a pixel wide).
+        constexpr std::uint64_t MaxUnits = INT32_MAX / Unit;
+        const std::uint64_t units = std::clamp<std::uint64_t>((totalFrames + Unit * view - 1) / (Unit * view), 1, MaxUnits);
+        return static_cast<std::int32_t>(units * Unit);
     }
-    const auto* it = std::find(std::begin(ZoomSteps), std::end(ZoomSteps), framesPerColumn);
-    if (it == std::end(ZoomSteps) || it + 1 == std::end(ZoomSteps))
-        return framesPerColumn;
-    return *(it + 1);
+    if (totalFrames > view)
+        return static_cast<std::int32_t>((totalFrames + view - 1) / view);
+    if (totalFrames == 0)
+        return FinestZoom;
+    const auto pixels = static_cast<std::int32_t>(std::min<std::uint64_t>(view / totalFrames, MostPixelsPerFrame));
+    return {1, std::max(pixels, 1)};
 }
 
-std::int32_t ZoomOutStep(std::int32_t framesPerColumn)
+bool IsValidZoom(ZoomLevel zoom)
 {
-    if (!IsZoomStep(framesPerColumn)) {
-        // The last (finest) step coarser than this one.
-        for (auto it = std::rbegin(ZoomSteps); it != std::rend(ZoomSteps); ++it) {
-            if (*it > framesPerColumn)
-                return *it;
-        }
-        return framesPerColumn;
+    if (zoom.FramesPerColumn < 1 || zoom.PixelsPerColumn < 1 || zoom.PixelsPerColumn > MostPixelsPerFrame)
+        return false;
+    return zoom.PixelsPerColumn == 1 || zoom.FramesPerColumn == 1;
+}
+
+ZoomLevel ZoomInStep(ZoomLevel zoom)
+{
+    // Steps run from coarse to fine: the first finer than this one.
+    for (ZoomLevel step : AllSteps()) {
+        if (IsFinerZoom(step, zoom))
+            return step;
     }
-    const auto* it = std::find(std::begin(ZoomSteps), std::end(ZoomSteps), framesPerColumn);
-    if (it == std::end(ZoomSteps) || it == std::begin(ZoomSteps))
-        return framesPerColumn;
-    return *(it - 1);
+    return zoom;
+}
+
+ZoomLevel ZoomOutStep(ZoomLevel zoom)
+{
+    // The last (finest) step coarser than this one.
+    const std::vector<ZoomLevel> steps = AllSteps();
+    for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
+        if (IsFinerZoom(zoom, *it))
+            return *it;
+    }
+    return zoom;
+}
+
+std::string FineZoomCaption(ZoomLevel zoom)
+{
+    // 1 : N, N thousandths of a frame a pixel.
+    const std::int64_t n = static_cast<std::int64_t>(ZoomRatioFrames) * std::max(zoom.PixelsPerColumn, 1) /
+                           std::max(zoom.FramesPerColumn, 1);
+    return "1 : " + std::to_string(n);
 }
 
 } // namespace velmora

@@ -29,7 +29,7 @@ EditEnd ApplyOverwrite(Document& doc, const EditPlan& plan, Progress& processing
     RangePeaks peaks(doc, plan.Range);
     if (!SilenceRange(file, doc, plan.Range, processing))
         return FailRewrite(file, doc, reloading, dialogs);
-    peaks.StoreInto(doc);
+    peaks.StoreInto(doc, file);
     ProgressMeter(reloading).Report(100);
     return EditEnd::Done;
 }
@@ -55,7 +55,7 @@ EditEnd ApplyScale(Document& doc, const EditPlan& plan, Progress& processing, Pr
                                processing);
     if (!rewritten)
         return FailRewrite(file, doc, reloading, dialogs);
-    peaks.StoreInto(doc);
+    peaks.StoreInto(doc, file);
     ProgressMeter(reloading).Report(100);
     return EditEnd::Done;
 }

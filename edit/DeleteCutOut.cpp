@@ -199,9 +199,11 @@ EditEnd FollowCut(File& file, Document& doc, const EditPlan& plan, std::uint64_t
 
 void SetMarkersAfterDelete(Document& doc)
 {
-    // Framing the join: the column after it, within the file (no columns
-    // are left when everything went).
-    SetMarkers(doc, doc.SelStart, doc.SelStart + 1);
+    // The start marker stays at the join; the finish marker frames the
+    // column after the join's, within the file (no columns are left when
+    // everything went).
+    const std::uint32_t finishColumn = std::min(doc.SelStart + 1, LastColumn(doc));
+    SetMarkerFrames(doc, doc.SelStartFrame, std::max(FinishFrameOfColumn(doc, finishColumn), doc.SelStartFrame));
 }
 
 void SetMarkersAfterCutOut(Document& doc)

@@ -8,6 +8,7 @@
 
 #include "document/Document.h"
 #include "document/EditorWindow.h"
+#include "document/ViewCommands.h"
 #include "platform/widgets/RunModal.h"
 
 #include <QCheckBox>
@@ -15,40 +16,54 @@
 #include <QDoubleSpinBox>
 #include <QProgressBar>
 
+#include <algorithm>
+
 namespace velmora {
 
-void EditCommands::Run(const std::function<std::unique_ptr<TProcessThread>()>& makeWorker)
+void EditCommands::Run(const std::function<std::unique_ptr<TProcessThread>()>& makeWorker, PositionAfter position)
 {
+    const std::uint32_t playFrame = PlayFrameNow(doc_);
+    const std::int64_t viewLeft = window_.ViewLeft();
     window_.StopIfActive();
     window_.ReleaseStream();
+    bool ran = false;
     if (std::unique_ptr<TProcessThread> worker = makeWorker()) {
         ProcessForm->ProgressBar1()->setValue(0);
         ProcessForm->ProgressBar2()->setValue(0);
         RunModalWithBody(*ProcessForm, [&worker] { worker->Execute(); });
+        ran = true;
     }
     window_.CreateStream();
     // Delete and Cut Out change the column count; the others keep it.
-    window_.SetViewWidth(doc_.ColumnCount);
+    window_.SetViewWidth(ViewWidthOf(doc_));
+    window_.ScrollViewTo(viewLeft);
+    const std::uint32_t frame = ran && position == PositionAfter::RangeStart ? doc_.SelStartFrame : playFrame;
+    SeekStream(doc_, std::min(frame, doc_.TotalFrames));
+    window_.ShowFrame(std::min(frame, doc_.TotalFrames));
     window_.RepaintView();
     window_.UpdateCommandState(psStopped);
 }
 
 void EditCommands::Delete()
 {
-    Run([this] {
-        auto worker = std::make_unique<TDelThread>(doc_, *ProcessForm);
-        worker->Request.CleanJoins = CleanJoins;
-        return worker;
-    });
+    Run(
+        [this] {
+            auto worker = std::make_unique<TDelThread>(doc_, *ProcessForm);
+            worker->Request.CleanJoins = CleanJoins;
+            return worker;
+        },
+        PositionAfter::RangeStart);
 }
 
 void EditCommands::CutOut()
 {
-    Run([this] {
-        auto worker = std::make_unique<TCutOutThread>(doc_, *ProcessForm);
-        worker->Request.CleanJoins = CleanJoins;
-        return worker;
-    });
+    Run(
+        [this] {
+            auto worker = std::make_unique<TCutOutThread>(doc_, *ProcessForm);
+            worker->Request.CleanJoins = CleanJoins;
+            return worker;
+        },
+        PositionAfter::RangeStart);
 }
 
 void EditCommands::Volume()
@@ -96,7 +111,9 @@ void EditCommands::Normalize()
 
 void EditCommands::Apply(const EditRequest& request)
 {
-    Run([this, request] { return std::make_unique<TEditThread>(doc_, *ProcessForm, request); });
+    const bool cut = request.Command == EditCommand::Delete || request.Command == EditCommand::CutOut;
+    Run([this, request] { return std::make_unique<TEditThread>(doc_, *ProcessForm, request); },
+        cut ? PositionAfter::RangeStart : PositionAfter::Kept);
 }
 
 void EditCommands::Undo()

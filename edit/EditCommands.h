@@ -15,7 +15,9 @@ struct Document;
 // the same sequence: playback stopped and the stream released, [the
 // volume dialog,] the edit's worker in the progress dialog, a new stream
 // on the working file, the view redrawn at its new width, the commands
-// stopped.
+// stopped.  The view and the play position stay where they were (Delete
+// and Cut Out put the position at the start of what they cut), the
+// position in view.
 class EditCommands {
 public:
     EditCommands(Document& doc, EditorWindow& window) : doc_(doc), window_(window) {}
@@ -36,9 +38,12 @@ public:
     void Redo();
 
 private:
+    // Where the play position goes after an edit.
+    enum class PositionAfter { Kept, RangeStart };
     // The sequence; makeWorker runs once the stream is released and gives
     // the worker, or nothing when the edit is called off.
-    void Run(const std::function<std::unique_ptr<TProcessThread>()>& makeWorker);
+    void Run(const std::function<std::unique_ptr<TProcessThread>()>& makeWorker,
+             PositionAfter position = PositionAfter::Kept);
 
     Document& doc_;
     EditorWindow& window_;

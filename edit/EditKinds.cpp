@@ -18,10 +18,7 @@ std::shared_ptr<const SampleScaling> NoScaling(const EditRequest&, std::uint32_t
 std::shared_ptr<const SampleScaling> FadeScaling(const EditRequest& request, std::uint32_t rangeFrames,
                                                  std::size_t samplesPerFrame)
 {
-    // A hundred steps: a range shorter than that does not change.
-    return rangeFrames < 100 ? nullptr
-                             : FadeScalingOf(request.Command == EditCommand::FadeIn, rangeFrames / 100,
-                                             samplesPerFrame, request.Shape);
+    return FadeScalingOf(request.Command == EditCommand::FadeIn, rangeFrames, samplesPerFrame, request.Shape);
 }
 
 } // namespace

@@ -11,14 +11,12 @@ class Progress;
 class UserDialogs;
 struct Document;
 
-// The edit range: the frames from SelStart * FramesPerColumn up to, not
-// including, SelFinish * FramesPerColumn: the finish marker's own column
-// lies outside it - except the last column, where the range runs to the
-// end of the audio (TotalFrames).
+// The edit range: the frames from the start marker's frame up to, not
+// including, the finish marker's (SelStartFrame, SelFinishFrame).
 struct EditRange {
     std::uint64_t StartByte = 0;  // S: byte offset of the first frame in the working file
     std::uint64_t EndByte = 0;    // E: byte offset just past the last frame
-    std::uint32_t Frames = 0;     // N: frames in the range (whole columns, or up to the end)
+    std::uint32_t Frames = 0;     // N: frames in the range
 };
 
 EditRange EditRangeOf(const Document& doc);
@@ -36,7 +34,7 @@ void RecomputeAfterLengthChange(Document& doc, std::uint32_t newLength);
 // After a rewrite failed part way: shows "Cannot write the temporary file."
 // and makes the document describe the open working file as it now is -
 // its header and length read again, the columns and the peaks rescanned,
-// the markers kept inside the columns.  Returns EditEnd::Failed.
+// the markers kept inside the audio.  Returns EditEnd::Failed.
 EditEnd FailRewrite(File& file, Document& doc, Progress& reloading, UserDialogs& dialogs);
 
 } // namespace velmora

@@ -53,7 +53,7 @@ File OpenJournal(const EditHistory& history)
 
 bool ReadPeaks(File& journal, const UndoStep& step, Document& doc)
 {
-    const std::uint32_t columns = step.Before.ColumnCount;
+    const std::uint32_t columns = PeakColumnsFor(step.Before.ColumnCount, step.Before.FramesPerColumn);
     std::vector<std::int16_t> upper(columns), lower(columns);
     const std::size_t bytes = columns * sizeof(std::int16_t);
     if (journal.ReadAt(step.PeaksAt, upper.data(), bytes) != bytes ||
@@ -66,20 +66,18 @@ bool ReadPeaks(File& journal, const UndoStep& step, Document& doc)
 
 // The document after an edit's step was taken back (the working file
 // already is as before it): its shape, markers and peaks as they were -
-// the peaks from the journal, or rescanned, with the markers on the whole
-// file, when the zoom changed since.
+// the peaks from the journal, or rescanned when the zoom changed since.
 void FollowTakeBack(Document& doc, const UndoStep& step, File& work, File& journal, Progress& reloading)
 {
     SetPayload(doc, step.Before.DataOffset, step.Before.DataSize, step.Before.DurationSeconds);
+    SetMarkerFrames(doc, step.Before.SelStartFrame, step.Before.SelFinishFrame);
     if (doc.FramesPerColumn == step.Before.FramesPerColumn && ReadPeaks(journal, step, doc)) {
-        SetMarkers(doc, step.Before.SelStart, step.Before.SelFinish);
         ProgressMeter(reloading).Report(100);
         return;
     }
-    doc.PeakUpper.assign(doc.ColumnCount, 0);
-    doc.PeakLower.assign(doc.ColumnCount, 0);
+    doc.PeakUpper.assign(PeakColumns(doc), 0);
+    doc.PeakLower.assign(PeakColumns(doc), 0);
     ScanColumnPeaks(work, doc, doc.PeakUpper, doc.PeakLower, reloading);
-    SelectAll(doc);
 }
 
 // An edit cut off by a failing journal: taken back, the document as it
@@ -117,7 +115,7 @@ bool LetGoOfHistory(Document& doc)
 }
 
 // The edit, kept for Undo first where the document keeps a history.  A
-// redo brings back the state it undid; markersBefore are the markers the
+// redo brings back the state it undid; markersBefore are the markers (frames) the
 // document had before the command (a redo puts its own in place).
 EditEnd RunKeptEdit(Document& doc, const EditRequest& request, Progress& processing, Progress& reloading,
                     UserDialogs& dialogs, const RedoStep* redo, std::pair<std::uint32_t, std::uint32_t> markersBefore)
@@ -229,7 +227,8 @@ EditEnd RunKeptEdit(Document& doc, const EditRequest& request, Progress& process
         step.StateBefore = history.State;
         step.StateAfter = state;
         step.After = ShapeOf(doc);
-        history.JournalUsed = std::max<std::uint64_t>(step.PeaksAt + 2ull * step.Before.ColumnCount * sizeof(std::int16_t),
+        const std::uint64_t peakColumns = PeakColumnsFor(step.Before.ColumnCount, step.Before.FramesPerColumn);
+        history.JournalUsed = std::max<std::uint64_t>(step.PeaksAt + 2ull * peakColumns * sizeof(std::int16_t),
                                        step.Remainders.JournalOffset + step.Remainders.JournalLength);
         history.Undo.push_back(std::move(step));
     }
@@ -250,7 +249,7 @@ EditEnd RunKeptEdit(Document& doc, const EditRequest& request, Progress& process
 EditEnd RunEdit(Document& doc, const EditRequest& edit, Progress& processing, Progress& reloading,
                 UserDialogs& dialogs)
 {
-    return RunKeptEdit(doc, edit, processing, reloading, dialogs, nullptr, {doc.SelStart, doc.SelFinish});
+    return RunKeptEdit(doc, edit, processing, reloading, dialogs, nullptr, {doc.SelStartFrame, doc.SelFinishFrame});
 }
 
 EditEnd RedoEdit(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs)
@@ -259,13 +258,13 @@ EditEnd RedoEdit(Document& doc, Progress& processing, Progress& reloading, UserD
     if (!history.CanRedo())
         return EditEnd::Refused;
     const RedoStep redo = history.Redo.back();
-    const std::uint32_t selStart = doc.SelStart;
-    const std::uint32_t selFinish = doc.SelFinish;
-    SetMarkers(doc, redo.SelStart, redo.SelFinish);
+    const std::uint32_t selStart = doc.SelStartFrame;
+    const std::uint32_t selFinish = doc.SelFinishFrame;
+    SetMarkerFrames(doc, redo.SelStartFrame, redo.SelFinishFrame);
     const EditEnd end = RunKeptEdit(doc, redo.Edit, processing, reloading, dialogs, &redo, {selStart, selFinish});
     if (end == EditEnd::Refused || end == EditEnd::NotOpened) {
         // Nothing changed: the markers stay as they were.
-        SetMarkers(doc, selStart, selFinish);
+        SetMarkerFrames(doc, selStart, selFinish);
     }
     return end;
 }
@@ -279,8 +278,7 @@ void FinishUndo(Document& doc, File& journal)
     const UndoStep step = history.Undo.back();
     history.Undo.pop_back();
     history.JournalUsed = step.JournalStart;
-    if (doc.FramesPerColumn == step.Before.FramesPerColumn)
-        history.Redo.push_back({step.Edit, step.Before.SelStart, step.Before.SelFinish, step.StateAfter});
+    history.Redo.push_back({step.Edit, step.Before.SelStartFrame, step.Before.SelFinishFrame, step.StateAfter});
     history.State = step.StateBefore;
     history.PendingWhat = PendingAction::None;
     doc.Modified = !history.AtSavedState() || doc.MetadataUnsaved;
@@ -366,8 +364,9 @@ bool SettlePendingStep(Document& doc, Progress& processing)
         const StepReach reach{false, editLog.Last(history.PendingRewrite)};
         if (!editLog || !TakeBack(doc, step, reach, work, journal, undoLog, history.PendingRewrite, processing))
             return false;
-        doc.SelStart = history.PendingSelStart;
-        doc.SelFinish = history.PendingSelFinish;
+        // (Clamped to the audio once the working file is loaded.)
+        doc.SelStartFrame = history.PendingSelStart;
+        doc.SelFinishFrame = history.PendingSelFinish;
         if (!step.WholeFileName.empty())
             RemoveFileIfExists(history.Folder() + step.WholeFileName);
         history.PendingWhat = PendingAction::None;
@@ -375,11 +374,9 @@ bool SettlePendingStep(Document& doc, Progress& processing)
     }
     if (!TakeBack(doc, step, StepReach{}, work, journal, undoLog, history.PendingRewrite, processing))
         return false;
-    // The markers as the undo leaves them: the step's, or the whole file
-    // when the zoom changed since (the loading step then clamps them).
-    const bool sameZoom = doc.FramesPerColumn == step.Before.FramesPerColumn;
-    doc.SelStart = sameZoom ? step.Before.SelStart : 0;
-    doc.SelFinish = sameZoom ? step.Before.SelFinish : UINT32_MAX;
+    // The markers as the undo leaves them: the step's.
+    doc.SelStartFrame = step.Before.SelStartFrame;
+    doc.SelFinishFrame = step.Before.SelFinishFrame;
     FinishUndo(doc, journal);
     return true;
 }

@@ -76,8 +76,8 @@ VELMORA_VECTOR_CLONES void ScaleBlockKeeping(std::int16_t* samples, std::size_t 
 // every step frames.
 class FadeScaling final : public SampleScaling {
 public:
-    FadeScaling(const FadePercents& percents, std::uint32_t step, std::size_t samplesPerFrame)
-        : percents_(percents), step_(step), samplesPerFrame_(samplesPerFrame)
+    FadeScaling(FadeSteps steps, std::size_t samplesPerFrame)
+        : percents_(std::move(steps.Percents)), step_(steps.StepFrames), samplesPerFrame_(samplesPerFrame)
     {
     }
 
@@ -143,7 +143,7 @@ private:
                          });
     }
 
-    FadePercents percents_;
+    std::vector<std::int32_t> percents_;
     std::uint32_t step_;  // L, frames per percentage step
     std::size_t samplesPerFrame_;
 };
@@ -173,10 +173,26 @@ FadePercents FadePercentsOf(bool fadeIn, FadeShape shape)
     return percents;
 }
 
-std::shared_ptr<const SampleScaling> FadeScalingOf(bool fadeIn, std::uint32_t step, std::size_t samplesPerFrame,
+FadeSteps FadeStepsOf(bool fadeIn, FadeShape shape, std::uint32_t rangeFrames)
+{
+    const FadePercents hundred = FadePercentsOf(fadeIn, shape);
+    FadeSteps steps;
+    if (rangeFrames >= hundred.size()) {
+        steps.Percents.assign(hundred.begin(), hundred.end());
+        steps.StepFrames = rangeFrames / static_cast<std::uint32_t>(hundred.size());
+        return steps;
+    }
+    for (std::uint32_t i = 0; i < rangeFrames; ++i)
+        steps.Percents.push_back(hundred[i * hundred.size() / rangeFrames]);
+    return steps;
+}
+
+std::shared_ptr<const SampleScaling> FadeScalingOf(bool fadeIn, std::uint32_t rangeFrames, std::size_t samplesPerFrame,
                                                    FadeShape shape)
 {
-    return std::make_shared<FadeScaling>(FadePercentsOf(fadeIn, shape), step, samplesPerFrame);
+    if (rangeFrames == 0)
+        return nullptr;
+    return std::make_shared<FadeScaling>(FadeStepsOf(fadeIn, shape, rangeFrames), samplesPerFrame);
 }
 
 EditPlan PlanFade(const Document& doc, bool fadeIn, FadeShape shape)
@@ -186,14 +202,7 @@ EditPlan PlanFade(const Document& doc, bool fadeIn, FadeShape shape)
     plan.Request.Shape = shape;
     plan.What = EditPlan::Kind::Scale;
     plan.Range = EditRangeOf(doc);
-    const std::uint32_t step = plan.Range.Frames / 100;
-    if (step == 0) {
-        // No percentage steps: the range is left as it is.
-        plan.Range.EndByte = plan.Range.StartByte;
-        plan.Range.Frames = 0;
-        return plan;
-    }
-    plan.Scaling = FadeScalingOf(fadeIn, step, doc.Channels == 1 ? 1 : 2, shape);
+    plan.Scaling = FadeScalingOf(fadeIn, plan.Range.Frames, doc.Channels == 1 ? 1 : 2, shape);
     return plan;
 }
 

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace velmora {
 
@@ -31,24 +32,37 @@ inline std::int32_t FadedSample(std::int32_t x, float percent)
     return static_cast<std::int32_t>(product * 0.01f + std::copysign(0.005f, product));
 }
 
-// The pieces of count samples, from sample firstSample of a fade's range
-// on (counted over the channels, samplesPerFrame to a frame), that take
-// one percentage each, with step frames to a percentage (L, at least 1):
-// piece(offset, samples, percent), offset and samples counted in samples.
-// A range that is no whole number of steps (one that runs to the end of
-// the audio) ends in its last step: the frames past the hundredth step
-// take the hundredth step's percentage.
 // The percentage of each of a fade's hundred steps: for the linear shape
 // i (Fade In) or 100 - i (Fade Out) for step i; for the others the shape's
 // gain at the same point, to the nearest whole percent.
 using FadePercents = std::array<std::int32_t, 100>;
 FadePercents FadePercentsOf(bool fadeIn, FadeShape shape);
 
+// The percentages of a fade of rangeFrames frames, a step each, and the
+// frames of a step: the hundred steps of rangeFrames / 100 frames; a range
+// shorter than a hundred frames takes a step a frame, frame i the
+// percentage of step i * 100 / rangeFrames (exactly where it stands in
+// the hundred).  Empty for an empty range.
+struct FadeSteps {
+    std::vector<std::int32_t> Percents;
+    std::uint32_t StepFrames = 1;  // frames
+};
+FadeSteps FadeStepsOf(bool fadeIn, FadeShape shape, std::uint32_t rangeFrames);
+
+// The pieces of count samples, from sample firstSample of a fade's range
+// on (counted over the channels, samplesPerFrame to a frame), that take
+// one percentage each, with step frames to a percentage (L, at least 1):
+// piece(offset, samples, percent), offset and samples counted in samples.
+// A range that is no whole number of steps (one that runs to the end of
+// the audio) ends in its last step: the frames past the last step take
+// the last step's percentage.
 template <typename Piece>
-void ForEachFadePiece(const FadePercents& percents, std::uint32_t step, std::size_t samplesPerFrame,
+void ForEachFadePiece(const std::vector<std::int32_t>& percents, std::uint32_t step, std::size_t samplesPerFrame,
                       std::uint64_t firstSample, std::size_t count, Piece piece)
 {
-    constexpr std::uint64_t LastStep = 99;
+    if (percents.empty())
+        return;
+    const std::uint64_t LastStep = percents.size() - 1;
     std::size_t offset = 0;
     std::uint64_t sample = firstSample;
     while (offset < count) {
@@ -68,20 +82,20 @@ void ForEachFadePiece(const FadePercents& percents, std::uint32_t step, std::siz
 //   Fade In:  g = i / L          (0 % for the first L frames ... 99 %)
 //   Fade Out: g = 100 - i / L    (100 % for the first L frames ... 1 %)
 // with i / L no more than 99 (a range to the end of the audio is no whole
-// number of steps: its last frames take the last step).
+// number of steps: its last frames take the last step); a range of fewer
+// than 100 frames takes g = i * 100 / N (Fade In) or 100 - i * 100 / N.
 // Both channels of a frame get the same g.  The peaks of the range's
-// columns are judged into the existing arrays as the samples are written;
-// a range too short to step is left as it is (the file is still opened).
+// columns are judged into the existing arrays as the samples are written.
 EditEnd RunFadeInBody(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs);
 EditEnd RunFadeOutBody(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs);
 
-// A fade's scaling: step frames to a percentage (L, at least 1).
-std::shared_ptr<const SampleScaling> FadeScalingOf(bool fadeIn, std::uint32_t step, std::size_t samplesPerFrame,
+// A fade's scaling over a range of rangeFrames frames (FadeStepsOf);
+// nullptr for an empty range.
+std::shared_ptr<const SampleScaling> FadeScalingOf(bool fadeIn, std::uint32_t rangeFrames, std::size_t samplesPerFrame,
                                                    FadeShape shape = FadeShape::Linear);
 
 // What a fade declares: every sample of the range scaled as above, with
-// the shape's percentages (a range too short to step, under 100 frames,
-// is declared empty).
+// the shape's percentages.
 EditPlan PlanFade(const Document& doc, bool fadeIn, FadeShape shape = FadeShape::Linear);
 
 // The inverse of a fade's percent / 100, as its remainders are kept.

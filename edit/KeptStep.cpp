@@ -160,7 +160,7 @@ EditEnd ApplyScaleKept(Document& doc, const EditPlan& plan, UndoStep& step, File
     }
     if (!rewritten)
         return FailRewrite(file, doc, reloading, dialogs);
-    peaks.StoreInto(doc);
+    peaks.StoreInto(doc, file);
     ProgressMeter(reloading).Report(100);
     return EditEnd::Done;
 }
@@ -489,7 +489,7 @@ bool PlanKeeping(const Document& doc, const EditPlan& plan, std::uint64_t fileLe
     step.Before = ShapeOf(doc);
     step.LengthBefore = fileLength;
     step.JournalStart = history.JournalEnd();
-    const std::uint64_t peaks = PeakBytes(doc.ColumnCount);
+    const std::uint64_t peaks = PeakBytes(PeakColumns(doc));
     const std::uint64_t rangeBytes = plan.Range.EndByte - plan.Range.StartByte;
     bool fits = true;
     switch (plan.What) {
@@ -529,8 +529,9 @@ bool PlanKeeping(const Document& doc, const EditPlan& plan, std::uint64_t fileLe
 
 bool RecordStep(const Document& doc, File& work, File& journal, const UndoStep& step, Progress& processing)
 {
-    const std::size_t rowBytes = doc.ColumnCount * sizeof(std::int16_t);
-    if (!journal || doc.PeakUpper.size() < doc.ColumnCount || doc.PeakLower.size() < doc.ColumnCount)
+    const std::uint32_t columns = PeakColumns(doc);
+    const std::size_t rowBytes = columns * sizeof(std::int16_t);
+    if (!journal || doc.PeakUpper.size() < columns || doc.PeakLower.size() < columns)
         return false;
     // The journal's blocks set aside in one go (a hint: ext4 then allocates
     // nothing as the copy comes).

@@ -32,13 +32,15 @@ bool RecoverDocument(Document& doc, const Manifest& manifest, Progress& loading,
     doc.WorkFile = doc.TempFolder + WorkFileName;
     doc.SourceFile = manifest.SourceFile;
     doc.SourceBitrate = manifest.SourceBitrate;
-    doc.FramesPerColumn =
-        IsValidFramesPerColumn(manifest.FramesPerColumn) ? manifest.FramesPerColumn : DefaultFramesPerColumn;
+    const ZoomLevel zoom{manifest.FramesPerColumn, manifest.PixelsPerColumn};
+    const ZoomLevel kept = IsValidZoom(zoom) ? zoom : ZoomLevel{};
+    doc.FramesPerColumn = kept.FramesPerColumn;
+    doc.PixelsPerColumn = kept.PixelsPerColumn;
     doc.Channels = manifest.Channels;
     doc.BitsPerSample = manifest.BitsPerSample;
     doc.FrameSize = manifest.FrameSize;
-    doc.SelStart = manifest.SelStart;
-    doc.SelFinish = manifest.SelFinish;
+    doc.SelStartFrame = manifest.SelStartFrame;
+    doc.SelFinishFrame = manifest.SelFinishFrame;
     doc.Modified = true;
     // The tags as they were: whatever a save writes now, they go in.
     doc.Metadata = ReadTagsRecord(doc.TempFolder);
@@ -65,13 +67,17 @@ bool RecoverDocument(Document& doc, const Manifest& manifest, Progress& loading,
         doc.History = EditHistory{};
         doc.History.JournalPath = doc.TempFolder + JournalFileName;
     }
-    const std::uint32_t selStart = doc.SelStart;
-    const std::uint32_t selFinish = doc.SelFinish;
+    const std::uint32_t selStart = doc.SelStartFrame;
+    const std::uint32_t selFinish = doc.SelFinishFrame;
     if (!LoadWorkFile(doc, loading, dialogs, nullptr, Empty::IsADocument)) {
         LetGo(doc);
         return false;
     }
-    SetMarkers(doc, selStart, selFinish);
+    // Kept inside what the working file holds.
+    if (manifest.MarkersAsColumns && !manifest.HasHistory)
+        SetMarkers(doc, selStart, selFinish);
+    else
+        SetMarkerFrames(doc, selStart, selFinish);
     doc.DocumentOpen = true;
     EditHistory& history = doc.History;
     if (!manifest.HasHistory)

@@ -90,47 +90,49 @@ bool RewriteRangeInBlocks(File& file, const Document& doc, const EditRange& rang
 
 // The peaks of the columns an edit range covers, judged from the samples
 // as they are rewritten, so that Volume and the fades need no second pass
-// over the file.  The range starts on a column's first frame, so its looks
-// are its frames 0, 100, 200 ...; the columns outside it do not change.
+// over the file.  Looks are every 100th frame from each column's first;
+// a column the range covers only in part is judged again from the file
+// once it is written (it holds frames the rewrite never saw).  Columns
+// outside the range do not change.
 class RangePeaks {
 public:
-    RangePeaks(const Document& doc, const EditRange& range)
-        : firstColumn_(doc.SelStart), framesPerColumn_(static_cast<std::uint32_t>(doc.FramesPerColumn)),
-          samplesPerFrame_(doc.Channels == 1 ? 1 : 2),
-          judges_((range.Frames + framesPerColumn_ - 1) / framesPerColumn_,
-                  ColumnPeakJudge(doc.BitsPerSample == 8, doc.Channels == 1))
-    {
-    }
+    RangePeaks(const Document& doc, const EditRange& range);
 
     // The rewritten samples of frames firstFrame... of the range.
     template <typename Sample>
     void Take(std::uint32_t firstFrame, const Sample* samples, std::size_t count)
     {
+        if (judges_.empty())
+            return;
         constexpr std::int32_t centre = std::is_same_v<Sample, std::uint8_t> ? 128 : 0;
-        const auto frames = static_cast<std::uint32_t>(count / samplesPerFrame_);
-        std::uint32_t frame = (firstFrame + FramesBetweenLooks - 1) / FramesBetweenLooks * FramesBetweenLooks;
-        for (; frame < firstFrame + frames; frame += FramesBetweenLooks) {
-            const Sample* look = samples + static_cast<std::size_t>(frame - firstFrame) * samplesPerFrame_;
-            const std::int32_t first = std::abs(static_cast<std::int32_t>(look[0]) - centre);
-            const std::int32_t second = samplesPerFrame_ == 2 ? std::abs(static_cast<std::int32_t>(look[1]) - centre) : 0;
-            judges_[frame / framesPerColumn_].Look(first, second);
+        const std::uint64_t first = rangeStart_ + firstFrame;  // frames of the document
+        const std::uint64_t end = first + count / samplesPerFrame_;
+        for (std::uint64_t column = first / framesPerColumn_; column * framesPerColumn_ < end; ++column) {
+            const std::uint64_t columnStart = column * framesPerColumn_;
+            const std::uint64_t from = std::max(first, columnStart);
+            std::uint64_t look = columnStart + (from - columnStart + FramesBetweenLooks - 1) / FramesBetweenLooks * FramesBetweenLooks;
+            const std::uint64_t to = std::min(end, columnStart + framesPerColumn_);
+            ColumnPeakJudge& judge = judges_[static_cast<std::size_t>(column - firstColumn_)];
+            for (; look < to; look += FramesBetweenLooks) {
+                const Sample* at = samples + static_cast<std::size_t>(look - first) * samplesPerFrame_;
+                const std::int32_t a = std::abs(static_cast<std::int32_t>(at[0]) - centre);
+                const std::int32_t b = samplesPerFrame_ == 2 ? std::abs(static_cast<std::int32_t>(at[1]) - centre) : 0;
+                judge.Look(a, b);
+            }
         }
     }
 
-    // The judged columns into the document's peak arrays.
-    void StoreInto(Document& doc) const
-    {
-        for (std::size_t i = 0; i < judges_.size() && firstColumn_ + i < doc.PeakUpper.size(); ++i) {
-            doc.PeakUpper[firstColumn_ + i] = judges_[i].Upper();
-            doc.PeakLower[firstColumn_ + i] = judges_[i].Lower();
-        }
-    }
+    // The judged columns into the document's peak arrays; those covered in
+    // part judged again from file, as the rewrite left it.
+    void StoreInto(Document& doc, File& file) const;
 
 private:
-    std::uint32_t firstColumn_;
-    std::uint32_t framesPerColumn_;
+    std::uint64_t rangeStart_;       // frames
+    std::uint64_t rangeEnd_;         // frames
+    std::uint64_t firstColumn_;      // columns
+    std::uint64_t framesPerColumn_;  // frames
     std::size_t samplesPerFrame_;
-    std::vector<ColumnPeakJudge> judges_;
+    std::vector<ColumnPeakJudge> judges_;  // none where the document keeps no peak arrays
 };
 
 // Writes silence (8-bit 128, 16-bit 0) over the range without reading it;

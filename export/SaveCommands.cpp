@@ -7,6 +7,7 @@
 #include "document/Document.h"
 #include "document/EditorWindow.h"
 #include "document/FileFormats.h"
+#include "document/ViewCommands.h"
 #include "platform/PathText.h"
 #include "platform/widgets/QtUserDialogs.h"
 #include "platform/widgets/RunModal.h"
@@ -50,6 +51,8 @@ void SaveCommands::SaveAs()
 
 void SaveCommands::SaveTo(const std::string& destination, const char* caption)
 {
+    // The play position outlasts the stream the save lets go of.
+    const std::uint32_t playFrame = PlayFrameNow(doc_);
     window_.ReleaseStream();
     SaveForm->setWindowTitle(QString::fromUtf8(caption));
     SaveForm->ProgressBar1()->setValue(0);
@@ -62,6 +65,7 @@ void SaveCommands::SaveTo(const std::string& destination, const char* caption)
     FinishSave(doc_, worker.End(), destination, SaveForm->StopRequested);
 
     window_.CreateStream();
+    SeekStream(doc_, playFrame);
     window_.UpdateCommandState(doc_.PlayState);
 }
 

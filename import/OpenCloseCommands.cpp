@@ -5,6 +5,7 @@
 
 #include "document/Document.h"
 #include "document/EditorWindow.h"
+#include "document/ViewCommands.h"
 #include "OpenSequence.h"
 #include "document/RecoveryManifest.h"
 #include "edit/Recovery.h"
@@ -49,9 +50,9 @@ void OpenCloseCommands::OpenSourceFile()
         return;
 
     window_.CreateStream();
-    window_.SetViewWidth(doc_.ColumnCount);
+    window_.SetViewWidth(ViewWidthOf(doc_));
     FinishOpen(doc_);
-    window_.ShowZoom(doc_.FramesPerColumn);
+    window_.ShowZoom(ZoomOf(doc_));
     window_.RepaintView();
     window_.UpdateCommandState(psStopped);
 }
@@ -108,8 +109,8 @@ bool OpenCloseCommands::OfferRecovery()
             continue;
         }
         window_.CreateStream();
-        window_.SetViewWidth(doc_.ColumnCount);
-        window_.ShowZoom(doc_.FramesPerColumn);
+        window_.SetViewWidth(ViewWidthOf(doc_));
+        window_.ShowZoom(ZoomOf(doc_));
         window_.RepaintView();
         window_.UpdateCommandState(psStopped);
         return true;
@@ -138,7 +139,7 @@ void OpenCloseCommands::Close()
     if (!doc_.WorkFile.empty())
         RemoveFileIfExists(doc_.WorkFile);
     ResetToNoDocument(doc_);
-    window_.ShowZoom(doc_.FramesPerColumn);
+    window_.ShowZoom(ZoomOf(doc_));
     window_.SetViewWidth(10);
     window_.UpdateCommandState(psNoDocument);
 }

@@ -47,6 +47,7 @@ OpenEnd RunOpenBody(Document& doc, Progress& decoding, Progress& loading, UserDi
 void FinishOpen(Document& doc)
 {
     doc.FramesPerColumn = DefaultFramesPerColumn;
+    doc.PixelsPerColumn = 1;
     doc.Modified = false;
     SelectAll(doc);
     doc.DocumentOpen = true;

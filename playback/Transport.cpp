@@ -11,15 +11,6 @@
 
 namespace velmora {
 
-namespace {
-
-QWORD ByteOfColumn(const Document& doc, std::uint32_t column)
-{
-    return static_cast<QWORD>(ColumnToStreamByte(column, doc.StreamLength, doc.ColumnCount));
-}
-
-} // namespace
-
 void Transport::CreateStream()
 {
     doc_.Stream = BASS_StreamCreateFile(0, doc_.WorkFile.c_str(), 0, 0, 0);
@@ -29,6 +20,7 @@ void Transport::CreateStream()
 
 void Transport::ReleaseStream()
 {
+    doc_.PlaysSelection = false;
     BASS_StreamFree(doc_.Stream);
     doc_.Stream = 0;
 }
@@ -41,6 +33,7 @@ void Transport::StopIfActive()
 
 void Transport::Play()
 {
+    doc_.PlaysSelection = false;
     BASS_ChannelPlay(doc_.Stream, 1);
     window_.UpdateCommandState(psPlaying);
 }
@@ -48,15 +41,14 @@ void Transport::Play()
 void Transport::PlayFromHere()
 {
     if (doc_.PlayState == psStopped) {
-        QWORD position = BASS_ChannelGetPosition(doc_.Stream, BASS_POS_BYTE);
-        if (position == 0)
-            position = ByteOfColumn(doc_, doc_.SelStart + 1);
-        BASS_ChannelSetPosition(doc_.Stream, position, BASS_POS_BYTE);
-    } else {
+        doc_.PlaysSelection = false;
+        const std::uint32_t frame = PlayFrameNow(doc_);
+        SeekStream(doc_, frame != 0 ? frame : StartFrameOfColumn(doc_, doc_.SelStart + 1));
+    } else if (!doc_.PlaysSelection) {
         // Paused on a marker: go on from three columns past it.
         const std::uint32_t column = PlayColumnNow(doc_);
         if (column == doc_.SelStart || column == doc_.SelFinish)
-            BASS_ChannelSetPosition(doc_.Stream, ByteOfColumn(doc_, column + 3), BASS_POS_BYTE);
+            SeekStream(doc_, StartFrameOfColumn(doc_, column + 3));
     }
     BASS_ChannelPlay(doc_.Stream, 0);
     window_.UpdateCommandState(psPlaying);
@@ -70,6 +62,7 @@ void Transport::Pause()
 
 void Transport::Stop()
 {
+    doc_.PlaysSelection = false;
     BASS_ChannelStop(doc_.Stream);
     BASS_ChannelSetPosition(doc_.Stream, 0, BASS_POS_BYTE);
     window_.UpdateCommandState(psStopped);
@@ -78,7 +71,7 @@ void Transport::Stop()
 
 void Transport::SetStart()
 {
-    if (!MoveStartMarker(doc_, PlayColumnNow(doc_)))
+    if (!MoveStartMarker(doc_, PlayFrameNow(doc_)))
         return;
     window_.UpdateCommandState(doc_.PlayState);
     window_.RepaintView();
@@ -86,9 +79,43 @@ void Transport::SetStart()
 
 void Transport::SetFinish()
 {
-    if (!MoveFinishMarker(doc_, PlayColumnNow(doc_)))
+    // On the last column, as the column rules have it, the end of the audio.
+    const std::uint32_t frame = PlayColumnNow(doc_) == LastColumn(doc_) && doc_.FramesPerColumn > 1
+                                    ? doc_.TotalFrames
+                                    : PlayFrameNow(doc_);
+    if (!MoveFinishMarker(doc_, frame))
         return;
     window_.UpdateCommandState(doc_.PlayState);
+    window_.RepaintView();
+}
+
+void Transport::PlaySelection()
+{
+    if (doc_.Stream == 0 || doc_.SelFinishFrame <= doc_.SelStartFrame)
+        return;
+    const auto frameSize = static_cast<QWORD>(doc_.FrameSize);
+    if (!VelmoraChannelPlayRange(doc_.Stream, doc_.SelStartFrame * frameSize, doc_.SelFinishFrame * frameSize,
+                                 loop_ ? 1 : 0))
+        return;
+    doc_.PlaysSelection = true;
+    window_.UpdateCommandState(psPlaying);
+}
+
+void Transport::SetLoop(bool loop)
+{
+    loop_ = loop;
+    if (doc_.PlaysSelection && doc_.PlayState != psStopped)
+        VelmoraChannelSetLoop(doc_.Stream, loop ? 1 : 0);
+    else if (loop && doc_.PlayState == psStopped)
+        PlaySelection();
+}
+
+void Transport::EndSelection()
+{
+    doc_.PlaysSelection = false;
+    BASS_ChannelStop(doc_.Stream);
+    SeekStream(doc_, doc_.SelStartFrame);
+    window_.UpdateCommandState(psStopped);
     window_.RepaintView();
 }
 
@@ -98,8 +125,14 @@ void Transport::Tick(const LiveDisplays& displays)
         if (doc_.PlayState == psPlaying)
             window_.RepaintView();
     } else if (doc_.PlayState == psPlaying) {
-        Stop();  // played to the end
+        if (doc_.PlaysSelection)
+            EndSelection();
+        else
+            Stop();  // played to the end
     }
+    // A click elsewhere lets the played part go: playing goes on from there.
+    if (doc_.PlaysSelection && VelmoraChannelPlaysRange(doc_.Stream) == 0)
+        doc_.PlaysSelection = false;
 
     BASS_ChannelGetData(doc_.Stream, displays.FftData, BASS_DATA_FFT1024);
     if (displays.Spectrum != nullptr)

@@ -41,13 +41,27 @@ public:
     void Stop();
     void SetStart();
     void SetFinish();
+    // Plays the frames between the markers and stops (the position then
+    // back at the start marker); with Loop on, repeats them without a gap
+    // until Stop.
+    void PlaySelection();
+    // Loop on or off; turned on while nothing plays, it plays the
+    // selection; turned off while it repeats, the pass under way is the
+    // last.
+    void SetLoop(bool loop);
+    bool Loop() const { return loop_; }
 
     // One tick of the 100 ms timer.
     void Tick(const LiveDisplays& displays);
 
 private:
+    // A played selection has ended: stopped, the position on the start
+    // marker.
+    void EndSelection();
+
     Document& doc_;
     EditorWindow& window_;
+    bool loop_ = false;
 };
 
 } // namespace velmora

@@ -92,6 +92,17 @@ DWORD BASS_ChannelIsActive(DWORD handle);
 
 // restart TRUE: from the beginning; FALSE: resume at the position.
 BOOL BASS_ChannelPlay(DWORD handle, BOOL restart);
+
+// This library's own additions for playing a part of a playback stream:
+// bytes [from, to) from from, stopping at to, or with loop TRUE starting
+// again at from without a gap until stopped; BASS_ChannelSetPosition,
+// BASS_ChannelStop and BASS_ChannelPlay with restart let the part go.
+// VelmoraChannelSetLoop turns the repeating on or off while a part plays
+// (off: the pass under way is the last); VelmoraChannelPlaysRange tells
+// whether a part is playing or paused in.
+BOOL VelmoraChannelPlayRange(DWORD handle, QWORD from, QWORD to, BOOL loop);
+BOOL VelmoraChannelSetLoop(DWORD handle, BOOL loop);
+BOOL VelmoraChannelPlaysRange(DWORD handle);
 BOOL BASS_ChannelPause(DWORD handle);
 BOOL BASS_ChannelStop(DWORD handle);
 

@@ -84,6 +84,30 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart)
     return player->Play(restart != 0) ? 1 : 0;
 }
 
+BOOL VelmoraChannelPlayRange(DWORD handle, QWORD from, QWORD to, BOOL loop)
+{
+    PlaybackChannel* player = Player(handle);
+    if (player == nullptr || from > to || to > player->Length())
+        return 0;
+    const std::uint64_t frame = player->BytesPerFrame();
+    return player->PlayRange(from / frame, to / frame, loop != 0) ? 1 : 0;
+}
+
+BOOL VelmoraChannelSetLoop(DWORD handle, BOOL loop)
+{
+    PlaybackChannel* player = Player(handle);
+    if (player == nullptr || !player->PlaysRange())
+        return 0;
+    player->SetLoop(loop != 0);
+    return 1;
+}
+
+BOOL VelmoraChannelPlaysRange(DWORD handle)
+{
+    PlaybackChannel* player = Player(handle);
+    return player != nullptr && player->PlaysRange() ? 1 : 0;
+}
+
 BOOL BASS_ChannelPause(DWORD handle)
 {
     PlaybackChannel* player = Player(handle);

@@ -58,6 +58,7 @@ bool PlaybackChannel::Setup(const std::string& path)
     blockAlign_ = channels_ * (bits_ / 8);
     dataOffset_ = layout.DataOffset;
     totalFrames_ = layout.DataSize / blockAlign_;
+    rangeEnd_ = totalFrames_;
     // Half a second of device audio, and always room for what one source
     // frame becomes at the lowest rates, with the converter's filter.
     const auto deviceRate = static_cast<std::size_t>(device_.Rate());
@@ -95,8 +96,24 @@ std::uint64_t PlaybackChannel::HeardFrame() const
     const std::uint64_t consumed = consumed_.load(std::memory_order_acquire);
     const auto latency = static_cast<std::uint64_t>(device_.LatencyFrames());
     const std::uint64_t heard = consumed > latency ? consumed - latency : 0;
-    const std::uint64_t frames = segmentStart_ + heard * rate_ / static_cast<std::uint64_t>(device_.Rate());
-    return std::min(frames, totalFrames_);
+    const std::uint64_t played = heard * rate_ / static_cast<std::uint64_t>(device_.Rate());  // frames since segmentStart_
+    const std::uint64_t firstPass = rangeEnd_ > segmentStart_ ? rangeEnd_ - segmentStart_ : 0;
+    if (played < firstPass)
+        return segmentStart_ + played;
+    // Past the range's end: through the passes the feeder went round.
+    const std::uint64_t length = rangeEnd_ - rangeStart_;
+    const std::uint64_t beyond = played - firstPass;
+    if (length == 0 || beyond / length >= wraps_)
+        return std::min(rangeEnd_, totalFrames_);
+    return rangeStart_ + beyond % length;
+}
+
+void PlaybackChannel::ForgetRange()
+{
+    rangeSet_.store(false);
+    rangeStart_ = 0;
+    rangeEnd_ = totalFrames_;
+    loop_ = false;
 }
 
 bool PlaybackChannel::StartSegment(std::uint64_t frame)
@@ -107,6 +124,7 @@ bool PlaybackChannel::StartSegment(std::uint64_t frame)
     feederDone_.store(false, std::memory_order_release);
     segmentStart_ = frame;
     readFrame_ = frame;
+    wraps_ = 0;
     device_.UnlockCallback();
     // Forget what the converter held.
     converterBroken_.store(swr_init(resampler_.get()) < 0);
@@ -120,6 +138,8 @@ bool PlaybackChannel::Play(bool restart)
         if (closed_)
             return false;
         const State state = state_.load();
+        if (restart)
+            ForgetRange();
         // A pause lets the device go, and with it the frames it held but
         // had not played: going on starts again from the frame heard.
         if (restart || state == State::Stopped || state == State::Paused) {
@@ -150,7 +170,35 @@ void PlaybackChannel::Stop()
     std::lock_guard lock(mutex_);
     const std::uint64_t at = HeardFrame();
     state_.store(State::Stopped);
+    ForgetRange();
     StartSegment(at);
+}
+
+bool PlaybackChannel::PlayRange(std::uint64_t first, std::uint64_t end, bool loop)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_)
+            return false;
+        end = std::min(end, totalFrames_);
+        first = std::min(first, end);
+        rangeStart_ = first;
+        rangeEnd_ = end;
+        loop_ = loop && end > first;
+        rangeSet_.store(true);
+        if (!StartSegment(first) || converterBroken_.load())
+            return false;
+        state_.store(State::Playing);
+    }
+    device_.Wake();
+    return true;
+}
+
+void PlaybackChannel::SetLoop(bool loop)
+{
+    std::lock_guard lock(mutex_);
+    if (rangeSet_.load())
+        loop_ = loop && rangeEnd_ > rangeStart_;
 }
 
 bool PlaybackChannel::SetPosition(std::uint64_t byte)
@@ -160,6 +208,7 @@ bool PlaybackChannel::SetPosition(std::uint64_t byte)
         std::lock_guard lock(mutex_);
         if (closed_)
             return false;
+        ForgetRange();
         started = StartSegment(std::min(byte / blockAlign_, totalFrames_));
     }
     device_.Wake();
@@ -181,7 +230,7 @@ PlaybackChannel::State PlaybackChannel::Activity()
 {
     std::lock_guard lock(mutex_);
     if (state_.load() == State::Playing && feederDone_.load() && ring_.Available() == 0 &&
-        HeardFrame() >= totalFrames_)
+        HeardFrame() >= std::min(rangeEnd_, totalFrames_))
         state_.store(State::Stopped);  // played to the end; the position stays there
     return state_.load();
 }
@@ -201,7 +250,14 @@ bool PlaybackChannel::Feed()
     if (closed_ || state_.load() != State::Playing || feederDone_.load())
         return false;
 
-    const std::uint64_t left = totalFrames_ - std::min(readFrame_, totalFrames_);
+    // A loop goes on from the range's start, with the converter's state
+    // carried over: no gap and no click at the join.
+    if (loop_ && readFrame_ >= rangeEnd_) {
+        readFrame_ = rangeStart_;
+        ++wraps_;
+    }
+    const std::uint64_t end = std::min(rangeEnd_, totalFrames_);
+    const std::uint64_t left = end - std::min(readFrame_, end);
     // As many source frames as the ring has room for once converted: few
     // at low source rates, where one frame becomes many device frames.
     auto inFrames = static_cast<int>(std::min<std::uint64_t>(FeedFrames, left));
@@ -225,7 +281,7 @@ bool PlaybackChannel::Feed()
         converted = swr_convert(resampler_.get(), &out, room, &in, framesRead);
         readFrame_ += static_cast<std::uint64_t>(framesRead);
         if (framesRead < inFrames)
-            readFrame_ = totalFrames_;  // the file ended early
+            readFrame_ = end;  // the file ended early
     } else {
         // Everything is read: take what the converter still holds.
         converted = swr_convert(resampler_.get(), &out, room, nullptr, 0);

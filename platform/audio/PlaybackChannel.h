@@ -40,7 +40,18 @@ public:
     bool Play(bool restart);
     void Pause();
     void Stop();
+    // Moves the position; a range being played is let go (playing goes on
+    // to the end of the file).
     bool SetPosition(std::uint64_t byte);
+    // Plays frames [first, end) of the file from first and stops at end, or
+    // with loop goes on from first again without a gap until stopped.
+    // False when playback cannot start.
+    bool PlayRange(std::uint64_t first, std::uint64_t end, bool loop);
+    // A range being played repeats or not from now on: turned off, the
+    // pass under way is the last.
+    void SetLoop(bool loop);
+    // True while a range is being played (or paused in).
+    bool PlaysRange() const { return rangeSet_.load(); }
     std::uint64_t Position() override;      // bytes: the frame being heard now
     std::uint64_t Length() const override;  // bytes: the payload in whole frames
     State Activity();                       // Stopped also after playing to the end
@@ -74,8 +85,12 @@ private:
     explicit PlaybackChannel(OutputDevice& device);
     bool Setup(const std::string& path);
     bool ResetResampler();
-    // The frame being heard, from the frames the callback has taken.
+    // The frame being heard, from the frames the callback has taken: along
+    // the stretch from segmentStart_, through the range's passes when it
+    // loops.  Caller holds mutex_.
     std::uint64_t HeardFrame() const;
+    // Plays to the end of the file again.  Caller holds mutex_.
+    void ForgetRange();
     // Starts a new stretch of playback at frame (ring emptied, converter
     // reset).  Caller holds mutex_.  False when the converter could not be
     // reset: nothing can be played until a later reset works.
@@ -99,6 +114,14 @@ private:
     ffmpeg::Resampler resampler_;
     std::uint64_t readFrame_ = 0;     // next frame the feeder reads
     std::uint64_t segmentStart_ = 0;  // frame at which the current stretch began
+    // The range played: frames [rangeStart_, rangeEnd_), the whole file
+    // when none is set; with loop_ the feeder goes from its end back to its
+    // start, wraps_ times so far in this stretch.
+    std::atomic<bool> rangeSet_{false};
+    std::uint64_t rangeStart_ = 0;
+    std::uint64_t rangeEnd_ = 0;
+    bool loop_ = false;
+    std::uint64_t wraps_ = 0;
     bool closed_ = false;
     std::atomic<bool> converterBroken_{false};
 

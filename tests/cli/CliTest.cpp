@@ -14,6 +14,7 @@
 #include <sys/file.h>
 
 #include <csignal>
+#include <array>
 #include <random>
 #include <thread>
 
@@ -135,7 +136,9 @@ TEST_F(CliTest, InfoOfAFileMadeBySox)
     EXPECT_EQ(info["FrameSize"], "1");
     EXPECT_EQ(info["TotalFrames"], "551250");
     EXPECT_EQ(info["DurationSeconds"], "25");
-    EXPECT_EQ(info["Duration"], "00:00:25");
+    EXPECT_EQ(info["Duration"], "00:00:25.000");
+    EXPECT_EQ(info["SelStartFrame"], "0");
+    EXPECT_EQ(info["SelFinishFrame"], "551250");
     EXPECT_EQ(info["FramesPerColumn"], "10000");
     EXPECT_EQ(info["ColumnCount"], "56");
     EXPECT_EQ(info["SelStart"], "0");
@@ -166,9 +169,12 @@ TEST_F(CliTest, ZoomPeaksAndMarkers)
 
     r = Cli({input, "--zoom", "2", "--markers", "4:9", "--zoom", "2", "--info", "--zoom", "4", "--info"});
     ASSERT_EQ(r.ExitCode, 0);
-    // The zoom that is already set changes nothing; another resets the markers.
-    EXPECT_NE(r.Out.find("SelStart=4\nSelFinish=9\n"), std::string::npos);
-    EXPECT_NE(r.Out.find("FramesPerColumn=4000\nColumnCount=7\nSelStart=0\nSelFinish=6\n"), std::string::npos);
+    // The zoom that is already set changes nothing; another keeps the
+    // markers' frames (8000 and 18000), on its own columns.
+    EXPECT_NE(r.Out.find("SelStart=4\nSelFinish=9\nSelStartFrame=8000\nSelFinishFrame=18000\n"), std::string::npos);
+    EXPECT_NE(r.Out.find("FramesPerColumn=4000\nColumnCount=7\nSelStart=2\nSelFinish=4\nSelStartFrame=8000\n"
+                         "SelFinishFrame=18000\n"),
+              std::string::npos);
 }
 
 TEST_F(CliTest, EditsAndSaveGiveTheExpectedFile)
@@ -182,11 +188,11 @@ TEST_F(CliTest, EditsAndSaveGiveTheExpectedFile)
     const auto r = Cli({input, "--zoom", "1", "--markers", "10:20", "--delete", "--info", "--markers", "0:5",
                         "--fade-in", "--select-all", "--cut-out", "--info", "--save", output});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
-    EXPECT_NE(r.Out.find("TotalFrames=55000\nDurationSeconds=1\nDuration=00:00:01\nFramesPerColumn=1000\n"
+    EXPECT_NE(r.Out.find("TotalFrames=55000\nDurationSeconds=1\nDuration=00:00:01.247\nFramesPerColumn=1000\n"
                          "ColumnCount=55\nSelStart=10\nSelFinish=11\n"),
               std::string::npos);
     // Select All reaches the end: the Cut Out keeps every frame.
-    EXPECT_NE(r.Out.find("TotalFrames=55000\nDurationSeconds=1\nDuration=00:00:01\nFramesPerColumn=1000\n"
+    EXPECT_NE(r.Out.find("TotalFrames=55000\nDurationSeconds=1\nDuration=00:00:01.247\nFramesPerColumn=1000\n"
                          "ColumnCount=55\nSelStart=0\nSelFinish=54\n"),
               std::string::npos);
 
@@ -222,7 +228,7 @@ TEST_F(CliTest, TheLastColumnTakesTheEditToTheEndOfTheAudio)
         bool FadeIn;
     };
     for (const Case& c : {Case{{"--select-all", "--fade-out"}, 0, false}, Case{{"--markers", "1:2", "--fade-in"}, 1, true},
-                          Case{{"--from", "1.5", "--to", "1:00", "--fade-out"}, 1, false}}) {
+                          Case{{"--from", "1.25", "--to", "3.1625", "--fade-out"}, 1, false}}) {
         const std::string output = dir / "out.wav";
         std::vector<std::string> args = {input};
         args.insert(args.end(), c.Steps.begin(), c.Steps.end());
@@ -275,7 +281,7 @@ TEST_F(CliTest, OpensMp3AndWmaByDecodingThem)
     EXPECT_EQ(info["Channels"], "2");
     EXPECT_EQ(info["SampleRate"], "44100");
     EXPECT_EQ(info["TotalFrames"], std::to_string(12 * 44100));
-    EXPECT_EQ(info["Duration"], "00:00:12");
+    EXPECT_EQ(info["Duration"], "00:00:12.000");
     EXPECT_EQ(info["SourceBitrate"], "128");
 
     r = Cli({wma, "--info"});
@@ -534,19 +540,24 @@ TEST_F(CliTest, PluginsComeOnlyFromTheProgramsFolderEvenWithoutProc)
     EXPECT_TRUE(std::filesystem::exists(evil + "/out.wma"));
 }
 
-TEST_F(CliTest, TimesPutTheMarkersOnTheColumnsTheWindowsWould)
+// Typed times go to the nearest frame, frames are taken as they are, and
+// either past the end of the file or in the wrong order is a usage error
+// that says how long the file is.
+TEST_F(CliTest, TimesAndFramesPutTheMarkersOnExactFrames)
 {
-    // 8000 Hz mono, 25 columns of 10000 frames (1.25 s each).
+    // 8000 Hz mono, 25 columns of 10000 frames (1.25 s each), 31.25 s.
     const std::string input = WaveBuilder().Format(1, 1, 8000, 16).Samples(std::vector<unsigned char>(2 * 250000, 1))
                                   .WriteTo(dir / "in.wav");
     const struct {
         std::vector<std::string> Steps;
         const char* Markers;
     } cases[] = {
-        {{"--from", "2.5", "--to", "10"}, "SelStart=2\nSelFinish=8\n"},
-        {{"--from", "0:02.49", "--to", "0:0:12.6"}, "SelStart=1\nSelFinish=10\n"},
-        {{"--to", "1:00"}, "SelStart=0\nSelFinish=24\n"},  // past the end: the last column
-        {{"--from", "30"}, "SelStart=24\nSelFinish=24\n"},
+        {{"--from", "2.5", "--to", "10"}, "SelStart=2\nSelFinish=8\nSelStartFrame=20000\nSelFinishFrame=80000\n"},
+        {{"--from", "0:02.49", "--to", "0:0:12.6"}, "SelStart=1\nSelFinish=10\nSelStartFrame=19920\nSelFinishFrame=100800\n"},
+        {{"--to", "31.25"}, "SelStartFrame=0\nSelFinishFrame=250000\n"},
+        {{"--from", "30"}, "SelStart=24\nSelFinish=24\nSelStartFrame=240000\nSelFinishFrame=250000\n"},
+        {{"--frames", "1:3"}, "SelStart=0\nSelFinish=0\nSelStartFrame=1\nSelFinishFrame=3\n"},
+        {{"--frames", "7:250000", "--zoom", "1"}, "SelStart=0\nSelFinish=249\nSelStartFrame=7\nSelFinishFrame=250000\n"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = {input};
@@ -556,9 +567,91 @@ TEST_F(CliTest, TimesPutTheMarkersOnTheColumnsTheWindowsWould)
         ASSERT_EQ(r.ExitCode, 0) << r.Err;
         EXPECT_NE(r.Out.find(c.Markers), std::string::npos) << testing::PrintToString(c.Steps) << "\n" << r.Out;
     }
-    const auto backwards = Cli({input, "--from", "10", "--to", "5"});
-    EXPECT_EQ(backwards.ExitCode, 1);
-    EXPECT_EQ(backwards.Err, "velmora-cli: " + input + ": The start marker must not lie after the finish marker.\n");
+    const std::string length = "the file lasts 0:00:31.250 (250000 frames)\nTry 'velmora-cli --help'.\n";
+    const struct {
+        std::vector<std::string> Steps;
+        std::string Err;
+    } refused[] = {
+        {{"--from", "20", "--to", "40"}, "--to 40 lies past the end of the file, which lasts 0:00:31.250 (250000 frames)"},
+        {{"--from", "1:00"}, "--from 1:00 lies past the end of the file, which lasts 0:00:31.250 (250000 frames)"},
+        {{"--from", "10", "--to", "5"}, "--to 5 lies before the start marker at 0:00:10.000; " + length},
+        {{"--to", "5", "--from", "10"}, "--from 10 lies after the finish marker at 0:00:05.000; " + length},
+        {{"--frames", "3:2"}, "--frames takes frames S <= F <= 250000; " + length},
+        {{"--frames", "0:250001"}, "--frames takes frames S <= F <= 250000; " + length},
+    };
+    for (const auto& c : refused) {
+        std::vector<std::string> args = {input};
+        args.insert(args.end(), c.Steps.begin(), c.Steps.end());
+        args.push_back("--delete");
+        const auto r = Cli(args);
+        EXPECT_EQ(r.ExitCode, 2) << testing::PrintToString(c.Steps);
+        EXPECT_EQ(r.Err.substr(0, r.Err.find('\n')), "velmora-cli: " + c.Err.substr(0, c.Err.find('\n')));
+        EXPECT_TRUE(r.Out.empty());
+    }
+    EXPECT_TRUE(TmpIsEmpty());
+}
+
+// The edits work on exactly the frames typed, whatever the zoom: random
+// ranges, short ones among them, against the literal model with the
+// markers as frames.
+TEST_F(CliTest, TypedRangesAreEditedFrameExactlyAtEveryZoom)
+{
+    std::mt19937 random(36);
+    for (const auto& [channels, bits] : {std::pair{2, 16}, std::pair{1, 8}}) {
+        const std::uint32_t frames = 97531;
+        const auto samples = test::RandomBytes(static_cast<std::size_t>(frames) * channels * bits / 8, 5u + bits);
+        const std::string input = WaveBuilder()
+                                      .Format(1, static_cast<std::uint16_t>(channels), 44100,
+                                              static_cast<std::uint16_t>(bits))
+                                      .Samples(samples)
+                                      .WriteTo(dir / "in.wav");
+        const auto original = test::ReadWholeFile(input);
+        test::ModelFormat model;
+        model.Channels = channels;
+        model.BitsPerSample = bits;
+        model.DataEnd = static_cast<std::uint32_t>(original.size());
+        model.ExactFrames = true;
+        for (int trial = 0; trial < 8; ++trial) {
+            const std::uint32_t length = trial % 2 == 0 ? std::uniform_int_distribution<std::uint32_t>(1, 99)(random)
+                                                        : std::uniform_int_distribution<std::uint32_t>(100, 60000)(random);
+            const std::uint32_t start = std::uniform_int_distribution<std::uint32_t>(0, frames - length)(random);
+            const char* zoom = std::array{"10", "6", "2", "1"}[static_cast<std::size_t>(trial) % 4];
+            const char* edit = std::array{"--delete", "--cut-out", "--fade-in", "--fade-out", "--volume"}[trial % 5];
+            const std::string range = std::to_string(start) + ":" + std::to_string(start + length);
+            const std::string output = dir / "out.wav";
+            std::vector<std::string> args = {input, "--zoom", zoom, "--frames", range, edit};
+            if (std::string(edit) == "--volume")
+                args.push_back("150");
+            args.insert(args.end(), {"--save", output});
+            const auto r = Cli(args);
+            ASSERT_EQ(r.ExitCode, 0) << r.Err;
+            test::Bytes expected;
+            const std::string e = edit;
+            if (e == "--delete")
+                expected = test::ModelDelete(original, model, start, start + length);
+            else if (e == "--cut-out")
+                expected = test::ModelCutOut(original, model, start, start + length);
+            else if (e == "--volume")
+                expected = test::ModelVolume(original, model, start, start + length, 1.5f, false);
+            else
+                expected = test::ModelFade(original, model, start, start + length, e == "--fade-in");
+            EXPECT_TRUE(test::ReadWholeFile(output) == expected) << e << " " << range << " at --zoom " << zoom;
+        }
+    }
+    // The same range typed as times: one second to 1.2 s is 8820 frames
+    // at 44.1 kHz, at the default zoom and at 1:1.
+    const std::string input = dir / "in.wav";
+    for (const std::vector<std::string>& zoom : {std::vector<std::string>{}, std::vector<std::string>{"--zoom", "1"}}) {
+        std::vector<std::string> args = {input};
+        args.insert(args.end(), zoom.begin(), zoom.end());
+        args.insert(args.end(), {"--from", "1", "--to", "1.2", "--delete", "--info"});
+        const auto r = Cli(args);
+        ASSERT_EQ(r.ExitCode, 0) << r.Err;
+        EXPECT_EQ(Info(r.Out)["TotalFrames"], std::to_string(97531 - 8820));
+    }
+    // A gain with its plus sign.
+    const auto louder = Cli({input, "--gain-db", "+6", "--info"});
+    EXPECT_EQ(louder.ExitCode, 0) << louder.Err;
 }
 
 TEST_F(CliTest, CutOutOfAnEmptySelectionIsRefused)

@@ -35,14 +35,12 @@ protected:
         ASSERT_TRUE(LoadWorkFile(doc, none, dialogs));
         if (framesPerColumn != 10000)
             ApplyZoomChange(doc, framesPerColumn, none, dialogs);
-        doc.SelStart = 0;
-        doc.SelFinish = doc.ColumnCount - 1;
+        SetMarkers(doc, 0, doc.ColumnCount - 1);
     }
 
     void Markers(std::uint32_t start, std::uint32_t finish)
     {
-        doc.SelStart = start;
-        doc.SelFinish = finish;
+        SetMarkers(doc, start, finish);
     }
 
     Bytes File() const { return test::ReadWholeFile(doc.WorkFile); }
@@ -322,7 +320,7 @@ TEST_F(EditTest, FadeOutFallsInHundredSteps)
     s[2 * 995] = -199;
     Open(WaveBuilder().Format(1, 2, 8000, 16).Samples(test::Pcm16(s)), 1000);
     Markers(0, 0);
-    doc.SelFinish = 1;  // the range is the whole (single) column
+    SetMarkers(doc, doc.SelStart, 1);  // the range is the whole (single) column
     ASSERT_EQ(RunFadeOutBody(doc, processing, reloading, dialogs), EditEnd::Done);
     EXPECT_EQ(Sample16(0, 0), -32767);  // 100 % leaves all but -32768 as it was
     EXPECT_EQ(Sample16(0, 1), 12345);
@@ -337,7 +335,7 @@ TEST_F(EditTest, EightBitFadesTruncateTowardTheCentre)
     s[500] = 0;
     s[501] = 255;
     Open(WaveBuilder().Format(1, 1, 8000, 8).Samples(test::Pcm8(s)), 1000);
-    doc.SelFinish = 1;
+    SetMarkers(doc, doc.SelStart, 1);
     ASSERT_EQ(RunFadeInBody(doc, processing, reloading, dialogs), EditEnd::Done);
     const Bytes bytes = File();
     EXPECT_EQ(bytes[44 + 500], 64);
@@ -358,7 +356,7 @@ TEST_F(EditTest, EverySixteenBitValueAtEveryStepAgreesWithIntegerArithmetic)
     f.FramesPerColumn = 1000;
     for (int edit = 0; edit < 2 + 7; ++edit) {
         Open(builder, 1000);
-        doc.SelFinish = doc.ColumnCount - 1;  // 100 * step frames, all of them
+        SetMarkers(doc, doc.SelStart, doc.ColumnCount - 1);  // 100 * step frames, all of them
         f.DataEnd = doc.DataEnd;
         const Bytes before = File();
         Bytes expected;

@@ -32,9 +32,10 @@ TEST(ManifestTest, EveryPathAndEveryFieldComesBack)
         Manifest m;
         m.SourceFile = path;
         m.Modified = true;
-        m.SelStart = 3;
-        m.SelFinish = 4000000000u;
+        m.SelStartFrame = 3;
+        m.SelFinishFrame = 4000000000u;
         m.FramesPerColumn = 2000;
+        m.PixelsPerColumn = 4;
         m.SourceBitrate = 192;
         m.Channels = 2;
         m.BitsPerSample = 16;
@@ -87,6 +88,23 @@ TEST(ManifestTest, EveryPathAndEveryFieldComesBack)
     ASSERT_TRUE(old);
     EXPECT_EQ(old->SourceFile, "/m/s.mp3");
     EXPECT_FALSE(old->HasHistory);
+    EXPECT_TRUE(old->MarkersAsColumns);
+    EXPECT_EQ(old->SelStartFrame, 2u);  // a column, to be taken as one
+    EXPECT_EQ(old->PixelsPerColumn, 1);
+    // An earlier version's steps named the markers' columns: they come back
+    // as frames, the last column as the end; its redo steps are let go.
+    const std::optional<Manifest> columns = ParseManifest(
+        "[Document]\nSource=/m/s.mp3\nModified=1\nSelStart=1\nSelFinish=2\nFramesPerColumn=10000\n"
+        "[History]\nUndoSteps=1\nRedoSteps=1\n"
+        "[Undo1]\nCommand=Delete\nKept=Pieces\nBefore=44,100,144,1,25,10,3,1,2\nAfter=44,80,124,0,20,10,2,1,1\n"
+        "[Redo1]\nCommand=Delete\nSelStart=1\nSelFinish=2\n");
+    ASSERT_TRUE(columns);
+    ASSERT_EQ(columns->History.Undo.size(), 1u);
+    EXPECT_EQ(columns->History.Undo[0].Before.SelStartFrame, 10u);
+    EXPECT_EQ(columns->History.Undo[0].Before.SelFinishFrame, 25u);  // the last column: the end
+    EXPECT_EQ(columns->History.Undo[0].After.SelStartFrame, 10u);
+    EXPECT_EQ(columns->History.Undo[0].After.SelFinishFrame, 20u);
+    EXPECT_TRUE(columns->History.Redo.empty());
 }
 
 // The tags' record in the private folder: every field and the picture

@@ -205,9 +205,9 @@ TEST(MalformedCorpus, OpensEditsAndSavesEveryFileSafely)
         ++loaded;
         FinishOpen(doc);
         EXPECT_LE(doc.Channels, 2) << name;
-        doc.SelStart = doc.ColumnCount / 4;
+        SetMarkers(doc, doc.ColumnCount / 4, doc.SelFinish);
         for (const EditRequest& edit : edits) {
-            doc.SelFinish = doc.ColumnCount - 1;
+            SetMarkers(doc, doc.SelStart, doc.ColumnCount - 1);
             RunEdit(doc, edit, progress, progress, dialogs);
             EXPECT_EQ(doc.PeakUpper.size(), doc.ColumnCount) << name;
             EXPECT_EQ(doc.DataEnd - doc.DataOffset, doc.DataSize) << name;

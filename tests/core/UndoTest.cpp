@@ -62,8 +62,7 @@ protected:
     EditEnd Edit(EditCommand command, std::uint32_t start, std::uint32_t finish, float gain = 1.0f,
                  bool mute = false)
     {
-        doc.SelStart = start;
-        doc.SelFinish = finish;
+        SetMarkers(doc, start, finish);
         return RunEdit(doc, {command, gain, mute}, processing, reloading, dialogs);
     }
     EditEnd Undo() { return UndoEdit(doc, processing, reloading, dialogs); }
@@ -99,8 +98,7 @@ TEST_P(UndoEveryEdit, UndoneByteForByteAndRedoneToTheSameBytes)
     };
     std::vector<Snapshot> before, after;
     for (const Step& s : steps) {
-        doc.SelStart = s.Start;
-        doc.SelFinish = s.Finish;
+        SetMarkers(doc, s.Start, s.Finish);
         before.emplace_back(doc);
         ASSERT_EQ(Edit(s.Command, s.Start, s.Finish, s.Gain), EditEnd::Done);
         after.emplace_back(doc);
@@ -167,8 +165,7 @@ TEST_F(UndoTest, EveryGainMuteAndFadeIsTakenBackByteForByte)
             SCOPED_TRACE(testing::Message() << bits << "-bit, edit " << static_cast<int>(c.Command) << " gain "
                                             << c.Gain << (c.Mute ? " mute" : ""));
             OpenSamples(2, bits, TryingSamples(bits, 2 * 300'000));
-            doc.SelStart = 0;
-            doc.SelFinish = doc.ColumnCount - 1;
+            SetMarkers(doc, 0, doc.ColumnCount - 1);
             const Snapshot before(doc);
             ASSERT_EQ(Edit(c.Command, 0, doc.ColumnCount - 1, c.Gain, c.Mute), EditEnd::Done);
             const Snapshot after(doc);
@@ -212,7 +209,9 @@ TEST_F(UndoTest, UndoingBackToTheSavedStateLeavesTheDocumentUnmodified)
     EXPECT_FALSE(doc.Modified);
 }
 
-TEST_F(UndoTest, ANewEditOrAZoomChangeLeavesNothingToRedoButUndoStillWorks)
+// A new edit leaves nothing to redo.  A zoom change keeps both ways: the
+// steps name their markers in frames, which every zoom shows.
+TEST_F(UndoTest, ANewEditLeavesNothingToRedoAndAZoomChangeKeepsUndoAndRedo)
 {
     Open(1, 16, 300'000);
     const Snapshot opened(doc);
@@ -221,18 +220,24 @@ TEST_F(UndoTest, ANewEditOrAZoomChangeLeavesNothingToRedoButUndoStillWorks)
     ASSERT_TRUE(doc.History.CanRedo());
     ASSERT_EQ(Edit(EditCommand::Volume, 1, 4, 2.0f), EditEnd::Done);
     EXPECT_FALSE(doc.History.CanRedo());
+    const auto louder = test::ReadWholeFile(doc.WorkFile);
 
     NullProgress none;
     ASSERT_TRUE(ApplyZoomChange(doc, 2000, none, dialogs));
     ASSERT_EQ(Undo(), EditEnd::Done);
-    EXPECT_FALSE(doc.History.CanRedo());
-    // The bytes are those opened; peaks and markers those of the new zoom.
+    // The bytes are those opened; the peaks those of the new zoom; the
+    // markers the step's frames, on the new zoom's columns.
     EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), opened.File);
     Document scanned = doc;
     ASSERT_TRUE(LoadWorkFile(scanned, none, dialogs));
     EXPECT_EQ(doc.PeakUpper, scanned.PeakUpper);
     EXPECT_EQ(doc.ColumnCount, scanned.ColumnCount);
-    EXPECT_EQ(doc.SelFinish, doc.ColumnCount - 1);
+    EXPECT_EQ(doc.SelStartFrame, 10000u);
+    EXPECT_EQ(doc.SelFinishFrame, 40000u);
+    EXPECT_EQ(doc.SelFinish, 20u);
+    ASSERT_TRUE(doc.History.CanRedo());
+    ASSERT_EQ(RedoEdit(doc, none, none, dialogs), EditEnd::Done);
+    EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), louder);
 }
 
 TEST_F(UndoTest, CutsThatKeepLittleSetTheOldFileAsideAndPutItBack)
@@ -259,8 +264,7 @@ TEST_F(UndoTest, CutsThatKeepLittleSetTheOldFileAsideAndPutItBack)
     };
     std::vector<Snapshot> before, after;
     for (const Cut& cut : cuts) {
-        doc.SelStart = cut.Start;
-        doc.SelFinish = cut.Finish;
+        SetMarkers(doc, cut.Start, cut.Finish);
         before.emplace_back(doc);
         Edit(cut.Command, cut.Start, cut.Finish, 0.5f);
         after.emplace_back(doc);

@@ -76,17 +76,17 @@ Step UndoStep_() { return {Step::Undo}; }
 Step RedoStep_() { return {Step::Redo}; }
 Step ZoomTo(std::int32_t frames) { return {Step::Zoom, 0, 0, {}, frames}; }
 
-// What a document is: its working file's bytes, markers and zoom.
+// What a document is: its working file's bytes and its markers (frames:
+// the same at any zoom, as the steps to redo are).
 struct State {
     Bytes File;
-    std::uint32_t SelStart = 0, SelFinish = 0, ColumnCount = 0;
-    std::int32_t FramesPerColumn = 0;
+    std::uint32_t SelStartFrame = 0, SelFinishFrame = 0;
     bool operator==(const State&) const = default;
 };
 
 State StateOf(const Document& doc)
 {
-    return {test::ReadWholeFile(doc.WorkFile), doc.SelStart, doc.SelFinish, doc.ColumnCount, doc.FramesPerColumn};
+    return {test::ReadWholeFile(doc.WorkFile), doc.SelStartFrame, doc.SelFinishFrame};
 }
 
 struct Script {
@@ -149,8 +149,7 @@ protected:
         NullProgress none;
         switch (step.What) {
         case Step::Markers:
-            doc.SelStart = step.Start;
-            doc.SelFinish = step.Finish == 0 ? doc.ColumnCount - 1 : step.Finish;
+            SetMarkers(doc, step.Start, step.Finish == 0 ? doc.ColumnCount - 1 : step.Finish);
             break;
         case Step::Edit: RunEdit(doc, step.Request, none, none, dialogs); break;
         case Step::Undo: UndoEdit(doc, none, none, dialogs); break;
@@ -333,8 +332,7 @@ TEST(CutOutInPlaceCrashTest, TakenBackFromAKillAnywhere)
             .WriteTo(doc.WorkFile);
         ASSERT_TRUE(LoadWorkFile(doc, none, dialogs));
         FinishOpen(doc);
-        doc.SelStart = 3;
-        doc.SelFinish = 40;
+        SetMarkers(doc, 3, 40);
     };
     Document doc;
     open(doc);

@@ -66,8 +66,7 @@ protected:
             .WriteTo(doc.WorkFile);
         NullProgress none;
         ASSERT_TRUE(LoadWorkFile(doc, none, dialogs));
-        doc.SelStart = 10;
-        doc.SelFinish = 60;
+        SetMarkers(doc, 10, 60);
     }
 
     // The document describes the working file as it is on the disk.
@@ -134,8 +133,7 @@ TEST_F(FaultTest, AJournalWithoutRoomAsksAndAnUndoThatCannotWriteSaysSo)
         doc.TempFolder = dir.Path() + "/";
         FinishOpen(doc);
         NullProgress processing, reloading;
-        doc.SelStart = 10;
-        doc.SelFinish = 60;
+        SetMarkers(doc, 10, 60);
         ASSERT_EQ(RunEdit(doc, {EditCommand::FadeIn}, processing, reloading, dialogs), EditEnd::Done);
         const Bytes before = test::ReadWholeFile(doc.WorkFile);
         dialogs.Answers = {answer};
@@ -166,8 +164,7 @@ TEST_F(FaultTest, AJournalWithoutRoomAsksAndAnUndoThatCannotWriteSaysSo)
         dialogs.Messages.clear();
         dialogs.Questions.clear();
         dialogs.Answers = {UserDialogs::Answer::Yes};
-        doc.SelStart = 60;
-        doc.SelFinish = 70;
+        SetMarkers(doc, 60, 70);
         const std::uint32_t columns = doc.ColumnCount;
         fault.Arm("copy_file_range", 2, ENOSPC, true);
         EXPECT_EQ(RunEdit(doc, {EditCommand::Delete}, processing, reloading, dialogs), EditEnd::Done);
@@ -182,8 +179,7 @@ TEST_F(FaultTest, AJournalWithoutRoomAsksAndAnUndoThatCannotWriteSaysSo)
     // An undo whose manifest cannot be written is refused, the history
     // kept: a kill part way could not be told from the edit.
     NullProgress processing, reloading;
-    doc.SelStart = 60;
-    doc.SelFinish = 62;
+    SetMarkers(doc, 60, 62);
     ASSERT_EQ(RunEdit(doc, {EditCommand::Delete}, processing, reloading, dialogs), EditEnd::Done);
     const Bytes deleted = test::ReadWholeFile(doc.WorkFile);
     dialogs.Messages.clear();
@@ -214,8 +210,7 @@ TEST_F(FaultTest, ACutIntoANewFileCopesWithoutTradingNamesAndFailsCleanly)
     FinishOpen(doc);
     NullProgress processing, reloading;
     const Bytes before = test::ReadWholeFile(doc.WorkFile);
-    doc.SelStart = 10;
-    doc.SelFinish = 12;
+    SetMarkers(doc, 10, 12);
     // A file system without links: the old file is renamed before the new
     // one takes its name; Undo puts it back all the same.
     fault.Arm("link", 1, EPERM, true);
@@ -233,8 +228,7 @@ TEST_F(FaultTest, ACutIntoANewFileCopesWithoutTradingNamesAndFailsCleanly)
 
     // A file system that cannot set the new file's blocks aside: the copy
     // allocates them as it goes.
-    doc.SelStart = 10;
-    doc.SelFinish = 12;
+    SetMarkers(doc, 10, 12);
     fault.Arm("fallocate", 1, EOPNOTSUPP, true);
     ASSERT_EQ(RunEdit(doc, {EditCommand::CutOut}, processing, reloading, dialogs), EditEnd::Done);
     EXPECT_TRUE(fault.Fired(1));
@@ -244,8 +238,7 @@ TEST_F(FaultTest, ACutIntoANewFileCopesWithoutTradingNamesAndFailsCleanly)
 
     // The copy failing part way leaves the working file as it was, and no
     // new file behind.
-    doc.SelStart = 10;
-    doc.SelFinish = 12;
+    SetMarkers(doc, 10, 12);
     fault.Arm("copy_file_range", 2, ENOSPC, true);
     EXPECT_EQ(RunEdit(doc, {EditCommand::CutOut}, processing, reloading, dialogs), EditEnd::Failed);
     fault.Disarm();

@@ -44,11 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
 
     velmora::ApplyZoomChange(doc, 1000, progress, dialogs);
-    doc.SelStart = doc.ColumnCount / 3;
+    velmora::SetMarkers(doc, doc.ColumnCount / 3, doc.SelFinish);
     velmora::RunFadeOutBody(doc, progress, progress, dialogs);
     if (SizeOf(doc.WorkFile) != static_cast<long long>(size))
         std::abort();  // an in-place rewrite must never change the length
-    doc.SelFinish = doc.ColumnCount - 1;
+    velmora::SetMarkers(doc, doc.SelStart, doc.ColumnCount - 1);
     velmora::RunDeleteBody(doc, progress, progress, dialogs);
     if (SizeOf(doc.WorkFile) != static_cast<long long>(doc.DataEnd) || doc.PeakUpper.size() != doc.ColumnCount)
         std::abort();

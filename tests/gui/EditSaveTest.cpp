@@ -4,6 +4,8 @@
 
 #include "GuiFixture.h"
 
+#include "document/ViewCommands.h"
+
 #include "app/Formloudness.h"
 #include "app/Formproperties.h"
 #include "edit/Formnormalize.h"
@@ -107,14 +109,17 @@ protected:
         presser->start(5);
     }
 
-    void ExpectStoppedAndModifiedAt(std::uint32_t selStart, std::uint32_t selFinish)
+    // ... with the play position at most position frames in: a cut puts
+    // it at the start of what it cut, other edits keep it where playing
+    // had reached.
+    void ExpectStoppedAndModifiedAt(std::uint32_t selStart, std::uint32_t selFinish, std::uint32_t position = 0)
     {
         EXPECT_EQ(Doc().SelStart, selStart);
         EXPECT_EQ(Doc().SelFinish, selFinish);
         EXPECT_TRUE(Doc().Modified);
         EXPECT_EQ(Doc().PlayState, psStopped);
         EXPECT_NE(Doc().Stream, 0u);
-        EXPECT_EQ(BASS_ChannelGetPosition(Doc().Stream, BASS_POS_BYTE), 0u);
+        EXPECT_LE(PlayFrameNow(Doc()), position);
         EXPECT_EQ(static_cast<std::uint32_t>(Doc().StreamLength), Doc().TotalFrames * Doc().FrameSize);
         EXPECT_EQ(Main().WaveBitmap.Width, static_cast<int>(Doc().ColumnCount));
         EXPECT_TRUE(C().ButtonSave->isEnabled());
@@ -145,8 +150,7 @@ TEST_P(EditThroughWindows, RewritesTheWorkingFileAsTheModelAndStopsPlayback)
 {
     const EditCase c = GetParam();
     OpenTagged(c.Channels, c.Bits);
-    Doc().SelStart = 2;
-    Doc().SelFinish = 6;
+    SetMarkers(Doc(), 2, 6);
     const Bytes before = WorkFile();
     const test::ModelFormat f = Format();
     Main().CButtonPlayClick();
@@ -188,7 +192,14 @@ TEST_P(EditThroughWindows, RewritesTheWorkingFileAsTheModelAndStopsPlayback)
     EXPECT_EQ(Doc().ColumnCount, columns);
     const auto peaks = test::ModelScan(expected, Format(), columns);
     EXPECT_EQ(Doc().PeakUpper, peaks.Upper);
-    ExpectStoppedAndModifiedAt(markers.first, markers.second);
+    // The cuts put the position at the join (the kept range's start);
+    // the others keep it where playing had reached, a moment in.
+    const std::uint32_t position = c.What == Edit::Delete   ? 2 * 10000
+                                   : c.What == Edit::CutOut ? 0
+                                                            : 8000;
+    ExpectStoppedAndModifiedAt(markers.first, markers.second, position);
+    if (c.What == Edit::Delete)
+        EXPECT_EQ(PlayFrameNow(Doc()), position);
     EXPECT_FALSE(ProcessForm->isVisible());
     EXPECT_EQ(ProcessForm->ProgressBar2()->value(), 100);
     EXPECT_TRUE(dialogs.Messages.empty());

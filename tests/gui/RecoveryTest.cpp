@@ -32,7 +32,7 @@ TEST_F(GuiTest, UndoAndRedoFromTheMenuAndTheKeysInEveryLanguage)
     const auto opened = test::ReadWholeFile(Doc().WorkFile);
     EXPECT_FALSE(C().MUndo->isEnabled());
 
-    Main().PaintBox1MouseDown(Qt::LeftButton, 1, 5);
+    Main().SeekActions[1]->trigger();  // Right (a press there would take hold of a marker)
     Main().CButtonSetStartClick();
     C().MDelete->trigger();  // from column 1 to the end
     ASSERT_EQ(Doc().ColumnCount, 1u);
@@ -44,7 +44,7 @@ TEST_F(GuiTest, UndoAndRedoFromTheMenuAndTheKeysInEveryLanguage)
     EXPECT_EQ(test::ReadWholeFile(Doc().WorkFile), opened);
     EXPECT_EQ(Doc().ColumnCount, 5u);
     EXPECT_FALSE(Doc().Modified);
-    EXPECT_EQ(C().PaintBox1->width(), 5);
+    EXPECT_EQ(Main().WaveBitmap.Width, 5);
     EXPECT_TRUE(C().MRedo->isEnabled());
 
     QApplication::setActiveWindow(MainForm);

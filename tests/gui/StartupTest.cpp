@@ -3,6 +3,8 @@
 
 #include "GuiFixture.h"
 
+#include "document/WaveScrollArea.h"
+
 #include "support/Process.h"
 
 #include "app/Formabout.h"
@@ -50,7 +52,7 @@ TEST_F(GuiTest, WithoutADocumentOnlyOpenExitHelpAndLanguageWork)
     for (QLabel* panel : Main().StatusPanels)
         EXPECT_TRUE(panel->text().isEmpty());
     EXPECT_TRUE(C().MZoom10->isChecked());
-    EXPECT_EQ(C().PaintBox1->width(), 10);
+    EXPECT_EQ(Main().WaveBitmap.Width, 10);
     EXPECT_EQ(C().PaintBox1->height(), 221);
     EXPECT_TRUE(dialogs.Messages.empty());
 }
@@ -143,7 +145,7 @@ TEST_F(GuiTest, ALowWindowKeepsTheWholeWaveformInView)
     Main().MZoom1Click();
     MainForm->resize(MainForm->width(), 200);
     Wait(50);
-    QScrollArea* box = C().ScrollBox1;
+    WaveScrollArea* box = C().ScrollBox1;
     EXPECT_GE(box->viewport()->height(), WaveViewHeight);
     EXPECT_TRUE(box->horizontalScrollBar()->isVisible());
     EXPECT_GE(MainForm->height(), 300);
@@ -210,7 +212,7 @@ TEST_F(GuiTest, AFileOnTheCommandLineOpensWhenTheWindowFirstShows)
     EXPECT_EQ(Doc().ColumnCount, 111u);
     EXPECT_EQ(Doc().SelStart, 0u);
     EXPECT_EQ(Doc().SelFinish, 110u);
-    EXPECT_EQ(C().PaintBox1->width(), 111);
+    EXPECT_EQ(Main().WaveBitmap.Width, 111);
     EXPECT_TRUE(C().CButtonSetStart->isEnabled());
     EXPECT_FALSE(C().CButtonSetFinish->isEnabled());
     EXPECT_TRUE(C().CButtonPlay->isEnabled());
@@ -261,17 +263,20 @@ TEST_F(GuiTest, ATallWaveformAreaGrowsTheView)
     ASSERT_TRUE(Start());
     Show();
     OpenThroughDialog(SineWave("a.wav", 8000, 1, 8000 * 30));
-    for (const auto& [area, view] : {std::pair{200, 221}, std::pair{251, 221}, std::pair{300, 270}}) {
+    // (24 columns: no scroll bar below the view)
+    const int frame = 2 * C().ScrollBox1->frameWidth();
+    for (const auto& [area, view] : {std::pair{200, 221}, std::pair{251, 251 - frame}, std::pair{300, 300 - frame}}) {
         C().ScrollBox1->setFixedHeight(area);
         Wait(20);
-        EXPECT_EQ(C().PaintBox1->geometry(), QRect(0, 0, static_cast<int>(Doc().ColumnCount), view)) << area;
-        EXPECT_EQ(Main().CurrentWaveScene().Height, view);
+        EXPECT_EQ(C().PaintBox1->height(), area - frame) << area;
+        EXPECT_EQ(Main().CurrentWaveScene().Height, view) << area;
     }
     // A click on the ruler of the grown view moves nothing; one just above it does.
-    Main().PaintBox1MouseDown(Qt::LeftButton, 20, 250);
+    const int rulerTop = 300 - frame - RulerRows;
+    Main().PaintBox1MouseDown(Qt::LeftButton, 10, rulerTop);
     EXPECT_EQ(PlayColumnNow(Doc()), 0u);
-    Main().PaintBox1MouseDown(Qt::LeftButton, 20, 249);
-    EXPECT_EQ(PlayColumnNow(Doc()), 20u);
+    Main().PaintBox1MouseDown(Qt::LeftButton, 10, rulerTop - 1);
+    EXPECT_EQ(PlayColumnNow(Doc()), 10u);
 }
 
 TEST_F(GuiTest, CloseWithoutChangesAsksNothingAndRemovesTheWorkingFile)
@@ -288,7 +293,7 @@ TEST_F(GuiTest, CloseWithoutChangesAsksNothingAndRemovesTheWorkingFile)
     EXPECT_FALSE(Doc().DocumentOpen);
     EXPECT_EQ(Doc().PlayState, psNoDocument);
     EXPECT_TRUE(Doc().SourceFile.empty());
-    EXPECT_EQ(C().PaintBox1->width(), 10);
+    EXPECT_EQ(Main().WaveBitmap.Width, 10);
     EXPECT_TRUE(C().ButtonOpen->isEnabled());
     EXPECT_TRUE(Main().StatusPanels[2]->text().isEmpty());
 }

@@ -4,6 +4,7 @@
 #include "GuiFixture.h"
 
 #include "document/Units.h"
+#include "document/ViewCommands.h"
 #include "platform/audio/Bass.h"
 
 namespace velmora {
@@ -21,11 +22,10 @@ protected:
         OpenThroughDialog(SineWave("t.wav", 22050, 1, 250000));
         ASSERT_EQ(Doc().ColumnCount, 25u);
     }
-    std::uint32_t PlayColumn() const
-    {
-        return StreamByteToColumn(static_cast<std::int32_t>(BASS_ChannelGetPosition(Doc().Stream, BASS_POS_BYTE)),
-                                  Doc().ColumnCount, Doc().StreamLength);
-    }
+    std::uint32_t PlayColumn() const { return PlayColumnNow(Doc()); }
+    // The play position on a column's first frame, as a click there would
+    // put it (a press on a marker takes hold of the marker instead).
+    void SeekToColumn(std::uint32_t column) { SeekStream(Doc(), StartFrameOfColumn(Doc(), column)); }
 };
 
 TEST_F(TransportTest, PlayPauseStop)
@@ -57,8 +57,7 @@ TEST_F(TransportTest, PlayPauseStop)
 TEST_F(TransportTest, MarkersStopPlaybackAndPlayFromHereGoesOn)
 {
     OpenDocument();
-    Doc().SelStart = 3;
-    Doc().SelFinish = 10;
+    SetMarkers(Doc(), 3, 10);
 
     // Play starts at the beginning and stops at the start marker.
     Main().CButtonPlayClick();
@@ -81,8 +80,7 @@ TEST_F(TransportTest, MarkersStopPlaybackAndPlayFromHereGoesOn)
 TEST_F(TransportTest, PlayFromHereWhenStoppedStartsAfterTheStartMarker)
 {
     OpenDocument();
-    Doc().SelStart = 4;
-    Doc().SelFinish = 20;
+    SetMarkers(Doc(), 4, 20);
     Main().CButtonPlayFromHereClick();
     EXPECT_EQ(Doc().PlayState, psPlaying);
     EXPECT_EQ(PlayColumn(), 5u);
@@ -94,17 +92,16 @@ TEST_F(TransportTest, MarkersOnTheFirstAndLastColumnNeverStopPlayback)
     OpenDocument();
     const std::uint32_t last = Doc().ColumnCount - 1;
     // The cursor on a marker in the first or the last column: no stop.
-    Doc().SelStart = 0;
-    Doc().SelFinish = last;
+    SetMarkers(Doc(), 0, last);
     for (const std::uint32_t column : {0u, last}) {
-        Main().PaintBox1MouseDown(Qt::LeftButton, static_cast<int>(column), 50);
+        SeekToColumn(column);
         ASSERT_EQ(PlayColumn(), column);
         Main().PaintBox1Paint();
         EXPECT_EQ(Doc().PlayState, psStopped) << column;
     }
     // In any other column the same repaint stops there.
-    Doc().SelFinish = 7;
-    Main().PaintBox1MouseDown(Qt::LeftButton, 7, 50);
+    SetMarkers(Doc(), Doc().SelStart, 7);
+    SeekToColumn(7);
     Main().PaintBox1Paint();
     EXPECT_EQ(Doc().PlayState, psPaused);
 }

@@ -3,6 +3,8 @@
 
 #include "GuiFixture.h"
 
+#include "document/WaveScrollArea.h"
+
 #include "document/Units.h"
 #include "app/Formselection.h"
 #include "app/SelectionReadout.h"
@@ -73,14 +75,15 @@ TEST_F(GuiTest, OpeningAnMp3DecodesIt)
     EXPECT_EQ(Doc().StreamLength, static_cast<std::int32_t>(3 * 44100 * 4));
 }
 
-TEST_F(GuiTest, ZoomStepsRescanAndResetTheMarkers)
+// A zoom rescans and keeps the markers' frames, the play position and the
+// redo steps; Zoom In and Out walk every step, the finer ones too.
+TEST_F(GuiTest, ZoomStepsRescanAndKeepTheMarkersAndThePosition)
 {
     const std::string path = SineWave("z.wav", 44100, 2, 44100 * 5);  // 23 columns at 10:1
     ASSERT_TRUE(Start());
     OpenThroughDialog(path);
     ASSERT_EQ(Doc().ColumnCount, 23u);
-    Doc().SelStart = 3;
-    Doc().SelFinish = 7;
+    SetMarkers(Doc(), 3, 7);
 
     // The item that is already checked changes nothing.
     const HSTREAM stream = Doc().Stream;
@@ -88,16 +91,19 @@ TEST_F(GuiTest, ZoomStepsRescanAndResetTheMarkers)
     EXPECT_EQ(Doc().Stream, stream);
     EXPECT_EQ(Doc().SelStart, 3u);
 
+    SeekStream(Doc(), 12345);
     Main().MZoom1Click();
     EXPECT_EQ(Doc().FramesPerColumn, 1000);
     EXPECT_EQ(Doc().ColumnCount, 221u);
     EXPECT_EQ(Doc().PeakUpper.size(), 221u);
-    EXPECT_EQ(Doc().SelStart, 0u);
-    EXPECT_EQ(Doc().SelFinish, 220u);
-    EXPECT_EQ(C().PaintBox1->width(), 221);
+    EXPECT_EQ(Doc().SelStart, 30u);
+    EXPECT_EQ(Doc().SelFinish, 70u);
+    EXPECT_EQ(std::pair(Doc().SelStartFrame, Doc().SelFinishFrame), std::pair(30000u, 70000u));
+    EXPECT_EQ(PlayFrameNow(Doc()), 12345u);
+    EXPECT_EQ(Main().WaveBitmap.Width, 221);
     EXPECT_TRUE(C().MZoom1->isChecked());
     EXPECT_FALSE(C().MZoom10->isChecked());
-    EXPECT_FALSE(C().ButtonZoomIn->isEnabled());
+    EXPECT_TRUE(C().ButtonZoomIn->isEnabled());
     EXPECT_TRUE(C().ButtonZoomOut->isEnabled());
     EXPECT_NE(Doc().Stream, 0u);
     EXPECT_EQ(Doc().PlayState, psStopped);
@@ -109,12 +115,24 @@ TEST_F(GuiTest, ZoomStepsRescanAndResetTheMarkers)
     EXPECT_TRUE(C().MZoom2->isChecked());
     Main().ButtonZoomInClick();
     EXPECT_EQ(Doc().FramesPerColumn, 1000);
-    Main().ButtonZoomInClick();  // at 1:1 nothing happens
-    EXPECT_EQ(Doc().FramesPerColumn, 1000);
-    for (int i = 0; i < 5; ++i)
+    // Below 1:1: to one frame a column, then pixels a frame.
+    int finer = 0;
+    while (C().ButtonZoomIn->isEnabled() && finer < 100) {
+        Main().ButtonZoomInClick();
+        ++finer;
+    }
+    EXPECT_EQ(finer, static_cast<int>(std::size(FineZoomSteps)));
+    EXPECT_EQ(ZoomOf(Doc()), ZoomLevel(1, MostPixelsPerFrame));
+    EXPECT_TRUE(Main().FineZoomItems.back()->isChecked());
+    EXPECT_EQ(Main().WaveBitmap.Width, std::int64_t{5} * 44100 * MostPixelsPerFrame);
+    EXPECT_TRUE(Doc().PeakUpper.empty());
+    EXPECT_EQ(std::pair(Doc().SelStartFrame, Doc().SelFinishFrame), std::pair(30000u, 70000u));
+    EXPECT_EQ(PlayFrameNow(Doc()), 12345u);
+    while (C().ButtonZoomOut->isEnabled())
         Main().ButtonZoomOutClick();
     EXPECT_EQ(Doc().FramesPerColumn, 10000);
-    EXPECT_FALSE(C().ButtonZoomOut->isEnabled());
+    EXPECT_EQ(Doc().SelStart, 3u);
+    EXPECT_EQ(Doc().PeakUpper.size(), 23u);
     EXPECT_TRUE(dialogs.Messages.empty());
 }
 
@@ -208,8 +226,7 @@ TEST_F(GuiTest, DraggingSelectsAndShiftClickMovesTheNearerMarker)
     EXPECT_EQ(clickedColumn(30), 30u);
     EXPECT_EQ(clickedColumn(60), 60u);
 
-    Doc().SelStart = 40;
-    Doc().SelFinish = 70;
+    SetMarkers(Doc(), 40, 70);
     QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, QPoint(65, 50));
     EXPECT_EQ(std::pair(Doc().SelStart, Doc().SelFinish), std::pair(40u, 65u));
     QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, QPoint(10, 50));
@@ -241,8 +258,8 @@ TEST_F(GuiTest, TheReadoutShowsWhereYouAre)
     QTest::mousePress(C().PaintBox1, Qt::LeftButton, {}, QPoint(30, 50));
     QTest::mouseMove(C().PaintBox1, QPoint(60, 50));
     QTest::mouseRelease(C().PaintBox1, Qt::LeftButton, {}, QPoint(60, 50));
-    // (the click's position: column 30's byte of the stream, 30/100 of it)
-    EXPECT_EQ(Main().Readout->Values(), (Texts{"0:00:37.500", "0:01:15.000", "0:00:37.500", "0:00:37.463"}));
+    // (the click's position: column 30's first frame)
+    EXPECT_EQ(Main().Readout->Values(), (Texts{"0:00:37.500", "0:01:15.000", "0:00:37.500", "0:00:37.500"}));
 
     Main().MSelectAllClick();
     Main().PaintBox1MouseDown(Qt::LeftButton, 10, 50);
@@ -304,7 +321,7 @@ TEST_F(GuiTest, WholeFileFitsTheViewAndZoomKeepsTheCentre)
     Show();
     OpenThroughDialog(path);
     Main().MZoom1Click();
-    QScrollArea* box = C().ScrollBox1;
+    WaveScrollArea* box = C().ScrollBox1;
     const int width = box->viewport()->width();
     box->horizontalScrollBar()->setValue(1100 - width / 2);
     Main().MZoom2Click();  // frame 1 100 000 was at the centre: column 550 now
@@ -313,14 +330,14 @@ TEST_F(GuiTest, WholeFileFitsTheViewAndZoomKeepsTheCentre)
     Main().MZoomWholeClick();
     EXPECT_TRUE(C().MZoomWhole->isChecked());
     EXPECT_FALSE(C().MZoom10->isChecked());
-    EXPECT_EQ(Doc().FramesPerColumn, WholeFileFramesPerColumn(2000000, static_cast<std::uint32_t>(width)));
+    EXPECT_EQ(ZoomOf(Doc()), WholeFileZoom(2000000, static_cast<std::uint32_t>(width)));
     EXPECT_LE(Doc().ColumnCount, static_cast<std::uint32_t>(width));
     EXPECT_GT(Doc().ColumnCount, static_cast<std::uint32_t>(width) / 2);
-    EXPECT_EQ(Doc().SelFinish, Doc().ColumnCount - 1);  // the markers reset as with any zoom
+    EXPECT_EQ(Doc().SelFinish, Doc().ColumnCount - 1);  // the whole file, as opened
     EXPECT_TRUE(C().ButtonZoomIn->isEnabled());
     Main().ButtonZoomInClick();  // to the nearest finer step
     EXPECT_TRUE(IsZoomStep(Doc().FramesPerColumn));
-    EXPECT_LT(Doc().FramesPerColumn, WholeFileFramesPerColumn(2000000, static_cast<std::uint32_t>(width)));
+    EXPECT_LT(Doc().FramesPerColumn, WholeFileZoom(2000000, static_cast<std::uint32_t>(width)).FramesPerColumn);
 }
 
 // Set Selection takes typed times, as --from and --to do, onto the columns

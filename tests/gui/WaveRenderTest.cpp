@@ -30,19 +30,26 @@ struct Scene {
         S.PeakUpper = &Upper;
         S.PeakLower = &Lower;
         S.ColumnCount = columns;
-        S.BitmapWidth = static_cast<int>(columns);
+        S.TotalFrames = columns * 10000;
+        S.BitmapWidth = columns;
         S.Channels = channels;
         S.SampleRate = 44100;
         S.FramesPerColumn = 10000;
         S.DurationSeconds = static_cast<std::uint32_t>(columns * 10000ull / 44100);
-        S.StreamLength = static_cast<std::int32_t>(columns * 10000 * 4);
-        S.StreamBytesPerSecond = 44100.0 * 4;
-        S.SelStart = 0;
-        S.SelFinish = 0;
+        Markers(0, 0);
         S.RulerColor = QColor(Ruler);
         S.FinishMarkerColor = QColor(Light);
     }
-    QImage Whole() const { return RenderWaveTile(S, 0, S.BitmapWidth); }
+    // Markers at columns, as the columns' rules set them: the finish on the
+    // last column is the end of the audio.
+    void Markers(std::uint32_t start, std::uint32_t finish)
+    {
+        S.SelStartFrame = start * 10000;
+        S.SelFinishFrame = finish + 1 >= S.ColumnCount ? S.TotalFrames : finish * 10000;
+    }
+    // The play cursor at a column (or past the end).
+    void Cursor(std::uint32_t column) { S.PlayFrame = std::uint64_t{column} * 10000; }
+    QImage Whole() const { return RenderWaveTile(S, 0, static_cast<int>(S.BitmapWidth)); }
 };
 
 TEST(WaveRenderer, PeaksMidlineAndSelection)
@@ -53,9 +60,8 @@ TEST(WaveRenderer, PeaksMidlineAndSelection)
     scene.Upper[11] = 1;   // a line from row 99 to row 99 draws nothing
     scene.Upper[12] = 100;
     scene.Lower[12] = 100;
-    scene.S.SelStart = 20;
-    scene.S.SelFinish = 25;
-    scene.S.PlayPosition = 0;
+    scene.Markers(20, 25);
+    scene.Cursor(0);
     const QImage image = scene.Whole();
     ASSERT_EQ(image.size(), QSize(40, 221));
 
@@ -92,7 +98,7 @@ TEST(WaveRenderer, MonoLowerPeaksAreGreenAndZeroPeaksDrawOnlyTheMidline)
     Scene scene(20, 1);
     scene.Upper[5] = 10;
     scene.Lower[5] = 10;
-    scene.S.SelStart = scene.S.SelFinish = 19;
+    scene.Markers(19, 19);
     const QImage image = scene.Whole();
     EXPECT_EQ(image.pixel(5, 105), Green);
     EXPECT_EQ(image.pixel(6, 99), Black);
@@ -103,8 +109,8 @@ TEST(WaveRenderer, MonoLowerPeaksAreGreenAndZeroPeaksDrawOnlyTheMidline)
 TEST(WaveRenderer, RulerTicksFollowTheSinglePrecisionSteps)
 {
     Scene scene(500);  // 113 seconds: ticks at 0, 10, ... 110
-    scene.S.SelStart = scene.S.SelFinish = 499;
-    scene.S.PlayPosition = scene.S.StreamLength;
+    scene.Markers(499, 499);
+    scene.Cursor(scene.S.ColumnCount);
     const QImage image = scene.Whole();
     // The positions are the truncated running sum of 44.1 in single
     // precision: 0, 44, 88, 132, 176, ...
@@ -138,7 +144,7 @@ TEST(WaveRenderer, AShortFileGetsTicksOnlyBelowItsDuration)
     for (const auto& [seconds, lastTick] : {std::pair{25u, 44}, std::pair{20u, 44}}) {
         Scene scene(120);
         scene.S.DurationSeconds = seconds;
-        scene.S.SelStart = scene.S.SelFinish = 119;
+        scene.Markers(119, 119);
         const QImage image = scene.Whole();
         EXPECT_EQ(image.pixel(lastTick, 202), Black) << seconds;
         EXPECT_EQ(image.pixel(88, 202), seconds == 25 ? Black : Ruler) << seconds;
@@ -160,16 +166,15 @@ TEST(WaveRenderer, MarkerLabelsFlipNearTheRightEdge)
     // column 452, and 46 pixels left of it from column 453 on.
     for (const auto& [marker, labelLeftOfLine] : {std::pair{452, false}, std::pair{453, true}}) {
         Scene scene(500);
-        scene.S.SelStart = static_cast<std::uint32_t>(marker);
-        scene.S.SelFinish = 499;
-        scene.S.PlayPosition = scene.S.StreamLength;  // the cursor out of the way, past the end
+        scene.Markers(static_cast<std::uint32_t>(marker), 499);
+        scene.Cursor(scene.S.ColumnCount);  // the cursor out of the way, past the end
         const QImage image = scene.Whole();
         EXPECT_EQ(AnythingDrawnIn(image, marker - 46, marker, 2, 14), labelLeftOfLine) << marker;
         EXPECT_EQ(image.pixel(marker, 150), Aqua);
     }
     Scene first(500);
-    first.S.SelFinish = 10;
-    first.S.PlayPosition = first.S.StreamLength;
+    first.Markers(0, 10);
+    first.Cursor(first.S.ColumnCount);
     EXPECT_TRUE(AnythingDrawnIn(first.Whole(), 2, 40, 2, 14));  // the start marker's label at x = 2
 }
 
@@ -179,9 +184,8 @@ TEST(WaveRenderer, MarkerLabelsFlipNearTheRightEdge)
 TEST(WaveRenderer, CloseMarkersNeverDrawOneLabelOverAnother)
 {
     Scene scene(500);
-    scene.S.SelStart = 100;  // 00:00:22
-    scene.S.SelFinish = 110;  // 00:00:24, whose label would cover the start's
-    scene.S.PlayPosition = static_cast<std::int64_t>(scene.S.StreamLength) * 100 / 500;  // on the start marker
+    scene.Markers(100, 110);  // 00:00:22 and 00:00:24, whose label would cover the start's
+    scene.Cursor(100);  // on the start marker
     const QImage image = scene.Whole();
     // Right of the finish marker's line: its label in the second line only.
     EXPECT_TRUE(AnythingDrawnIn(image, 112, 140, 2, 14));  // the start's label, still in the top line
@@ -214,9 +218,8 @@ TEST(WaveRenderer, TilesArePixelIdenticalToTheWholePicture)
         scene.Upper[i] = static_cast<std::int16_t>((i * 37) % 101);
         scene.Lower[i] = static_cast<std::int16_t>((i * 53) % 101);
     }
-    scene.S.SelStart = 130;
-    scene.S.SelFinish = 860;
-    scene.S.PlayPosition = static_cast<std::int64_t>(scene.S.StreamLength) * 447 / 900;
+    scene.Markers(130, 860);
+    scene.Cursor(447);
     const QImage whole = scene.Whole();
     for (const auto& [x0, width] : {std::pair{0, 100}, std::pair{37, 200}, std::pair{120, 30}, std::pair{400, 100},
                                     std::pair{820, 80}, std::pair{845, 55}, std::pair{899, 1}}) {
@@ -235,8 +238,7 @@ TEST(WaveRenderer, ATallerViewScalesThePeaksAndKeepsTheRulerAtTheBottom)
     scene.Upper[10] = 50;
     scene.Lower[10] = 100;
     scene.Upper[11] = 33;  // 66 rows
-    scene.S.SelStart = 5;
-    scene.S.SelFinish = 30;
+    scene.Markers(5, 30);
     const QImage image = scene.Whole();
     ASSERT_EQ(image.size(), QSize(40, 421));
     EXPECT_EQ(image.pixel(10, 99), Blue);

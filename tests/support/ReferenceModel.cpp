@@ -34,6 +34,11 @@ std::int32_t Clamp(std::int64_t v, std::int64_t lo, std::int64_t hi)
 void Range(const ModelFormat& f, std::uint32_t s, std::uint32_t e, std::size_t& start,
            std::size_t& frames)
 {
+    if (f.ExactFrames) {
+        start = f.DataOffset + static_cast<std::size_t>(s) * f.FrameSize();
+        frames = e - s;
+        return;
+    }
     const std::size_t total = (f.DataEnd - f.DataOffset) / static_cast<std::size_t>(f.FrameSize());
     const std::size_t columns = (total + f.FramesPerColumn - 1) / f.FramesPerColumn;
     start = f.DataOffset + static_cast<std::size_t>(s) * f.FramesPerColumn * f.FrameSize();
@@ -156,10 +161,10 @@ Bytes ModelFade(Bytes file, const ModelFormat& f, std::uint32_t s, std::uint32_t
     std::size_t start, frames;
     Range(f, s, e, start, frames);
     const std::size_t step = frames / 100;
-    if (step == 0)
-        return file;
     EachSample(file, f, start, frames, [&](std::size_t i, std::int32_t x) -> std::int32_t {
-        const std::size_t k = std::min<std::size_t>(i / step, 99);  // the last step goes on to the end
+        // Under 100 frames a step a frame, at its place in the hundred;
+        // the last step goes on to the end.
+        const std::size_t k = step == 0 ? i * 100 / frames : std::min<std::size_t>(i / step, 99);
         const auto g = static_cast<std::int32_t>(fadeIn ? k : 100 - k);
         const std::int32_t v = x * g / 100;
         return f.BitsPerSample == 8 ? Clamp(v, -128, 127) : Clamp(v, -32767, 32767);

@@ -16,6 +16,9 @@ struct ModelFormat {
     std::uint32_t DataOffset = 44;
     std::uint32_t DataEnd = 44;
     int FramesPerColumn = 10000;
+    // The markers are frames, the edit range exactly [selStart, selFinish)
+    // (otherwise columns, the last one reaching the end of the audio).
+    bool ExactFrames = false;
     int FrameSize() const { return (BitsPerSample == 8 ? 1 : 2) * (Channels == 1 ? 1 : 2); }
 };
 
