@@ -104,9 +104,9 @@ void Transport::PlaySelection()
 void Transport::SetLoop(bool loop)
 {
     loop_ = loop;
-    if (doc_.PlaysSelection && doc_.PlayState != psStopped)
+    if (doc_.PlaysSelection && doc_.PlayState == psPlaying)
         VelmoraChannelSetLoop(doc_.Stream, loop ? 1 : 0);
-    else if (loop && doc_.PlayState == psStopped)
+    else if (loop && doc_.PlayState != psPlaying && doc_.PlayState != psNoDocument)
         PlaySelection();
 }
 

@@ -45,9 +45,9 @@ public:
     // back at the start marker); with Loop on, repeats them without a gap
     // until Stop.
     void PlaySelection();
-    // Loop on or off; turned on while nothing plays, it plays the
-    // selection; turned off while it repeats, the pass under way is the
-    // last.
+    // Loop on or off; turned on while nothing plays (stopped or paused),
+    // it plays the selection; turned off while it repeats, the pass under
+    // way is the last.
     void SetLoop(bool loop);
     bool Loop() const { return loop_; }
 

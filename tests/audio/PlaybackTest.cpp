@@ -305,6 +305,57 @@ TEST_F(DiskPlaybackTest, TheBytesPlayedAreThePayload)
     EXPECT_TRUE(std::equal(payload.begin(), payload.end(), start));
 }
 
+// A part of the stream: played once, exactly its frames and then silence;
+// looped, its frames again and again with nothing between the passes; a
+// loop turned off ends with the pass under way.
+TEST_F(DiskPlaybackTest, APartPlaysOnceOrLoopsWithoutAGap)
+{
+    const auto payload = test::Pcm16(test::FrameTagged16(44100, 2));
+    const HSTREAM stream = Stream(WaveBuilder().Format(1, 2, 44100, 16).Samples(payload));
+    constexpr QWORD from = 4 * 10007, to = 4 * 13101;  // bytes: frames 10007 to 13101
+    const std::vector<unsigned char> part(payload.begin() + from, payload.begin() + to);
+
+    ASSERT_TRUE(VelmoraChannelPlayRange(stream, from, to, 0));
+    EXPECT_TRUE(VelmoraChannelPlaysRange(stream));
+    EXPECT_TRUE(StopsWithin(stream, 5000ms));
+    EXPECT_EQ(BASS_ChannelGetPosition(stream, BASS_POS_BYTE), to);
+
+    ASSERT_TRUE(VelmoraChannelPlayRange(stream, from, to, 1));
+    // Three passes are 0.21 s; the position stays inside the part.
+    for (int i = 0; i < 10; ++i) {
+        std::this_thread::sleep_for(50ms);
+        const QWORD at = BASS_ChannelGetPosition(stream, BASS_POS_BYTE);
+        EXPECT_GE(at, from);
+        EXPECT_LT(at, to);
+        EXPECT_EQ(BASS_ChannelIsActive(stream), BASS_ACTIVE_PLAYING);
+    }
+    ASSERT_TRUE(VelmoraChannelSetLoop(stream, 0));
+    EXPECT_TRUE(StopsWithin(stream, 5000ms));
+    // Play from the start lets the part go.
+    ASSERT_TRUE(BASS_ChannelPlay(stream, 1));
+    EXPECT_FALSE(VelmoraChannelPlaysRange(stream));
+    BASS_ChannelStop(stream);
+    BASS_Free();
+
+    const auto played = test::ReadWholeFile(dir / "played.raw");
+    auto find = [&](auto from) { return std::search(from, played.end(), part.begin(), part.end()); };
+    // Once: the part, then silence up to the loop.
+    auto at = find(played.begin());
+    ASSERT_NE(at, played.end());
+    EXPECT_TRUE(std::all_of(at + static_cast<std::ptrdiff_t>(part.size()),
+                            at + static_cast<std::ptrdiff_t>(part.size()) + 400, [](unsigned char b) { return b == 0; }));
+    // The loop: at least four passes, each right after the one before.
+    at = find(at + static_cast<std::ptrdiff_t>(part.size()));
+    ASSERT_NE(at, played.end());
+    int passes = 1;
+    while (played.end() - at >= 2 * static_cast<std::ptrdiff_t>(part.size()) &&
+           std::equal(part.begin(), part.end(), at + static_cast<std::ptrdiff_t>(part.size()))) {
+        at += static_cast<std::ptrdiff_t>(part.size());
+        ++passes;
+    }
+    EXPECT_GE(passes, 4);
+}
+
 } // namespace
 } // namespace velmora
 
