@@ -198,9 +198,10 @@ void ViewCommands::MouseDown(Qt::MouseButton button, int x, int y)
         return;
     startBefore_ = doc_.SelStartFrame;
     finishBefore_ = doc_.SelFinishFrame;
+    pressX_ = x;
     if (const int marker = MarkerAt(x, y)) {
         // The other marker stays where it is.
-        drag_ = Drag::Marker;
+        drag_ = Drag::MarkerHeld;
         anchor_ = marker == 1 ? doc_.SelFinishFrame : doc_.SelStartFrame;
         return;
     }
@@ -214,6 +215,11 @@ void ViewCommands::MouseDrag(int x, int)
     if (drag_ == Drag::None || doc_.Stream == 0)
         return;
     const std::uint32_t frame = FrameAt(x);
+    if (drag_ == Drag::MarkerHeld) {
+        if (x == pressX_)
+            return;
+        drag_ = Drag::Marker;
+    }
     if (drag_ == Drag::Pending) {
         if (frame == anchor_)
             return;  // not a drag yet: a click that shook
@@ -234,7 +240,9 @@ void ViewCommands::MouseDrag(int x, int)
 void ViewCommands::MouseUp(Qt::MouseButton button, int x, int y)
 {
     if (button == Qt::LeftButton) {
-        if (drag_ == Drag::Selecting || drag_ == Drag::Marker)
+        if (drag_ == Drag::MarkerHeld && x == pressX_)
+            SeekToFrame(FrameAt(x), false);  // a click on a marker
+        else if (drag_ == Drag::Selecting || drag_ == Drag::Marker || drag_ == Drag::MarkerHeld)
             MouseDrag(x, y);
         drag_ = Drag::None;
         return;

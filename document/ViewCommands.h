@@ -54,8 +54,9 @@ public:
     // pressed, the finish marker where it is let go (the two swapped when
     // dragged leftwards), the band following the mouse; dragged back to
     // where it began, the markers are as they were.  A press within
-    // MarkerGrip pixels of a marker takes hold of that marker instead (the
-    // play position stays) and the drag moves it.
+    // MarkerGrip pixels of a marker takes hold of that marker instead: the
+    // drag moves it and the play position stays (let go where it was
+    // pressed, it is a click).
     void MouseDown(Qt::MouseButton button, int x, int y);
     void MouseDrag(int x, int y);
     void MouseUp(Qt::MouseButton button, int x, int y);
@@ -101,9 +102,11 @@ private:
     // The marker within MarkerGrip pixels of x: 1 start, 2 finish, 0 none.
     int MarkerAt(int x, int y) const;
 
-    // A left press and what it may turn into.
-    enum class Drag { None, Pending, Selecting, Marker };
+    // A left press and what it may turn into: a click or a new selection
+    // (Pending), or on a marker a click or the marker moved (MarkerHeld).
+    enum class Drag { None, Pending, Selecting, MarkerHeld, Marker };
     Drag drag_ = Drag::None;
+    int pressX_ = 0;  // pixels of the view
     std::uint32_t anchor_ = 0;  // frames: where the press was, or the marker not held
     std::uint32_t startBefore_ = 0, finishBefore_ = 0;  // frames
 

@@ -75,6 +75,10 @@ TEST_F(GuiTest, AMarkerIsTakenHoldOfAndDragged)
             << d.From << "->" << d.To;
         EXPECT_EQ(PlayFrameNow(Doc()), 5000u);
     }
+    // A click on a marker, not dragged, moves the position only.
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(21, 50));
+    EXPECT_EQ(std::pair(Doc().SelStartFrame, Doc().SelFinishFrame), std::pair(200000u, 800000u));
+    EXPECT_EQ(PlayFrameNow(Doc()), 210000u);
     // Away from both: a new selection from the press, which moves the position.
     QTest::mousePress(view, Qt::LeftButton, {}, QPoint(50, 50));
     QTest::mouseMove(view, QPoint(10, 50));
