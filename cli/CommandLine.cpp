@@ -289,28 +289,19 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
                 return std::nullopt;
             }
             line.Steps.emplace_back(K::Zoom, ratio * ZoomRatioFrames);
-        } else if (arg == "--markers") {
+        } else if (arg == "--markers" || arg == "--frames") {
+            // Two columns, or two frames.
+            const bool columns = arg == "--markers";
             const std::string* value = needValue("S:F");
             if (value == nullptr)
                 return std::nullopt;
             std::int64_t start = 0;
             std::int64_t finish = 0;
             if (!ParsePair(*value, start, finish)) {
-                error = "--markers takes two column numbers as S:F";
+                error = arg + (columns ? " takes two column numbers as S:F" : " takes two frame numbers as S:F");
                 return std::nullopt;
             }
-            line.Steps.emplace_back(K::Markers, start, finish);
-        } else if (arg == "--frames") {
-            const std::string* value = needValue("S:F");
-            if (value == nullptr)
-                return std::nullopt;
-            std::int64_t start = 0;
-            std::int64_t finish = 0;
-            if (!ParsePair(*value, start, finish)) {
-                error = "--frames takes two frame numbers as S:F";
-                return std::nullopt;
-            }
-            line.Steps.emplace_back(K::Frames, start, finish);
+            line.Steps.emplace_back(columns ? K::Markers : K::Frames, start, finish);
         } else if (arg == "--from" || arg == "--to") {
             const std::string* value = needValue("a time");
             if (value == nullptr)
