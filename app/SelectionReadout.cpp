@@ -15,8 +15,7 @@ std::array<double, 4> ReadoutSeconds(const Document& doc)
 {
     if (!doc.DocumentOpen || doc.SampleRate <= 0 || doc.FrameSize <= 0)
         return {0, 0, 0, 0};
-    // The markers as the edit range has them: the finish on the last
-    // column stands for the end of the audio.
+    // The markers as the edit range has them (kept inside the payload).
     const EditRange range = EditRangeOf(doc);
     const auto frameSize = static_cast<double>(doc.FrameSize);
     const double rate = doc.SampleRate;

@@ -101,11 +101,11 @@ std::uint32_t ViewCommands::FrameAtPixel(std::int64_t pixel) const
 {
     const std::int64_t pixels = std::max(doc_.PixelsPerColumn, 1);
     const std::int64_t clamped = std::clamp<std::int64_t>(pixel, 0, ViewWidthOf(doc_));
+    if (clamped >= ViewWidthOf(doc_))
+        return doc_.TotalFrames;  // past the picture: the end
     if (pixels > 1)
         return static_cast<std::uint32_t>(std::min<std::int64_t>((clamped + pixels / 2) / pixels, doc_.TotalFrames));
-    // The column's first frame, the last column's for a pixel past it.
-    const auto column = static_cast<std::uint32_t>(std::min<std::int64_t>(clamped, LastColumn(doc_)));
-    return StartFrameOfColumn(doc_, column);
+    return StartFrameOfColumn(doc_, static_cast<std::uint32_t>(clamped));
 }
 
 std::uint32_t ViewCommands::FrameAt(int x) const
@@ -230,7 +230,8 @@ void ViewCommands::MouseDrag(int x, int)
         window_.UpdateCommandState(doc_.PlayState);
         window_.RepaintView();
     } else {
-        SelectFrames(anchor_, frame);
+        // A new selection's both ends are the pointer's; a marker's other end stays.
+        SelectFrames(anchor_, frame, drag_ == Drag::Selecting);
     }
     // Dragged past an edge of the view, the view goes along.
     if (x < 0 || x >= window_.ShownPixels())
@@ -261,16 +262,19 @@ void ViewCommands::ShiftClick(int x, int y)
     // The nearer marker; between them on a tie, the finish marker.
     auto distance = [](std::uint32_t a, std::uint32_t b) { return a > b ? a - b : b - a; };
     if (distance(frame, doc_.SelStartFrame) < distance(frame, doc_.SelFinishFrame))
-        SelectFrames(frame, doc_.SelFinishFrame);
+        SelectFrames(doc_.SelFinishFrame, frame, false);
     else
-        SelectFrames(doc_.SelStartFrame, frame);
+        SelectFrames(doc_.SelStartFrame, frame, false);
 }
 
 void ViewCommands::StepColumns(std::int64_t columns)
 {
     if (doc_.Stream == 0 || doc_.ColumnCount == 0)
         return;
-    const std::int64_t target = static_cast<std::int64_t>(PlayColumnNow(doc_)) + columns;
+    // At the end of the audio the position stands past the last column.
+    const std::uint32_t frame = PlayFrameNow(doc_);
+    const std::int64_t now = frame >= doc_.TotalFrames ? doc_.ColumnCount : PlayColumnNow(doc_);
+    const std::int64_t target = now + columns;
     // Past the last column's start lies the end of the audio.
     if (target > static_cast<std::int64_t>(LastColumn(doc_))) {
         SeekToFrame(doc_.TotalFrames);
@@ -293,12 +297,17 @@ void ViewCommands::SeekToEnd(bool last)
     SeekToFrame(last ? doc_.TotalFrames : 0);
 }
 
-void ViewCommands::SelectFrames(std::uint32_t from, std::uint32_t to)
+void ViewCommands::SelectFrames(std::uint32_t anchor, std::uint32_t pointer, bool anchorFromPointer)
 {
-    std::uint32_t finish = std::max(from, to);
-    if (doc_.FramesPerColumn > 1 && ColumnOfFrame(doc_, finish) == LastColumn(doc_))
-        finish = doc_.TotalFrames;
-    SetMarkerFrames(doc_, std::min(from, to), finish);
+    // As the column rules have it, a finish on the last column is the end
+    // (at a frame a column the frame itself is meant).
+    auto atColumn = [this](std::uint32_t frame) {
+        const bool last = doc_.FramesPerColumn > 1 && ColumnOfFrame(doc_, frame) == LastColumn(doc_);
+        return last ? doc_.TotalFrames : frame;
+    };
+    const std::uint32_t from = anchorFromPointer ? atColumn(anchor) : anchor;
+    const std::uint32_t to = atColumn(pointer);
+    SetMarkerFrames(doc_, std::min(from, to), std::max(from, to));
     window_.UpdateCommandState(doc_.PlayState);
     window_.RepaintView();
 }

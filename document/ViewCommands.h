@@ -95,10 +95,11 @@ private:
     std::uint32_t FrameAt(int x) const;
     // Scrolls so that frame stands in the middle of the view.
     void CentreOnFrame(std::uint64_t frame);
-    // Markers on frames from and to, in order: at several frames a column,
-    // a finish on the last column takes in the end of the audio, as Select
-    // All does.  Repaints.
-    void SelectFrames(std::uint32_t from, std::uint32_t to);
+    // Markers on frames anchor and pointer, in order, pointer (and the
+    // anchor with anchorFromPointer) a frame the pointer gave: at several
+    // frames a column, on the last column that is the end of the audio, as
+    // Select All takes it.  Repaints.
+    void SelectFrames(std::uint32_t anchor, std::uint32_t pointer, bool anchorFromPointer);
     // The marker within MarkerGrip pixels of x: 1 start, 2 finish, 0 none.
     int MarkerAt(int x, int y) const;
 

@@ -75,9 +75,11 @@ bool WriteJoinPatches(File& file, const EditPlan& plan);
 // rewritten, rescanned otherwise.  The markers are the caller's.
 EditEnd FollowCut(File& file, Document& doc, const EditPlan& plan, std::uint64_t newLength, Progress& reloading);
 
-// The markers the commands set afterwards.  Delete: SelStart stays,
-// SelFinish = SelStart + 1, or ColumnCount - 1 when that is smaller (the
-// markers frame the column at the joint).  Cut Out: the whole file.
+// The markers the commands set afterwards.  Delete: the start marker
+// stays on the join's frame, the finish marker goes to the column after
+// the join's (SelStart + 1, the end when that is the last column or past
+// it), so the markers frame the column at the joint.  Cut Out: the whole
+// file.
 void SetMarkersAfterDelete(Document& doc);
 void SetMarkersAfterCutOut(Document& doc);
 

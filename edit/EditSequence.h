@@ -35,9 +35,9 @@ EditEnd RunEdit(Document& doc, const EditRequest& edit, Progress& processing, Pr
 // peaks it found.  Refused when there is nothing to undo.
 EditEnd UndoEdit(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs);
 
-// Redo: the last undone edit again, between the markers it had.  Refused
-// when there is nothing to redo; a new edit or a zoom change leaves nothing
-// to redo.
+// Redo: the last undone edit again, between the markers (frames) it had,
+// at any zoom.  Refused when there is nothing to redo; a new edit leaves
+// nothing to redo.
 EditEnd RedoEdit(Document& doc, Progress& processing, Progress& reloading, UserDialogs& dialogs);
 
 // The step the history says was under way when the program was killed:

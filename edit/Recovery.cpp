@@ -23,6 +23,8 @@ void LetGo(Document& doc)
     doc.WorkFile.clear();
     doc.SourceFile.clear();
     doc.Modified = false;
+    doc.FramesPerColumn = DefaultFramesPerColumn;
+    doc.PixelsPerColumn = 1;
 }
 
 } // namespace
@@ -73,8 +75,12 @@ bool RecoverDocument(Document& doc, const Manifest& manifest, Progress& loading,
         LetGo(doc);
         return false;
     }
-    // Kept inside what the working file holds.
-    if (manifest.MarkersAsColumns && !manifest.HasHistory)
+    // Kept inside what the working file holds.  An older version's markers
+    // are columns, unless settling a step put the step's frames in place.
+    const PendingAction pending = manifest.HasHistory ? manifest.History.PendingWhat : PendingAction::None;
+    const bool settled =
+        pending == PendingAction::Edit || (pending == PendingAction::Undo && !manifest.History.Undo.empty());
+    if (manifest.MarkersAsColumns && !settled)
         SetMarkers(doc, selStart, selFinish);
     else
         SetMarkerFrames(doc, selStart, selFinish);

@@ -16,6 +16,9 @@ namespace velmora {
 OpenEnd RunOpenBody(Document& doc, Progress& decoding, Progress& loading, UserDialogs& dialogs)
 {
     doc.WorkFile = doc.TempFolder + WorkFileName;
+    // A document opens at the coarsest zoom.
+    doc.FramesPerColumn = DefaultFramesPerColumn;
+    doc.PixelsPerColumn = 1;
     // A WAV source is copied byte for byte: its peaks are scanned from the
     // source on another core while the copy runs.
     std::optional<EarlyPeakScan> early;

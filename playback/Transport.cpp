@@ -80,9 +80,7 @@ void Transport::SetStart()
 void Transport::SetFinish()
 {
     // On the last column, as the column rules have it, the end of the audio.
-    const std::uint32_t frame = PlayColumnNow(doc_) == LastColumn(doc_) && doc_.FramesPerColumn > 1
-                                    ? doc_.TotalFrames
-                                    : PlayFrameNow(doc_);
+    const std::uint32_t frame = PlayColumnNow(doc_) == LastColumn(doc_) ? doc_.TotalFrames : PlayFrameNow(doc_);
     if (!MoveFinishMarker(doc_, frame))
         return;
     window_.UpdateCommandState(doc_.PlayState);
@@ -104,9 +102,9 @@ void Transport::PlaySelection()
 void Transport::SetLoop(bool loop)
 {
     loop_ = loop;
-    if (doc_.PlaysSelection && doc_.PlayState == psPlaying)
-        VelmoraChannelSetLoop(doc_.Stream, loop ? 1 : 0);
-    else if (loop && doc_.PlayState != psPlaying && doc_.PlayState != psNoDocument)
+    if (doc_.PlaysSelection)
+        VelmoraChannelSetLoop(doc_.Stream, loop ? 1 : 0);  // playing or paused in it
+    if (loop && !doc_.PlaysSelection && doc_.PlayState != psPlaying && doc_.PlayState != psNoDocument)
         PlaySelection();
 }
 
@@ -125,7 +123,9 @@ void Transport::Tick(const LiveDisplays& displays)
         if (doc_.PlayState == psPlaying)
             window_.RepaintView();
     } else if (doc_.PlayState == psPlaying) {
-        if (doc_.PlaysSelection)
+        if (doc_.PlaysSelection && loop_)
+            PlaySelection();  // Loop turned on once the last pass was on its way
+        else if (doc_.PlaysSelection)
             EndSelection();
         else
             Stop();  // played to the end

@@ -280,8 +280,10 @@ bool PlaybackChannel::Feed()
         const std::uint8_t* in = feedBytes_.data();
         converted = swr_convert(resampler_.get(), &out, room, &in, framesRead);
         readFrame_ += static_cast<std::uint64_t>(framesRead);
-        if (framesRead < inFrames)
-            readFrame_ = end;  // the file ended early
+        if (framesRead < inFrames) {
+            readFrame_ = end;  // the file ended early: the range is not played again
+            loop_ = false;
+        }
     } else {
         // Everything is read: take what the converter still holds.
         converted = swr_convert(resampler_.get(), &out, room, nullptr, 0);

@@ -47,10 +47,12 @@ public:
     // with loop goes on from first again without a gap until stopped.
     // False when playback cannot start.
     bool PlayRange(std::uint64_t first, std::uint64_t end, bool loop);
-    // A range being played repeats or not from now on: turned off, the
-    // pass under way is the last.
+    // A range being played repeats or not from now on: turned off, the pass
+    // being fed (up to the ring's half second ahead of the one heard) is
+    // the last.
     void SetLoop(bool loop);
-    // True while a range is being played (or paused in).
+    // True while a range is set: being played, paused in, or played to its
+    // end (until Stop, SetPosition or Play from the start).
     bool PlaysRange() const { return rangeSet_.load(); }
     std::uint64_t Position() override;      // bytes: the frame being heard now
     std::uint64_t Length() const override;  // bytes: the payload in whole frames

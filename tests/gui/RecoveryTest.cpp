@@ -72,8 +72,9 @@ TEST_F(GuiTest, AFileWithoutTheUndoKeysShowsTheEnglishWords)
     EXPECT_TRUE(C().MDelete->text().isEmpty());  // the original keys blank out
 }
 
-// A private folder as a killed editor leaves it.
-std::string AbandonedFolder(const std::string& name, const std::string& wave, bool modified)
+// A private folder as a killed editor of an earlier version leaves it
+// (its markers are columns), with an empty history or none.
+std::string AbandonedFolder(const std::string& name, const std::string& wave, bool modified, bool history = false)
 {
     const std::string folder = PrivateTempFolder::Base() / name;
     std::filesystem::create_directory(folder);
@@ -81,7 +82,8 @@ std::string AbandonedFolder(const std::string& name, const std::string& wave, bo
     test::WriteWholeFile(folder + "/velmora.lock", {});
     std::filesystem::copy_file(wave, folder + "/" + WorkFileName);
     const std::string manifest = "[Document]\nSource=/music/song.mp3\nModified=" + std::string(modified ? "1" : "0") +
-                                 "\nSelStart=1\nSelFinish=3\nFramesPerColumn=2000\nSourceBitrate=192\n";
+                                 "\nSelStart=1\nSelFinish=3\nFramesPerColumn=2000\nSourceBitrate=192\n" +
+                                 (history ? "[History]\nUndoSteps=0\nRedoSteps=0\nPending=None\n" : "");
     test::WriteWholeFile(folder + "/" + ManifestName, std::vector<unsigned char>(manifest.begin(), manifest.end()));
     return folder;
 }
@@ -123,6 +125,21 @@ TEST_F(GuiTest, UnsavedEditsOfAKilledEditorAreOfferedBack)
         std::error_code ignored;
         std::filesystem::remove_all(unsaved, ignored);
     }
+}
+
+// An earlier version's folder with a history: its markers are columns of
+// its zoom all the same, taken as the frames they begin.
+TEST_F(GuiTest, AnEarlierFoldersMarkersComeBackOnTheirColumns)
+{
+    const std::string unsaved = AbandonedFolder("velmora-H1st0r", SineWave("w.wav", 8000, 1, 8000 * 2), true, true);
+    dialogs.Answers = {UserDialogs::Answer::Yes};
+    ASSERT_TRUE(Start());
+    Show();
+    ASSERT_TRUE(Doc().DocumentOpen);
+    EXPECT_EQ(std::pair(Doc().SelStartFrame, Doc().SelFinishFrame), std::pair(2000u, 6000u));
+    DestroyWindows();
+    std::error_code ignored;
+    std::filesystem::remove_all(unsaved, ignored);
 }
 
 TEST_F(GuiTest, AnEditSurvivesAnEditorKilledWithSigkill)

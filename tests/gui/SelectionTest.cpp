@@ -75,6 +75,13 @@ TEST_F(GuiTest, AMarkerIsTakenHoldOfAndDragged)
             << d.From << "->" << d.To;
         EXPECT_EQ(PlayFrameNow(Doc()), 5000u);
     }
+    // The start marker dragged leaves a finish inside the last column where it is.
+    SetMarkerFrames(Doc(), 200000, 995000);
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(20, 50));
+    QTest::mouseMove(view, QPoint(30, 50));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(30, 50));
+    EXPECT_EQ(std::pair(Doc().SelStartFrame, Doc().SelFinishFrame), std::pair(300000u, 995000u));
+    SetMarkerFrames(Doc(), 200000, 800000);
     // A click on a marker, not dragged, moves the position only.
     QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(21, 50));
     EXPECT_EQ(std::pair(Doc().SelStartFrame, Doc().SelFinishFrame), std::pair(200000u, 800000u));
@@ -89,8 +96,8 @@ TEST_F(GuiTest, AMarkerIsTakenHoldOfAndDragged)
 
 // Right moves exactly one column from every column, from the column's
 // first frame or from the middle of it; at several pixels a frame one
-// frame.  Right from the last column goes to the end, Left from the end
-// one column back.
+// frame.  Right from the last column goes to the end, Left from the end to
+// the last column's first frame.
 TEST_F(GuiTest, RightMovesOneColumnFromEveryColumn)
 {
     ASSERT_TRUE(Start());
@@ -112,6 +119,8 @@ TEST_F(GuiTest, RightMovesOneColumnFromEveryColumn)
     EXPECT_EQ(PlayFrameNow(Doc()), 23456u);
     Main().SeekActions[5]->trigger();  // End
     EXPECT_EQ(PlayFrameNow(Doc()), 23456u);
+    left->trigger();  // from the end: the last column's first frame
+    EXPECT_EQ(PlayFrameNow(Doc()), 23000u);
     left->trigger();
     EXPECT_EQ(PlayColumnNow(Doc()), 22u);
 
@@ -217,10 +226,15 @@ TEST_F(GuiTest, PlaySelectionPlaysTheRangeOnceOrInALoop)
     EXPECT_EQ(Doc().PlayState, psPlaying);
     EXPECT_GE(PlayFrameNow(Doc()), 10000u);
     EXPECT_LT(PlayFrameNow(Doc()), 20000u);
-    Main().CButtonStopClick();
-    EXPECT_EQ(Doc().PlayState, psStopped);
+    // Loop turned off while paused in it: going on plays the pass to its end.
+    Main().CButtonPauseClick();
     C().MLoop->trigger();
     EXPECT_FALSE(C().MLoop->isChecked());
+    Main().CButtonPlayFromHereClick();
+    EXPECT_TRUE(WaitFor([&] {
+        Main().Timer1Timer();
+        return Doc().PlayState != psPlaying;
+    }, 5000));
     // An empty selection has nothing to play.
     SetMarkers(Doc(), 2, 2);
     Main().UpdateCommandState(Doc().PlayState);

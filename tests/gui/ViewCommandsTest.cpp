@@ -275,7 +275,7 @@ TEST_F(GuiTest, TheReadoutShowsWhereYouAre)
 }
 
 // Left and Right move the play position a column, with Shift a screen,
-// Home and End to the first and last column; never past either end; and
+// Home and End to the beginning and the end; never past either end; and
 // only with a document.
 TEST_F(GuiTest, KeysMoveThePlayPositionWithinTheFile)
 {
@@ -301,6 +301,9 @@ TEST_F(GuiTest, KeysMoveThePlayPositionWithinTheFile)
     EXPECT_EQ(key(Qt::Key_End), 999u);
     EXPECT_EQ(key(Qt::Key_Right), 999u);
     EXPECT_EQ(key(Qt::Key_Right, Qt::ShiftModifier), 999u);
+    // From the end (past the last column's start) a column back is the last column.
+    EXPECT_EQ(key(Qt::Key_Left), 999u);
+    EXPECT_EQ(PlayFrameNow(Doc()), 999000u);
     EXPECT_EQ(key(Qt::Key_Left), 998u);
     EXPECT_EQ(key(Qt::Key_Left, Qt::ShiftModifier), 998u - screen);
     EXPECT_EQ(key(Qt::Key_Home), 0u);
