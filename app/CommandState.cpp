@@ -5,7 +5,7 @@
 #include "SelectionReadout.h"
 
 #include "document/Document.h"
-#include "document/RecoveryManifest.h"
+#include "history/Manifest.h"
 #include "document/Units.h"
 #include "document/ViewCommands.h"
 #include "document/Zoom.h"
@@ -28,7 +28,7 @@ void TMainForm::UpdateCommandState(std::int32_t state)
         Timer1->start();
     // Every change of the document ends here: what a recovery would need
     // goes to the manifest.
-    KeepManifest(Doc);
+    KeepManifest(Doc, History);
     if (Readout != nullptr) {
         Readout->Show(Doc);
         // Marker changes are told; the play position is there when asked.
@@ -68,8 +68,8 @@ void TMainForm::UpdateCommandState(std::int32_t state)
     for (QAction* shape : c.MenuFadeShape->actions())
         shape->setEnabled(document);
     c.MCleanJoins->setEnabled(document);
-    c.MUndo->setEnabled(document && Doc.History.CanUndo());
-    c.MRedo->setEnabled(document && Doc.History.CanRedo());
+    c.MUndo->setEnabled(document && History.CanUndo());
+    c.MRedo->setEnabled(document && History.CanRedo());
     MPopSelectAll->setEnabled(document);
     // Every edit, with its menu item and its button, and every zoom.
     for (const EditKind& edit : EditKinds) {

@@ -18,7 +18,7 @@
 #include "edit/EditKinds.h"
 #include "export/SaveCommands.h"
 #include "import/OpenCloseCommands.h"
-#include "document/RecoveryManifest.h"
+#include "history/Manifest.h"
 #include "platform/PathText.h"
 #include "platform/audio/Bass.h"
 #include "platform/widgets/QtUserDialogs.h"
@@ -118,9 +118,9 @@ TMainForm::TMainForm(const QStringList& arguments, const std::string& programFol
     EditorWindow& window = *this;
     view_ = std::make_unique<ViewCommands>(Doc, window, *ui_->PaintBox1, WaveBitmap);
     transport_ = std::make_unique<Transport>(Doc, window);
-    openClose_ = std::make_unique<OpenCloseCommands>(Doc, window);
-    edit_ = std::make_unique<EditCommands>(Doc, window);
-    save_ = std::make_unique<SaveCommands>(Doc, window);
+    openClose_ = std::make_unique<OpenCloseCommands>(Doc, History, window);
+    edit_ = std::make_unique<EditCommands>(Doc, History, window);
+    save_ = std::make_unique<SaveCommands>(Doc, History, window);
     ConnectCommands();
     FormCreate(arguments, programFolder);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/Document.h"
+#include "history/EditHistory.h"
 #include "document/EditorWindow.h"
 #include "document/PlayCursorFollow.h"
 #include "document/WaveRenderer.h"
@@ -71,6 +72,7 @@ public:
 
     // ---- The document and what the window keeps about it ----
     Document Doc;
+    EditHistory History;  // the document's steps to undo and redo
     WaveBitmapSize WaveBitmap;
     std::unique_ptr<TSpectrum> SpectrumView;
     std::unique_ptr<TVolume> LevelView;

@@ -2,7 +2,7 @@
 
 #include "document/Document.h"
 #include "document/Units.h"
-#include "edit/EditRange.h"
+#include "history/EditRange.h"
 #include "platform/audio/Bass.h"
 
 #include <QFontDatabase>

@@ -4,7 +4,7 @@
 #include "TerminalProgress.h"
 
 #include "import/OpenSequence.h"
-#include "document/RecoveryManifest.h"
+#include "history/Manifest.h"
 #include "document/Units.h"
 #include "document/Zoom.h"
 #include "edit/EditSequence.h"
@@ -58,7 +58,7 @@ Session::Status Session::Open(const std::string& input)
     TerminalProgress loading("Loading");
     if (RunOpenBody(doc_, decoding, loading, dialogs_) != OpenEnd::Loaded)
         return Status::Refused;
-    FinishOpen(doc_);
+    FinishOpen(doc_, history_);
     return Status::Ok;
 }
 
@@ -70,6 +70,7 @@ Session::Status Session::Run(const Step& step)
         // The markers keep their frames.
         TerminalProgress bar("Reloading");
         ApplyZoomChange(doc_, ZoomLevel(static_cast<std::int32_t>(step.Value)), bar, dialogs_);
+        KeepManifest(doc_, history_);
         return Status::Ok;
     }
     case K::Markers: {
@@ -109,17 +110,17 @@ Session::Status Session::Run(const Step& step)
         return Edit({EditCommand::Volume, 1.0f, true});
     case K::Undo:
     case K::Redo: {
-        if (!(step.What == K::Undo ? doc_.History.CanUndo() : doc_.History.CanRedo()))
+        if (!(step.What == K::Undo ? history_.CanUndo() : history_.CanRedo()))
             return Refuse(step.What == K::Undo ? "There is no edit to undo." : "There is no edit to redo.");
         TerminalProgress processing("Processing");
         TerminalProgress reloading("Reloading");
         const int asked = dialogs_.QuestionsCancelled();
-        const EditEnd end = step.What == K::Undo ? UndoEdit(doc_, processing, reloading, dialogs_)
-                                                 : RedoEdit(doc_, processing, reloading, dialogs_);
+        const EditEnd end = step.What == K::Undo ? UndoEdit(doc_, history_, processing, reloading, dialogs_)
+                                                 : RedoEdit(doc_, history_, processing, reloading, dialogs_);
         return Ended(end, asked);
     }
     case K::NoUndo:
-        doc_.History.Clear();
+        history_.Clear();
         return Status::Ok;
     case K::Info:
         return Info();
@@ -148,7 +149,7 @@ Session::Status Session::Run(const Step& step)
         Tags tags = doc_.Metadata;
         tags.*TagFields[static_cast<std::size_t>(step.Value)].Member = step.Path;
         SetMetadata(doc_, std::move(tags));
-        if (!KeepManifest(doc_))
+        if (!KeepManifest(doc_, history_))
             return Refuse("Cannot write the temporary file.");
         return Status::Ok;
     }
@@ -165,7 +166,7 @@ Session::Status Session::Run(const Step& step)
         dialogs_.SetOutputFile(step.Path);
         const SaveEnd end = RunSaveBody(doc_, step.Path, bar, dialogs_);
         dialogs_.SetFile(input);
-        FinishSave(doc_, end, step.Path, false);
+        FinishSave(doc_, history_, end, step.Path, false);
         return end == SaveEnd::Saved ? Status::Ok : Status::Refused;
     }
     }
@@ -206,7 +207,7 @@ Session::Status Session::Edit(const EditRequest& edit)
     TerminalProgress processing("Processing");
     TerminalProgress reloading("Reloading");
     const int asked = dialogs_.QuestionsCancelled();
-    return Ended(RunEdit(doc_, edit, processing, reloading, dialogs_), asked);
+    return Ended(RunEdit(doc_, history_, edit, processing, reloading, dialogs_), asked);
 }
 
 Session::Status Session::Ended(EditEnd end, int questionsBefore)

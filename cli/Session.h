@@ -48,6 +48,7 @@ private:
     Status PrintLoudness();
 
     Document doc_;
+    EditHistory history_;
     FadeShape fadeShape_ = FadeShape::Linear;  // of the fades to come
     bool cleanJoins_ = false;                  // of the cuts to come
     TerminalDialogs& dialogs_;

@@ -10,7 +10,7 @@
 #include "Session.h"
 #include "TerminalDialogs.h"
 
-#include "document/RecoveryManifest.h"
+#include "history/Manifest.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/SignalCleanup.h"
 

@@ -128,13 +128,6 @@ bool MoveFinishMarker(Document& doc, std::uint32_t frame)
     return true;
 }
 
-DocumentShape ShapeOf(const Document& doc)
-{
-    return {doc.DataOffset,      doc.DataSize,    doc.DataEnd,       doc.DurationSeconds,
-            doc.TotalFrames,     doc.FramesPerColumn, doc.ColumnCount, doc.SelStartFrame,
-            doc.SelFinishFrame};
-}
-
 void SelectAll(Document& doc)
 {
     SetMarkerFrames(doc, 0, doc.TotalFrames);
@@ -163,7 +156,6 @@ void ResetToNoDocument(Document& doc)
     doc.FramesPerColumn = DefaultFramesPerColumn;
     doc.PixelsPerColumn = 1;
     doc.Modified = false;
-    doc.History.Clear();
     doc.SelStartFrame = 0;
     doc.SelFinishFrame = 0;
     doc.SelStart = 0;

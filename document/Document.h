@@ -1,6 +1,5 @@
 #pragma once
 
-#include "EditHistory.h"
 #include "WorkFileFormat.h"
 
 #include "platform/tags/Tags.h"
@@ -52,10 +51,8 @@ inline constexpr ZoomLevel FineZoomSteps[] = {500, 200, 100, 50, 20, 10, 5, 2, 1
                                               {1, 2}, {1, 4}, {1, 8}, {1, 16}, {1, 32}};
 inline constexpr std::int32_t MostPixelsPerFrame = 32;
 
-// The names of the working file and of the edit journal in the private
-// folder.
+// The name of the working file in the private folder.
 inline constexpr const char* WorkFileName = "AudioTemp.wav";
-inline constexpr const char* JournalFileName = "journal.bin";
 
 // The one document the editor holds: the working file and what is known
 // about it.  The main window owns one; the terminal front end owns one; the
@@ -105,8 +102,7 @@ struct Document {
     std::uint32_t Stream = 0;          // playback stream handle; 0 when none
     std::int64_t StreamLength = 0;     // length of Stream in its own bytes
 
-    bool Modified = false;
-    EditHistory History;               // the edits that can be undone and redone
+    bool Modified = false;             // unsaved edits or tags (the history, history/, tells which)
     std::int32_t PlayState = psNoDocument;
     bool PlaysSelection = false;       // Play Selection or Loop under way: the marker stop waits
     std::int32_t SourceBitrate = 0;    // kbit/s of an MP3 or WMA source; 0 for WAV
@@ -195,10 +191,8 @@ void SelectAll(Document& doc);
 // The column frame lies in at the document's zoom, never past the last.
 std::uint32_t ColumnOfFrame(const Document& doc, std::uint64_t frame);
 
-// What the history records of the document before and after a step.
-DocumentShape ShapeOf(const Document& doc);
-
-// The "no document" state of the members that Close resets.
+// The "no document" state of the members that Close resets (the history
+// is its owner's to clear).
 void ResetToNoDocument(Document& doc);
 
 } // namespace velmora

@@ -1,7 +1,6 @@
 #include "Zoom.h"
 
 #include "ColumnPeakScan.h"
-#include "RecoveryManifest.h"
 
 #include "platform/File.h"
 #include "platform/ProgressMeter.h"
@@ -49,7 +48,6 @@ bool ApplyZoomChange(Document& doc, ZoomLevel zoom, Progress& bar, UserDialogs& 
         return false;
     SetZoom(doc, zoom);
     RunReloadBody(doc, bar, dialogs);
-    KeepManifest(doc);
     return true;
 }
 

@@ -21,7 +21,8 @@ bool RunReloadBody(Document& doc, Progress& bar, UserDialogs& dialogs);
 // The document side of a zoom change: nothing when it is the current zoom
 // (returns false); otherwise sets it and runs the reload body (returns
 // true).  The markers keep their frames; their columns follow.  Releasing
-// and re-creating the playback stream is the caller's.
+// and re-creating the playback stream, and the history's note of the new
+// zoom, are the caller's.
 bool ApplyZoomChange(Document& doc, ZoomLevel zoom, Progress& bar, UserDialogs& dialogs);
 
 // The next finer / coarser step of all of them (the six, then the fine

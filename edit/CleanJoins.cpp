@@ -1,6 +1,6 @@
 #include "CleanJoins.h"
 
-#include "EditRange.h"
+#include "history/EditRange.h"
 
 #include "document/Document.h"
 #include "platform/File.h"

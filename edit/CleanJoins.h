@@ -1,8 +1,8 @@
 #pragma once
 
-#include "EditPlan.h"
+#include "history/EditPlan.h"
 
-#include "document/EditHistory.h"
+#include "history/EditHistory.h"
 
 #include <cstdint>
 

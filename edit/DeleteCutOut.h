@@ -1,13 +1,9 @@
 #pragma once
 
-#include "EditBody.h"
-#include "EditPlan.h"
+#include "history/EditBody.h"
+#include "history/EditHistory.h"
+#include "history/EditPlan.h"
 
-#include "document/EditHistory.h"
-
-#include <cstdint>
-#include <string>
-#include <vector>
 
 namespace velmora {
 
@@ -33,47 +29,6 @@ EditEnd RunCutOutBody(Document& doc, Progress& processing, Progress& reloading, 
 // What Delete and Cut Out declare: a cut of the edit range - with clean
 // joins where request asks for them, read from the working file.
 EditPlan PlanCut(const Document& doc, const EditRequest& request);
-
-// Bytes [From, To) of the working file.
-struct ByteSpan {
-    std::uint64_t From = 0;
-    std::uint64_t To = 0;
-    std::uint64_t Bytes() const { return To > From ? To - From : 0; }
-};
-
-// What a cut's plan does to a working file of fileLength bytes, as the
-// document now stands: the bytes that stay, in their order (the header
-// first), and the move that closes them up in place - ShiftLength bytes at
-// ShiftFrom down to ShiftTo - after which the file is cut at NewLength.
-struct CutLayout {
-    std::vector<ByteSpan> Stays;
-    std::uint64_t ShiftTo = 0;      // bytes of the working file
-    std::uint64_t ShiftFrom = 0;    // bytes of the working file
-    std::uint64_t ShiftLength = 0;  // bytes
-    std::uint64_t NewLength = 0;    // bytes
-    std::uint64_t KeptBytes() const;
-    // The bytes that do not stay, in order: what the cut destroys, with the
-    // header, whose sizes it patches.
-    std::vector<ByteSpan> Destroyed(std::uint64_t fileLength) const;
-};
-CutLayout CutLayoutOf(const Document& doc, const EditPlan& plan, std::uint64_t fileLength);
-
-// What a cut keeps of old, laid out as layout says, written into a new
-// file at path: the spans that stay, the join patches and the patched
-// sizes.  The new file, or one that is not open when that failed (with
-// path removed again).  processing shows the bytes copied.
-File WriteCutIntoNewFile(File& old, const Document& doc, const EditPlan& plan, const CutLayout& layout,
-                         const std::string& path, Progress& processing);
-
-// Writes the plan's join patches into the cut file.
-bool WriteJoinPatches(File& file, const EditPlan& plan);
-
-// Once plan's cut made file (the working file as it now is, for a rescan)
-// newLength bytes long: the document follows - DataEnd, DataSize,
-// DurationSeconds, TotalFrames and ColumnCount recomputed, the peaks of the
-// columns that stay kept where the range was whole columns and no join was
-// rewritten, rescanned otherwise.  The markers are the caller's.
-EditEnd FollowCut(File& file, Document& doc, const EditPlan& plan, std::uint64_t newLength, Progress& reloading);
 
 // The markers the commands set afterwards.  Delete: the start marker
 // stays on the join's frame, the finish marker goes to the column after

@@ -48,7 +48,7 @@ void EditCommands::Delete()
 {
     Run(
         [this] {
-            auto worker = std::make_unique<TDelThread>(doc_, *ProcessForm);
+            auto worker = std::make_unique<TDelThread>(doc_, history_, *ProcessForm);
             worker->Request.CleanJoins = CleanJoins;
             return worker;
         },
@@ -59,7 +59,7 @@ void EditCommands::CutOut()
 {
     Run(
         [this] {
-            auto worker = std::make_unique<TCutOutThread>(doc_, *ProcessForm);
+            auto worker = std::make_unique<TCutOutThread>(doc_, history_, *ProcessForm);
             worker->Request.CleanJoins = CleanJoins;
             return worker;
         },
@@ -75,7 +75,7 @@ void EditCommands::Volume()
         VolumeForm->CheckBoxMute()->setChecked(false);
         if (ExecCentred(*VolumeForm) != QDialog::Accepted)
             return nullptr;
-        auto worker = std::make_unique<TSetVolumeThread>(doc_, *ProcessForm);
+        auto worker = std::make_unique<TSetVolumeThread>(doc_, history_, *ProcessForm);
         worker->Request.Gain = VolumeForm->ChosenGain().value_or(VolumeItems[DefaultVolumeItem].Gain);
         worker->Request.Mute = VolumeForm->CheckBoxMute()->isChecked();
         return worker;
@@ -85,7 +85,7 @@ void EditCommands::Volume()
 void EditCommands::FadeIn()
 {
     Run([this] {
-        auto worker = std::make_unique<TFadeInThread>(doc_, *ProcessForm);
+        auto worker = std::make_unique<TFadeInThread>(doc_, history_, *ProcessForm);
         worker->Request.Shape = Shape;
         return worker;
     });
@@ -94,7 +94,7 @@ void EditCommands::FadeIn()
 void EditCommands::FadeOut()
 {
     Run([this] {
-        auto worker = std::make_unique<TFadeOutThread>(doc_, *ProcessForm);
+        auto worker = std::make_unique<TFadeOutThread>(doc_, history_, *ProcessForm);
         worker->Request.Shape = Shape;
         return worker;
     });
@@ -105,25 +105,25 @@ void EditCommands::Normalize()
     Run([this]() -> std::unique_ptr<TProcessThread> {
         if (ExecCentred(*NormalizeForm) != QDialog::Accepted)
             return nullptr;
-        return std::make_unique<TNormalizeThread>(doc_, *ProcessForm, NormalizeForm->What(), NormalizeForm->Target());
+        return std::make_unique<TNormalizeThread>(doc_, history_, *ProcessForm, NormalizeForm->What(), NormalizeForm->Target());
     });
 }
 
 void EditCommands::Apply(const EditRequest& request)
 {
     const bool cut = request.Command == EditCommand::Delete || request.Command == EditCommand::CutOut;
-    Run([this, request] { return std::make_unique<TEditThread>(doc_, *ProcessForm, request); },
+    Run([this, request] { return std::make_unique<TEditThread>(doc_, history_, *ProcessForm, request); },
         cut ? PositionAfter::RangeStart : PositionAfter::Kept);
 }
 
 void EditCommands::Undo()
 {
-    Run([this] { return std::make_unique<TUndoThread>(doc_, *ProcessForm); });
+    Run([this] { return std::make_unique<TUndoThread>(doc_, history_, *ProcessForm); });
 }
 
 void EditCommands::Redo()
 {
-    Run([this] { return std::make_unique<TRedoThread>(doc_, *ProcessForm); });
+    Run([this] { return std::make_unique<TRedoThread>(doc_, history_, *ProcessForm); });
 }
 
 } // namespace velmora

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "document/EditHistory.h"
+#include "history/EditHistory.h"
 
 #include <functional>
 #include <memory>
@@ -20,7 +20,10 @@ struct Document;
 // position in view.
 class EditCommands {
 public:
-    EditCommands(Document& doc, EditorWindow& window) : doc_(doc), window_(window) {}
+    EditCommands(Document& doc, EditHistory& history, EditorWindow& window)
+        : doc_(doc), history_(history), window_(window)
+    {
+    }
 
     void Delete();
     void CutOut();
@@ -46,6 +49,7 @@ private:
              PositionAfter position = PositionAfter::Kept);
 
     Document& doc_;
+    EditHistory& history_;
     EditorWindow& window_;
 
 public:

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "EditPlan.h"
-
-#include "document/EditHistory.h"
+#include "history/EditHistory.h"
+#include "history/EditPlan.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -41,6 +40,15 @@ extern const EditKind EditKinds[std::size(EditCommandNames)];
 
 // The row of command.
 const EditKind& EditKindOf(EditCommand command);
+
+// The plan of each of the five edits for the document as it stands.
+EditPlan PlanEdit(const Document& doc, const EditRequest& request);
+
+// The scaling request makes of a range of rangeFrames frames (Volume with
+// a gain other than 1, the fades of a range not empty); nothing for the
+// others.  The history takes steps back with it (a ScalingSource).
+std::shared_ptr<const SampleScaling> ScalingFor(const EditRequest& request, std::uint32_t rangeFrames,
+                                                std::size_t samplesPerFrame);
 
 // The word of command (its manifest word and language key: "CutOut").
 const char* EditName(EditCommand command);

@@ -20,7 +20,7 @@ void TProcessThread::Execute()
 
 void TEditThread::Run(Progress& processing, Progress& reloading)
 {
-    RunEdit(Doc(), Request, processing, reloading, AppDialogs());
+    RunEdit(Doc(), History(), Request, processing, reloading, AppDialogs());
 }
 
 void TNormalizeThread::Run(Progress& processing, Progress& reloading)
@@ -35,17 +35,17 @@ void TNormalizeThread::Run(Progress& processing, Progress& reloading)
         AppDialogs().ShowMessage(gain.Refusal);
         return;
     }
-    RunEdit(Doc(), {EditCommand::Normalize, gain.Gain, false}, processing, reloading, AppDialogs());
+    RunEdit(Doc(), History(), {EditCommand::Normalize, gain.Gain, false}, processing, reloading, AppDialogs());
 }
 
 void TUndoThread::Run(Progress& processing, Progress& reloading)
 {
-    UndoEdit(Doc(), processing, reloading, AppDialogs());
+    UndoEdit(Doc(), History(), processing, reloading, AppDialogs());
 }
 
 void TRedoThread::Run(Progress& processing, Progress& reloading)
 {
-    RedoEdit(Doc(), processing, reloading, AppDialogs());
+    RedoEdit(Doc(), History(), processing, reloading, AppDialogs());
 }
 
 } // namespace velmora

@@ -20,13 +20,18 @@ public:
     void Execute();
 
 protected:
-    TProcessThread(Document& doc, TProcessForm& dialog) : doc_(doc), dialog_(dialog) {}
+    TProcessThread(Document& doc, EditHistory& history, TProcessForm& dialog)
+        : doc_(doc), history_(history), dialog_(dialog)
+    {
+    }
     // What the body does between the two bars.
     virtual void Run(Progress& processing, Progress& reloading) = 0;
     Document& Doc() const { return doc_; }
+    EditHistory& History() const { return history_; }
 
 private:
     Document& doc_;
+    EditHistory& history_;
     TProcessForm& dialog_;
 };
 
@@ -37,8 +42,8 @@ class TEditThread : public TProcessThread {
 public:
     EditRequest Request;
 
-    TEditThread(Document& doc, TProcessForm& dialog, const EditRequest& request)
-        : TProcessThread(doc, dialog), Request(request)
+    TEditThread(Document& doc, EditHistory& history, TProcessForm& dialog, const EditRequest& request)
+        : TProcessThread(doc, history, dialog), Request(request)
     {
     }
 
@@ -48,28 +53,43 @@ protected:
 
 class TDelThread final : public TEditThread {
 public:
-    TDelThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditRequest{EditCommand::Delete}) {}
+    TDelThread(Document& doc, EditHistory& history, TProcessForm& dialog)
+        : TEditThread(doc, history, dialog, EditRequest{EditCommand::Delete})
+    {
+    }
 };
 
 class TCutOutThread final : public TEditThread {
 public:
-    TCutOutThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditRequest{EditCommand::CutOut}) {}
+    TCutOutThread(Document& doc, EditHistory& history, TProcessForm& dialog)
+        : TEditThread(doc, history, dialog, EditRequest{EditCommand::CutOut})
+    {
+    }
 };
 
 // Request.Gain and Request.Mute are set before the worker runs.
 class TSetVolumeThread final : public TEditThread {
 public:
-    TSetVolumeThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditRequest{EditCommand::Volume}) {}
+    TSetVolumeThread(Document& doc, EditHistory& history, TProcessForm& dialog)
+        : TEditThread(doc, history, dialog, EditRequest{EditCommand::Volume})
+    {
+    }
 };
 
 class TFadeInThread final : public TEditThread {
 public:
-    TFadeInThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditRequest{EditCommand::FadeIn}) {}
+    TFadeInThread(Document& doc, EditHistory& history, TProcessForm& dialog)
+        : TEditThread(doc, history, dialog, EditRequest{EditCommand::FadeIn})
+    {
+    }
 };
 
 class TFadeOutThread final : public TEditThread {
 public:
-    TFadeOutThread(Document& doc, TProcessForm& dialog) : TEditThread(doc, dialog, EditRequest{EditCommand::FadeOut}) {}
+    TFadeOutThread(Document& doc, EditHistory& history, TProcessForm& dialog)
+        : TEditThread(doc, history, dialog, EditRequest{EditCommand::FadeOut})
+    {
+    }
 };
 
 // Normalize: the range measured on the processing bar, then the gain that
@@ -77,8 +97,8 @@ public:
 // shown, and nothing changes.
 class TNormalizeThread final : public TProcessThread {
 public:
-    TNormalizeThread(Document& doc, TProcessForm& dialog, NormalizeTo what, double target)
-        : TProcessThread(doc, dialog), what_(what), target_(target)
+    TNormalizeThread(Document& doc, EditHistory& history, TProcessForm& dialog, NormalizeTo what, double target)
+        : TProcessThread(doc, history, dialog), what_(what), target_(target)
     {
     }
 
@@ -94,7 +114,7 @@ private:
 // the peaks reloading.
 class TUndoThread final : public TProcessThread {
 public:
-    TUndoThread(Document& doc, TProcessForm& dialog) : TProcessThread(doc, dialog) {}
+    TUndoThread(Document& doc, EditHistory& history, TProcessForm& dialog) : TProcessThread(doc, history, dialog) {}
 
 protected:
     void Run(Progress& processing, Progress& reloading) override;
@@ -102,7 +122,7 @@ protected:
 
 class TRedoThread final : public TProcessThread {
 public:
-    TRedoThread(Document& doc, TProcessForm& dialog) : TProcessThread(doc, dialog) {}
+    TRedoThread(Document& doc, EditHistory& history, TProcessForm& dialog) : TProcessThread(doc, history, dialog) {}
 
 protected:
     void Run(Progress& processing, Progress& reloading) override;

@@ -1,6 +1,6 @@
 #include "LoudnessMeter.h"
 
-#include "EditRange.h"
+#include "history/EditRange.h"
 
 #include "document/Document.h"
 #include "platform/File.h"

@@ -1,6 +1,6 @@
 #include "Remainders.h"
 
-#include "VectorClones.h"
+#include "platform/VectorClones.h"
 
 #include <type_traits>
 

@@ -1,10 +1,10 @@
 #include "VolumeChange.h"
 
-#include "ApplyPlan.h"
-#include "EditRange.h"
+#include "history/ApplyPlan.h"
+#include "history/EditRange.h"
 #include "Remainders.h"
 #include "ScaleLoop.h"
-#include "VectorClones.h"
+#include "platform/VectorClones.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "EditBody.h"
-#include "EditPlan.h"
+#include "history/EditBody.h"
+#include "history/EditPlan.h"
 
 #include <optional>
 #include <string>

@@ -62,7 +62,7 @@ void SaveCommands::SaveTo(const std::string& destination, const char* caption)
     TSaveThread worker(doc_, *SaveForm);
     worker.Destination = destination;
     RunModalWithBody(*SaveForm, [&worker] { worker.Execute(); });
-    FinishSave(doc_, worker.End(), destination, SaveForm->StopRequested);
+    FinishSave(doc_, history_, worker.End(), destination, SaveForm->StopRequested);
 
     window_.CreateStream();
     SeekStream(doc_, playFrame);

@@ -8,13 +8,17 @@
 
 namespace velmora {
 
+class EditHistory;
 class EditorWindow;
 struct Document;
 
 // The Save and Save As commands.  The main window's handlers call them.
 class SaveCommands {
 public:
-    SaveCommands(Document& doc, EditorWindow& window) : doc_(doc), window_(window) {}
+    SaveCommands(Document& doc, EditHistory& history, EditorWindow& window)
+        : doc_(doc), history_(history), window_(window)
+    {
+    }
 
     // The save dialog's file types; the language file may replace them.
     // The entry chosen (counted from 1) completes a name without extension.
@@ -33,6 +37,7 @@ private:
     void SaveTo(const std::string& destination, const char* caption);
 
     Document& doc_;
+    EditHistory& history_;
     EditorWindow& window_;
     std::string lastName_;  // the save dialog's file name for its next use
 };

@@ -2,7 +2,8 @@
 
 #include "document/Document.h"
 #include "document/FileFormats.h"
-#include "document/RecoveryManifest.h"
+#include "history/EditHistory.h"
+#include "history/Manifest.h"
 #include "platform/PathText.h"
 
 namespace velmora {
@@ -18,16 +19,17 @@ std::string CompleteSaveName(const std::string& chosen, int filterIndex, const s
     return chosen + (IsSavedUnder(sourceFile) ? ExtensionOf(sourceFile) : std::string(".wav"));
 }
 
-void FinishSave(Document& doc, SaveEnd end, const std::string& destination, bool stopRequested)
+void FinishSave(Document& doc, EditHistory& history, SaveEnd end, const std::string& destination,
+                bool stopRequested)
 {
     if (end != SaveEnd::Saved)
         return;
     doc.Modified = false;
     doc.MetadataUnsaved = false;
-    doc.History.MarkSaved();
+    history.MarkSaved();
     if (!stopRequested)
         doc.SourceFile = destination;
-    KeepManifest(doc);
+    KeepManifest(doc, history);
 }
 
 } // namespace velmora

@@ -6,6 +6,8 @@
 
 namespace velmora {
 
+class EditHistory;
+
 // The name Save As writes: chosen as it is when its extension is ".wav",
 // ".mp3" or ".wma" (any case); otherwise chosen with an extension appended,
 // never substituted, by the filter entry selected (2 ".wav", 3 ".mp3",
@@ -18,7 +20,9 @@ std::string CompleteSaveName(const std::string& chosen, int filterIndex, const s
 // the destination becomes the document's file unless the user asked to
 // stop meanwhile (a WAV copy runs to its end all the same).  A save that
 // failed or was stopped leaves both as they were: the edits are still
-// unsaved and the old file is still the document's.
-void FinishSave(Document& doc, SaveEnd end, const std::string& destination, bool stopRequested);
+// unsaved and the old file is still the document's.  The history marks
+// the state saved and its manifest follows.
+void FinishSave(Document& doc, EditHistory& history, SaveEnd end, const std::string& destination,
+                bool stopRequested);
 
 } // namespace velmora

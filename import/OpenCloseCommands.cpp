@@ -7,8 +7,8 @@
 #include "document/EditorWindow.h"
 #include "document/ViewCommands.h"
 #include "OpenSequence.h"
-#include "document/RecoveryManifest.h"
-#include "edit/Recovery.h"
+#include "history/Manifest.h"
+#include "edit/EditSequence.h"
 #include "import/OpenBody.h"
 #include "platform/PathText.h"
 #include "platform/PrivateTempFolder.h"
@@ -51,7 +51,7 @@ void OpenCloseCommands::OpenSourceFile()
 
     window_.CreateStream();
     window_.SetViewWidth(ViewWidthOf(doc_));
-    FinishOpen(doc_);
+    FinishOpen(doc_, history_);
     window_.ShowZoom(ZoomOf(doc_));
     window_.RepaintView();
     window_.UpdateCommandState(psStopped);
@@ -101,7 +101,7 @@ bool OpenCloseCommands::OfferRecovery()
         OpenForm->StopRequested = false;
         RunModalWithBody(*OpenForm, [&] {
             ProgressOnBar loading(OpenForm->ProgressBar2());
-            recovered = RecoverDocument(doc_, *manifest, loading, AppDialogs());
+            recovered = RecoverDocument(doc_, history_, *manifest, loading, AppDialogs());
             OpenForm->done(FinishedResult);
         });
         if (!recovered) {
@@ -139,6 +139,7 @@ void OpenCloseCommands::Close()
     if (!doc_.WorkFile.empty())
         RemoveFileIfExists(doc_.WorkFile);
     ResetToNoDocument(doc_);
+    history_.Clear();
     window_.ShowZoom(ZoomOf(doc_));
     window_.SetViewWidth(10);
     window_.UpdateCommandState(psNoDocument);

@@ -6,13 +6,17 @@
 
 namespace velmora {
 
+class EditHistory;
 class EditorWindow;
 struct Document;
 
 // The Open and Close commands.  The main window's handlers call them.
 class OpenCloseCommands {
 public:
-    OpenCloseCommands(Document& doc, EditorWindow& window) : doc_(doc), window_(window) {}
+    OpenCloseCommands(Document& doc, EditHistory& history, EditorWindow& window)
+        : doc_(doc), history_(history), window_(window)
+    {
+    }
 
     // The open dialog's file types, "Description|patterns|..."; the
     // language file may replace them.
@@ -42,6 +46,7 @@ public:
 
 private:
     Document& doc_;
+    EditHistory& history_;
     EditorWindow& window_;
 };
 

@@ -5,7 +5,8 @@
 #include "document/Document.h"
 #include "document/FileFormats.h"
 #include "document/LoadWorkFile.h"
-#include "document/RecoveryManifest.h"
+#include "history/EditHistory.h"
+#include "history/Manifest.h"
 #include "platform/PathText.h"
 #include "platform/tags/TagFile.h"
 
@@ -47,15 +48,15 @@ OpenEnd RunOpenBody(Document& doc, Progress& decoding, Progress& loading, UserDi
     return end;
 }
 
-void FinishOpen(Document& doc)
+void FinishOpen(Document& doc, EditHistory& history)
 {
     doc.FramesPerColumn = DefaultFramesPerColumn;
     doc.PixelsPerColumn = 1;
     doc.Modified = false;
     SelectAll(doc);
     doc.DocumentOpen = true;
-    doc.History.Begin(doc.TempFolder.empty() ? std::string() : doc.TempFolder + JournalFileName);
-    KeepManifest(doc);
+    history.Begin(doc.TempFolder.empty() ? std::string() : doc.TempFolder + JournalFileName);
+    KeepManifest(doc, history);
 }
 
 } // namespace velmora

@@ -2,6 +2,8 @@
 
 namespace velmora {
 
+class EditHistory;
+
 class Progress;
 class UserDialogs;
 struct Document;
@@ -21,6 +23,6 @@ OpenEnd RunOpenBody(Document& doc, Progress& decoding, Progress& loading, UserDi
 // The open command's document steps after a successful body: the zoom back
 // to 10000 frames per column, not modified, markers on the whole file, the
 // document open with no edits to undo (its journal in TempFolder).  (The playback stream and the view are the window's.)
-void FinishOpen(Document& doc);
+void FinishOpen(Document& doc, EditHistory& history);
 
 } // namespace velmora

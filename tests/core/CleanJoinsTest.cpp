@@ -5,9 +5,10 @@
 
 #include "document/Document.h"
 #include "document/LoadWorkFile.h"
-#include "edit/ApplyPlan.h"
+#include "history/ApplyPlan.h"
+#include "edit/EditKinds.h"
 #include "edit/CleanJoins.h"
-#include "edit/EditRange.h"
+#include "history/EditRange.h"
 #include "edit/EditSequence.h"
 #include "import/OpenSequence.h"
 #include "support/Fakes.h"
@@ -41,7 +42,7 @@ protected:
             .WriteTo(doc.WorkFile);
         doc.FramesPerColumn = PerColumn;
         ASSERT_TRUE(LoadWorkFile(doc, none, dialogs));
-        FinishOpen(doc);
+        FinishOpen(doc, history);
         doc.FramesPerColumn = PerColumn;
     }
     std::vector<std::int16_t> Samples() const
@@ -57,6 +58,7 @@ protected:
     test::RecordingDialogs dialogs;
     NullProgress none;
     Document doc;
+    EditHistory history;
 };
 
 // The largest step between neighbouring frames, per channel; wrap adds the
@@ -155,7 +157,7 @@ TEST_F(CleanJoinsTest, WithoutACrossingNearTheJoinIsCrossfadedAndEveryStepIsUndo
     SetMarkers(doc, 3, 7);
     EditRequest del{EditCommand::Delete};
     del.CleanJoins = true;
-    ASSERT_EQ(RunEdit(doc, del, none, none, dialogs), EditEnd::Done);
+    ASSERT_EQ(RunEdit(doc, history, del, none, none, dialogs), EditEnd::Done);
     const std::vector<std::int16_t> deleted = Samples();
     // The plain cut's length; before the crossfade and after the join, the
     // source as it was.
@@ -179,18 +181,18 @@ TEST_F(CleanJoinsTest, WithoutACrossingNearTheJoinIsCrossfadedAndEveryStepIsUndo
     SetMarkers(doc, 4, 9);  // frames 4000 to 9000, of the source 8000 to 13000
     EditRequest cut{EditCommand::CutOut};
     cut.CleanJoins = true;
-    ASSERT_EQ(RunEdit(doc, cut, none, none, dialogs), EditEnd::Done);
+    ASSERT_EQ(RunEdit(doc, history, cut, none, none, dialogs), EditEnd::Done);
     const std::vector<std::int16_t> piece = Samples();
     ASSERT_EQ(piece.size(), 2u * 5000);
     EXPECT_LT(std::abs(piece[0]), 32767 * 0.01);
     EXPECT_LT(std::abs(piece[piece.size() - 2]), 32767 * 0.01);
     EXPECT_EQ(piece[2 * fade], deleted[2 * (4000 + fade)]);
 
-    ASSERT_EQ(UndoEdit(doc, none, none, dialogs), EditEnd::Done);
+    ASSERT_EQ(UndoEdit(doc, history, none, none, dialogs), EditEnd::Done);
     EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), afterDelete);
-    ASSERT_EQ(UndoEdit(doc, none, none, dialogs), EditEnd::Done);
+    ASSERT_EQ(UndoEdit(doc, history, none, none, dialogs), EditEnd::Done);
     EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), opened);
-    ASSERT_EQ(RedoEdit(doc, none, none, dialogs), EditEnd::Done);
+    ASSERT_EQ(RedoEdit(doc, history, none, none, dialogs), EditEnd::Done);
     EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), afterDelete);
     EXPECT_TRUE(dialogs.Messages.empty());
 }

@@ -64,7 +64,7 @@ protected:
             .WriteTo(doc.WorkFile);
         doc.FramesPerColumn = 1000;
         ASSERT_TRUE(LoadWorkFile(doc, none, dialogs));
-        FinishOpen(doc);
+        FinishOpen(doc, history);
         doc.FramesPerColumn = 1000;
         SelectAll(doc);
     }
@@ -79,6 +79,7 @@ protected:
     test::RecordingDialogs dialogs;
     NullProgress none;
     Document doc;
+    EditHistory history;
 };
 
 TEST_F(ShapedEditTest, AShapedFadeAndAFreeGainRunAndAreTakenBack)
@@ -86,7 +87,7 @@ TEST_F(ShapedEditTest, AShapedFadeAndAFreeGainRunAndAreTakenBack)
     const auto before = test::ReadWholeFile(doc.WorkFile);
     EditRequest fade{EditCommand::FadeIn};
     fade.Shape = FadeShape::SCurve;
-    ASSERT_EQ(RunEdit(doc, fade, none, none, dialogs), EditEnd::Done);
+    ASSERT_EQ(RunEdit(doc, history, fade, none, none, dialogs), EditEnd::Done);
     const FadePercents percents = FadePercentsOf(true, FadeShape::SCurve);
     const std::uint32_t step = doc.TotalFrames / 100;
     for (std::uint32_t k : {0u, 25u, 50u, 75u, 99u})
@@ -95,18 +96,18 @@ TEST_F(ShapedEditTest, AShapedFadeAndAFreeGainRunAndAreTakenBack)
 
     // +6 dB and +20 dB on what the fade left: the product truncated, and
     // clamped at full scale as Volume clamps.
-    ASSERT_EQ(RunEdit(doc, {EditCommand::Volume, static_cast<float>(std::pow(10.0, 20 / 20.0)), false}, none, none,
+    ASSERT_EQ(RunEdit(doc, history, {EditCommand::Volume, static_cast<float>(std::pow(10.0, 20 / 20.0)), false}, none, none,
                       dialogs),
               EditEnd::Done);
     EXPECT_EQ(SampleAt(99 * step), 32767);
     EXPECT_EQ(SampleAt(50 * step + 1), std::min(32767, 10 * (10000 * percents[50] / 100)));
 
-    ASSERT_EQ(UndoEdit(doc, none, none, dialogs), EditEnd::Done);
+    ASSERT_EQ(UndoEdit(doc, history, none, none, dialogs), EditEnd::Done);
     EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), faded);
-    ASSERT_EQ(UndoEdit(doc, none, none, dialogs), EditEnd::Done);
+    ASSERT_EQ(UndoEdit(doc, history, none, none, dialogs), EditEnd::Done);
     EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), before);
     // Redo keeps the shape: the step remembers it.
-    ASSERT_EQ(RedoEdit(doc, none, none, dialogs), EditEnd::Done);
+    ASSERT_EQ(RedoEdit(doc, history, none, none, dialogs), EditEnd::Done);
     EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), faded);
 }
 

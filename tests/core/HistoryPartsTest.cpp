@@ -4,11 +4,11 @@
 // gives back the last whole note of its own rewrite only; a folder left by
 // a killed program can be adopted, and given up again as it was.
 
-#include "document/RecoveryManifest.h"
-#include "document/TagsRecord.h"
+#include "history/Manifest.h"
+#include "history/TagsRecord.h"
 #include "platform/File.h"
-#include "edit/PageWitness.h"
-#include "edit/RewriteLog.h"
+#include "history/PageWitness.h"
+#include "history/RewriteLog.h"
 #include "platform/PrivateTempFolder.h"
 #include "support/TempDir.h"
 #include "support/WaveBuilder.h"

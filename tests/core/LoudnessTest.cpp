@@ -57,7 +57,7 @@ protected:
             .WriteTo(doc.WorkFile);
         NullProgress none;
         ASSERT_TRUE(LoadWorkFile(doc, none, dialogs));
-        FinishOpen(doc);
+        FinishOpen(doc, history);
         SelectAll(doc);
     }
     LoudnessFigures Measure()
@@ -71,6 +71,7 @@ protected:
     test::TempDir dir;
     test::RecordingDialogs dialogs;
     Document doc;
+    EditHistory history;
 };
 
 TEST_F(LoudnessTest, TheEbuTestTonesWithinTolerance)
@@ -193,7 +194,7 @@ TEST_F(LoudnessTest, NormalizeReachesItsTargetRefusesClippingAndIsUndone)
         const NormalizeGain gain = NormalizeGainFor(Measure(), what, target);
         if (!gain.Possible)
             return gain.Refusal;
-        EXPECT_EQ(RunEdit(doc, {EditCommand::Normalize, gain.Gain, false}, none, none, dialogs), EditEnd::Done);
+        EXPECT_EQ(RunEdit(doc, history, {EditCommand::Normalize, gain.Gain, false}, none, none, dialogs), EditEnd::Done);
         return std::string();
     };
     ASSERT_EQ(normalize(NormalizeTo::Peak, -1.0), "");
@@ -205,10 +206,10 @@ TEST_F(LoudnessTest, NormalizeReachesItsTargetRefusesClippingAndIsUndone)
     EXPECT_EQ(normalize(NormalizeTo::Loudness, -0.5),
               "The loudness cannot be reached without clipping.\nThe highest loudness without clipping is -1.0 LUFS.");
     // Both steps taken back to the very bytes.
-    EXPECT_EQ(UndoEdit(doc, none, none, dialogs), EditEnd::Done);
-    EXPECT_EQ(UndoEdit(doc, none, none, dialogs), EditEnd::Done);
+    EXPECT_EQ(UndoEdit(doc, history, none, none, dialogs), EditEnd::Done);
+    EXPECT_EQ(UndoEdit(doc, history, none, none, dialogs), EditEnd::Done);
     EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), before);
-    EXPECT_EQ(RedoEdit(doc, none, none, dialogs), EditEnd::Done);
+    EXPECT_EQ(RedoEdit(doc, history, none, none, dialogs), EditEnd::Done);
     EXPECT_NEAR(Measure().SamplePeak, -1.0, 0.05);
 
     Open(std::vector<std::int16_t>(2 * Rate, 0));

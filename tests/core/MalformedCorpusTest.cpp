@@ -193,6 +193,7 @@ TEST(MalformedCorpus, OpensEditsAndSavesEveryFileSafely)
         const std::string source = dir / "in.wav";
         test::WriteWholeFile(source, bytes);
         Document doc;
+        EditHistory history;
         doc.TempFolder = dir / "";
         doc.SourceFile = source;
         doc.ProgramFolder = VELMORA_PLUGIN_DIR;
@@ -203,12 +204,12 @@ TEST(MalformedCorpus, OpensEditsAndSavesEveryFileSafely)
             continue;
         }
         ++loaded;
-        FinishOpen(doc);
+        FinishOpen(doc, history);
         EXPECT_LE(doc.Channels, 2) << name;
         SetMarkers(doc, doc.ColumnCount / 4, doc.SelFinish);
         for (const EditRequest& edit : edits) {
             SetMarkers(doc, doc.SelStart, doc.ColumnCount - 1);
-            RunEdit(doc, edit, progress, progress, dialogs);
+            RunEdit(doc, history, edit, progress, progress, dialogs);
             EXPECT_EQ(doc.PeakUpper.size(), doc.ColumnCount) << name;
             EXPECT_EQ(doc.DataEnd - doc.DataOffset, doc.DataSize) << name;
             EXPECT_LE(doc.DataEnd, std::filesystem::file_size(doc.WorkFile)) << name;
@@ -255,6 +256,7 @@ TEST(MalformedCorpus, DecodedKindsOpenAsTheirDecoderReadsThemOrAreRefused)
         const std::string source = dir / ("damaged" + kind.substr(kind.find('.')));
         test::WriteWholeFile(source, bytes);
         Document doc;
+        EditHistory history;
         doc.TempFolder = work;
         doc.SourceFile = source;
         doc.ProgramFolder = VELMORA_PLUGIN_DIR;

@@ -3,7 +3,7 @@
 // caller when a slow look leaves the reading thread behind.  A range past
 // the file's end ends the blocks there and is reported.
 
-#include "edit/ReadAhead.h"
+#include "platform/ReadAhead.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // chunk packed in the fewest bits that hold its spread; a short or
 // unwritable journal is reported, never read as remainders.
 
-#include "edit/RemainderJournal.h"
+#include "history/RemainderJournal.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -56,23 +56,24 @@ protected:
             .WriteTo(doc.WorkFile);
         NullProgress none;
         ASSERT_TRUE(LoadWorkFile(doc, none, dialogs));
-        FinishOpen(doc);
+        FinishOpen(doc, history);
     }
 
     EditEnd Edit(EditCommand command, std::uint32_t start, std::uint32_t finish, float gain = 1.0f,
                  bool mute = false)
     {
         SetMarkers(doc, start, finish);
-        return RunEdit(doc, {command, gain, mute}, processing, reloading, dialogs);
+        return RunEdit(doc, history, {command, gain, mute}, processing, reloading, dialogs);
     }
-    EditEnd Undo() { return UndoEdit(doc, processing, reloading, dialogs); }
-    EditEnd Redo() { return RedoEdit(doc, processing, reloading, dialogs); }
+    EditEnd Undo() { return UndoEdit(doc, history, processing, reloading, dialogs); }
+    EditEnd Redo() { return RedoEdit(doc, history, processing, reloading, dialogs); }
 
     test::TempDir dir;
     test::RecordingDialogs dialogs;
     test::RecordingProgress processing;
     test::RecordingProgress reloading;
     Document doc;
+    EditHistory history;
 };
 
 struct Format {
@@ -107,14 +108,14 @@ TEST_P(UndoEveryEdit, UndoneByteForByteAndRedoneToTheSameBytes)
         ASSERT_EQ(Undo(), EditEnd::Done) << i;
         EXPECT_TRUE(Snapshot(doc) == before[i]) << "undo " << i;
     }
-    EXPECT_FALSE(doc.History.CanUndo());
+    EXPECT_FALSE(history.CanUndo());
     EXPECT_FALSE(doc.Modified);
     EXPECT_EQ(Undo(), EditEnd::Refused);
     for (std::size_t i = 0; i < std::size(steps); ++i) {
         ASSERT_EQ(Redo(), EditEnd::Done) << i;
         EXPECT_TRUE(Snapshot(doc) == after[i]) << "redo " << i;
     }
-    EXPECT_FALSE(doc.History.CanRedo());
+    EXPECT_FALSE(history.CanRedo());
     EXPECT_TRUE(dialogs.Messages.empty());
     // Undo once more after the redos: the journal was written again.
     ASSERT_EQ(Undo(), EditEnd::Done);
@@ -181,7 +182,7 @@ TEST_F(UndoTest, UndoingBackToTheSavedStateLeavesTheDocumentUnmodified)
 {
     Open(2, 16, 300'000);
     ASSERT_EQ(Edit(EditCommand::FadeIn, 0, 10), EditEnd::Done);
-    FinishSave(doc, SaveEnd::Saved, dir / "saved.wav", false);
+    FinishSave(doc, history, SaveEnd::Saved, dir / "saved.wav", false);
     ASSERT_FALSE(doc.Modified);
     ASSERT_EQ(Edit(EditCommand::Delete, 3, 6), EditEnd::Done);
     EXPECT_TRUE(doc.Modified);
@@ -194,7 +195,7 @@ TEST_F(UndoTest, UndoingBackToTheSavedStateLeavesTheDocumentUnmodified)
     Redo();
     EXPECT_TRUE(doc.Modified);
     // A failed save keeps the saved state where it was.
-    FinishSave(doc, SaveEnd::Failed, dir / "other.wav", false);
+    FinishSave(doc, history, SaveEnd::Failed, dir / "other.wav", false);
     Undo();
     EXPECT_FALSE(doc.Modified);
     // Tags set since the save are unsaved, however far Undo goes back;
@@ -205,7 +206,7 @@ TEST_F(UndoTest, UndoingBackToTheSavedStateLeavesTheDocumentUnmodified)
     ASSERT_EQ(Edit(EditCommand::Delete, 3, 6), EditEnd::Done);
     Undo();
     EXPECT_TRUE(doc.Modified);
-    FinishSave(doc, SaveEnd::Saved, dir / "saved.wav", false);
+    FinishSave(doc, history, SaveEnd::Saved, dir / "saved.wav", false);
     EXPECT_FALSE(doc.Modified);
 }
 
@@ -217,9 +218,9 @@ TEST_F(UndoTest, ANewEditLeavesNothingToRedoAndAZoomChangeKeepsUndoAndRedo)
     const Snapshot opened(doc);
     ASSERT_EQ(Edit(EditCommand::Delete, 2, 5), EditEnd::Done);
     Undo();
-    ASSERT_TRUE(doc.History.CanRedo());
+    ASSERT_TRUE(history.CanRedo());
     ASSERT_EQ(Edit(EditCommand::Volume, 1, 4, 2.0f), EditEnd::Done);
-    EXPECT_FALSE(doc.History.CanRedo());
+    EXPECT_FALSE(history.CanRedo());
     const auto louder = test::ReadWholeFile(doc.WorkFile);
 
     NullProgress none;
@@ -235,8 +236,8 @@ TEST_F(UndoTest, ANewEditLeavesNothingToRedoAndAZoomChangeKeepsUndoAndRedo)
     EXPECT_EQ(doc.SelStartFrame, 10000u);
     EXPECT_EQ(doc.SelFinishFrame, 40000u);
     EXPECT_EQ(doc.SelFinish, 20u);
-    ASSERT_TRUE(doc.History.CanRedo());
-    ASSERT_EQ(RedoEdit(doc, none, none, dialogs), EditEnd::Done);
+    ASSERT_TRUE(history.CanRedo());
+    ASSERT_EQ(RedoEdit(doc, history, none, none, dialogs), EditEnd::Done);
     EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), louder);
 }
 
@@ -282,6 +283,7 @@ TEST_F(UndoTest, CutsThatKeepLittleSetTheOldFileAsideAndPutItBack)
     EXPECT_EQ(filesAside(), 2u);
     // Close removes the file aside with the journal.
     ResetToNoDocument(doc);
+    history.Clear();
     EXPECT_EQ(filesAside(), 0u);
 }
 
@@ -289,13 +291,14 @@ TEST_F(UndoTest, CloseRemovesTheJournalAndAnEmptyCutOutKeepsNothing)
 {
     Open(2, 8, 100'000);
     ASSERT_EQ(Edit(EditCommand::CutOut, 3, 3), EditEnd::Refused);
-    EXPECT_FALSE(doc.History.CanUndo());
+    EXPECT_FALSE(history.CanUndo());
     ASSERT_EQ(Edit(EditCommand::FadeOut, 0, 5), EditEnd::Done);
-    const std::string journal = doc.History.JournalPath;
+    const std::string journal = history.JournalPath;
     EXPECT_TRUE(std::filesystem::exists(journal));
     ResetToNoDocument(doc);
+    history.Clear();
     EXPECT_FALSE(std::filesystem::exists(journal));
-    EXPECT_FALSE(doc.History.CanUndo());
+    EXPECT_FALSE(history.CanUndo());
 }
 
 } // namespace

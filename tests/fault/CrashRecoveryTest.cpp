@@ -10,13 +10,14 @@
 #include "document/Document.h"
 #include "document/LoadWorkFile.h"
 #include "import/OpenSequence.h"
-#include "document/RecoveryManifest.h"
+#include "history/Manifest.h"
 #include "document/Zoom.h"
-#include "edit/EditPlan.h"
+#include "history/EditPlan.h"
+#include "edit/EditKinds.h"
 #include "edit/EditSequence.h"
-#include "edit/KeptStep.h"
-#include "edit/Recovery.h"
-#include "edit/RewriteLog.h"
+#include "history/KeptStep.h"
+#include "history/Recovery.h"
+#include "history/RewriteLog.h"
 #include "platform/File.h"
 #include "support/Fakes.h"
 #include "support/Process.h"
@@ -127,7 +128,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(kill.Loaded()) << "run with the fault library preloaded"; }
 
     // A document opened in folder from the script's samples.
-    void Open(Document& doc, const std::string& folder)
+    void Open(Document& doc, EditHistory& history, const std::string& folder)
     {
         const Script& script = GetParam();
         doc = Document{};
@@ -141,19 +142,19 @@ protected:
             .WriteTo(doc.WorkFile);
         NullProgress none;
         ASSERT_TRUE(LoadWorkFile(doc, none, dialogs));
-        FinishOpen(doc);
+        FinishOpen(doc, history);
     }
 
-    void Run(Document& doc, const Step& step)
+    void Run(Document& doc, EditHistory& history, const Step& step)
     {
         NullProgress none;
         switch (step.What) {
         case Step::Markers:
             SetMarkers(doc, step.Start, step.Finish == 0 ? doc.ColumnCount - 1 : step.Finish);
             break;
-        case Step::Edit: RunEdit(doc, step.Request, none, none, dialogs); break;
-        case Step::Undo: UndoEdit(doc, none, none, dialogs); break;
-        case Step::Redo: RedoEdit(doc, none, none, dialogs); break;
+        case Step::Edit: RunEdit(doc, history, step.Request, none, none, dialogs); break;
+        case Step::Undo: UndoEdit(doc, history, none, none, dialogs); break;
+        case Step::Redo: RedoEdit(doc, history, none, none, dialogs); break;
         case Step::Zoom: ApplyZoomChange(doc, step.FramesPerColumn, none, dialogs); break;
         }
     }
@@ -163,10 +164,11 @@ protected:
     {
         test::TempDir folder;
         Document doc;
-        Open(doc, folder.Path());
+        EditHistory history;
+        Open(doc, history, folder.Path());
         std::vector<State> states{StateOf(doc)};
         for (const Step& step : GetParam().Steps) {
-            Run(doc, step);
+            Run(doc, history, step);
             states.push_back(StateOf(doc));
         }
         EXPECT_TRUE(dialogs.Messages.empty());
@@ -193,7 +195,7 @@ protected:
 
     // The document a start would take up from folder; nothing when it
     // would offer none.
-    std::optional<State> Recover(const std::string& folder, Document& doc)
+    std::optional<State> Recover(const std::string& folder, Document& doc, EditHistory& history)
     {
         if (!HoldsUnsavedEdits(folder))
             return std::nullopt;
@@ -201,7 +203,7 @@ protected:
         doc = Document{};
         doc.TempFolder = folder + "/";
         NullProgress none;
-        if (!manifest || !RecoverDocument(doc, *manifest, none, dialogs))
+        if (!manifest || !RecoverDocument(doc, history, *manifest, none, dialogs))
             return State{};
         return StateOf(doc);
     }
@@ -228,9 +230,10 @@ TEST_P(CrashRecoveryTest, AKillAnywhereLeavesAStepsStateAndUndoReachesTheOpenedF
         const long pages = Pages[nth % 4];
         const bool killed = KilledAt(nth, pages, [&] {
             Document doc;
-            Open(doc, folder.Path());
+            EditHistory history;
+            Open(doc, history, folder.Path());
             for (const Step& step : GetParam().Steps)
-                Run(doc, step);
+                Run(doc, history, step);
         });
         if (!killed)
             break;  // the script ran to its end: every call has been tried
@@ -243,7 +246,8 @@ TEST_P(CrashRecoveryTest, AKillAnywhereLeavesAStepsStateAndUndoReachesTheOpenedF
             for (long again = 1; again <= 40; again += 7) {
                 const bool recoveryKilled = KilledAt(again, Pages[again % 4], [&] {
                     Document doc;
-                    Recover(folder.Path(), doc);
+                    EditHistory history;
+                    Recover(folder.Path(), doc, history);
                 });
                 killedRecoveries += recoveryKilled ? 1 : 0;
                 if (!recoveryKilled)
@@ -251,7 +255,8 @@ TEST_P(CrashRecoveryTest, AKillAnywhereLeavesAStepsStateAndUndoReachesTheOpenedF
             }
         }
         Document doc;
-        const std::optional<State> state = Recover(folder.Path(), doc);
+        EditHistory history;
+        const std::optional<State> state = Recover(folder.Path(), doc, history);
         if (!state)
             continue;  // nothing unsaved: the opened file is what the user has
         ++recovered;
@@ -262,12 +267,12 @@ TEST_P(CrashRecoveryTest, AKillAnywhereLeavesAStepsStateAndUndoReachesTheOpenedF
         // Redo reaches a state of the script too, and Undo from there the
         // opened file.
         NullProgress none;
-        while (doc.History.CanRedo())
-            ASSERT_EQ(RedoEdit(doc, none, none, dialogs), EditEnd::Done);
+        while (history.CanRedo())
+            ASSERT_EQ(RedoEdit(doc, history, none, none, dialogs), EditEnd::Done);
         ASSERT_TRUE(std::find(states.begin(), states.end(), StateOf(doc)) != states.end())
             << "redone from the recovered document";
-        while (doc.History.CanUndo())
-            ASSERT_EQ(UndoEdit(doc, none, none, dialogs), EditEnd::Done);
+        while (history.CanUndo())
+            ASSERT_EQ(UndoEdit(doc, history, none, none, dialogs), EditEnd::Done);
         ASSERT_EQ(test::ReadWholeFile(doc.WorkFile), opened) << "undo back from the recovered document";
     }
     EXPECT_TRUE(dialogs.Messages.empty());
@@ -321,6 +326,7 @@ TEST(CutOutInPlaceCrashTest, TakenBackFromAKillAnywhere)
     test::TempDir folder;
     test::RecordingDialogs dialogs;
     NullProgress none;
+    EditHistory history;
     auto open = [&](Document& doc) {
         doc = Document{};
         doc.TempFolder = folder.Path() + "/";
@@ -331,7 +337,7 @@ TEST(CutOutInPlaceCrashTest, TakenBackFromAKillAnywhere)
             .ChunkAfterData("id3 ", Bytes(10, 'r'))
             .WriteTo(doc.WorkFile);
         ASSERT_TRUE(LoadWorkFile(doc, none, dialogs));
-        FinishOpen(doc);
+        FinishOpen(doc, history);
         SetMarkers(doc, 3, 40);
     };
     Document doc;
@@ -340,12 +346,12 @@ TEST(CutOutInPlaceCrashTest, TakenBackFromAKillAnywhere)
     const EditPlan plan = PlanEdit(doc, {EditCommand::CutOut});
     UndoStep step;
     // Room for what goes, not for what stays.
-    ASSERT_TRUE(PlanKeeping(doc, plan, before.size(), before.size() / 2, step));
+    ASSERT_TRUE(PlanKeeping(doc, history, plan, before.size(), before.size() / 2, step));
     ASSERT_EQ(step.Kept, KeptAs::Pieces);
     int kills = 0;
     for (long nth = 1;; ++nth) {
         open(doc);
-        File journal = File::Open(doc.History.JournalPath, File::Mode::Create);
+        File journal = File::Open(history.JournalPath, File::Mode::Create);
         {
             // Closed before the edit, which opens the file for itself alone.
             File work = File::Open(doc.WorkFile, File::Mode::ReadWrite);
@@ -359,7 +365,7 @@ TEST(CutOutInPlaceCrashTest, TakenBackFromAKillAnywhere)
             log.Begin(1);
             UndoStep kept = step;
             bool journalFailed = false;
-            const EditEnd end = ApplyKept(doc, plan, kept, journal, log, none, none, dialogs, journalFailed);
+            const EditEnd end = ApplyKept(doc, history, plan, kept, journal, log, none, none, dialogs, journalFailed);
             ::_exit(end == EditEnd::Done ? 0 : 3);
         }
         int status = 0;
@@ -368,7 +374,8 @@ TEST(CutOutInPlaceCrashTest, TakenBackFromAKillAnywhere)
         File work = File::Open(doc.WorkFile, File::Mode::ReadWrite);
         RewriteLog editLog = RewriteLog::Open(logs + EditLogName);
         RewriteLog undoLog = RewriteLog::Open(logs + TakeBackLogName);
-        ASSERT_TRUE(TakeBack(doc, step, StepReach{false, editLog.Last(1)}, work, journal, undoLog, 1, none));
+        ASSERT_TRUE(TakeBack(doc, history, step, StepReach{false, editLog.Last(1)}, work, journal, undoLog, 1, ScalingFor,
+                             none));
         ASSERT_EQ(test::ReadWholeFile(doc.WorkFile), before) << "killed at change " << nth;
         if (!WIFSIGNALED(status))
             break;
@@ -452,10 +459,11 @@ TEST(CliCrashTest, KilledAtAnyMomentTheNextStartTakesUpAWholeStep)
             const std::optional<Manifest> manifest = ReadManifest(folder);
             ASSERT_TRUE(manifest);
             Document doc;
+            EditHistory history;
             doc.TempFolder = folder + "/";
             test::RecordingDialogs dialogs;
             NullProgress none;
-            ASSERT_TRUE(RecoverDocument(doc, *manifest, none, dialogs));
+            ASSERT_TRUE(RecoverDocument(doc, history, *manifest, none, dialogs));
             ++recovered;
             EXPECT_EQ(doc.Metadata.Title, "Kept");
             // In the order --info prints them.
@@ -465,8 +473,8 @@ TEST(CliCrashTest, KilledAtAnyMomentTheNextStartTakesUpAWholeStep)
             const Bytes file = test::ReadWholeFile(doc.WorkFile);
             EXPECT_TRUE(std::find(states.begin(), states.end(), std::make_pair(file, marks)) != states.end())
                 << "the recovered document is none of the run's states: " << marks;
-            while (doc.History.CanUndo())
-                ASSERT_EQ(UndoEdit(doc, none, none, dialogs), EditEnd::Done);
+            while (history.CanUndo())
+                ASSERT_EQ(UndoEdit(doc, history, none, none, dialogs), EditEnd::Done);
             EXPECT_TRUE(test::ReadWholeFile(doc.WorkFile) == states.front().first) << "undo back";
             EXPECT_TRUE(dialogs.Messages.empty());
             std::filesystem::remove_all(folder);

@@ -87,6 +87,7 @@ protected:
     Fault fault;
     test::TempDir dir;
     Document doc;
+    EditHistory history;
     test::RecordingDialogs dialogs;
 };
 
@@ -113,7 +114,7 @@ TEST_F(FaultTest, AnEditThatCannotWriteSaysSoAndDescribesTheFileAsItIs)
             dialogs.Messages.clear();
             NullProgress processing, reloading;
             fault.Arm(point.Op, point.Nth, ENOSPC, point.Sticky);
-            const EditEnd end = RunEdit(doc, edit, processing, reloading, dialogs);
+            const EditEnd end = RunEdit(doc, history, edit, processing, reloading, dialogs);
             const bool fired = fault.Fired(point.Nth);
             fault.Disarm();
             EXPECT_EQ(end, fired ? EditEnd::Failed : EditEnd::Done) << what;
@@ -131,15 +132,15 @@ TEST_F(FaultTest, AJournalWithoutRoomAsksAndAnUndoThatCannotWriteSaysSo)
     for (UserDialogs::Answer answer : {UserDialogs::Answer::Yes, UserDialogs::Answer::No}) {
         LoadWorkFile3Blocks();
         doc.TempFolder = dir.Path() + "/";
-        FinishOpen(doc);
+        FinishOpen(doc, history);
         NullProgress processing, reloading;
         SetMarkers(doc, 10, 60);
-        ASSERT_EQ(RunEdit(doc, {EditCommand::FadeIn}, processing, reloading, dialogs), EditEnd::Done);
+        ASSERT_EQ(RunEdit(doc, history, {EditCommand::FadeIn}, processing, reloading, dialogs), EditEnd::Done);
         const Bytes before = test::ReadWholeFile(doc.WorkFile);
         dialogs.Answers = {answer};
         // The journal's first write (the peaks) fails; the edit's own writes do not.
         fault.Arm("pwrite", 1, ENOSPC, false);
-        const EditEnd end = RunEdit(doc, {EditCommand::Volume, 0.5f, false}, processing, reloading, dialogs);
+        const EditEnd end = RunEdit(doc, history, {EditCommand::Volume, 0.5f, false}, processing, reloading, dialogs);
         fault.Disarm();
         ASSERT_EQ(dialogs.Questions.size(), 1u);
         EXPECT_EQ(dialogs.Questions[0].Text, "There is not enough room in the temporary folder to keep this edit "
@@ -148,11 +149,11 @@ TEST_F(FaultTest, AJournalWithoutRoomAsksAndAnUndoThatCannotWriteSaysSo)
         if (answer == UserDialogs::Answer::Yes) {
             EXPECT_EQ(end, EditEnd::Done);
             EXPECT_NE(test::ReadWholeFile(doc.WorkFile), before);
-            EXPECT_FALSE(doc.History.CanUndo());  // not past an edit it cannot take back
+            EXPECT_FALSE(history.CanUndo());  // not past an edit it cannot take back
         } else {
             EXPECT_EQ(end, EditEnd::Refused);
             EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), before);
-            EXPECT_TRUE(doc.History.CanUndo());
+            EXPECT_TRUE(history.CanUndo());
         }
     }
 
@@ -167,12 +168,12 @@ TEST_F(FaultTest, AJournalWithoutRoomAsksAndAnUndoThatCannotWriteSaysSo)
         SetMarkers(doc, 60, 70);
         const std::uint32_t columns = doc.ColumnCount;
         fault.Arm("copy_file_range", 2, ENOSPC, true);
-        EXPECT_EQ(RunEdit(doc, {EditCommand::Delete}, processing, reloading, dialogs), EditEnd::Done);
+        EXPECT_EQ(RunEdit(doc, history, {EditCommand::Delete}, processing, reloading, dialogs), EditEnd::Done);
         fault.Disarm();
         EXPECT_EQ(dialogs.Questions.size(), 1u);
         EXPECT_TRUE(dialogs.Messages.empty());
         EXPECT_EQ(doc.ColumnCount, columns - 10);
-        EXPECT_FALSE(doc.History.CanUndo());
+        EXPECT_FALSE(history.CanUndo());
         ExpectDocumentDescribesTheFile("delete without its journal");
     }
 
@@ -180,24 +181,24 @@ TEST_F(FaultTest, AJournalWithoutRoomAsksAndAnUndoThatCannotWriteSaysSo)
     // kept: a kill part way could not be told from the edit.
     NullProgress processing, reloading;
     SetMarkers(doc, 60, 62);
-    ASSERT_EQ(RunEdit(doc, {EditCommand::Delete}, processing, reloading, dialogs), EditEnd::Done);
+    ASSERT_EQ(RunEdit(doc, history, {EditCommand::Delete}, processing, reloading, dialogs), EditEnd::Done);
     const Bytes deleted = test::ReadWholeFile(doc.WorkFile);
     dialogs.Messages.clear();
     fault.Arm("pwrite", 1, ENOSPC, false);
-    EXPECT_EQ(UndoEdit(doc, processing, reloading, dialogs), EditEnd::Refused);
+    EXPECT_EQ(UndoEdit(doc, history, processing, reloading, dialogs), EditEnd::Refused);
     fault.Disarm();
     EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Cannot write the temporary file."});
-    EXPECT_TRUE(doc.History.CanUndo());
+    EXPECT_TRUE(history.CanUndo());
     EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), deleted);
 
     // Delete's undo moves the tail back up: a write failing there (after
     // the manifest's).
     dialogs.Messages.clear();
     fault.Arm("pwrite", 2, EIO, false);
-    EXPECT_EQ(UndoEdit(doc, processing, reloading, dialogs), EditEnd::Failed);
+    EXPECT_EQ(UndoEdit(doc, history, processing, reloading, dialogs), EditEnd::Failed);
     fault.Disarm();
     EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Cannot write the temporary file."});
-    EXPECT_FALSE(doc.History.CanUndo());
+    EXPECT_FALSE(history.CanUndo());
     EXPECT_TRUE(doc.Modified);
     ExpectDocumentDescribesTheFile("undo");
 }
@@ -207,40 +208,40 @@ TEST_F(FaultTest, ACutIntoANewFileCopesWithoutTradingNamesAndFailsCleanly)
     // A Cut Out of two columns copies them into a new working file.
     LoadWorkFile3Blocks();
     doc.TempFolder = dir.Path() + "/";
-    FinishOpen(doc);
+    FinishOpen(doc, history);
     NullProgress processing, reloading;
     const Bytes before = test::ReadWholeFile(doc.WorkFile);
     SetMarkers(doc, 10, 12);
     // A file system without links: the old file is renamed before the new
     // one takes its name; Undo puts it back all the same.
     fault.Arm("link", 1, EPERM, true);
-    ASSERT_EQ(RunEdit(doc, {EditCommand::CutOut}, processing, reloading, dialogs), EditEnd::Done);
+    ASSERT_EQ(RunEdit(doc, history, {EditCommand::CutOut}, processing, reloading, dialogs), EditEnd::Done);
     EXPECT_TRUE(fault.Fired(1));
     const Bytes cut = test::ReadWholeFile(doc.WorkFile);
     EXPECT_LT(cut.size(), before.size() / 10);
-    ASSERT_EQ(UndoEdit(doc, processing, reloading, dialogs), EditEnd::Done);
+    ASSERT_EQ(UndoEdit(doc, history, processing, reloading, dialogs), EditEnd::Done);
     fault.Disarm();
     EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), before);
-    ASSERT_EQ(RedoEdit(doc, processing, reloading, dialogs), EditEnd::Done);
+    ASSERT_EQ(RedoEdit(doc, history, processing, reloading, dialogs), EditEnd::Done);
     EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), cut);
-    ASSERT_EQ(UndoEdit(doc, processing, reloading, dialogs), EditEnd::Done);
+    ASSERT_EQ(UndoEdit(doc, history, processing, reloading, dialogs), EditEnd::Done);
     EXPECT_TRUE(dialogs.Messages.empty());
 
     // A file system that cannot set the new file's blocks aside: the copy
     // allocates them as it goes.
     SetMarkers(doc, 10, 12);
     fault.Arm("fallocate", 1, EOPNOTSUPP, true);
-    ASSERT_EQ(RunEdit(doc, {EditCommand::CutOut}, processing, reloading, dialogs), EditEnd::Done);
+    ASSERT_EQ(RunEdit(doc, history, {EditCommand::CutOut}, processing, reloading, dialogs), EditEnd::Done);
     EXPECT_TRUE(fault.Fired(1));
     fault.Disarm();
     EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), cut);
-    ASSERT_EQ(UndoEdit(doc, processing, reloading, dialogs), EditEnd::Done);
+    ASSERT_EQ(UndoEdit(doc, history, processing, reloading, dialogs), EditEnd::Done);
 
     // The copy failing part way leaves the working file as it was, and no
     // new file behind.
     SetMarkers(doc, 10, 12);
     fault.Arm("copy_file_range", 2, ENOSPC, true);
-    EXPECT_EQ(RunEdit(doc, {EditCommand::CutOut}, processing, reloading, dialogs), EditEnd::Failed);
+    EXPECT_EQ(RunEdit(doc, history, {EditCommand::CutOut}, processing, reloading, dialogs), EditEnd::Failed);
     fault.Disarm();
     EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Cannot write the temporary file."});
     EXPECT_EQ(test::ReadWholeFile(doc.WorkFile), before);

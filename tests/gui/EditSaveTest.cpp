@@ -268,7 +268,7 @@ TEST_F(EditSaveTest, OtherGainNormalizeLoudnessAndPropertiesFromTheirDialogs)
     });
     Main().MNormalizeClick();
     EXPECT_NEAR(MeasureLoudness(Doc(), none)->SamplePeak, -3.0, 0.05);
-    EXPECT_TRUE(Doc().History.CanUndo());
+    EXPECT_TRUE(Main().History.CanUndo());
 
     // The figures shown, then Close.
     QString shownPeak;
@@ -314,15 +314,15 @@ TEST_F(EditSaveTest, CleanJoinsGoWithTheCutsAndAFlacSaveKeepsTheirSamples)
     C().MCleanJoins->trigger();
     SetMarkers(Doc(), 2, 5);
     Main().MDeleteClick();
-    ASSERT_EQ(Doc().History.Undo.size(), 1u);
-    EXPECT_TRUE(Doc().History.Undo.back().Edit.CleanJoins);
+    ASSERT_EQ(Main().History.Undo.size(), 1u);
+    EXPECT_TRUE(Main().History.Undo.back().Edit.CleanJoins);
     const auto configuration = test::ReadWholeFile(Main().ConfigurationFile);
     EXPECT_NE(std::string(configuration.begin(), configuration.end()).find("CleanJoins=1"), std::string::npos);
     C().MCleanJoins->trigger();
     SetMarkers(Doc(), 1, 3);
     Main().MCutOutClick();
-    ASSERT_EQ(Doc().History.Undo.size(), 2u);
-    EXPECT_FALSE(Doc().History.Undo.back().Edit.CleanJoins);
+    ASSERT_EQ(Main().History.Undo.size(), 2u);
+    EXPECT_FALSE(Main().History.Undo.back().Edit.CleanJoins);
 
     // Saved through the dialog's FLAC entry (the sixth, after every file):
     // the name gets its ending and the file holds the samples exactly.

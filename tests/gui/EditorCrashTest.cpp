@@ -11,9 +11,9 @@
 #include "document/Document.h"
 #include "document/LoadWorkFile.h"
 #include "import/OpenSequence.h"
-#include "document/RecoveryManifest.h"
+#include "history/Manifest.h"
 #include "edit/EditSequence.h"
-#include "edit/Recovery.h"
+#include "history/Recovery.h"
 #include "support/Fakes.h"
 #include "support/WaveBuilder.h"
 #include "support/Process.h"
@@ -80,25 +80,26 @@ protected:
     {
         test::TempDir folder;
         Document doc;
+        EditHistory history;
         doc.TempFolder = folder.Path() + "/";
         doc.WorkFile = doc.TempFolder + WorkFileName;
         std::filesystem::copy_file(input, doc.WorkFile);
         NullProgress none;
         test::RecordingDialogs dialogs;
         ASSERT_TRUE(LoadWorkFile(doc, none, dialogs));
-        FinishOpen(doc);
+        FinishOpen(doc, history);
         auto state = [&] { return State{test::ReadWholeFile(doc.WorkFile), doc.SelStart, doc.SelFinish}; };
         states.push_back(state());
         for (const auto& [key, undoSteps] : Session) {
             switch (key) {
             case Key::SelectAll: SelectAll(doc); break;
-            case Key::FadeIn: RunEdit(doc, {EditCommand::FadeIn}, none, none, dialogs); break;
-            case Key::FadeOut: RunEdit(doc, {EditCommand::FadeOut}, none, none, dialogs); break;
-            case Key::Delete: RunEdit(doc, {EditCommand::Delete}, none, none, dialogs); break;
-            case Key::Undo: UndoEdit(doc, none, none, dialogs); break;
-            case Key::Redo: RedoEdit(doc, none, none, dialogs); break;
+            case Key::FadeIn: RunEdit(doc, history, {EditCommand::FadeIn}, none, none, dialogs); break;
+            case Key::FadeOut: RunEdit(doc, history, {EditCommand::FadeOut}, none, none, dialogs); break;
+            case Key::Delete: RunEdit(doc, history, {EditCommand::Delete}, none, none, dialogs); break;
+            case Key::Undo: UndoEdit(doc, history, none, none, dialogs); break;
+            case Key::Redo: RedoEdit(doc, history, none, none, dialogs); break;
             }
-            ASSERT_EQ(doc.History.Undo.size(), undoSteps);
+            ASSERT_EQ(history.Undo.size(), undoSteps);
             states.push_back(state());
         }
     }
@@ -210,15 +211,16 @@ protected:
             if (HoldsUnsavedEdits(folder)) {
                 const std::optional<Manifest> manifest = ReadManifest(folder);
                 Document doc;
+                EditHistory history;
                 doc.TempFolder = folder + "/";
                 test::RecordingDialogs dialogs;
                 NullProgress none;
-                EXPECT_TRUE(manifest && RecoverDocument(doc, *manifest, none, dialogs));
+                EXPECT_TRUE(manifest && RecoverDocument(doc, history, *manifest, none, dialogs));
                 const State state{test::ReadWholeFile(doc.WorkFile), doc.SelStart, doc.SelFinish};
                 EXPECT_TRUE(std::find(states.begin(), states.end(), state) != states.end())
                     << "the recovered document is none of the session's states";
-                while (doc.History.CanUndo())
-                    EXPECT_EQ(UndoEdit(doc, none, none, dialogs), EditEnd::Done);
+                while (history.CanUndo())
+                    EXPECT_EQ(UndoEdit(doc, history, none, none, dialogs), EditEnd::Done);
                 EXPECT_TRUE(test::ReadWholeFile(doc.WorkFile) == states.front().File) << "undo back";
                 taken = true;
             }

@@ -4,7 +4,7 @@
 // file.  Play Selection gives exactly the selection's frames and then
 // silence; Loop gives them again and again with nothing between.
 
-#include "document/RecoveryManifest.h"
+#include "history/Manifest.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 #include "support/WaveBuilder.h"

@@ -3,7 +3,7 @@
 
 #include "GuiFixture.h"
 
-#include "document/RecoveryManifest.h"
+#include "history/Manifest.h"
 #include "support/Process.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "ApplyPlan.h"
 
-#include "ByteMoves.h"
-#include "DeleteCutOut.h"
+#include "platform/ByteMoves.h"
+#include "CutLayout.h"
 #include "SampleRewrite.h"
 
 #include "document/Document.h"

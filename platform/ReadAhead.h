@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/File.h"
+#include "File.h"
 
 #include <condition_variable>
 #include <cstdint>

@@ -1,10 +1,18 @@
 #include "EditHistory.h"
 
-#include "RecoveryManifest.h"
+#include "Manifest.h"
 
+#include "document/Document.h"
 #include "platform/PathText.h"
 
 namespace velmora {
+
+DocumentShape ShapeOf(const Document& doc)
+{
+    return {doc.DataOffset,      doc.DataSize,        doc.DataEnd,     doc.DurationSeconds,
+            doc.TotalFrames,     doc.FramesPerColumn, doc.ColumnCount, doc.SelStartFrame,
+            doc.SelFinishFrame};
+}
 
 void EditHistory::Begin(const std::string& journalPath)
 {

@@ -6,6 +6,11 @@
 
 namespace velmora {
 
+struct Document;
+
+// The name of the edit journal in the private folder.
+inline constexpr const char* JournalFileName = "journal.bin";
+
 // The edits: the five of the toolbar, and Normalize (a gain worked out
 // from the range's loudness, kept with the step so that Redo repeats it).
 enum class EditCommand { Delete, CutOut, Volume, FadeIn, FadeOut, Normalize };
@@ -62,6 +67,9 @@ struct DocumentShape {
     std::uint32_t SelFinishFrame = 0;   // frames
     bool operator==(const DocumentShape&) const = default;
 };
+
+// What the history records of the document before and after a step.
+DocumentShape ShapeOf(const Document& doc);
 
 // How a step keeps what its edit destroys.
 enum class KeptAs {

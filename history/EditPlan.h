@@ -2,7 +2,7 @@
 
 #include "EditRange.h"
 
-#include "document/EditHistory.h"
+#include "EditHistory.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -64,13 +64,11 @@ struct EditPlan {
     std::vector<JoinPatch> Patches;                // Cut, with clean joins
 };
 
-// The plan of each of the five edits for the document as it stands.
-EditPlan PlanEdit(const Document& doc, const EditRequest& request);
-
-// The scaling request makes of a range of rangeFrames frames (Volume with
-// a gain other than 1, the fades of at least 100 frames); nothing for the
-// others.
-std::shared_ptr<const SampleScaling> ScalingFor(const EditRequest& request, std::uint32_t rangeFrames,
-                                                std::size_t samplesPerFrame);
+// How the history gets back the scaling of a step it takes back: the
+// edits' own table gives it, for a range of rangeFrames frames (nothing
+// for an edit that does not rescale); the history knows no edit.
+using ScalingSource = std::shared_ptr<const SampleScaling> (*)(const EditRequest& request,
+                                                               std::uint32_t rangeFrames,
+                                                               std::size_t samplesPerFrame);
 
 } // namespace velmora

@@ -2,7 +2,7 @@
 
 #include "EditBody.h"
 #include "EditRange.h"
-#include "ReadAhead.h"
+#include "platform/ReadAhead.h"
 
 #include "document/ColumnPeakScan.h"
 #include "document/Document.h"

@@ -1,11 +1,12 @@
 #include "Recovery.h"
 
-#include "EditSequence.h"
+#include "EditHistory.h"
+#include "EditSteps.h"
 
 #include "document/Document.h"
 #include "document/LoadWorkFile.h"
-#include "document/RecoveryManifest.h"
-#include "document/TagsRecord.h"
+#include "Manifest.h"
+#include "TagsRecord.h"
 #include "document/Zoom.h"
 #include "platform/UserDialogs.h"
 
@@ -16,9 +17,9 @@ namespace velmora {
 namespace {
 
 // No document, and nothing of the folder touched.
-void LetGo(Document& doc)
+void LetGo(Document& doc, EditHistory& history)
 {
-    doc.History = EditHistory{};
+    history = EditHistory{};
     doc.DocumentOpen = false;
     doc.WorkFile.clear();
     doc.SourceFile.clear();
@@ -29,7 +30,8 @@ void LetGo(Document& doc)
 
 } // namespace
 
-bool RecoverDocument(Document& doc, const Manifest& manifest, Progress& loading, UserDialogs& dialogs)
+bool RecoverDocument(Document& doc, EditHistory& history, const Manifest& manifest, ScalingSource scalings,
+                     Progress& loading, UserDialogs& dialogs)
 {
     doc.WorkFile = doc.TempFolder + WorkFileName;
     doc.SourceFile = manifest.SourceFile;
@@ -50,29 +52,29 @@ bool RecoverDocument(Document& doc, const Manifest& manifest, Progress& loading,
     doc.MetadataKept = true;
     doc.MetadataUnsaved = true;
     if (manifest.HasHistory) {
-        doc.History = manifest.History;
-        doc.History.JournalPath = doc.TempFolder + JournalFileName;
-        doc.History.ManifestWritten.clear();
+        history = manifest.History;
+        history.JournalPath = doc.TempFolder + JournalFileName;
+        history.ManifestWritten.clear();
         // No state of the document is known to be a saved file any more:
         // an undo finished here must not leave a manifest that says there
         // is nothing unsaved.
-        doc.History.SavedState = doc.History.NewState();
+        history.SavedState = history.NewState();
         // The manifest is written as the step settles: of an open document.
         doc.DocumentOpen = true;
-        if (!SettlePendingStep(doc, loading)) {
+        if (!SettlePendingStep(doc, history, scalings, loading)) {
             dialogs.ShowMessage("Cannot open the temporary file.");
-            LetGo(doc);
+            LetGo(doc, history);
             return false;
         }
     } else {
         // A manifest without a history: the working file as it is.
-        doc.History = EditHistory{};
-        doc.History.JournalPath = doc.TempFolder + JournalFileName;
+        history = EditHistory{};
+        history.JournalPath = doc.TempFolder + JournalFileName;
     }
     const std::uint32_t selStart = doc.SelStartFrame;
     const std::uint32_t selFinish = doc.SelFinishFrame;
     if (!LoadWorkFile(doc, loading, dialogs, nullptr, Empty::IsADocument)) {
-        LetGo(doc);
+        LetGo(doc, history);
         return false;
     }
     // Kept inside what the working file holds.  An older version's markers
@@ -85,11 +87,10 @@ bool RecoverDocument(Document& doc, const Manifest& manifest, Progress& loading,
     else
         SetMarkerFrames(doc, selStart, selFinish);
     doc.DocumentOpen = true;
-    EditHistory& history = doc.History;
     if (!manifest.HasHistory)
         history.SavedState = history.NewState();
     doc.Modified = true;
-    KeepManifest(doc);
+    KeepManifest(doc, history);
     return true;
 }
 

@@ -1,5 +1,3 @@
-#include "EditPlan.h"
-
 #include "EditKinds.h"
 
 namespace velmora {

@@ -1,6 +1,6 @@
 #include "TagsRecord.h"
 
-#include "Document.h"
+#include "document/Document.h"
 
 #include "platform/ByteOrder.h"
 #include "platform/File.h"

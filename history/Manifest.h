@@ -38,7 +38,7 @@ struct Manifest {
 // The manifest's name in a private folder.
 inline constexpr const char* ManifestName = "manifest.ini";
 
-Manifest ManifestOf(const Document& doc);
+Manifest ManifestOf(const Document& doc, const EditHistory& history);
 std::string ManifestText(const Manifest& manifest);
 // The manifest that text holds; nothing when it names no source file.
 std::optional<Manifest> ParseManifest(const std::string& text);
@@ -59,6 +59,6 @@ bool HoldsUnsavedEdits(const std::filesystem::path& folder);
 // under another name and renamed over the old one, so that a reader never
 // sees half of it, and only when it changed.  Removed while no document is
 // open.  False when it could not be written (the one before stays).
-bool KeepManifest(Document& doc);
+bool KeepManifest(Document& doc, EditHistory& history);
 
 } // namespace velmora

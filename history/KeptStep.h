@@ -4,7 +4,7 @@
 #include "EditPlan.h"
 #include "RewriteLog.h"
 
-#include "document/EditHistory.h"
+#include "EditHistory.h"
 
 #include <cstdint>
 #include <optional>
@@ -38,8 +38,8 @@ enum RewritePhase : std::uint32_t {
 // whole old file, and where each lies in the journal after the peaks.  A
 // cut is kept in place or by writing what stays into a new file, whichever
 // copies fewer bytes.  False when no way fits in the room.
-bool PlanKeeping(const Document& doc, const EditPlan& plan, std::uint64_t fileLength, std::uint64_t room,
-                 UndoStep& step);
+bool PlanKeeping(const Document& doc, const EditHistory& history, const EditPlan& plan, std::uint64_t fileLength,
+                 std::uint64_t room, UndoStep& step);
 
 // Writes to the journal what step keeps before the edit runs: the peaks
 // and the pieces (with progress on processing).  False when the journal
@@ -53,8 +53,8 @@ bool RecordStep(const Document& doc, File& work, File& journal, const UndoStep& 
 // fails part way, journalFailed is set and EditEnd::Failed returned with
 // the working file as the notes say and the document as before: the step
 // must then be taken back.
-EditEnd ApplyKept(Document& doc, const EditPlan& plan, UndoStep& step, File& journal, RewriteLog& log,
-                  Progress& processing, Progress& reloading, UserDialogs& dialogs, bool& journalFailed);
+EditEnd ApplyKept(Document& doc, const EditHistory& history, const EditPlan& plan, UndoStep& step, File& journal,
+                  RewriteLog& log, Progress& processing, Progress& reloading, UserDialogs& dialogs, bool& journalFailed);
 
 // How far a step got: all of it, or as far as its edit's log says (when
 // it noted nothing, it changed nothing that the journal cannot put back).
@@ -67,9 +67,12 @@ struct StepReach {
 // becomes byte for byte what it was before the step.  log is the take-back
 // log, rewrite the number of this take-back: a take-back cut off part way
 // (the program killed) resumes from its notes when run again with the
-// same number.  False when a read or write failed.  doc gives the sample
-// format and the private folder; nothing else of it is read or changed.
-bool TakeBack(const Document& doc, const UndoStep& step, const StepReach& reach, File& work, File& journal,
-              RewriteLog& log, std::uint64_t rewrite, Progress& processing);
+// same number.  scalings gives back the scaling of a step kept as
+// remainders.  False when a read or write failed.  doc gives the sample
+// format, history the private folder; nothing else of them is read or
+// changed.
+bool TakeBack(const Document& doc, const EditHistory& history, const UndoStep& step, const StepReach& reach,
+              File& work, File& journal, RewriteLog& log, std::uint64_t rewrite, ScalingSource scalings,
+              Progress& processing);
 
 } // namespace velmora

@@ -1,8 +1,8 @@
-#include "RecoveryManifest.h"
+#include "Manifest.h"
 
 #include "TagsRecord.h"
 
-#include "Document.h"
+#include "document/Document.h"
 
 #include "platform/File.h"
 #include "platform/PathText.h"
@@ -303,7 +303,7 @@ std::string DecodeManifestPath(const std::string& value)
     return decoded;
 }
 
-Manifest ManifestOf(const Document& doc)
+Manifest ManifestOf(const Document& doc, const EditHistory& history)
 {
     Manifest m;
     m.SourceFile = doc.SourceFile;
@@ -316,8 +316,8 @@ Manifest ManifestOf(const Document& doc)
     m.Channels = doc.Channels;
     m.BitsPerSample = doc.BitsPerSample;
     m.FrameSize = doc.FrameSize;
-    m.HasHistory = doc.History.Keeping();
-    m.History = doc.History;
+    m.HasHistory = history.Keeping();
+    m.History = history;
     m.History.JournalPath.clear();
     m.History.ManifestWritten.clear();
     m.History.Discarded.clear();
@@ -460,9 +460,8 @@ bool HoldsUnsavedEdits(const std::filesystem::path& folder)
     return FileExists((folder / WorkFileName).string()) || setAside;
 }
 
-bool KeepManifest(Document& doc)
+bool KeepManifest(Document& doc, EditHistory& history)
 {
-    EditHistory& history = doc.History;
     if (!history.Keeping())
         return true;
     if (!KeepTagsRecord(doc))
@@ -479,7 +478,7 @@ bool KeepManifest(Document& doc)
             RemoveFileIfExists(history.Folder() + name);
         history.Discarded.clear();
     };
-    std::string text = ManifestText(ManifestOf(doc));
+    std::string text = ManifestText(ManifestOf(doc, history));
     if (text == history.ManifestWritten) {
         removeDiscarded();
         return true;

@@ -1,8 +1,8 @@
 #include "KeptStep.h"
 
 #include "ApplyPlan.h"
-#include "ByteMoves.h"
-#include "DeleteCutOut.h"
+#include "platform/ByteMoves.h"
+#include "CutLayout.h"
 #include "EditRange.h"
 #include "PageWitness.h"
 #include "RemainderJournal.h"
@@ -46,8 +46,8 @@ std::size_t KeptMoveBlockBytes(std::uint64_t distance)
     return static_cast<std::size_t>(std::clamp<std::uint64_t>(distance, 1, EditBlockBytes));
 }
 
-void PlanCutKeeping(const Document& doc, const EditPlan& plan, std::uint64_t fileLength, std::uint64_t room,
-                    std::uint64_t peaks, UndoStep& step, bool& fits)
+void PlanCutKeeping(const Document& doc, const EditHistory& history, const EditPlan& plan, std::uint64_t fileLength,
+                    std::uint64_t room, std::uint64_t peaks, UndoStep& step, bool& fits)
 {
     const CutLayout layout = CutLayoutOf(doc, plan, fileLength);
     std::vector<ByteSpan> destroyed = layout.Destroyed(fileLength);
@@ -71,7 +71,7 @@ void PlanCutKeeping(const Document& doc, const EditPlan& plan, std::uint64_t fil
     fits = inPlaceFits || newFileFits;
     if (newFileFits && (!inPlaceFits || newFileCost <= inPlaceCost)) {
         step.Kept = KeptAs::WholeFile;
-        step.WholeFileName = std::string(JournalFileName) + "-" + std::to_string(doc.History.NextWholeFile);
+        step.WholeFileName = std::string(JournalFileName) + "-" + std::to_string(history.NextWholeFile);
         return;
     }
     step.Kept = KeptAs::Pieces;
@@ -243,8 +243,8 @@ bool PutInPlace(const std::string& newPath, const std::string& workFile, const s
     return false;
 }
 
-EditEnd ApplyCutIntoNewFile(Document& doc, const EditPlan& plan, const UndoStep& step, Progress& processing,
-                            Progress& reloading, UserDialogs& dialogs)
+EditEnd ApplyCutIntoNewFile(Document& doc, const EditHistory& history, const EditPlan& plan, const UndoStep& step,
+                            Progress& processing, Progress& reloading, UserDialogs& dialogs)
 {
     // Held for the edit, as an edit in place holds it: nobody else writes it.
     File old = OpenForRewrite(doc, dialogs);
@@ -253,7 +253,7 @@ EditEnd ApplyCutIntoNewFile(Document& doc, const EditPlan& plan, const UndoStep&
     const CutLayout layout = CutLayoutOf(doc, plan, old.Size());
     const std::uint64_t total = layout.KeptBytes();
     const std::string newPath = doc.WorkFile + ".new";
-    const std::string keepAs = doc.History.Folder() + step.WholeFileName;
+    const std::string keepAs = history.Folder() + step.WholeFileName;
     RemoveFileIfExists(keepAs);
     File fresh = WriteCutIntoNewFile(old, doc, plan, layout, newPath, processing);
     if (!fresh || !PutInPlace(newPath, doc.WorkFile, keepAs)) {
@@ -265,9 +265,9 @@ EditEnd ApplyCutIntoNewFile(Document& doc, const EditPlan& plan, const UndoStep&
 
 // ---- Taking back ----
 
-bool TakeBackWholeFile(const Document& doc, const UndoStep& step, const StepReach& reach)
+bool TakeBackWholeFile(const Document& doc, const EditHistory& history, const UndoStep& step, const StepReach& reach)
 {
-    const std::string keepAs = doc.History.Folder() + step.WholeFileName;
+    const std::string keepAs = history.Folder() + step.WholeFileName;
     const FileIdentity kept = IdentityOf(keepAs);
     bool putBack = true;
     if (!kept.Exists && reach.Whole) {
@@ -362,7 +362,7 @@ void RestorePages(const SampleScaling& scaling, std::uint64_t firstSample, Sampl
 
 bool TakeBackRemainders(const Document& doc, const UndoStep& step, const StepReach& reach, File& work,
                         File& journal, RewriteLog& log, const std::optional<RewriteLog::Note>& resume,
-                        Progress& processing)
+                        ScalingSource scalings, Progress& processing)
 {
     const KeptRemainders& kept = step.Remainders;
     const std::size_t samplesPerFrame = doc.Channels == 1 ? 1 : 2;
@@ -372,7 +372,7 @@ bool TakeBackRemainders(const Document& doc, const UndoStep& step, const StepRea
     if (frameSize == 0)
         return false;
     const auto frames = static_cast<std::uint32_t>(kept.Length / frameSize);
-    const std::shared_ptr<const SampleScaling> scaling = ScalingFor(step.Edit, frames, samplesPerFrame);
+    const std::shared_ptr<const SampleScaling> scaling = scalings(step.Edit, frames, samplesPerFrame);
     if (!scaling)
         return false;
     const std::size_t blockBytes = RewriteBlockBytes(doc.FrameSize, kept.Length);
@@ -480,10 +480,9 @@ bool TakeBackRemainders(const Document& doc, const UndoStep& step, const StepRea
 
 } // namespace
 
-bool PlanKeeping(const Document& doc, const EditPlan& plan, std::uint64_t fileLength, std::uint64_t room,
-                 UndoStep& step)
+bool PlanKeeping(const Document& doc, const EditHistory& history, const EditPlan& plan, std::uint64_t fileLength,
+                 std::uint64_t room, UndoStep& step)
 {
-    const EditHistory& history = doc.History;
     step = UndoStep{};
     step.Edit = plan.Request;
     step.Before = ShapeOf(doc);
@@ -512,7 +511,7 @@ bool PlanKeeping(const Document& doc, const EditPlan& plan, std::uint64_t fileLe
         step.Kept = KeptAs::Remainders;
         step.Remainders = {plan.Range.StartByte, rangeBytes, 0, 0};
         break;
-    case EditPlan::Kind::Cut: PlanCutKeeping(doc, plan, fileLength, room, peaks, step, fits); break;
+    case EditPlan::Kind::Cut: PlanCutKeeping(doc, history, plan, fileLength, room, peaks, step, fits); break;
     }
     std::uint64_t at = step.JournalStart;
     for (JournalPiece& piece : step.Pieces) {
@@ -583,14 +582,14 @@ bool RecordStep(const Document& doc, File& work, File& journal, const UndoStep& 
            journal.WriteAt(step.PeaksAt + rowBytes, doc.PeakLower.data(), rowBytes);
 }
 
-EditEnd ApplyKept(Document& doc, const EditPlan& plan, UndoStep& step, File& journal, RewriteLog& log,
-                  Progress& processing, Progress& reloading, UserDialogs& dialogs, bool& journalFailed)
+EditEnd ApplyKept(Document& doc, const EditHistory& history, const EditPlan& plan, UndoStep& step, File& journal,
+                  RewriteLog& log, Progress& processing, Progress& reloading, UserDialogs& dialogs, bool& journalFailed)
 {
     journalFailed = false;
     switch (step.Kept) {
     case KeptAs::Remainders:
         return ApplyScaleKept(doc, plan, step, journal, log, processing, reloading, dialogs, journalFailed);
-    case KeptAs::WholeFile: return ApplyCutIntoNewFile(doc, plan, step, processing, reloading, dialogs);
+    case KeptAs::WholeFile: return ApplyCutIntoNewFile(doc, history, plan, step, processing, reloading, dialogs);
     case KeptAs::Pieces:
         if (plan.What == EditPlan::Kind::Cut)
             return ApplyCutInPlaceKept(doc, plan, log, processing, reloading, dialogs);
@@ -600,18 +599,19 @@ EditEnd ApplyKept(Document& doc, const EditPlan& plan, UndoStep& step, File& jou
     return ApplyPlan(doc, plan, processing, reloading, dialogs);
 }
 
-bool TakeBack(const Document& doc, const UndoStep& step, const StepReach& reach, File& work, File& journal,
-              RewriteLog& log, std::uint64_t rewrite, Progress& processing)
+bool TakeBack(const Document& doc, const EditHistory& history, const UndoStep& step, const StepReach& reach,
+              File& work, File& journal, RewriteLog& log, std::uint64_t rewrite, ScalingSource scalings,
+              Progress& processing)
 {
     const std::optional<RewriteLog::Note> resume = log.Last(rewrite);
     if (!resume)
         log.Begin(rewrite);
     switch (step.Kept) {
     case KeptAs::Nothing: return true;
-    case KeptAs::WholeFile: return TakeBackWholeFile(doc, step, reach);
+    case KeptAs::WholeFile: return TakeBackWholeFile(doc, history, step, reach);
     case KeptAs::Pieces: return TakeBackPieces(step, reach, work, journal, log, resume, processing);
     case KeptAs::Remainders:
-        return TakeBackRemainders(doc, step, reach, work, journal, log, resume, processing);
+        return TakeBackRemainders(doc, step, reach, work, journal, log, resume, scalings, processing);
     }
     return false;
 }

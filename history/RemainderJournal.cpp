@@ -1,6 +1,6 @@
 #include "RemainderJournal.h"
 
-#include "VectorClones.h"
+#include "platform/VectorClones.h"
 
 #include <algorithm>
 #include <cstring>
