@@ -5,7 +5,7 @@
 #include "SelectionReadout.h"
 
 #include "document/Document.h"
-#include "history/Manifest.h"
+#include "history/StepTransaction.h"
 #include "document/Units.h"
 #include "document/ViewCommands.h"
 #include "document/Zoom.h"
@@ -28,7 +28,7 @@ void TMainForm::UpdateCommandState(std::int32_t state)
         Timer1->start();
     // Every change of the document ends here: what a recovery would need
     // goes to the manifest.
-    KeepManifest(Doc, History);
+    NoteDocument(Doc, History);
     if (Readout != nullptr) {
         Readout->Show(Doc);
         // Marker changes are told; the play position is there when asked.

@@ -6,7 +6,7 @@
 #include "Formproperties.h"
 #include "Formselection.h"
 #include "SelectionReadout.h"
-#include "history/Manifest.h"
+#include "history/StepTransaction.h"
 #include "document/Units.h"
 
 #include "document/ViewCommands.h"
@@ -101,7 +101,7 @@ void TMainForm::MPropertiesClick()
         return;
     SetMetadata(Doc, PropertiesForm->TypedTags());
     // The private folder's record follows, for a start after a kill.
-    if (!KeepManifest(Doc, History))
+    if (!NoteDocument(Doc, History))
         AppDialogs().ShowMessage("Cannot write the temporary file.");
     UpdateCommandState(Doc.PlayState);
 }

@@ -4,7 +4,7 @@
 #include "TerminalProgress.h"
 
 #include "import/OpenSequence.h"
-#include "history/Manifest.h"
+#include "history/StepTransaction.h"
 #include "document/Units.h"
 #include "document/Zoom.h"
 #include "edit/EditSequence.h"
@@ -70,7 +70,7 @@ Session::Status Session::Run(const Step& step)
         // The markers keep their frames.
         TerminalProgress bar("Reloading");
         ApplyZoomChange(doc_, ZoomLevel(static_cast<std::int32_t>(step.Value)), bar, dialogs_);
-        KeepManifest(doc_, history_);
+        NoteDocument(doc_, history_);
         return Status::Ok;
     }
     case K::Markers: {
@@ -149,7 +149,7 @@ Session::Status Session::Run(const Step& step)
         Tags tags = doc_.Metadata;
         tags.*TagFields[static_cast<std::size_t>(step.Value)].Member = step.Path;
         SetMetadata(doc_, std::move(tags));
-        if (!KeepManifest(doc_, history_))
+        if (!NoteDocument(doc_, history_))
             return Refuse("Cannot write the temporary file.");
         return Status::Ok;
     }

@@ -6,10 +6,11 @@
 #include "history/EditPlan.h"
 #include "history/EditRange.h"
 #include "history/EditSteps.h"
-#include "history/KeptStep.h"
-#include "history/Manifest.h"
+#include "history/Keeping.h"
 #include "history/Recovery.h"
 #include "history/RewriteLog.h"
+#include "history/RunHooks.h"
+#include "history/StepTransaction.h"
 
 #include "document/Document.h"
 #include "platform/File.h"
@@ -18,6 +19,7 @@
 #include "platform/UserDialogs.h"
 
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 namespace velmora {
@@ -41,9 +43,67 @@ std::uint64_t RoomInFolder(const std::string& folder)
     return error || space.available < SpareBytes ? 0 : space.available - SpareBytes;
 }
 
-// The edit, kept for Undo first where the document keeps a history.  A
-// redo brings back the state it undid; markersBefore are the markers (frames) the
-// document had before the command (a redo puts its own in place).
+// What keeps an edit for Undo: the step, the journal that took it and the
+// log the edit notes its blocks in.
+struct KeptEdit {
+    bool Asked = false;     // the history keeps steps and the working file opened
+    bool Recorded = false;  // the step is in the journal
+    UndoStep Step;
+    File Journal;
+    RewriteLog Log;
+};
+
+// Chooses how the edit is kept and writes that to the journal, before the
+// working file changes (the record takes the first half of the bar when
+// it copies).  Unopened, the edit says so itself and changes nothing.
+KeptEdit RecordEdit(const Document& doc, const EditHistory& history, const EditPlan& plan, Progress& processing)
+{
+    KeptEdit kept;
+    File work = history.Keeping() ? File::Open(doc.WorkFile, File::Mode::ReadWrite) : File();
+    kept.Asked = static_cast<bool>(work);
+    if (!kept.Asked || !ChooseKeeping(doc, history, plan, work.Size(), RoomInFolder(history.Folder()), kept.Step))
+        return kept;
+    ProgressStretch recording(processing, 0, 50);
+    kept.Journal = OpenJournal(history);
+    kept.Log = RewriteLog::Open(history.Folder() + EditLogName);
+    kept.Recorded = kept.Log && KeepingOf(kept.Step.Kept).Record(doc, work, kept.Journal, kept.Step, recording);
+    return kept;
+}
+
+// Runs the plan as its step keeps it.  A journal that fails part way
+// stops the run: what the edit did is taken back, and it goes on without
+// Undo (kept.Recorded turns false).
+EditEnd ApplyKeptEdit(Document& doc, EditHistory& history, StepTransaction& transaction, const EditPlan& plan,
+                      KeptEdit& kept, Progress& processing, Progress& reloading, UserDialogs& dialogs)
+{
+    UndoStep& step = kept.Step;
+    kept.Log.Begin(transaction.Rewrite());
+    const std::unique_ptr<RunHooks> hooks = KeepingOf(step.Kept).Hooks(history, step, kept.Journal, kept.Log);
+    ProgressStretch editing(processing, step.Pieces.empty() ? 0 : 50, 100);
+    const EditEnd end =
+        ApplyPlan(doc, plan, *hooks, step.Pieces.empty() ? processing : editing, reloading, dialogs);
+    if (!hooks->KeepingFailed())
+        return end;
+    if (!TakeBackFailedEdit(doc, history, step, kept.Journal, ScalingFor, processing, reloading)) {
+        transaction.Abandon();
+        File file = File::Open(doc.WorkFile, File::Mode::Read);
+        return FailRewrite(file, doc, reloading, dialogs);
+    }
+    dialogs.ShowMessage("The temporary folder could not keep this edit for Undo.");
+    kept.Recorded = false;
+    if (!transaction.BeginWithoutUndo()) {
+        dialogs.ShowMessage("Cannot write the temporary file.");
+        transaction.Rollback();
+        return EditEnd::Refused;
+    }
+    return ApplyPlan(doc, plan, processing, reloading, dialogs);
+}
+
+// An edit: planned, kept for Undo where the document keeps a history
+// (asking to go on without it when it cannot be), run, and committed to
+// the history.  A redo brings back the state it undid; markersBefore are
+// the markers (frames) the document had before the command (a redo puts
+// its own in place).
 EditEnd RunKeptEdit(Document& doc, EditHistory& history, const EditRequest& request, Progress& processing,
                     Progress& reloading, UserDialogs& dialogs, const RedoStep* redo,
                     std::pair<std::uint32_t, std::uint32_t> markersBefore)
@@ -53,121 +113,40 @@ EditEnd RunKeptEdit(Document& doc, EditHistory& history, const EditRequest& requ
     if (EditKindOf(request.Command).RefusesEmptyRange && plan.What == EditPlan::Kind::Cut && plan.Range.Frames == 0)
         return ApplyPlan(doc, plan, processing, reloading, dialogs);
 
-    UndoStep step;
-    bool kept = false;
-    File journal;
-    RewriteLog log;
-    // Unopened, the edit says so itself and changes nothing.
-    File work = history.Keeping() ? File::Open(doc.WorkFile, File::Mode::ReadWrite) : File();
-    const bool keeping = static_cast<bool>(work);
-    if (keeping) {
-        // The record takes the first part of the bar when it copies.
-        ProgressStretch recording(processing, 0, 50);
-        const bool planned = PlanKeeping(doc, history, plan, work.Size(), RoomInFolder(history.Folder()), step);
-        if (planned) {
-            journal = OpenJournal(history);
-            log = RewriteLog::Open(history.Folder() + EditLogName);
+    StepTransaction transaction(doc, history);
+    KeptEdit kept = RecordEdit(doc, history, plan, processing);
+    kept.Recorded = kept.Recorded && transaction.BeginEdit(kept.Step, markersBefore);
+    if (kept.Asked && !kept.Recorded) {
+        if (!AskToGoOnWithoutUndo(dialogs)) {
+            transaction.Rollback();
+            return EditEnd::Refused;
         }
-        kept = planned && log && RecordStep(doc, work, journal, step, recording);
-        if (kept) {
-            history.PendingWhat = PendingAction::Edit;
-            history.Pending = step;
-            history.PendingSelStart = markersBefore.first;
-            history.PendingSelFinish = markersBefore.second;
-            history.PendingRewrite = history.NextRewrite++;
-            kept = KeepManifest(doc, history);
-        }
-        if (!kept) {
-            history.PendingWhat = PendingAction::None;
-            if (!AskToGoOnWithoutUndo(dialogs)) {
-                KeepManifest(doc, history);
-                return EditEnd::Refused;
-            }
+        if (!transaction.BeginWithoutUndo()) {
+            dialogs.ShowMessage("Cannot write the temporary file.");
+            return EditEnd::Refused;
         }
     }
-    // The edit's own handle is opened by the edit.
-    work = File();
-    if (keeping && !kept && !LetGoOfHistory(doc, history)) {
-        dialogs.ShowMessage("Cannot write the temporary file.");
-        return EditEnd::Refused;
-    }
-
-    EditEnd end;
-    if (kept) {
-        log.Begin(history.PendingRewrite);
-        bool journalFailed = false;
-        ProgressStretch editing(processing, step.Pieces.empty() ? 0 : 50, 100);
-        end = ApplyKept(doc, history, plan, step, journal, log, step.Pieces.empty() ? processing : editing, reloading,
-                        dialogs, journalFailed);
-        if (journalFailed) {
-            // The journal failed once the edit was under way: what the edit
-            // did is taken back, and it goes on without Undo.
-            if (!TakeBackFailedEdit(doc, history, step, journal, ScalingFor, processing, reloading)) {
-                history.Forget();
-                history.State = history.NewState();
-                doc.Modified = true;
-                KeepManifest(doc, history);
-                File file = File::Open(doc.WorkFile, File::Mode::Read);
-                return FailRewrite(file, doc, reloading, dialogs);
-            }
-            dialogs.ShowMessage("The temporary folder could not keep this edit for Undo.");
-            history.PendingWhat = PendingAction::None;
-            if (!LetGoOfHistory(doc, history)) {
-                dialogs.ShowMessage("Cannot write the temporary file.");
-                KeepManifest(doc, history);
-                return EditEnd::Refused;
-            }
-            kept = false;
-            end = ApplyPlan(doc, plan, processing, reloading, dialogs);
-        }
-    } else {
-        end = ApplyPlan(doc, plan, processing, reloading, dialogs);
-    }
-    if (step.Kept == KeptAs::WholeFile && kept)
-        ++history.NextWholeFile;
+    const EditEnd end = kept.Recorded
+                            ? ApplyKeptEdit(doc, history, transaction, plan, kept, processing, reloading, dialogs)
+                            : ApplyPlan(doc, plan, processing, reloading, dialogs);
 
     if (end == EditEnd::Refused || end == EditEnd::NotOpened) {
         // Nothing changed; the step is not kept.
-        if (!step.WholeFileName.empty())
-            RemoveFileIfExists(history.Folder() + step.WholeFileName);
-        history.PendingWhat = PendingAction::None;
         if (end == EditEnd::NotOpened)
             doc.Modified = true;
-        KeepManifest(doc, history);
+        transaction.Rollback();
         return end;
     }
     doc.Modified = true;
     if (end == EditEnd::Failed) {
         // The file is partly rewritten: no step describes it any more.
-        history.Forget();
-        history.State = history.NewState();
-        KeepManifest(doc, history);
+        transaction.Abandon();
         return end;  // the markers were kept inside what the file now holds
     }
     if (const auto markersAfter = EditKindOf(request.Command).MarkersAfter)
         markersAfter(doc);
-
-    if (!history.Keeping())
-        return end;
-    const std::uint64_t state = redo != nullptr ? redo->StateAfter : history.NewState();
-    if (kept) {
-        step.StateBefore = history.State;
-        step.StateAfter = state;
-        step.After = ShapeOf(doc);
-        const std::uint64_t peakColumns = PeakColumnsFor(step.Before.ColumnCount, step.Before.FramesPerColumn);
-        history.JournalUsed = std::max<std::uint64_t>(step.PeaksAt + 2ull * peakColumns * sizeof(std::int16_t),
-                                       step.Remainders.JournalOffset + step.Remainders.JournalLength);
-        history.Undo.push_back(std::move(step));
-    }
-    // A redo that went on without Undo has no redo steps left to take.
-    if (redo != nullptr && !history.Redo.empty())
-        history.Redo.pop_back();
-    else
-        history.Redo.clear();
-    history.State = state;
-    history.PendingWhat = PendingAction::None;
-    doc.Modified = !history.AtSavedState() || doc.MetadataUnsaved;
-    KeepManifest(doc, history);
+    if (history.Keeping())
+        transaction.CommitEdit(kept.Recorded ? &kept.Step : nullptr, redo);
     return end;
 }
 

@@ -3,7 +3,7 @@
 #include "document/Document.h"
 #include "document/FileFormats.h"
 #include "history/EditHistory.h"
-#include "history/Manifest.h"
+#include "history/StepTransaction.h"
 #include "platform/PathText.h"
 
 namespace velmora {
@@ -29,7 +29,7 @@ void FinishSave(Document& doc, EditHistory& history, SaveEnd end, const std::str
     history.MarkSaved();
     if (!stopRequested)
         doc.SourceFile = destination;
-    KeepManifest(doc, history);
+    NoteDocument(doc, history);
 }
 
 } // namespace velmora

@@ -131,7 +131,7 @@ enum class PendingAction {
 // back to it leaves the document unmodified.  The journal file lives in the
 // document's private folder and holds the undo steps' bytes in order, so
 // that undoing the last step only cuts its end off.  All of it goes to the
-// manifest beside the journal (RecoveryManifest.h) before the working file
+// manifest beside the journal (Manifest.h) before the working file
 // changes, so that it outlives the program.
 class EditHistory {
 public:
@@ -176,7 +176,7 @@ public:
 
     std::string ManifestWritten;         // the manifest's text as last written; empty: none
     // Whole old files of steps given up: removed once the manifest no
-    // longer names them (KeepManifest), so that no manifest on the disk
+    // longer names them (StepTransaction.h), so that no manifest on the disk
     // ever names a file that is gone.
     std::vector<std::string> Discarded;
 };

@@ -1,8 +1,8 @@
 #include "EditSteps.h"
 
-#include "KeptStep.h"
-#include "Manifest.h"
+#include "Keeping.h"
 #include "RewriteLog.h"
+#include "StepTransaction.h"
 
 #include "document/ColumnPeakScan.h"
 #include "document/Document.h"
@@ -72,43 +72,6 @@ bool TakeBackFailedEdit(Document& doc, EditHistory& history, const UndoStep& ste
     return true;
 }
 
-// Gives up the history for an edit that goes on without Undo: the steps
-// before it cannot reach back past it.  The manifest must say so before
-// the edit changes a byte - a start after a kill would otherwise take back
-// steps the file no longer holds - so when it cannot be written nothing
-// is given up and false returned.
-bool LetGoOfHistory(Document& doc, EditHistory& history)
-{
-    EditHistory before = history;
-    history.Forget();
-    history.PendingWhat = PendingAction::UnkeptEdit;
-    if (KeepManifest(doc, history))
-        return true;
-    history = std::move(before);
-    history.PendingWhat = PendingAction::None;
-    return false;
-}
-
-// The history after the last undo step was taken back.
-void FinishUndo(Document& doc, EditHistory& history, File& journal)
-{
-    const UndoStep step = history.Undo.back();
-    history.Undo.pop_back();
-    history.JournalUsed = step.JournalStart;
-    history.Redo.push_back({step.Edit, step.Before.SelStartFrame, step.Before.SelFinishFrame, step.StateAfter});
-    history.State = step.StateBefore;
-    history.PendingWhat = PendingAction::None;
-    doc.Modified = !history.AtSavedState() || doc.MetadataUnsaved;
-    // Gives room back; the bytes past JournalUsed are never read, so a
-    // journal that cannot be shortened only stays longer: the undo itself
-    // is complete.  Not before the manifest stops saying the undo is under
-    // way: a start after a kill would finish it again from the journal.
-    if (KeepManifest(doc, history) && step.JournalStart > 0 && journal && !journal.Truncate(step.JournalStart)) {
-        // Nothing to undo or show: the next step writes over the rest.
-    }
-}
-
-
 // Puts the last edit's bytes back in place (processing), restores the
 // document, the markers and the peaks (reloading; rescanned when the zoom
 // changed since), and makes the edit the next one to redo.  A failure part
@@ -130,31 +93,25 @@ EditEnd UndoLastStep(Document& doc, EditHistory& history, ScalingSource scalings
         dialogs.ShowMessage("Cannot open the temporary file.");
         return EditEnd::NotOpened;
     }
-    history.PendingWhat = PendingAction::Undo;
-    history.PendingRewrite = history.NextRewrite++;
-    if (!KeepManifest(doc, history)) {
-        // Undone without the manifest saying so, a kill part way would
-        // leave a document nobody can tell apart from the edited one.
-        history.PendingWhat = PendingAction::None;
+    StepTransaction transaction(doc, history);
+    if (!transaction.BeginUndo()) {
         dialogs.ShowMessage("Cannot write the temporary file.");
         return EditEnd::Refused;
     }
-    bool putBack = TakeBack(doc, history, step, StepReach{}, work, journal, log, history.PendingRewrite, scalings, processing);
-    if (putBack && step.Kept == KeptAs::WholeFile) {
+    bool putBack = TakeBack(doc, history, step, StepReach{}, work, journal, log, transaction.Rewrite(), scalings,
+                            processing);
+    if (putBack && KeepingOf(step.Kept).MovesTheWorkFile()) {
         // The old working file took its name back: the rescan reads it.
         work = OpenForRewrite(doc, dialogs);
         putBack = static_cast<bool>(work);
     }
     ProgressMeter(processing).Report(100);
     if (!putBack) {
-        history.Forget();
-        history.State = history.NewState();
-        doc.Modified = true;
-        KeepManifest(doc, history);
+        transaction.Abandon();
         return FailRewrite(work, doc, reloading, dialogs);
     }
     FollowTakeBack(doc, step, work, journal, reloading);
-    FinishUndo(doc, history, journal);
+    transaction.CommitUndo(journal);
     return EditEnd::Done;
 }
 
@@ -166,12 +123,13 @@ bool SettlePendingStep(Document& doc, EditHistory& history, ScalingSource scalin
         return true;
     }
     const UndoStep step = edit ? history.Pending : history.Undo.back();
+    StepTransaction transaction(doc, history);
     File journal = File::Open(history.JournalPath, File::Mode::ReadWrite);
     RewriteLog undoLog = RewriteLog::Open(history.Folder() + TakeBackLogName);
     // A cut into a new file may have left no working file for a moment:
     // taking it back gives the old one its name again.
     File work = File::Open(doc.WorkFile, File::Mode::ReadWrite);
-    if (!journal || !undoLog || (!work && step.Kept != KeptAs::WholeFile))
+    if (!journal || !undoLog || (!work && !KeepingOf(step.Kept).MovesTheWorkFile()))
         return false;
     if (edit) {
         // Taken back as far as the edit got; a redo it was is still to do.
@@ -182,17 +140,14 @@ bool SettlePendingStep(Document& doc, EditHistory& history, ScalingSource scalin
         // (Clamped to the audio once the working file is loaded.)
         doc.SelStartFrame = history.PendingSelStart;
         doc.SelFinishFrame = history.PendingSelFinish;
-        if (!step.WholeFileName.empty())
-            RemoveFileIfExists(history.Folder() + step.WholeFileName);
-        history.PendingWhat = PendingAction::None;
-        return KeepManifest(doc, history);
+        return transaction.Rollback();  // what it set aside goes too
     }
     if (!TakeBack(doc, history, step, StepReach{}, work, journal, undoLog, history.PendingRewrite, scalings, processing))
         return false;
     // The markers as the undo leaves them: the step's.
     doc.SelStartFrame = step.Before.SelStartFrame;
     doc.SelFinishFrame = step.Before.SelFinishFrame;
-    FinishUndo(doc, history, journal);
+    transaction.CommitUndo(journal);
     return true;
 }
 

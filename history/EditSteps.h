@@ -29,12 +29,6 @@ void FollowTakeBack(Document& doc, const UndoStep& step, File& work, File& journ
 bool TakeBackFailedEdit(Document& doc, EditHistory& history, const UndoStep& step, File& journal,
                         ScalingSource scalings, Progress& processing, Progress& reloading);
 
-// Gives up the history for an edit that goes on without Undo: the steps
-// before it cannot reach back past it.  The manifest says so before the
-// edit changes a byte; when it cannot be written nothing is given up and
-// false returned.
-bool LetGoOfHistory(Document& doc, EditHistory& history);
-
 // Undo: the last edit's bytes put back in place (processing), the
 // document, the markers and the peaks restored (reloading; rescanned when
 // the zoom changed since), the edit made the next one to redo.  Refused

@@ -1,98 +1,21 @@
 #include "Manifest.h"
 
-#include "TagsRecord.h"
+#include "Keeping.h"
 
 #include "document/Document.h"
 
 #include "platform/File.h"
+#include "platform/IniFile.h"
 #include "platform/PathText.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <map>
-#include <string_view>
 #include <system_error>
 
 namespace velmora {
 
 namespace {
-
-// The manifest's lines: "[Section]" and "Key=Value", nothing else; values
-// hold no blanks or quotes that a reader could trim (paths are encoded).
-class ManifestWriter {
-public:
-    void Section(const std::string& name) { text_ += "[" + name + "]\n"; }
-    void Put(const char* key, const std::string& value) { text_ += std::string(key) + "=" + value + "\n"; }
-    template <typename T>
-    void Number(const char* key, T value)
-    {
-        char buffer[32];
-        const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
-        Put(key, error == std::errc() ? std::string(buffer, end) : "0");
-    }
-    std::string Text() && { return std::move(text_); }
-
-private:
-    std::string text_;
-};
-
-using Sections = std::map<std::string, std::map<std::string, std::string>>;
-
-Sections ParseSections(const std::string& text)
-{
-    Sections sections;
-    std::map<std::string, std::string>* current = nullptr;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string_view line(text.data() + start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        start = end + 1;
-        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-            current = &sections[std::string(line.substr(1, line.size() - 2))];
-            continue;
-        }
-        const std::size_t equals = line.find('=');
-        if (current != nullptr && equals != std::string_view::npos)
-            (*current)[Trim(line.substr(0, equals))] = Trim(line.substr(equals + 1));
-    }
-    return sections;
-}
-
-class SectionReader {
-public:
-    explicit SectionReader(const std::map<std::string, std::string>* keys) : keys_(keys) {}
-
-    bool Has(const char* key) const { return keys_ != nullptr && keys_->count(key) != 0; }
-    std::string Text(const char* key) const
-    {
-        if (keys_ == nullptr)
-            return {};
-        const auto it = keys_->find(key);
-        return it == keys_->end() ? std::string() : it->second;
-    }
-    template <typename T>
-    T Number(const char* key) const
-    {
-        const std::string text = Text(key);
-        T value{};
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        return error == std::errc() && end == text.data() + text.size() ? value : T{};
-    }
-
-private:
-    const std::map<std::string, std::string>* keys_;
-};
-
-SectionReader SectionOf(const Sections& sections, const std::string& name)
-{
-    const auto it = sections.find(name);
-    return SectionReader(it == sections.end() ? nullptr : &it->second);
-}
 
 constexpr const char* KeptNames[] = {"Nothing", "Pieces", "Remainders", "WholeFile"};
 
@@ -106,25 +29,51 @@ Enum FromName(const std::string& name, const char* const (&names)[N])
     return static_cast<Enum>(0);
 }
 
-void PutRequest(ManifestWriter& out, const EditRequest& edit)
+// The manifest's values hold no blanks or quotes that the INI reader
+// would trim (paths are encoded).
+template <typename T>
+std::string NumberText(T value)
 {
-    out.Put("Command", EditCommandNames[static_cast<int>(edit.Command)]);
-    out.Number("Gain", edit.Gain);
-    out.Number("Mute", edit.Mute ? 1 : 0);
-    out.Put("Shape", FadeShapeNames[static_cast<int>(edit.Shape)]);
-    out.Number("CleanJoins", edit.CleanJoins ? 1 : 0);
+    char buffer[32];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return error == std::errc() ? std::string(buffer, end) : "0";
 }
 
-EditRequest RequestOf(const SectionReader& in)
+template <typename T>
+T NumberIn(const IniFile& ini, const std::string& section, const char* key)
+{
+    const std::string text = ini.ReadString(section, key, "");
+    T value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() ? value : T{};
+}
+
+bool HasKey(const IniFile& ini, const std::string& section, const char* key)
+{
+    // No value of ours is ever this.
+    return ini.ReadString(section, key, "\n") != "\n";
+}
+
+void PutRequest(IniFile& out, const std::string& section, const EditRequest& edit)
+{
+    out.SetString(section, "Command", EditCommandNames[static_cast<int>(edit.Command)]);
+    out.SetString(section, "Gain", NumberText(edit.Gain));
+    out.SetString(section, "Mute", edit.Mute ? "1" : "0");
+    out.SetString(section, "Shape", FadeShapeNames[static_cast<int>(edit.Shape)]);
+    out.SetString(section, "CleanJoins", edit.CleanJoins ? "1" : "0");
+}
+
+EditRequest RequestOf(const IniFile& in, const std::string& section)
 {
     // A manifest of an older version has no shape (its fades are linear)
     // and no clean joins.
-    return {FromName<EditCommand>(in.Text("Command"), EditCommandNames), in.Number<float>("Gain"),
-            in.Number<int>("Mute") != 0, FromName<FadeShape>(in.Text("Shape"), FadeShapeNames),
-            in.Number<int>("CleanJoins") != 0};
+    return {FromName<EditCommand>(in.ReadString(section, "Command", ""), EditCommandNames),
+            NumberIn<float>(in, section, "Gain"), NumberIn<int>(in, section, "Mute") != 0,
+            FromName<FadeShape>(in.ReadString(section, "Shape", ""), FadeShapeNames),
+            NumberIn<int>(in, section, "CleanJoins") != 0};
 }
 
-void PutShape(ManifestWriter& out, const std::string& prefix, const DocumentShape& shape)
+void PutShape(IniFile& out, const std::string& section, const char* key, const DocumentShape& shape)
 {
     const std::uint32_t values[] = {shape.DataOffset, shape.DataSize, shape.DataEnd,
                                     shape.DurationSeconds, shape.TotalFrames,
@@ -133,7 +82,7 @@ void PutShape(ManifestWriter& out, const std::string& prefix, const DocumentShap
     std::string text;
     for (std::uint32_t value : values)
         text += (text.empty() ? "" : ",") + std::to_string(value);
-    out.Put(prefix.c_str(), text);
+    out.SetString(section, key, text);
 }
 
 // The markers of a shape an older version wrote as columns, as frames.
@@ -158,89 +107,40 @@ DocumentShape ShapeOf(const std::string& text)
         const auto [end, error] = std::from_chars(text.data() + at, text.data() + text.size(), value);
         if (error != std::errc())
             break;
-        at = static_cast<std::size_t>(end - text.data()) + 1;
+        at = std::min(static_cast<std::size_t>(end - text.data()) + 1, text.size());  // past ','
+
     }
     return {values[0], values[1], values[2], values[3], values[4], static_cast<std::int32_t>(values[5]),
             values[6], values[7], values[8]};
 }
 
-std::string PiecesText(const std::vector<JournalPiece>& pieces)
+void PutStep(IniFile& out, const std::string& section, const UndoStep& step)
 {
-    std::string text;
-    for (const JournalPiece& piece : pieces) {
-        text += (text.empty() ? "" : ";") + std::to_string(piece.FileOffset) + "," + std::to_string(piece.Length) +
-                "," + std::to_string(piece.JournalOffset);
-    }
-    return text;
+    PutRequest(out, section, step.Edit);
+    out.SetString(section, "Kept", KeptNames[static_cast<int>(step.Kept)]);
+    PutShape(out, section, "Before", step.Before);
+    PutShape(out, section, "After", step.After);
+    out.SetString(section, "LengthBefore", NumberText(step.LengthBefore));
+    KeepingOf(step.Kept).Write(out, section, step);
+    out.SetString(section, "PeaksAt", NumberText(step.PeaksAt));
+    out.SetString(section, "JournalStart", NumberText(step.JournalStart));
+    out.SetString(section, "StateBefore", NumberText(step.StateBefore));
+    out.SetString(section, "StateAfter", NumberText(step.StateAfter));
 }
 
-std::vector<JournalPiece> PiecesOf(const std::string& text)
-{
-    std::vector<JournalPiece> pieces;
-    const char* at = text.data();
-    const char* end = text.data() + text.size();
-    while (at < end) {
-        JournalPiece piece;
-        std::uint64_t* fields[] = {&piece.FileOffset, &piece.Length, &piece.JournalOffset};
-        for (std::uint64_t* field : fields) {
-            const auto [next, error] = std::from_chars(at, end, *field);
-            if (error != std::errc())
-                return pieces;
-            at = next + 1;  // past ',' or ';'
-        }
-        pieces.push_back(piece);
-    }
-    return pieces;
-}
-
-void PutStep(ManifestWriter& out, const UndoStep& step)
-{
-    PutRequest(out, step.Edit);
-    out.Put("Kept", KeptNames[static_cast<int>(step.Kept)]);
-    PutShape(out, "Before", step.Before);
-    PutShape(out, "After", step.After);
-    out.Number("LengthBefore", step.LengthBefore);
-    out.Number("MoveFrom", step.MoveFrom);
-    out.Number("MoveTo", step.MoveTo);
-    out.Number("MoveLength", step.MoveLength);
-    out.Put("Pieces", PiecesText(step.Pieces));
-    const KeptRemainders& r = step.Remainders;
-    out.Put("Remainders", std::to_string(r.FileOffset) + "," + std::to_string(r.Length) + "," +
-                              std::to_string(r.JournalOffset) + "," + std::to_string(r.JournalLength));
-    out.Put("WholeFile", EncodeManifestPath(step.WholeFileName));
-    out.Number("PeaksAt", step.PeaksAt);
-    out.Number("JournalStart", step.JournalStart);
-    out.Number("StateBefore", step.StateBefore);
-    out.Number("StateAfter", step.StateAfter);
-}
-
-UndoStep StepOf(const SectionReader& in)
+UndoStep StepOf(const IniFile& in, const std::string& section)
 {
     UndoStep step;
-    step.Edit = RequestOf(in);
-    step.Kept = FromName<KeptAs>(in.Text("Kept"), KeptNames);
-    step.Before = ShapeOf(in.Text("Before"));
-    step.After = ShapeOf(in.Text("After"));
-    step.LengthBefore = in.Number<std::uint64_t>("LengthBefore");
-    step.MoveFrom = in.Number<std::uint64_t>("MoveFrom");
-    step.MoveTo = in.Number<std::uint64_t>("MoveTo");
-    step.MoveLength = in.Number<std::uint64_t>("MoveLength");
-    step.Pieces = PiecesOf(in.Text("Pieces"));
-    std::uint64_t remainders[4] = {};
-    const std::string text = in.Text("Remainders");
-    const char* at = text.data();
-    for (std::uint64_t& value : remainders) {
-        const auto [next, error] = std::from_chars(at, text.data() + text.size(), value);
-        if (error != std::errc())
-            break;
-        at = next + 1;  // past ','
-    }
-    step.Remainders = {remainders[0], remainders[1], remainders[2], remainders[3]};
-    step.WholeFileName = DecodeManifestPath(in.Text("WholeFile"));
-    step.PeaksAt = in.Number<std::uint64_t>("PeaksAt");
-    step.JournalStart = in.Number<std::uint64_t>("JournalStart");
-    step.StateBefore = in.Number<std::uint64_t>("StateBefore");
-    step.StateAfter = in.Number<std::uint64_t>("StateAfter");
+    step.Edit = RequestOf(in, section);
+    step.Kept = FromName<KeptAs>(in.ReadString(section, "Kept", ""), KeptNames);
+    step.Before = ShapeOf(in.ReadString(section, "Before", ""));
+    step.After = ShapeOf(in.ReadString(section, "After", ""));
+    step.LengthBefore = NumberIn<std::uint64_t>(in, section, "LengthBefore");
+    KeepingOf(step.Kept).Read(in, section, step);
+    step.PeaksAt = NumberIn<std::uint64_t>(in, section, "PeaksAt");
+    step.JournalStart = NumberIn<std::uint64_t>(in, section, "JournalStart");
+    step.StateBefore = NumberIn<std::uint64_t>(in, section, "StateBefore");
+    step.StateAfter = NumberIn<std::uint64_t>(in, section, "StateAfter");
     return step;
 }
 
@@ -326,101 +226,113 @@ Manifest ManifestOf(const Document& doc, const EditHistory& history)
 
 std::string ManifestText(const Manifest& m)
 {
-    ManifestWriter out;
-    out.Section("Document");
-    out.Put("Source", EncodeManifestPath(m.SourceFile));
-    out.Number("Modified", m.Modified ? 1 : 0);
-    out.Number("SelStartFrame", m.SelStartFrame);
-    out.Number("SelFinishFrame", m.SelFinishFrame);
-    out.Number("FramesPerColumn", m.FramesPerColumn);
-    out.Number("PixelsPerColumn", m.PixelsPerColumn);
-    out.Number("SourceBitrate", m.SourceBitrate);
-    out.Number("Channels", m.Channels);
-    out.Number("BitsPerSample", m.BitsPerSample);
-    out.Number("FrameSize", m.FrameSize);
+    IniFile out = IniFile::InMemory();
+    const std::string document = "Document";
+    out.SetString(document, "Source", EncodeManifestPath(m.SourceFile));
+    out.SetString(document, "Modified", m.Modified ? "1" : "0");
+    out.SetString(document, "SelStartFrame", NumberText(m.SelStartFrame));
+    out.SetString(document, "SelFinishFrame", NumberText(m.SelFinishFrame));
+    out.SetString(document, "FramesPerColumn", NumberText(m.FramesPerColumn));
+    out.SetString(document, "PixelsPerColumn", NumberText(m.PixelsPerColumn));
+    out.SetString(document, "SourceBitrate", NumberText(m.SourceBitrate));
+    out.SetString(document, "Channels", NumberText(m.Channels));
+    out.SetString(document, "BitsPerSample", NumberText(m.BitsPerSample));
+    out.SetString(document, "FrameSize", NumberText(m.FrameSize));
     if (!m.HasHistory)
-        return std::move(out).Text();
+        return out.Text();
 
     const EditHistory& h = m.History;
-    out.Section("History");
-    out.Number("UndoSteps", h.Undo.size());
-    out.Number("RedoSteps", h.Redo.size());
-    out.Number("JournalUsed", h.JournalUsed);
-    out.Number("State", h.State);
-    out.Number("SavedState", h.SavedState);
-    out.Number("NextState", h.NextState);
-    out.Number("NextWholeFile", h.NextWholeFile);
-    out.Number("NextRewrite", h.NextRewrite);
-    out.Put("Pending", PendingNames[static_cast<int>(h.PendingWhat)]);
-    out.Number("PendingSelStart", h.PendingSelStart);
-    out.Number("PendingSelFinish", h.PendingSelFinish);
-    out.Number("PendingRewrite", h.PendingRewrite);
-    for (std::size_t i = 0; i < h.Undo.size(); ++i) {
-        out.Section("Undo" + std::to_string(i + 1));
-        PutStep(out, h.Undo[i]);
-    }
+    const std::string history = "History";
+    out.SetString(history, "UndoSteps", NumberText(h.Undo.size()));
+    out.SetString(history, "RedoSteps", NumberText(h.Redo.size()));
+    out.SetString(history, "JournalUsed", NumberText(h.JournalUsed));
+    out.SetString(history, "State", NumberText(h.State));
+    out.SetString(history, "SavedState", NumberText(h.SavedState));
+    out.SetString(history, "NextState", NumberText(h.NextState));
+    out.SetString(history, "NextWholeFile", NumberText(h.NextWholeFile));
+    out.SetString(history, "NextRewrite", NumberText(h.NextRewrite));
+    out.SetString(history, "Pending", PendingNames[static_cast<int>(h.PendingWhat)]);
+    out.SetString(history, "PendingSelStart", NumberText(h.PendingSelStart));
+    out.SetString(history, "PendingSelFinish", NumberText(h.PendingSelFinish));
+    out.SetString(history, "PendingRewrite", NumberText(h.PendingRewrite));
+    for (std::size_t i = 0; i < h.Undo.size(); ++i)
+        PutStep(out, "Undo" + std::to_string(i + 1), h.Undo[i]);
     for (std::size_t i = 0; i < h.Redo.size(); ++i) {
-        out.Section("Redo" + std::to_string(i + 1));
-        PutRequest(out, h.Redo[i].Edit);
-        out.Number("SelStartFrame", h.Redo[i].SelStartFrame);
-        out.Number("SelFinishFrame", h.Redo[i].SelFinishFrame);
-        out.Number("StateAfter", h.Redo[i].StateAfter);
+        const std::string section = "Redo" + std::to_string(i + 1);
+        PutRequest(out, section, h.Redo[i].Edit);
+        out.SetString(section, "SelStartFrame", NumberText(h.Redo[i].SelStartFrame));
+        out.SetString(section, "SelFinishFrame", NumberText(h.Redo[i].SelFinishFrame));
+        out.SetString(section, "StateAfter", NumberText(h.Redo[i].StateAfter));
     }
-    if (h.PendingWhat == PendingAction::Edit) {
-        out.Section("Pending");
-        PutStep(out, h.Pending);
-    }
-    return std::move(out).Text();
+    if (h.PendingWhat == PendingAction::Edit)
+        PutStep(out, "Pending", h.Pending);
+    return out.Text();
 }
 
 std::optional<Manifest> ParseManifest(const std::string& text)
 {
-    const Sections sections = ParseSections(text);
-    const SectionReader document = SectionOf(sections, "Document");
+    const IniFile in = IniFile::FromText(std::string(), text);
+    const std::string document = "Document";
     Manifest m;
-    m.SourceFile = DecodeManifestPath(document.Text("Source"));
+    m.SourceFile = DecodeManifestPath(in.ReadString(document, "Source", ""));
     if (m.SourceFile.empty())
         return std::nullopt;
-    m.Modified = document.Number<int>("Modified") == 1;
+    m.Modified = NumberIn<int>(in, document, "Modified") == 1;
     // Markers in frames; an older version's in columns.
-    m.MarkersAsColumns = !document.Has("SelFinishFrame");
-    m.SelStartFrame = document.Number<std::uint32_t>(m.MarkersAsColumns ? "SelStart" : "SelStartFrame");
-    m.SelFinishFrame = document.Number<std::uint32_t>(m.MarkersAsColumns ? "SelFinish" : "SelFinishFrame");
-    m.FramesPerColumn = document.Number<std::int32_t>("FramesPerColumn");
-    m.PixelsPerColumn = document.Has("PixelsPerColumn") ? document.Number<std::int32_t>("PixelsPerColumn") : 1;
-    m.SourceBitrate = document.Number<std::int32_t>("SourceBitrate");
-    m.Channels = document.Number<std::int32_t>("Channels");
-    m.BitsPerSample = document.Number<std::int32_t>("BitsPerSample");
-    m.FrameSize = document.Number<std::int32_t>("FrameSize");
+    m.MarkersAsColumns = !HasKey(in, document, "SelFinishFrame");
+    m.SelStartFrame = NumberIn<std::uint32_t>(in, document, m.MarkersAsColumns ? "SelStart" : "SelStartFrame");
+    m.SelFinishFrame = NumberIn<std::uint32_t>(in, document, m.MarkersAsColumns ? "SelFinish" : "SelFinishFrame");
+    m.FramesPerColumn = NumberIn<std::int32_t>(in, document, "FramesPerColumn");
+    m.PixelsPerColumn =
+        HasKey(in, document, "PixelsPerColumn") ? NumberIn<std::int32_t>(in, document, "PixelsPerColumn") : 1;
+    m.SourceBitrate = NumberIn<std::int32_t>(in, document, "SourceBitrate");
+    m.Channels = NumberIn<std::int32_t>(in, document, "Channels");
+    m.BitsPerSample = NumberIn<std::int32_t>(in, document, "BitsPerSample");
+    m.FrameSize = NumberIn<std::int32_t>(in, document, "FrameSize");
 
-    const SectionReader history = SectionOf(sections, "History");
-    m.HasHistory = history.Has("UndoSteps");
+    const std::string history = "History";
+    m.HasHistory = HasKey(in, history, "UndoSteps");
     if (!m.HasHistory)
         return m;
     EditHistory& h = m.History;
-    const auto undoSteps = history.Number<std::size_t>("UndoSteps");
-    const auto redoSteps = history.Number<std::size_t>("RedoSteps");
-    for (std::size_t i = 0; i < undoSteps; ++i)
-        h.Undo.push_back(StepOf(SectionOf(sections, "Undo" + std::to_string(i + 1))));
+    const auto undoSteps = NumberIn<std::size_t>(in, history, "UndoSteps");
+    const auto redoSteps = NumberIn<std::size_t>(in, history, "RedoSteps");
+    // A count the sections do not bear out is no history of ours (and
+    // never a reason to make millions of steps): the working file is then
+    // taken as it stands.
+    auto noHistory = [&m] {
+        m.HasHistory = false;
+        m.History = EditHistory{};
+        return m;
+    };
+    for (std::size_t i = 0; i < undoSteps; ++i) {
+        const std::string section = "Undo" + std::to_string(i + 1);
+        if (!in.HasSection(section))
+            return noHistory();
+        h.Undo.push_back(StepOf(in, section));
+    }
     // An older version's redo steps name columns of a zoom no longer
     // known: they are let go.
     for (std::size_t i = 0; i < redoSteps && !m.MarkersAsColumns; ++i) {
-        const SectionReader redo = SectionOf(sections, "Redo" + std::to_string(i + 1));
-        h.Redo.push_back({RequestOf(redo), redo.Number<std::uint32_t>("SelStartFrame"),
-                          redo.Number<std::uint32_t>("SelFinishFrame"), redo.Number<std::uint64_t>("StateAfter")});
+        const std::string section = "Redo" + std::to_string(i + 1);
+        if (!in.HasSection(section))
+            return noHistory();
+        h.Redo.push_back({RequestOf(in, section), NumberIn<std::uint32_t>(in, section, "SelStartFrame"),
+                          NumberIn<std::uint32_t>(in, section, "SelFinishFrame"),
+                          NumberIn<std::uint64_t>(in, section, "StateAfter")});
     }
-    h.JournalUsed = history.Number<std::uint64_t>("JournalUsed");
-    h.State = history.Number<std::uint64_t>("State");
-    h.SavedState = history.Number<std::uint64_t>("SavedState");
-    h.NextState = history.Number<std::uint64_t>("NextState");
-    h.NextWholeFile = history.Number<std::uint64_t>("NextWholeFile");
-    h.NextRewrite = history.Number<std::uint64_t>("NextRewrite");
-    h.PendingWhat = FromName<PendingAction>(history.Text("Pending"), PendingNames);
-    h.PendingSelStart = history.Number<std::uint32_t>("PendingSelStart");
-    h.PendingSelFinish = history.Number<std::uint32_t>("PendingSelFinish");
-    h.PendingRewrite = history.Number<std::uint64_t>("PendingRewrite");
+    h.JournalUsed = NumberIn<std::uint64_t>(in, history, "JournalUsed");
+    h.State = NumberIn<std::uint64_t>(in, history, "State");
+    h.SavedState = NumberIn<std::uint64_t>(in, history, "SavedState");
+    h.NextState = NumberIn<std::uint64_t>(in, history, "NextState");
+    h.NextWholeFile = NumberIn<std::uint64_t>(in, history, "NextWholeFile");
+    h.NextRewrite = NumberIn<std::uint64_t>(in, history, "NextRewrite");
+    h.PendingWhat = FromName<PendingAction>(in.ReadString(history, "Pending", ""), PendingNames);
+    h.PendingSelStart = NumberIn<std::uint32_t>(in, history, "PendingSelStart");
+    h.PendingSelFinish = NumberIn<std::uint32_t>(in, history, "PendingSelFinish");
+    h.PendingRewrite = NumberIn<std::uint64_t>(in, history, "PendingRewrite");
     if (h.PendingWhat == PendingAction::Edit)
-        h.Pending = StepOf(SectionOf(sections, "Pending"));
+        h.Pending = StepOf(in, "Pending");
     if (m.MarkersAsColumns) {
         for (UndoStep& step : h.Undo) {
             MarkerColumnsToFrames(step.Before);
@@ -458,36 +370,6 @@ bool HoldsUnsavedEdits(const std::filesystem::path& folder)
     const bool setAside = history.PendingWhat == PendingAction::Edit && !history.Pending.WholeFileName.empty() &&
                           FileExists((folder / history.Pending.WholeFileName).string());
     return FileExists((folder / WorkFileName).string()) || setAside;
-}
-
-bool KeepManifest(Document& doc, EditHistory& history)
-{
-    if (!history.Keeping())
-        return true;
-    if (!KeepTagsRecord(doc))
-        return false;
-    const std::string path = history.Folder() + ManifestName;
-    if (!doc.DocumentOpen) {
-        if (!history.ManifestWritten.empty())
-            RemoveFileIfExists(path);
-        history.ManifestWritten.clear();
-        return true;
-    }
-    auto removeDiscarded = [&history] {
-        for (const std::string& name : history.Discarded)
-            RemoveFileIfExists(history.Folder() + name);
-        history.Discarded.clear();
-    };
-    std::string text = ManifestText(ManifestOf(doc, history));
-    if (text == history.ManifestWritten) {
-        removeDiscarded();
-        return true;
-    }
-    if (!ReplaceFileContent(path, text))
-        return false;
-    history.ManifestWritten = std::move(text);
-    removeDiscarded();
-    return true;
 }
 
 } // namespace velmora

@@ -55,10 +55,4 @@ std::string DecodeManifestPath(const std::string& value);
 // edits: a document worth offering back.
 bool HoldsUnsavedEdits(const std::filesystem::path& folder);
 
-// Keeps the manifest of doc's private folder up to date: written whole
-// under another name and renamed over the old one, so that a reader never
-// sees half of it, and only when it changed.  Removed while no document is
-// open.  False when it could not be written (the one before stays).
-bool KeepManifest(Document& doc, EditHistory& history);
-
 } // namespace velmora

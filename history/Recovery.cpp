@@ -6,6 +6,7 @@
 #include "document/Document.h"
 #include "document/LoadWorkFile.h"
 #include "Manifest.h"
+#include "StepTransaction.h"
 #include "TagsRecord.h"
 #include "document/Zoom.h"
 #include "platform/UserDialogs.h"
@@ -90,7 +91,7 @@ bool RecoverDocument(Document& doc, EditHistory& history, const Manifest& manife
     if (!manifest.HasHistory)
         history.SavedState = history.NewState();
     doc.Modified = true;
-    KeepManifest(doc, history);
+    NoteDocument(doc, history);
     return true;
 }
 

@@ -11,6 +11,17 @@
 
 namespace velmora {
 
+// The phases a rewrite of the working file notes in its log.
+enum RewritePhase : std::uint32_t {
+    MovePhase = 1,  // bytes that stay closing up (a cut), or moving back (its undo)
+    CutPhase,       // the file cut at its new length
+    HeaderPhase,    // the header's sizes patched
+    ScalePhase,     // a block's samples rescaled (Volume, a fade)
+    PutBackPhase,   // the kept pieces written back (undo)
+    RestorePhase,   // a block's samples put back from their remainders (undo)
+    JoinPhase,      // a clean join's crossfade written after a cut's move
+};
+
 // Where a rewrite of the working file notes every block before it writes
 // it, so that a rewrite cut off anywhere - the program killed - can be
 // finished or taken back exactly: which phase, which block, the bytes of

@@ -6,7 +6,7 @@
 #include "document/FileFormats.h"
 #include "document/LoadWorkFile.h"
 #include "history/EditHistory.h"
-#include "history/Manifest.h"
+#include "history/StepTransaction.h"
 #include "platform/PathText.h"
 #include "platform/tags/TagFile.h"
 
@@ -56,7 +56,7 @@ void FinishOpen(Document& doc, EditHistory& history)
     SelectAll(doc);
     doc.DocumentOpen = true;
     history.Begin(doc.TempFolder.empty() ? std::string() : doc.TempFolder + JournalFileName);
-    KeepManifest(doc, history);
+    NoteDocument(doc, history);
 }
 
 } // namespace velmora

@@ -43,6 +43,17 @@ bool KeyValue(const std::string& line, std::string& key, std::string& value)
     return !key.empty();
 }
 
+// Section names compare ignoring ASCII case: the index keeps them lower.
+std::string LowerAscii(const std::string& text)
+{
+    std::string lower = text;
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
 std::string Unquote(const std::string& value)
 {
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
@@ -92,11 +103,41 @@ void IniFile::Parse(std::string text)
     }
 }
 
+IniFile IniFile::InMemory()
+{
+    IniFile file;
+    file.writable_ = false;
+    return file;
+}
+
+int IniFile::SectionLine(const std::string& section) const
+{
+    if (!indexed_) {
+        sectionLines_.clear();
+        for (int i = 0; i < static_cast<int>(lines_.size()); ++i) {
+            std::string name;
+            if (SectionName(lines_[static_cast<std::size_t>(i)], name))
+                sectionLines_.emplace(LowerAscii(name), i);  // the first one stays
+        }
+        indexed_ = true;
+    }
+    const auto it = sectionLines_.find(LowerAscii(section));
+    return it == sectionLines_.end() ? -1 : it->second;
+}
+
+bool IniFile::HasSection(const std::string& section) const
+{
+    return SectionLine(section) >= 0;
+}
+
 IniFile::Located IniFile::Locate(const std::string& section, const std::string& key) const
 {
     Located found;
     bool inSection = false;
-    for (int i = 0; i < static_cast<int>(lines_.size()); ++i) {
+    const int first = SectionLine(section);
+    if (first < 0)
+        return found;
+    for (int i = first; i < static_cast<int>(lines_.size()); ++i) {
         std::string name;
         if (SectionName(lines_[static_cast<std::size_t>(i)], name)) {
             if (inSection)
@@ -131,29 +172,43 @@ std::string IniFile::ReadString(const std::string& section, const std::string& k
     return Unquote(value);
 }
 
-bool IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value)
+void IniFile::SetString(const std::string& section, const std::string& key, const std::string& value)
 {
     const Located found = Locate(section, key);
     const std::string line = key + "=" + value;
     if (found.KeyLine >= 0) {
         lines_[static_cast<std::size_t>(found.KeyLine)] = line;
     } else if (found.SectionLine >= 0) {
-        lines_.insert(lines_.begin() + found.LastKeyLine + 1, line);
+        const auto at = static_cast<std::size_t>(found.LastKeyLine + 1);
+        // Sections below move down a line: the index is made again.
+        indexed_ = indexed_ && at == lines_.size();
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), line);
     } else {
+        if (indexed_)
+            sectionLines_.emplace(LowerAscii(section), static_cast<int>(lines_.size()));
         lines_.push_back("[" + section + "]");
         lines_.push_back(line);
         endsWithNewline_ = true;
     }
+}
 
+std::string IniFile::Text() const
+{
     std::string text;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         text += lines_[i];
         if (i + 1 < lines_.size() || endsWithNewline_)
             text += newline_;
     }
+    return text;
+}
+
+bool IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value)
+{
+    SetString(section, key, value);
     if (!writable_)
         return false;
-    return WriteWholeFile(path_, text);
+    return WriteWholeFile(path_, Text());
 }
 
 } // namespace velmora

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace velmora {
@@ -30,6 +31,9 @@ public:
     // An INI file whose content is text (already read and decoded) rather
     // than what is on the disk at path.
     static IniFile FromText(std::string path, std::string text);
+    // An empty one that lives in memory only (its Text is for the caller
+    // to store).
+    static IniFile InMemory();
 
     const std::string& Path() const { return path_; }
 
@@ -38,6 +42,15 @@ public:
 
     // False when the file could not be written.
     bool WriteString(const std::string& section, const std::string& key, const std::string& value);
+
+    // The key set as WriteString sets it, in memory only; and the whole
+    // text as WriteString would write it.  Setting the keys of the last
+    // section one after another costs no more than appending them.
+    void SetString(const std::string& section, const std::string& key, const std::string& value);
+    std::string Text() const;
+
+    // Whether the section is there (with or without keys).
+    bool HasSection(const std::string& section) const;
 
 private:
     IniFile() = default;
@@ -49,10 +62,17 @@ private:
         int LastKeyLine = -1;  // the last non-blank line of the section
     };
     Located Locate(const std::string& section, const std::string& key) const;
+    // The line of the first section named section (ignoring case), or -1;
+    // from an index of the sections' first lines, made when first asked.
+    int SectionLine(const std::string& section) const;
 
     std::string path_;
     bool writable_ = true;
     std::vector<std::string> lines_;
+    // Each section name (lower case) to the line of its first "[name]";
+    // empty until first used, and again whenever lines move.
+    mutable std::unordered_map<std::string, int> sectionLines_;
+    mutable bool indexed_ = false;
     std::string newline_ = "\n";
     bool endsWithNewline_ = true;
 };

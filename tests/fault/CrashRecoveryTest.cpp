@@ -15,7 +15,9 @@
 #include "history/EditPlan.h"
 #include "edit/EditKinds.h"
 #include "edit/EditSequence.h"
-#include "history/KeptStep.h"
+#include "history/ApplyPlan.h"
+#include "history/Keeping.h"
+#include "history/RunHooks.h"
 #include "history/Recovery.h"
 #include "history/RewriteLog.h"
 #include "platform/File.h"
@@ -346,7 +348,7 @@ TEST(CutOutInPlaceCrashTest, TakenBackFromAKillAnywhere)
     const EditPlan plan = PlanEdit(doc, {EditCommand::CutOut});
     UndoStep step;
     // Room for what goes, not for what stays.
-    ASSERT_TRUE(PlanKeeping(doc, history, plan, before.size(), before.size() / 2, step));
+    ASSERT_TRUE(ChooseKeeping(doc, history, plan, before.size(), before.size() / 2, step));
     ASSERT_EQ(step.Kept, KeptAs::Pieces);
     int kills = 0;
     for (long nth = 1;; ++nth) {
@@ -355,7 +357,7 @@ TEST(CutOutInPlaceCrashTest, TakenBackFromAKillAnywhere)
         {
             // Closed before the edit, which opens the file for itself alone.
             File work = File::Open(doc.WorkFile, File::Mode::ReadWrite);
-            ASSERT_TRUE(RecordStep(doc, work, journal, step, none));
+            ASSERT_TRUE(KeepingOf(step.Kept).Record(doc, work, journal, step, none));
         }
         const std::string logs = folder.Path() + "/";
         const pid_t child = ::fork();
@@ -364,8 +366,8 @@ TEST(CutOutInPlaceCrashTest, TakenBackFromAKillAnywhere)
             RewriteLog log = RewriteLog::Open(logs + EditLogName);
             log.Begin(1);
             UndoStep kept = step;
-            bool journalFailed = false;
-            const EditEnd end = ApplyKept(doc, history, plan, kept, journal, log, none, none, dialogs, journalFailed);
+            const auto hooks = KeepingOf(kept.Kept).Hooks(history, kept, journal, log);
+            const EditEnd end = ApplyPlan(doc, plan, *hooks, none, none, dialogs);
             ::_exit(end == EditEnd::Done ? 0 : 3);
         }
         int status = 0;
