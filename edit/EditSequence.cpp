@@ -77,14 +77,15 @@ EditEnd ApplyKeptEdit(Document& doc, EditHistory& history, StepTransaction& tran
                       KeptEdit& kept, Progress& processing, Progress& reloading, UserDialogs& dialogs)
 {
     UndoStep& step = kept.Step;
-    kept.Log.Begin(transaction.Rewrite());
     const std::unique_ptr<RunHooks> hooks = KeepingOf(step.Kept).Hooks(history, step, kept.Journal, kept.Log);
     ProgressStretch editing(processing, step.Pieces.empty() ? 0 : 50, 100);
+    const bool begun = kept.Log.Begin(transaction.Rewrite());
     const EditEnd end =
-        ApplyPlan(doc, plan, *hooks, step.Pieces.empty() ? processing : editing, reloading, dialogs);
-    if (!hooks->KeepingFailed())
+        begun ? ApplyPlan(doc, plan, *hooks, step.Pieces.empty() ? processing : editing, reloading, dialogs)
+              : EditEnd::Failed;
+    if (begun && !hooks->KeepingFailed())
         return end;
-    if (!TakeBackFailedEdit(doc, history, step, kept.Journal, ScalingFor, processing, reloading)) {
+    if (!TakeBackFailedEdit(doc, history, step, kept.Journal, kept.Log, ScalingFor, processing, reloading)) {
         transaction.Abandon();
         File file = File::Open(doc.WorkFile, File::Mode::Read);
         return FailRewrite(file, doc, reloading, dialogs);
@@ -115,7 +116,7 @@ EditEnd RunKeptEdit(Document& doc, EditHistory& history, const EditRequest& requ
 
     StepTransaction transaction(doc, history);
     KeptEdit kept = RecordEdit(doc, history, plan, processing);
-    kept.Recorded = kept.Recorded && transaction.BeginEdit(kept.Step, markersBefore);
+    kept.Recorded = kept.Recorded && transaction.BeginEdit(kept.Step, markersBefore, kept.Journal);
     if (kept.Asked && !kept.Recorded) {
         if (!AskToGoOnWithoutUndo(dialogs)) {
             transaction.Rollback();

@@ -60,7 +60,7 @@ EditEnd ApplyScale(Document& doc, const EditPlan& plan, RunHooks& hooks, Progres
     bool stopped = false;
     auto writeBlock = [&](std::uint32_t firstFrame, auto* samples, std::size_t count) {
         const std::uint64_t offset = firstFrame * frameSize;  // bytes of the range
-        if (!hooks.BeforeWrite(ScalePhase, offset / blockBytes, plan.Range.StartByte + offset,
+        if (!hooks.BeforeWrite(file, ScalePhase, offset / blockBytes, plan.Range.StartByte + offset,
                                count * bytesPerSample)) {
             stopped = true;
             return false;
@@ -85,7 +85,7 @@ EditEnd CutIntoNewFile(File& old, Document& doc, const EditPlan& plan, const Cut
 {
     const std::string newPath = doc.WorkFile + ".new";
     File fresh = WriteCutIntoNewFile(old, doc, plan, layout, newPath, processing);
-    if (!fresh || !hooks.PutInPlace(newPath, doc.WorkFile, old)) {
+    if (!fresh || !hooks.PutInPlace(fresh, newPath, doc.WorkFile, old)) {
         RemoveFileIfExists(newPath);
         return FailRewrite(old, doc, reloading, dialogs);
     }
@@ -102,12 +102,12 @@ EditEnd CutInPlace(File& file, Document& doc, const EditPlan& plan, const CutLay
     MoveBlocks blocks;
     blocks.BlockBytes = hooks.MoveBlockBytes(layout.ShiftFrom - layout.ShiftTo);
     blocks.BeforeWrite = [&](std::uint64_t block, std::uint64_t offset, std::size_t bytes) {
-        stopped = !hooks.BeforeWrite(MovePhase, block, offset, bytes);
+        stopped = !hooks.BeforeWrite(file, MovePhase, block, offset, bytes);
         return !stopped;
     };
     blocks.Moved = [&](std::uint64_t moved) { meter.Report(moved, layout.ShiftLength); };
     auto told = [&](RewritePhase phase, std::uint64_t offset, std::size_t bytes) {
-        stopped = !hooks.BeforeWrite(phase, 0, offset, bytes);
+        stopped = !hooks.BeforeWrite(file, phase, 0, offset, bytes);
         return !stopped;
     };
     const bool written = MoveDown(file, layout.ShiftTo, layout.ShiftFrom, layout.ShiftLength, blocks) &&
@@ -156,7 +156,7 @@ void RunHooks::ScaleBlock(const SampleScaling& scaling, std::uint64_t firstSampl
                 [&](auto* samples, std::size_t count) { scaling.Scale(firstSample, samples, count); });
 }
 
-bool RunHooks::BeforeWrite(RewritePhase, std::uint64_t, std::uint64_t, std::size_t)
+bool RunHooks::BeforeWrite(File&, RewritePhase, std::uint64_t, std::uint64_t, std::size_t)
 {
     return true;
 }
@@ -176,7 +176,7 @@ std::size_t RunHooks::MoveBlockBytes(std::uint64_t)
     return EditBlockBytes;
 }
 
-bool RunHooks::PutInPlace(const std::string& newPath, const std::string& workFile, File& old)
+bool RunHooks::PutInPlace(File&, const std::string& newPath, const std::string& workFile, File& old)
 {
     std::error_code error;
     std::filesystem::rename(newPath, workFile, error);

@@ -60,10 +60,9 @@ void FollowTakeBack(Document& doc, const UndoStep& step, File& work, File& journ
 // An edit cut off by a failing journal: taken back, the document as it
 // was.  False when that failed too.
 bool TakeBackFailedEdit(Document& doc, EditHistory& history, const UndoStep& step, File& journal,
-                        ScalingSource scalings, Progress& processing, Progress& reloading)
+                        RewriteLog& editLog, ScalingSource scalings, Progress& processing, Progress& reloading)
 {
     File work = File::Open(doc.WorkFile, File::Mode::ReadWrite);
-    RewriteLog editLog = RewriteLog::Open(history.Folder() + EditLogName);
     RewriteLog undoLog = RewriteLog::Open(history.Folder() + TakeBackLogName);
     const StepReach reach{false, editLog.Last(history.PendingRewrite)};
     if (!work || !TakeBack(doc, history, step, reach, work, journal, undoLog, history.PendingRewrite, scalings, processing))

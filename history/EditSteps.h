@@ -8,6 +8,7 @@ namespace velmora {
 
 class File;
 class Progress;
+class RewriteLog;
 class UserDialogs;
 struct Document;
 
@@ -24,10 +25,11 @@ File OpenJournal(const EditHistory& history);
 // the peaks from the journal, or rescanned when the zoom changed since.
 void FollowTakeBack(Document& doc, const UndoStep& step, File& work, File& journal, Progress& reloading);
 
-// An edit cut off by a failing journal: taken back, the document as it
+// An edit cut off by a failing journal: taken back as far as editLog (the
+// log it noted its blocks in, still held) says it got, the document as it
 // was.  False when that failed too.
 bool TakeBackFailedEdit(Document& doc, EditHistory& history, const UndoStep& step, File& journal,
-                        ScalingSource scalings, Progress& processing, Progress& reloading);
+                        RewriteLog& editLog, ScalingSource scalings, Progress& processing, Progress& reloading);
 
 // Undo: the last edit's bytes put back in place (processing), the
 // document, the markers and the peaks restored (reloading; rescanned when

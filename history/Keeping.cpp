@@ -164,8 +164,8 @@ bool TakeBack(const Document& doc, const EditHistory& history, const UndoStep& s
               Progress& processing)
 {
     const std::optional<RewriteLog::Note> resume = log.Last(rewrite);
-    if (!resume)
-        log.Begin(rewrite);
+    if (!resume && !log.Begin(rewrite))
+        return false;
     return KeepingOf(step.Kept).TakeBack(doc, history, step, reach, work, journal, log, resume, scalings, processing);
 }
 

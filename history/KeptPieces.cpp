@@ -23,11 +23,13 @@ class PiecesHooks final : public RunHooks {
 public:
     explicit PiecesHooks(RewriteLog& log) : log_(log) {}
 
-    bool BeforeWrite(RewritePhase phase, std::uint64_t op, std::uint64_t offset, std::size_t bytes) override
+    bool BeforeWrite(File& work, RewritePhase phase, std::uint64_t op, std::uint64_t offset,
+                     std::size_t bytes) override
     {
-        if (phase != ScalePhase)
-            log_.Write(phase, op, offset, bytes, 0, {});
-        return true;
+        if (phase == ScalePhase || log_.Write(work, phase, op, offset, bytes, 0, {}))
+            return true;
+        keepingFailed_ = true;
+        return false;
     }
     bool CutsIntoNewFile(const std::string&, const CutLayout&, std::uint64_t) override { return false; }
     std::size_t MoveBlockBytes(std::uint64_t distance) override { return KeptMoveBlockBytes(distance); }
@@ -68,15 +70,15 @@ bool TakeBackPieces(const UndoStep& step, const StepReach& reach, File& work, Fi
         MoveBlocks blocks;
         blocks.BlockBytes = KeptMoveBlockBytes(step.MoveTo - step.MoveFrom);
         blocks.FirstBlock = resume && resume->Phase == MovePhase ? resume->Op : 0;
-        blocks.BeforeWrite = [&log](std::uint64_t block, std::uint64_t offset, std::size_t bytes) {
-            log.Write(MovePhase, block, offset, bytes, 0, {});
-            return true;
+        blocks.BeforeWrite = [&](std::uint64_t block, std::uint64_t offset, std::size_t bytes) {
+            return log.Write(work, MovePhase, block, offset, bytes, 0, {});
         };
         blocks.Moved = [&](std::uint64_t bytes) { meter.Report(bytes, total); };
         if (!MoveUp(work, step.MoveFrom, step.MoveTo, moveLength, blocks))
             return false;
     }
-    log.Write(PutBackPhase, 0, 0, 0, 0, {});
+    if (!log.Write(work, PutBackPhase, 0, 0, 0, 0, {}))
+        return false;
     std::uint64_t done = moveLength;
     for (const JournalPiece& piece : step.Pieces) {
         const std::uint64_t before = done;

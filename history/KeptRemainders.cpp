@@ -26,7 +26,7 @@ namespace {
 class RemaindersHooks final : public RunHooks {
 public:
     RemaindersHooks(UndoStep& step, File& journal, RewriteLog& log)
-        : step_(step), log_(log), remainders_(journal.Duplicate(), step.Remainders.JournalOffset)
+        : step_(step), journal_(journal), log_(log), remainders_(journal.Duplicate(), step.Remainders.JournalOffset)
     {
     }
 
@@ -56,7 +56,8 @@ public:
         queue_.push_back(std::move(witnesses));
     }
 
-    bool BeforeWrite(RewritePhase phase, std::uint64_t op, std::uint64_t offset, std::size_t bytes) override
+    bool BeforeWrite(File& work, RewritePhase phase, std::uint64_t op, std::uint64_t offset,
+                     std::size_t bytes) override
     {
         std::vector<PageWitness> witnesses;
         {
@@ -64,13 +65,13 @@ public:
             witnesses = std::move(queue_.front());
             queue_.pop_front();
         }
-        // The block's remainders reach the journal before the block
-        // reaches the working file.
-        if (!remainders_.WriteReady()) {
+        // The block's remainders are on the disk before its note, and the
+        // note before the block.
+        if (!remainders_.WriteReady() || !journal_.SyncData() ||
+            !log_.Write(work, phase, op, offset, bytes, 0, witnesses)) {
             keepingFailed_ = true;
             return false;
         }
-        log_.Write(phase, op, offset, bytes, 0, witnesses);
         std::lock_guard lock(queueMutex_);
         spare_.push_back(std::move(witnesses));
         return true;
@@ -78,7 +79,7 @@ public:
 
     bool AfterRescale() override
     {
-        const bool kept = remainders_.Finish();
+        const bool kept = remainders_.Finish() && journal_.SyncData();
         step_.Remainders.JournalLength = remainders_.Length();
         keepingFailed_ = keepingFailed_ || !kept;
         return !keepingFailed_;
@@ -86,6 +87,7 @@ public:
 
 private:
     UndoStep& step_;
+    File& journal_;
     RewriteLog& log_;
     RemainderWriter remainders_;
     OldPages old_;  // the reading thread's
@@ -219,7 +221,10 @@ bool TakeBackRemainders(const Document& doc, const UndoStep& step, const StepRea
             scaling->Restore(firstSample, samples, count, unpacked.Lost.data());
         }
         unpacked.Old.Witness(reinterpret_cast<const unsigned char*>(samples), witnesses);
-        log.Write(RestorePhase, block, fileOffset, bytes, unpacked.At, witnesses);
+        if (!log.Write(work, RestorePhase, block, fileOffset, bytes, unpacked.At, witnesses)) {
+            whole = false;
+            return false;
+        }
         std::lock_guard lock(queueMutex);
         spare.push_back(std::move(unpacked));
         return true;

@@ -34,9 +34,15 @@ FileIdentity IdentityOf(const std::string& path)
 // old one first gets its second name (a link), then the new one replaces
 // it in one step, so that the working file's name never goes missing and
 // a start after a kill can tell, by the two names' files, which happened.
-// Where the file system has no links, the old one is renamed first.
-bool TakeTheWorkFileName(const std::string& newPath, const std::string& workFile, const std::string& keepAs)
+// Where the file system has no links, the old one is renamed first.  The
+// new file's bytes are on the disk before its name, and the second name
+// before the first changes hands.
+bool TakeTheWorkFileName(File& fresh, const std::string& newPath, const std::string& workFile,
+                         const std::string& keepAs)
 {
+    const std::string folder = std::filesystem::path(workFile).parent_path().string();
+    if (!fresh.SyncData())
+        return false;
     std::error_code error;
     std::filesystem::create_hard_link(workFile, keepAs, error);
     if (error) {
@@ -45,9 +51,13 @@ bool TakeTheWorkFileName(const std::string& newPath, const std::string& workFile
         if (error)
             return false;
     }
-    std::filesystem::rename(newPath, workFile, error);
-    if (!error)
-        return true;
+    if (SyncFolder(folder)) {
+        std::filesystem::rename(newPath, workFile, error);
+        // Once renamed, the step has happened: the manifest that says so
+        // puts the folder on the disk again (and fails when it cannot).
+        if (!error)
+            return true;
+    }
     // Back as it was.
     if (!FileExists(workFile))
         std::filesystem::rename(keepAs, workFile, error);
@@ -67,10 +77,10 @@ public:
         RemoveFileIfExists(keepAs_);  // a name left from before
         return true;
     }
-    bool PutInPlace(const std::string& newPath, const std::string& workFile, File&) override
+    bool PutInPlace(File& fresh, const std::string& newPath, const std::string& workFile, File&) override
     {
         // The old file, still open here, stays held until the edit ends.
-        return TakeTheWorkFileName(newPath, workFile, keepAs_);
+        return TakeTheWorkFileName(fresh, newPath, workFile, keepAs_);
     }
 
 private:
@@ -96,7 +106,7 @@ bool TakeBackWholeFile(const Document& doc, const EditHistory& history, const Un
         } else {
             std::error_code error;
             std::filesystem::rename(keepAs, doc.WorkFile, error);
-            putBack = !error;
+            putBack = !error && SyncFolder(history.Folder());
         }
     }
     RemoveFileIfExists(doc.WorkFile + ".new");

@@ -28,11 +28,12 @@ public:
     virtual void ScaleBlock(const SampleScaling& scaling, std::uint64_t firstSample, std::int16_t* block,
                             std::size_t bytes, bool eightBit);
 
-    // Before a block of the rewrite (phase) goes to the working file: op
-    // its index within the phase, offset and bytes where it goes (a cut's
-    // cut and header phases give what the log takes of them).  False stops
-    // the run: what keeps the step failed.
-    virtual bool BeforeWrite(RewritePhase phase, std::uint64_t op, std::uint64_t offset, std::size_t bytes);
+    // Before a block of the rewrite (phase) goes to work, the working
+    // file: op its index within the phase, offset and bytes where it goes
+    // (a cut's cut and header phases give what the log takes of them).
+    // False stops the run: what keeps the step failed.
+    virtual bool BeforeWrite(File& work, RewritePhase phase, std::uint64_t op, std::uint64_t offset,
+                             std::size_t bytes);
 
     // After a rescaling's last block: false when what keeps the step failed.
     virtual bool AfterRescale();
@@ -45,10 +46,11 @@ public:
     // The bytes of a block of a cut's move in place.
     virtual std::size_t MoveBlockBytes(std::uint64_t distance);
 
-    // The new file at newPath takes the working file's name from old: old
-    // is let go on a thread of its own (freeing a long file's blocks takes
-    // a while).  False when the name could not be taken.
-    virtual bool PutInPlace(const std::string& newPath, const std::string& workFile, File& old);
+    // The new file at newPath (fresh, written in full) takes the working
+    // file's name from old: old is let go on a thread of its own (freeing
+    // a long file's blocks takes a while).  False when the name could not
+    // be taken.
+    virtual bool PutInPlace(File& fresh, const std::string& newPath, const std::string& workFile, File& old);
 
     // Whether what keeps the step failed, which stopped the run: the edit
     // must then be taken back as far as its notes say.

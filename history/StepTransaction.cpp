@@ -65,9 +65,16 @@ bool StepTransaction::Write()
     return WriteManifest(doc_, history_);
 }
 
-bool StepTransaction::BeginEdit(const UndoStep& step, std::pair<std::uint32_t, std::uint32_t> markersBefore)
+bool StepTransaction::BeginEdit(const UndoStep& step, std::pair<std::uint32_t, std::uint32_t> markersBefore,
+                                File& journal)
 {
     Restart();
+    // What the step keeps is on the disk before the manifest says it is
+    // under way (which puts the new files' names there too).
+    if (!journal.SyncData()) {
+        ended_ = true;
+        return false;
+    }
     history_.PendingWhat = PendingAction::Edit;
     history_.Pending = step;
     history_.PendingSelStart = markersBefore.first;
@@ -157,9 +164,16 @@ bool StepTransaction::CommitUndo(File& journal)
 
 bool StepTransaction::Commit()
 {
+    // What the step wrote is on the disk before the manifest says it is
+    // done: a power cut after it must find the file the manifest names.
+    bool synced = true;
+    if (history_.Keeping() && doc_.DocumentOpen) {
+        File work = File::Open(doc_.WorkFile, File::Mode::Read);
+        synced = !work || work.SyncData();
+    }
     history_.PendingWhat = PendingAction::None;
     ended_ = true;
-    return Write();
+    return Write() && synced;
 }
 
 bool StepTransaction::Rollback()

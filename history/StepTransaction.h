@@ -28,11 +28,12 @@ public:
     StepTransaction(const StepTransaction&) = delete;
     StepTransaction& operator=(const StepTransaction&) = delete;
 
-    // An edit (or a redo) kept as step is under way; markersBefore
-    // (frames) are the markers before the command, which taking it back
-    // puts back.  False when the manifest could not say so: nothing is
-    // under way then.
-    bool BeginEdit(const UndoStep& step, std::pair<std::uint32_t, std::uint32_t> markersBefore);
+    // An edit (or a redo) kept as step, in journal, is under way;
+    // markersBefore (frames) are the markers before the command, which
+    // taking it back puts back.  The journal goes to the disk first.  False
+    // when it could not, or the manifest could not say so: nothing is under
+    // way then.
+    bool BeginEdit(const UndoStep& step, std::pair<std::uint32_t, std::uint32_t> markersBefore, File& journal);
     // The last undo step is being taken back.  False as for BeginEdit.
     bool BeginUndo();
     // An edit goes on without Undo: the steps before it cannot reach back
@@ -52,8 +53,9 @@ public:
     // it becomes the next step to redo, and the journal gives its bytes
     // back once the manifest no longer needs them.
     bool CommitUndo(File& journal);
-    // What was under way was settled as doc and history now say.  These
-    // and the two below are false when the manifest could not be written.
+    // What was under way was settled as doc and history now say.  The
+    // working file goes to the disk before the manifest says so.  These
+    // and the two below are false when either could not be written.
     bool Commit();
     // The step changed nothing: nothing is under way, and what it set
     // aside (a whole old file) goes.

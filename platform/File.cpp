@@ -198,6 +198,17 @@ bool File::Sync()
     return true;
 }
 
+bool File::SyncData()
+{
+    if (fd_ < 0)
+        return false;
+    if (::fdatasync(fd_) != 0) {
+        error_ = errno;
+        return false;
+    }
+    return true;
+}
+
 bool File::StartWriteBack(std::uint64_t offset, std::uint64_t length)
 {
     if (fd_ < 0 || offset > static_cast<std::uint64_t>(INT64_MAX) || length > static_cast<std::uint64_t>(INT64_MAX))
@@ -277,11 +288,23 @@ bool ReplaceFileContent(const std::string& path, const std::string& bytes)
 {
     const std::string temporary = path + ".new";
     File file = File::Open(temporary, File::Mode::Create);
-    const bool written = file && file.WriteAt(0, bytes.data(), bytes.size()) && file.Close() &&
+    const bool written = file && file.WriteAt(0, bytes.data(), bytes.size()) && file.SyncData() && file.Close() &&
                          std::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!written)
+    if (!written) {
         std::remove(temporary.c_str());
-    return written;
+        return false;
+    }
+    const std::size_t slash = path.rfind('/');
+    return SyncFolder(slash == std::string::npos ? "." : path.substr(0, slash + 1));
+}
+
+bool SyncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && synced;
 }
 
 } // namespace velmora

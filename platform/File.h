@@ -72,6 +72,9 @@ public:
 
     // Flushes the file's data to the disk.
     [[nodiscard]] bool Sync();
+    // Flushes the file's data, and its length, to the disk; not the times
+    // that only tell of the change (fdatasync).
+    [[nodiscard]] bool SyncData();
 
     // Starts writing bytes [offset, offset + length) to the disk without
     // waiting, so that a long write never piles up dirty pages for a Sync
@@ -112,6 +115,12 @@ bool WriteWholeFile(const std::string& path, const std::string& text);
 // content bytes in one step: written in full under path + ".new", then
 // renamed over path, so that a kill leaves the old content or the new one.
 // False, with path as it was and no ".new" left, when any step failed.
+// The content reaches the disk before the rename, and the rename before
+// this returns: a power cut leaves the old content or the new one too.
 bool ReplaceFileContent(const std::string& path, const std::string& bytes);
+
+// Puts the folder's entries - files made, renamed, linked or removed in it
+// - on the disk.  False when it could not be opened or flushed.
+bool SyncFolder(const std::string& folder);
 
 } // namespace velmora

@@ -217,8 +217,9 @@ TEST(RewriteLogTest, GivesBackTheLastNoteOfItsOwnRewriteOnly)
         witnesses[1].How = PageWitness::Byte;
         witnesses[1].At = 7;
         witnesses[1].NewValue = 9;
-        log.Write(4, 0, 100, 4096, 0, {});
-        log.Write(4, 1, 4196, 4096, 77, witnesses);
+        File target = File::Open(dir.Path() + "/work", File::Mode::Create);
+        ASSERT_TRUE(log.Write(target, 4, 0, 100, 4096, 0, {}));
+        ASSERT_TRUE(log.Write(target, 4, 1, 4196, 4096, 77, witnesses));
     }
     // Another process's view of the same file.
     RewriteLog again = RewriteLog::Open(path);
@@ -234,6 +235,51 @@ TEST(RewriteLogTest, GivesBackTheLastNoteOfItsOwnRewriteOnly)
     again.Begin(2);
     EXPECT_FALSE(again.Last(1));
     EXPECT_FALSE(again.Last(2));
+}
+
+// A power cut may tear the newest note; its block was never written (a
+// block waits for its note to be on the disk), so the note before it is
+// the last - and the next note goes where the torn one was.
+TEST(RewriteLogTest, ATornNewestNoteGivesBackTheOneBefore)
+{
+    test::TempDir dir;
+    const std::string path = dir.Path() + "/edit.log";
+    File target = File::Open(dir.Path() + "/work", File::Mode::Create);
+    {
+        RewriteLog log = RewriteLog::Open(path);
+        ASSERT_TRUE(log.Begin(3));
+        ASSERT_TRUE(log.Write(target, 1, 10, 0, 1, 0, {}));
+        ASSERT_TRUE(log.Write(target, 1, 11, 0, 1, 0, {}));
+    }
+    {
+        // The second of the two slots holds note 2: a byte of it torn.
+        File raw = File::Open(path, File::Mode::ReadWrite);
+        const std::uint64_t secondSlot = 64 + (raw.Size() - 64) / 2;
+        const unsigned char torn = 0x5a;
+        ASSERT_TRUE(raw.WriteAt(secondSlot + 40, &torn, 1));
+    }
+    std::optional<RewriteLog::Note> last;
+    {
+        // (A log is held by one handle at a time.)
+        RewriteLog log = RewriteLog::Open(path);
+        last = log.Last(3);
+        ASSERT_TRUE(last);
+        EXPECT_EQ(last->Op, 10u);
+        ASSERT_TRUE(log.Write(target, 1, 12, 0, 1, 0, {}));
+    }
+    last = RewriteLog::Open(path).Last(3);
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->Op, 12u);
+    // And the note before it is still whole: tear the newest again.
+    {
+        File raw = File::Open(path, File::Mode::ReadWrite);
+        const std::uint64_t secondSlot = 64 + (raw.Size() - 64) / 2;
+        const unsigned char torn = 0xa5;
+        ASSERT_TRUE(raw.WriteAt(secondSlot + 40, &torn, 1));
+    }
+    last = RewriteLog::Open(path).Last(3);
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->Op, 10u);
 }
 
 TEST(PrivateTempFolderTest, AFolderLeftBehindIsAdoptedAndGivenUpAsItWas)
