@@ -106,11 +106,11 @@ EditEnd UndoLastStep(Document& doc, EditHistory& history, ScalingSource scalings
     }
     ProgressMeter(processing).Report(100);
     if (!putBack) {
-        transaction.Abandon();
+        transaction.Abandon(&work);
         return FailRewrite(work, doc, reloading, dialogs);
     }
     FollowTakeBack(doc, step, work, journal, reloading);
-    transaction.CommitUndo(journal);
+    transaction.CommitUndo(journal, &work);
     return EditEnd::Done;
 }
 
@@ -128,8 +128,17 @@ bool SettlePendingStep(Document& doc, EditHistory& history, ScalingSource scalin
     // A cut into a new file may have left no working file for a moment:
     // taking it back gives the old one its name again.
     File work = File::Open(doc.WorkFile, File::Mode::ReadWrite);
-    if (!journal || !undoLog || (!work && !KeepingOf(step.Kept).MovesTheWorkFile()))
+    const bool moves = KeepingOf(step.Kept).MovesTheWorkFile();
+    if (!journal || !undoLog || (!work && !moves))
         return false;
+    // A take-back that gives the name back to another file leaves this
+    // handle on a file no longer named: let go, the commit opens the one
+    // that is.
+    auto held = [&]() -> File* {
+        if (moves)
+            work = File();
+        return &work;
+    };
     if (edit) {
         // Taken back as far as the edit got; a redo it was is still to do.
         RewriteLog editLog = RewriteLog::Open(history.Folder() + EditLogName);
@@ -139,14 +148,14 @@ bool SettlePendingStep(Document& doc, EditHistory& history, ScalingSource scalin
         // (Clamped to the audio once the working file is loaded.)
         doc.SelStartFrame = history.PendingSelStart;
         doc.SelFinishFrame = history.PendingSelFinish;
-        return transaction.Rollback();  // what it set aside goes too
+        return transaction.Rollback(held());  // what it set aside goes too
     }
     if (!TakeBack(doc, history, step, StepReach{}, work, journal, undoLog, history.PendingRewrite, scalings, processing))
         return false;
     // The markers as the undo leaves them: the step's.
     doc.SelStartFrame = step.Before.SelStartFrame;
     doc.SelFinishFrame = step.Before.SelFinishFrame;
-    transaction.CommitUndo(journal);
+    transaction.CommitUndo(journal, held());
     return true;
 }
 

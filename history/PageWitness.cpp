@@ -9,7 +9,7 @@ std::size_t PagePartCount(std::uint64_t offset, std::size_t bytes)
 {
     if (bytes == 0)
         return 0;
-    return static_cast<std::size_t>((offset + bytes - 1) / PageBytes - offset / PageBytes + 1);
+    return static_cast<std::size_t>((offset + bytes - 1) / SectorBytes - offset / SectorBytes + 1);
 }
 
 std::vector<PagePart> PageParts(std::uint64_t offset, std::size_t bytes)
@@ -19,7 +19,7 @@ std::vector<PagePart> PageParts(std::uint64_t offset, std::size_t bytes)
     std::size_t start = 0;
     while (start < bytes) {
         const std::uint64_t at = offset + start;
-        const auto toPageEnd = static_cast<std::size_t>(PageBytes - at % PageBytes);
+        const auto toPageEnd = static_cast<std::size_t>(SectorBytes - at % SectorBytes);
         const std::size_t part = std::min(toPageEnd, bytes - start);
         parts.push_back({start, part});
         start += part;
@@ -33,7 +33,7 @@ void OldPages::Take(std::uint64_t offset, const unsigned char* block, std::size_
     pages_.reserve(PagePartCount(offset, bytes));
     std::size_t start = 0;
     while (start < bytes) {
-        const auto toPageEnd = static_cast<std::size_t>(PageBytes - (offset + start) % PageBytes);
+        const auto toPageEnd = static_cast<std::size_t>(SectorBytes - (offset + start) % SectorBytes);
         const PagePart part{start, std::min(toPageEnd, bytes - start)};
         start += part.Bytes;
         Page page;

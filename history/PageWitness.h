@@ -6,16 +6,19 @@
 
 namespace velmora {
 
-// A write to a file that the program is killed in the middle of has
-// reached some of its pages and not the others: the kernel copies a write
-// into the page cache a page at a time, in order, and a killed process
-// stops between two pages.  A page's part of one write is therefore either
-// all old or all new.  A witness says, of one page's part, how to tell
-// which: one byte that the write changes, with its new value; or, where no
-// such byte was found cheaply, a hash of the new bytes; or that the write
-// changes nothing there.  Witnesses are made before the write, from the
-// old bytes as they were read and the new ones about to be written.
-inline constexpr std::uint64_t PageBytes = 4096;
+// A write to a file that is cut off - the program killed, or the power -
+// has reached some of its sectors and not the others: the kernel copies a
+// write into the page cache a page at a time, in order, and a killed
+// process stops between two pages; a disk writes a sector at a time, and
+// a power cut stops it between two.  A sector's part of one write is
+// therefore either all old or all new (the "pages" here are sectors; a
+// page of the cache is eight of them).  A witness says, of one sector's
+// part, how to tell which: one byte that the write changes, with its new
+// value; or, where no such byte was found cheaply, a hash of the new
+// bytes; or that the write changes nothing there.  Witnesses are made
+// before the write, from the old bytes as they were read and the new ones
+// about to be written.
+inline constexpr std::uint64_t SectorBytes = 512;
 
 struct PageWitness {
     enum Kind : std::uint8_t { Unchanged, Byte, Hash };

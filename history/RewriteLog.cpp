@@ -11,7 +11,7 @@ namespace velmora {
 
 namespace {
 
-constexpr std::size_t MostPages = RewriteLog::MostBlockBytes / PageBytes + 2;
+constexpr std::size_t MostPages = RewriteLog::MostBlockBytes / SectorBytes + 2;
 
 // The file: a header naming the rewrite under way, then two slots; note n
 // (counted from 1) lies in slot (n - 1) % 2, so that writing the next one

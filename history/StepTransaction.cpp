@@ -142,7 +142,7 @@ bool StepTransaction::CommitEdit(UndoStep* kept, const RedoStep* redo)
     return Commit();
 }
 
-bool StepTransaction::CommitUndo(File& journal)
+bool StepTransaction::CommitUndo(File& journal, File* work)
 {
     const UndoStep step = history_.Undo.back();
     history_.Undo.pop_back();
@@ -154,7 +154,7 @@ bool StepTransaction::CommitUndo(File& journal)
     // journal that cannot be shortened only stays longer: the undo itself
     // is complete.  Not before the manifest stops saying the undo is under
     // way: a start after a kill would finish it again from the journal.
-    if (!Commit())
+    if (!Commit(work))
         return false;
     if (step.JournalStart > 0 && journal && !journal.Truncate(step.JournalStart)) {
         // Nothing to undo or show: the next step writes over the rest.
@@ -162,33 +162,39 @@ bool StepTransaction::CommitUndo(File& journal)
     return true;
 }
 
-bool StepTransaction::Commit()
+bool StepTransaction::Commit(File* work)
 {
     // What the step wrote is on the disk before the manifest says it is
     // done: a power cut after it must find the file the manifest names.
+    // Through the step's own handle where it still holds the file (it
+    // holds it alone), else through one of this.
     bool synced = true;
     if (history_.Keeping() && doc_.DocumentOpen) {
-        File work = File::Open(doc_.WorkFile, File::Mode::Read);
-        synced = !work || work.SyncData();
+        if (work != nullptr && *work) {
+            synced = work->SyncData();
+        } else if (FileExists(doc_.WorkFile)) {
+            File own = File::Open(doc_.WorkFile, File::Mode::Read);
+            synced = own && own.SyncData();
+        }
     }
     history_.PendingWhat = PendingAction::None;
     ended_ = true;
     return Write() && synced;
 }
 
-bool StepTransaction::Rollback()
+bool StepTransaction::Rollback(File* work)
 {
     if (history_.PendingWhat == PendingAction::Edit && !history_.Pending.WholeFileName.empty())
         RemoveFileIfExists(history_.Folder() + history_.Pending.WholeFileName);
-    return Commit();
+    return Commit(work);
 }
 
-bool StepTransaction::Abandon()
+bool StepTransaction::Abandon(File* work)
 {
     history_.Forget();
     history_.State = history_.NewState();
     doc_.Modified = true;
-    return Commit();
+    return Commit(work);
 }
 
 bool NoteDocument(Document& doc, EditHistory& history)

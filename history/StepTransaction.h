@@ -52,17 +52,18 @@ public:
     // The last undo step was taken back (the document already follows):
     // it becomes the next step to redo, and the journal gives its bytes
     // back once the manifest no longer needs them.
-    bool CommitUndo(File& journal);
+    bool CommitUndo(File& journal, File* work);
     // What was under way was settled as doc and history now say.  The
-    // working file goes to the disk before the manifest says so.  These
-    // and the two below are false when either could not be written.
-    bool Commit();
+    // working file goes to the disk before the manifest says so, through
+    // work when the step still holds it (CommitUndo's work likewise).
+    // These and the two below are false when either could not be written.
+    bool Commit(File* work = nullptr);
     // The step changed nothing: nothing is under way, and what it set
     // aside (a whole old file) goes.
-    bool Rollback();
+    bool Rollback(File* work = nullptr);
     // The working file was rewritten part way and no step describes it:
     // the history is given up, the document a new, unsaved state.
-    bool Abandon();
+    bool Abandon(File* work = nullptr);
 
 private:
     void Restart();

@@ -162,7 +162,7 @@ TEST(PageWitnessTest, TellsThePagesAWriteCutOffReachedFromThoseItDidNot)
             b = static_cast<unsigned char>(random());
         return bytes;
     };
-    const std::size_t bytes = 5 * PageBytes + 1000;
+    const std::size_t bytes = 5 * SectorBytes + 1000;
     struct Case {
         const char* Name;
         std::vector<unsigned char> Old, New;
@@ -174,18 +174,18 @@ TEST(PageWitnessTest, TellsThePagesAWriteCutOffReachedFromThoseItDidNot)
     // the far end of a page.
     std::vector<unsigned char> silence(bytes, 0), sound = silence;
     for (std::size_t i = 0; i < bytes; ++i)
-        sound[i] = i % PageBytes > 3000 ? static_cast<unsigned char>(i) : 0;
+        sound[i] = i % SectorBytes > SectorBytes * 3 / 4 ? static_cast<unsigned char>(i) : 0;
     std::vector<unsigned char> louder = sound;
     for (auto& b : louder)
         b = static_cast<unsigned char>(b * 2);
     cases.push_back({"sound after silence", sound, louder});
     std::vector<unsigned char> lastByte = noise(bytes), lastChanged = lastByte;
-    for (std::size_t i = PageBytes - 1; i < bytes; i += PageBytes)
+    for (std::size_t i = SectorBytes - 1; i < bytes; i += SectorBytes)
         lastChanged[i] ^= 1;
     cases.push_back({"a page's last byte", lastByte, lastChanged});
     cases.push_back({"unchanged silence", silence, silence});
     for (const Case& c : cases) {
-        for (const std::uint64_t offset : {std::uint64_t{0}, std::uint64_t{44}, 3 * PageBytes - 1}) {
+        for (const std::uint64_t offset : {std::uint64_t{0}, std::uint64_t{44}, 3 * SectorBytes - 1}) {
             const std::size_t parts = PagePartCount(offset, bytes);
             for (std::size_t through = 0; through <= parts; ++through) {
                 SCOPED_TRACE(testing::Message() << c.Name << " at " << offset << ", " << through << " pages through");

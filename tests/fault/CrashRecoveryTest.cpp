@@ -99,32 +99,6 @@ struct Script {
     std::vector<Step> Steps;
 };
 
-// Samples that try every way a block is kept: runs of silence (pages a
-// rescaling leaves as they are), of the smallest values, of full scale
-// (clamped) and of noise.
-Bytes TryingSamples(int bits, std::size_t samples)
-{
-    const Bytes noise = test::RandomBytes(samples * 2, 23);
-    Bytes bytes;
-    bytes.reserve(samples * 2);
-    for (std::size_t i = 0; i < samples; ++i) {
-        std::int16_t v = 0;
-        switch (i / 70'000 % 4) {
-        case 0: v = 0; break;
-        case 1: v = static_cast<std::int16_t>(static_cast<int>(i % 3) - 1); break;
-        case 2: v = i % 2 == 0 ? -32768 : 32767; break;
-        default: v = static_cast<std::int16_t>(noise[2 * i] | (noise[2 * i + 1] << 8)); break;
-        }
-        if (bits == 8) {
-            bytes.push_back(static_cast<unsigned char>((v >> 8) + 128));
-        } else {
-            bytes.push_back(static_cast<unsigned char>(v));
-            bytes.push_back(static_cast<unsigned char>(static_cast<std::uint16_t>(v) >> 8));
-        }
-    }
-    return bytes;
-}
-
 class CrashRecoveryTest : public testing::TestWithParam<Script> {
 protected:
     void SetUp() override { ASSERT_TRUE(kill.Loaded()) << "run with the fault library preloaded"; }
@@ -139,7 +113,7 @@ protected:
         doc.SourceFile = folder + "/source\nname \xff.wav";  // a name no line of text carries
         test::WaveBuilder()
             .Format(1, static_cast<std::uint16_t>(script.Channels), 22050, static_cast<std::uint16_t>(script.Bits))
-            .Samples(TryingSamples(script.Bits, static_cast<std::size_t>(script.Frames) * script.Channels))
+            .Samples(test::TryingSamples(script.Bits, static_cast<std::size_t>(script.Frames) * script.Channels))
             .ChunkAfterData("id3 ", Bytes(10, 'r'))
             .WriteTo(doc.WorkFile);
         NullProgress none;
@@ -335,7 +309,7 @@ TEST(CutOutInPlaceCrashTest, TakenBackFromAKillAnywhere)
         doc.WorkFile = doc.TempFolder + WorkFileName;
         test::WaveBuilder()
             .Format(1, 2, 22050, 16)
-            .Samples(TryingSamples(16, 2 * 500'000))
+            .Samples(test::TryingSamples(16, 2 * 500'000))
             .ChunkAfterData("id3 ", Bytes(10, 'r'))
             .WriteTo(doc.WorkFile);
         ASSERT_TRUE(LoadWorkFile(doc, none, dialogs));

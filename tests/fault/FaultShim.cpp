@@ -16,17 +16,32 @@
 // them) and the process dies; pages 0 dies before the call, any other
 // number after a call that has no pages.  A forked child arms it with
 // velmora_kill_arm(nth, pages); velmora_kill_calls() counts such calls.
+//
+// velmora_record_arm(folder, trace) records, from then on, every change
+// the process makes to the files of folder, and every sync there, to the
+// file trace (outside the folder), in the order they happen: files made,
+// written (with the bytes), cut or lengthened, synced, renamed, linked and
+// removed, and the folder synced.  A power-cut test builds from it the
+// states a cut may leave.  velmora_record_stop() ends it.
 
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <csignal>
+#include <climits>
 #include <cstdint>
+#include <cstdlib>
+#include <cstdarg>
 #include <cstdio>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <mutex>
+#include <string>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -148,9 +163,215 @@ long long BytesBeforeKill(std::uint64_t offset, std::size_t size)
         ::pause();
 }
 
+// ---- The recorder ----
+
+// One record: kind, a number, the length of the name (and of a second
+// name), the length of the bytes; then the names and the bytes.
+enum RecordKind : std::uint32_t { RecCreate = 1, RecWrite, RecSize, RecSync, RecFolderSync, RecRename, RecLink,
+                                  RecUnlink };
+struct RecordHead {
+    std::uint32_t Kind;
+    std::uint32_t NameBytes;
+    std::uint32_t SecondBytes;
+    std::uint32_t Reserved;
+    std::uint64_t Number;  // RecWrite: the offset; RecSize: the new length
+    std::uint64_t DataBytes;
+};
+
+struct Recorder {
+    std::recursive_mutex Lock;
+    std::string Folder;  // ends in '/'
+    int Trace = -1;
+};
+Recorder& TheRecorder()
+{
+    static Recorder recorder;
+    return recorder;
+}
+
+// A folder's path as the kernel names it (no links, no doubled slashes),
+// ending in '/'; empty when it does not resolve.
+std::string CanonicalFolder(const std::string& folder)
+{
+    char resolved[PATH_MAX];
+    if (::realpath(folder.empty() ? "/" : folder.c_str(), resolved) == nullptr)
+        return {};
+    std::string canonical = resolved;
+    return canonical.back() == '/' ? canonical : canonical + "/";
+}
+
+// The name within the recorded folder of path; empty when it is not in it.
+std::string NameIn(const std::string& path)
+{
+    const std::string& folder = TheRecorder().Folder;
+    const std::size_t slash = path.rfind('/');
+    if (folder.empty() || slash == std::string::npos || slash + 1 == path.size())
+        return {};
+    return CanonicalFolder(path.substr(0, slash)) == folder ? path.substr(slash + 1) : std::string();
+}
+
+std::string PathOfFd(int fd)
+{
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char target[4096];
+    const ssize_t n = ::readlink(link, target, sizeof target - 1);
+    return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+}
+
+// Absolute, as /proc names open files: a relative path is taken from the
+// working folder.
+std::string Absolute(const char* path)
+{
+    if (path == nullptr)
+        return {};
+    if (path[0] == '/')
+        return path;
+    char here[4096];
+    return ::getcwd(here, sizeof here) != nullptr ? std::string(here) + "/" + path : std::string(path);
+}
+
+void WriteAll(int fd, const void* bytes, std::size_t count)
+{
+    const auto* at = static_cast<const char*>(bytes);
+    while (count > 0) {
+        const ssize_t n = ::syscall(SYS_write, fd, at, count);
+        if (n <= 0)
+            return;
+        at += n;
+        count -= static_cast<std::size_t>(n);
+    }
+}
+
+void Record(RecordKind kind, const std::string& name, const std::string& second, std::uint64_t number,
+            const void* data, std::size_t dataBytes)
+{
+    Recorder& recorder = TheRecorder();
+    if (recorder.Trace < 0 || name.empty())
+        return;
+    const RecordHead head{kind, static_cast<std::uint32_t>(name.size()), static_cast<std::uint32_t>(second.size()),
+                          0, number, dataBytes};
+    WriteAll(recorder.Trace, &head, sizeof head);
+    WriteAll(recorder.Trace, name.data(), name.size());
+    WriteAll(recorder.Trace, second.data(), second.size());
+    if (dataBytes > 0)
+        WriteAll(recorder.Trace, data, dataBytes);
+}
+
+bool Recording()
+{
+    return TheRecorder().Trace >= 0;
+}
+
+// The name of fd's file in the folder, when recording and it is one there
+// (a file removed since reads as none: its bytes can no longer be found).
+std::string RecordedName(int fd)
+{
+    if (!Recording())
+        return {};
+    const std::string path = PathOfFd(fd);
+    if (path.size() > 10 && path.compare(path.size() - 10, 10, " (deleted)") == 0)
+        return {};
+    return NameIn(path);
+}
+
+std::uint64_t SizeOf(int fd)
+{
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+// Records the bytes [offset, offset + count) of fd's file as they now are.
+void RecordWritten(const std::string& name, int fd, std::uint64_t offset, std::size_t count)
+{
+    std::vector<unsigned char> bytes(count);
+    const ssize_t n = ::syscall(SYS_pread64, fd, bytes.data(), count, static_cast<off_t>(offset));
+    if (n > 0)
+        Record(RecWrite, name, {}, offset, bytes.data(), static_cast<std::size_t>(n));
+}
+
 } // namespace
 
 extern "C" {
+
+__attribute__((visibility("default"))) int velmora_record_arm(const char* folder, const char* trace)
+{
+    Recorder& recorder = TheRecorder();
+    std::lock_guard lock(recorder.Lock);
+    recorder.Folder = CanonicalFolder(Absolute(folder));
+    recorder.Trace = static_cast<int>(
+        ::syscall(SYS_openat, AT_FDCWD, trace, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600));
+    return recorder.Trace >= 0 ? 0 : -1;
+}
+
+__attribute__((visibility("default"))) void velmora_record_stop()
+{
+    Recorder& recorder = TheRecorder();
+    std::lock_guard lock(recorder.Lock);
+    if (recorder.Trace >= 0)
+        ::syscall(SYS_close, recorder.Trace);
+    recorder.Trace = -1;
+}
+
+// open(2) with O_CREAT makes a file; File::Open never passes O_TRUNC (it
+// cuts the file itself, after taking its lock).
+static int OpenRecorded(const char* path, int flags, mode_t mode, int (*next)(const char*, int, ...))
+{
+    if (!Recording() || (flags & O_CREAT) == 0)
+        return next(path, flags, mode);
+    Recorder& recorder = TheRecorder();
+    std::lock_guard lock(recorder.Lock);
+    const std::string name = NameIn(Absolute(path));
+    struct stat info {};
+    const bool existed = ::lstat(path, &info) == 0;
+    const int fd = next(path, flags, mode);
+    if (fd >= 0 && !existed)
+        Record(RecCreate, name, {}, 0, nullptr, 0);
+    if (fd >= 0 && existed && (flags & O_TRUNC) != 0)
+        Record(RecSize, name, {}, 0, nullptr, 0);
+    return fd;
+}
+
+__attribute__((visibility("default"))) int open(const char* path, int flags, ...)
+{
+    static const auto next = Next<int (*)(const char*, int, ...)>("open");
+    mode_t mode = 0;
+    if ((flags & O_CREAT) != 0) {
+        va_list args;
+        va_start(args, flags);
+        mode = static_cast<mode_t>(va_arg(args, int));
+        va_end(args);
+    }
+    return OpenRecorded(path, flags, mode, next);
+}
+
+__attribute__((visibility("default"))) int open64(const char* path, int flags, ...)
+{
+    static const auto next = Next<int (*)(const char*, int, ...)>("open64");
+    mode_t mode = 0;
+    if ((flags & O_CREAT) != 0) {
+        va_list args;
+        va_start(args, flags);
+        mode = static_cast<mode_t>(va_arg(args, int));
+        va_end(args);
+    }
+    return OpenRecorded(path, flags, mode, next);
+}
+
+__attribute__((visibility("default"))) int fdatasync(int fd)
+{
+    static const auto next = Next<int (*)(int)>("fdatasync");
+    std::lock_guard lock(TheRecorder().Lock);
+    const int result = next(fd);
+    if (result == 0 && Recording()) {
+        const std::string path = PathOfFd(fd);
+        if (path + "/" == TheRecorder().Folder)
+            Record(RecFolderSync, "/", {}, 0, nullptr, 0);
+        else
+            Record(RecSync, RecordedName(fd), {}, 0, nullptr, 0);
+    }
+    return result;
+}
 
 __attribute__((visibility("default"))) void velmora_fault_arm(const char* op, long nth, int error, int sticky)
 {
@@ -197,7 +418,14 @@ __attribute__((visibility("default"))) ssize_t pwrite(int fd, const void* buffer
             DieNow();
         }
     }
-    return ShouldFail(Pwrite, fd) ? -1 : next(fd, buffer, size, offset);
+    if (ShouldFail(Pwrite, fd))
+        return -1;
+    std::lock_guard lock(TheRecorder().Lock);
+    const ssize_t written = next(fd, buffer, size, offset);
+    if (written > 0 && Recording())
+        Record(RecWrite, RecordedName(fd), {}, static_cast<std::uint64_t>(offset), buffer,
+               static_cast<std::size_t>(written));
+    return written;
 }
 
 __attribute__((visibility("default"))) int ftruncate(int fd, off_t length)
@@ -211,7 +439,13 @@ __attribute__((visibility("default"))) int ftruncate(int fd, off_t length)
             DieNow();
         }
     }
-    return ShouldFail(Ftruncate, fd) ? -1 : next(fd, length);
+    if (ShouldFail(Ftruncate, fd))
+        return -1;
+    std::lock_guard lock(TheRecorder().Lock);
+    const int result = next(fd, length);
+    if (result == 0 && Recording())
+        Record(RecSize, RecordedName(fd), {}, static_cast<std::uint64_t>(length), nullptr, 0);
+    return result;
 }
 
 __attribute__((visibility("default"))) int rename(const char* from, const char* to)
@@ -223,13 +457,35 @@ __attribute__((visibility("default"))) int rename(const char* from, const char* 
             next(from, to);
         DieNow();
     }
-    return next(from, to);
+    std::lock_guard lock(TheRecorder().Lock);
+    const int result = next(from, to);
+    if (result == 0 && Recording()) {
+        const std::string fromName = NameIn(Absolute(from));
+        const std::string toName = NameIn(Absolute(to));
+        // (Nothing of ours moves a file into the folder from outside.)
+        if (!fromName.empty() && !toName.empty())
+            Record(RecRename, fromName, toName, 0, nullptr, 0);
+        else if (!fromName.empty())
+            Record(RecUnlink, fromName, {}, 0, nullptr, 0);
+    }
+    return result;
 }
 
 __attribute__((visibility("default"))) int fsync(int fd)
 {
     static const auto next = Next<int (*)(int)>("fsync");
-    return ShouldFail(Fsync, fd) ? -1 : next(fd);
+    if (ShouldFail(Fsync, fd))
+        return -1;
+    std::lock_guard lock(TheRecorder().Lock);
+    const int result = next(fd);
+    if (result == 0 && Recording()) {
+        const std::string path = PathOfFd(fd);
+        if (path + "/" == TheRecorder().Folder)
+            Record(RecFolderSync, "/", {}, 0, nullptr, 0);
+        else
+            Record(RecSync, RecordedName(fd), {}, 0, nullptr, 0);
+    }
+    return result;
 }
 
 __attribute__((visibility("default"))) ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outOffset,
@@ -246,7 +502,17 @@ __attribute__((visibility("default"))) ssize_t copy_file_range(int in, off_t* in
             DieNow();
         }
     }
-    return ShouldFail(CopyFileRange, in) ? -1 : next(in, inOffset, out, outOffset, size, flags);
+    if (ShouldFail(CopyFileRange, in))
+        return -1;
+    std::lock_guard lock(TheRecorder().Lock);
+    const std::uint64_t at = outOffset != nullptr ? static_cast<std::uint64_t>(*outOffset) : 0;
+    const ssize_t copied = next(in, inOffset, out, outOffset, size, flags);
+    if (copied > 0 && Recording()) {
+        const std::string name = RecordedName(out);
+        if (!name.empty())
+            RecordWritten(name, out, at, static_cast<std::size_t>(copied));
+    }
+    return copied;
 }
 
 // Removing a file is a change a kill may come just before or after.
@@ -259,7 +525,11 @@ __attribute__((visibility("default"))) int unlink(const char* path)
             next(path);
         DieNow();
     }
-    return next(path);
+    std::lock_guard lock(TheRecorder().Lock);
+    const int result = next(path);
+    if (result == 0 && Recording())
+        Record(RecUnlink, NameIn(Absolute(path)), {}, 0, nullptr, 0);
+    return result;
 }
 
 __attribute__((visibility("default"))) int remove(const char* path)
@@ -271,7 +541,11 @@ __attribute__((visibility("default"))) int remove(const char* path)
             next(path);
         DieNow();
     }
-    return next(path);
+    std::lock_guard lock(TheRecorder().Lock);
+    const int result = next(path);
+    if (result == 0 && Recording())
+        Record(RecUnlink, NameIn(Absolute(path)), {}, 0, nullptr, 0);
+    return result;
 }
 
 __attribute__((visibility("default"))) int link(const char* from, const char* to)
@@ -283,7 +557,13 @@ __attribute__((visibility("default"))) int link(const char* from, const char* to
             next(from, to);
         DieNow();
     }
-    return ShouldFail(Link, -1) ? -1 : next(from, to);
+    if (ShouldFail(Link, -1))
+        return -1;
+    std::lock_guard lock(TheRecorder().Lock);
+    const int result = next(from, to);
+    if (result == 0 && Recording())
+        Record(RecLink, NameIn(Absolute(from)), NameIn(Absolute(to)), 0, nullptr, 0);
+    return result;
 }
 
 __attribute__((visibility("default"))) int fallocate(int fd, int mode, off_t offset, off_t length)
@@ -297,7 +577,15 @@ __attribute__((visibility("default"))) int fallocate(int fd, int mode, off_t off
             DieNow();
         }
     }
-    return ShouldFail(Fallocate, fd) ? -1 : next(fd, mode, offset, length);
+    if (ShouldFail(Fallocate, fd))
+        return -1;
+    std::lock_guard lock(TheRecorder().Lock);
+    const std::uint64_t before = Recording() ? SizeOf(fd) : 0;
+    const int result = next(fd, mode, offset, length);
+    // Only a length it changes counts: the blocks it sets aside hold zeros.
+    if (result == 0 && Recording() && SizeOf(fd) != before)
+        Record(RecSize, RecordedName(fd), {}, SizeOf(fd), nullptr, 0);
+    return result;
 }
 
 __attribute__((visibility("default"))) int close(int fd)

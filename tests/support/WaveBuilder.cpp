@@ -206,6 +206,29 @@ std::vector<unsigned char> RandomBytes(std::size_t count, std::uint32_t seed)
     return out;
 }
 
+std::vector<unsigned char> TryingSamples(int bits, std::size_t samples)
+{
+    const std::vector<unsigned char> noise = RandomBytes(samples * 2, 23);
+    std::vector<unsigned char> bytes;
+    bytes.reserve(samples * 2);
+    for (std::size_t i = 0; i < samples; ++i) {
+        std::int16_t v = 0;
+        switch (i / 70'000 % 4) {
+        case 0: v = 0; break;
+        case 1: v = static_cast<std::int16_t>(static_cast<int>(i % 3) - 1); break;
+        case 2: v = i % 2 == 0 ? -32768 : 32767; break;
+        default: v = static_cast<std::int16_t>(noise[2 * i] | (noise[2 * i + 1] << 8)); break;
+        }
+        if (bits == 8) {
+            bytes.push_back(static_cast<unsigned char>((v >> 8) + 128));
+        } else {
+            bytes.push_back(static_cast<unsigned char>(v));
+            bytes.push_back(static_cast<unsigned char>(static_cast<std::uint16_t>(v) >> 8));
+        }
+    }
+    return bytes;
+}
+
 std::vector<unsigned char> ReadWholeFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

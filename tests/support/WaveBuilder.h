@@ -70,6 +70,12 @@ std::uint8_t Tag8(std::uint32_t frame, int channel);
 // Deterministic pseudo-random bytes.
 std::vector<unsigned char> RandomBytes(std::size_t count, std::uint32_t seed);
 
+// Samples (bits 8 or 16, as the file holds them) that try every way an
+// edit's block is kept for Undo: runs of silence (pages a rescaling leaves
+// as they are), of the smallest values, of full scale (clamped) and of
+// noise.
+std::vector<unsigned char> TryingSamples(int bits, std::size_t samples);
+
 std::vector<unsigned char> ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::vector<unsigned char>& bytes);
 
