@@ -34,14 +34,15 @@ FileIdentity IdentityOf(const std::string& path)
 // old one first gets its second name (a link), then the new one replaces
 // it in one step, so that the working file's name never goes missing and
 // a start after a kill can tell, by the two names' files, which happened.
-// Where the file system has no links, the old one is renamed first.  The
-// new file's bytes are on the disk before its name, and the second name
-// before the first changes hands.
-bool TakeTheWorkFileName(File& fresh, const std::string& newPath, const std::string& workFile,
+// Where the file system has no links, the old one is renamed first.  Both
+// files' bytes are on the disk before the names change (the old one may
+// still hold what the open copied, never synced: Undo needs it whole), and
+// the second name before the first changes hands.
+bool TakeTheWorkFileName(File& fresh, File& old, const std::string& newPath, const std::string& workFile,
                          const std::string& keepAs)
 {
     const std::string folder = std::filesystem::path(workFile).parent_path().string();
-    if (!fresh.SyncData())
+    if (!fresh.SyncData() || !old.SyncData())
         return false;
     std::error_code error;
     std::filesystem::create_hard_link(workFile, keepAs, error);
@@ -77,10 +78,10 @@ public:
         RemoveFileIfExists(keepAs_);  // a name left from before
         return true;
     }
-    bool PutInPlace(File& fresh, const std::string& newPath, const std::string& workFile, File&) override
+    bool PutInPlace(File& fresh, const std::string& newPath, const std::string& workFile, File& old) override
     {
         // The old file, still open here, stays held until the edit ends.
-        return TakeTheWorkFileName(fresh, newPath, workFile, keepAs_);
+        return TakeTheWorkFileName(fresh, old, newPath, workFile, keepAs_);
     }
 
 private:
