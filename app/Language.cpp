@@ -16,7 +16,7 @@
 #include "edit/EditKinds.h"
 #include "export/SaveCommands.h"
 #include "import/OpenCloseCommands.h"
-#include "document/FileFormats.h"
+#include "platform/FileFormats.h"
 #include "platform/IniFile.h"
 #include "platform/LanguageFile.h"
 #include "platform/PathText.h"

@@ -7,6 +7,7 @@
 
 #include "Windows.h"
 
+#include "platform/FileFormats.h"
 #include "platform/PathText.h"
 
 #include <QApplication>
@@ -14,15 +15,18 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 int main(int argc, char** argv)
 {
     // Asked from a terminal, as every program there answers them.
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs("Usage: velmora [FILE]\n"
-                   "The Velmora Audio Editor: opens FILE (.mp3, .wma or .wav) when its window appears.\n"
-                   "For editing from a terminal, see velmora-cli --help.\n",
-                   stdout);
+        const std::string usage = "Usage: velmora [FILE]\n"
+                                  "The Velmora Audio Editor: opens FILE (" +
+                                  velmora::ExtensionsText() +
+                                  ") when its window appears.\n"
+                                  "For editing from a terminal, see velmora-cli --help.\n";
+        std::fputs(usage.c_str(), stdout);
         return 0;
     }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {

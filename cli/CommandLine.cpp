@@ -1,7 +1,7 @@
 #include "CommandLine.h"
 
 #include "document/Document.h"
-#include "document/FileFormats.h"
+#include "platform/FileFormats.h"
 #include "document/Units.h"
 
 #include "document/Zoom.h"
@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <charconv>
 #include <iterator>
+#include <utility>
 
 namespace velmora::cli {
 
@@ -84,22 +85,6 @@ std::string EditStepsHelp(EditCommand first, EditCommand last = EditKinds[std::s
 
 } // namespace
 
-// The extensions velmora-cli opens, or (encoded) those a save encodes:
-// ".wav, .mp3, ..." from the formats table.
-std::string ExtensionsText(bool encoded)
-{
-    std::string text;
-    for (const FileFormat& format : FileFormats) {
-        if (encoded && (format.SaveBy == SavePath::CopyWorkFile || format.SaveBy == SavePath::NotSaved))
-            continue;
-        for (const char* extension : {format.Extension, format.OtherExtension}) {
-            if (extension != nullptr)
-                text += (text.empty() ? "" : ", ") + std::string(extension);
-        }
-    }
-    return text;
-}
-
 const char* UsageText()
 {
     // The zoom ratios and the volume percentages from their one lists.
@@ -169,8 +154,203 @@ const char* VersionText()
     return "velmora-cli " VELMORA_VERSION "\n";
 }
 
-std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args,
-                                            std::string& error)
+namespace {
+
+// Reads an option's operand into a step's value; false, with error set to
+// what the option takes, when text is not one.
+using ValueReader = bool (*)(const std::string& option, const std::string& text, StepValue& value,
+                             std::string& error);
+
+bool ReadZoom(const std::string&, const std::string& text, StepValue& value, std::string& error)
+{
+    std::int64_t ratio = 0;
+    if (!ParseInteger(text, ratio) || ratio < 1 || ratio > CoarsestZoom / ZoomRatioFrames ||
+        !IsZoomStep(static_cast<std::int32_t>(ratio * ZoomRatioFrames))) {
+        error = "--zoom takes one of " + ZoomRatiosText();
+        return false;
+    }
+    value = ZoomFrames{static_cast<std::int32_t>(ratio * ZoomRatioFrames)};
+    return true;
+}
+
+bool ReadColumns(const std::string& option, const std::string& text, StepValue& value, std::string& error)
+{
+    std::int64_t start = 0, finish = 0;
+    if (!ParsePair(text, start, finish)) {
+        error = option + " takes two column numbers as S:F";
+        return false;
+    }
+    value = ColumnPair{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(finish)};
+    return true;
+}
+
+bool ReadFrames(const std::string& option, const std::string& text, StepValue& value, std::string& error)
+{
+    std::int64_t start = 0, finish = 0;
+    if (!ParsePair(text, start, finish)) {
+        error = option + " takes two frame numbers as S:F";
+        return false;
+    }
+    value = FramePair{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(finish)};
+    return true;
+}
+
+bool ReadTime(const std::string& option, const std::string& text, StepValue& value, std::string& error)
+{
+    const std::optional<double> seconds = ParseTimeText(text);
+    if (!seconds) {
+        error = option + " takes a time: seconds, M:S or H:M:S";
+        return false;
+    }
+    value = TypedTime{*seconds, text};
+    return true;
+}
+
+bool ReadVolume(const std::string&, const std::string& text, StepValue& value, std::string& error)
+{
+    std::int64_t percent = 0;
+    if (!ParseInteger(text, percent) || percent < 25 || percent > 250 || !GainForPercent(static_cast<int>(percent))) {
+        error = "--volume takes one of " + VolumePercentsText(", ");
+        return false;
+    }
+    value = Percent{static_cast<int>(percent)};
+    return true;
+}
+
+bool ReadGain(const std::string&, const std::string& text, StepValue& value, std::string& error)
+{
+    double db = 0;
+    if (!ParseDecimal(text, db) || !(db >= -60 && db <= 20)) {
+        error = "--gain-db takes a gain in dB from -60 to 20";
+        return false;
+    }
+    value = Decibels{db};
+    return true;
+}
+
+bool ReadFadeShape(const std::string&, const std::string& text, StepValue& value, std::string& error)
+{
+    const auto* shape = std::find(std::begin(FadeShapeNames), std::end(FadeShapeNames), text);
+    if (shape == std::end(FadeShapeNames)) {
+        error = "--fade-shape takes one of linear, log, exp, scurve";
+        return false;
+    }
+    value = static_cast<FadeShape>(shape - std::begin(FadeShapeNames));
+    return true;
+}
+
+bool ReadPeakTarget(const std::string& option, const std::string& text, StepValue& value, std::string& error)
+{
+    double target = 0;
+    if (!ParseDecimal(text, target) || !(target <= 0 && target >= -70)) {
+        error = option + " takes a peak in dBFS from -70 to 0";
+        return false;
+    }
+    value = Decibels{target};
+    return true;
+}
+
+bool ReadLoudnessTarget(const std::string& option, const std::string& text, StepValue& value, std::string& error)
+{
+    double target = 0;
+    if (!ParseDecimal(text, target) || !(target <= 0 && target >= -70)) {
+        error = option + " takes a loudness in LUFS from -70 to 0";
+        return false;
+    }
+    value = Lufs{target};
+    return true;
+}
+
+bool ReadTag(const std::string&, const std::string& text, StepValue& value, std::string& error)
+{
+    const std::size_t equals = text.find('=');
+    const TagField* field = equals == std::string::npos ? nullptr : TagFieldNamed(text.substr(0, equals));
+    if (field == nullptr || !field->OnCommandLine) {
+        error = "--tag takes FIELD=VALUE, FIELD one of " + TagFieldNamesText();
+        return false;
+    }
+    value = TagValue{static_cast<std::size_t>(field - TagFields.data()), text.substr(equals + 1)};
+    return true;
+}
+
+bool ReadBitrate(const std::string&, const std::string& text, StepValue& value, std::string& error)
+{
+    std::int64_t kbps = 0;
+    if (!ParseInteger(text, kbps) || kbps < 0 || kbps > 100000) {
+        error = "--bitrate takes kbit/s, 0 for the default";
+        return false;
+    }
+    value = Kbps{static_cast<std::int32_t>(kbps)};
+    return true;
+}
+
+bool ReadQuality(const std::string&, const std::string& text, StepValue& value, std::string& error)
+{
+    double quality = 0;
+    if (!ParseDecimal(text, quality) || !(quality >= -1 && quality <= 10)) {
+        error = "--quality takes a Vorbis quality from -1 to 10";
+        return false;
+    }
+    value = VorbisQuality{quality};
+    return true;
+}
+
+bool ReadOutput(const std::string&, const std::string& text, StepValue& value, std::string&)
+{
+    value = OutputFile{text};
+    return true;
+}
+
+// One option of a step: its name, the step it makes, and for one that
+// takes an operand, what the operand is (for "--volume needs a
+// percentage") and how it is read.  The edits without options come from
+// their own table (EditKinds' CliStep).
+struct OptionRow {
+    const char* Name;
+    Step::Kind What;
+    const char* Operand = nullptr;
+    ValueReader Read = nullptr;
+};
+
+constexpr OptionRow Options[] = {
+    {"--select-all", Step::Kind::SelectAll},
+    {"--mute", Step::Kind::Mute},
+    {"--undo", Step::Kind::Undo},
+    {"--redo", Step::Kind::Redo},
+    {"--clean-joins", Step::Kind::CleanJoins},
+    {"--no-undo", Step::Kind::NoUndo},
+    {"--info", Step::Kind::Info},
+    {"--peaks", Step::Kind::Peaks},
+    {"--loudness", Step::Kind::Loudness},
+    {"--tags", Step::Kind::Tags},
+    {"--gain-db", Step::Kind::GainDb, "dB", ReadGain},
+    {"--fade-shape", Step::Kind::FadeShape, "a shape", ReadFadeShape},
+    {"--normalize-peak", Step::Kind::NormalizePeak, "dBFS", ReadPeakTarget},
+    {"--normalize-loudness", Step::Kind::NormalizeLoudness, "LUFS", ReadLoudnessTarget},
+    {"--tag", Step::Kind::Tag, "FIELD=VALUE", ReadTag},
+    {"--zoom", Step::Kind::Zoom, "a ratio", ReadZoom},
+    {"--markers", Step::Kind::Markers, "S:F", ReadColumns},
+    {"--frames", Step::Kind::Frames, "S:F", ReadFrames},
+    {"--from", Step::Kind::From, "a time", ReadTime},
+    {"--to", Step::Kind::To, "a time", ReadTime},
+    {"--volume", Step::Kind::Volume, "a percentage", ReadVolume},
+    {"--bitrate", Step::Kind::Bitrate, "kbit/s", ReadBitrate},
+    {"--quality", Step::Kind::Quality, "a quality", ReadQuality},
+    {"--save", Step::Kind::Save, "an output file", ReadOutput},
+};
+
+const OptionRow* OptionNamed(const std::string& name)
+{
+    for (const OptionRow& row : Options) {
+        if (name == row.Name)
+            return &row;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::optional<CommandLine> ReadCommandLine(const std::vector<std::string>& args, std::string& error)
 {
     CommandLine line;
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
@@ -192,175 +372,35 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
         return std::nullopt;
     }
     line.Input = args[0];
-
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        const std::size_t stepsBefore = line.Steps.size();
-        auto needValue = [&](const char* what) -> const std::string* {
-            if (i + 1 >= args.size()) {
-                error = arg + " needs " + what;
-                return nullptr;
-            }
-            return &args[++i];
-        };
-        using K = Step::Kind;
         if (arg == "--help" || arg == "-h") {
             line.Help = true;
-        } else if (arg == "--times") {
+            continue;
+        }
+        if (arg == "--times") {
             line.Times = true;
-        } else if (arg == "--select-all") {
-            line.Steps.emplace_back(K::SelectAll);
-        } else if (const EditKind* edit = EditWithStep(arg)) {
-            line.Steps.emplace_back(K::Edit, static_cast<std::int64_t>(edit->Command));
-        } else if (arg == "--mute") {
-            line.Steps.emplace_back(K::Mute);
-        } else if (arg == "--undo") {
-            line.Steps.emplace_back(K::Undo);
-        } else if (arg == "--redo") {
-            line.Steps.emplace_back(K::Redo);
-        } else if (arg == "--clean-joins") {
-            line.Steps.emplace_back(K::CleanJoins);
-        } else if (arg == "--no-undo") {
-            line.Steps.emplace_back(K::NoUndo);
-        } else if (arg == "--info") {
-            line.Steps.emplace_back(K::Info);
-        } else if (arg == "--peaks") {
-            line.Steps.emplace_back(K::Peaks);
-        } else if (arg == "--gain-db") {
-            const std::string* value = needValue("dB");
-            if (value == nullptr)
-                return std::nullopt;
-            double db = 0;
-            if (!ParseDecimal(*value, db) || !(db >= -60 && db <= 20)) {
-                error = "--gain-db takes a gain in dB from -60 to 20";
-                return std::nullopt;
-            }
-            Step step(K::GainDb);
-            step.Seconds = db;
-            line.Steps.push_back(step);
-        } else if (arg == "--fade-shape") {
-            const std::string* value = needValue("a shape");
-            if (value == nullptr)
-                return std::nullopt;
-            const auto* shape = std::find(std::begin(FadeShapeNames), std::end(FadeShapeNames), *value);
-            if (shape == std::end(FadeShapeNames)) {
-                error = "--fade-shape takes one of linear, log, exp, scurve";
-                return std::nullopt;
-            }
-            line.Steps.emplace_back(K::FadeShape, shape - std::begin(FadeShapeNames));
-        } else if (arg == "--loudness") {
-            line.Steps.emplace_back(K::Loudness);
-        } else if (arg == "--normalize-peak" || arg == "--normalize-loudness") {
-            const bool peak = arg == "--normalize-peak";
-            const std::string* value = needValue(peak ? "dBFS" : "LUFS");
-            if (value == nullptr)
-                return std::nullopt;
-            double target = 0;
-            if (!ParseDecimal(*value, target) || !(target <= 0 && target >= -70)) {
-                error = arg + (peak ? " takes a peak in dBFS from -70 to 0" : " takes a loudness in LUFS from -70 to 0");
-                return std::nullopt;
-            }
-            Step step(peak ? K::NormalizePeak : K::NormalizeLoudness);
-            step.Seconds = target;
-            line.Steps.push_back(step);
-        } else if (arg == "--tags") {
-            line.Steps.emplace_back(K::Tags);
-        } else if (arg == "--tag") {
-            const std::string* value = needValue("FIELD=VALUE");
-            if (value == nullptr)
-                return std::nullopt;
-            const std::size_t equals = value->find('=');
-            const TagField* field = equals == std::string::npos ? nullptr : TagFieldNamed(value->substr(0, equals));
-            if (field == nullptr || !field->OnCommandLine) {
-                error = "--tag takes FIELD=VALUE, FIELD one of " + TagFieldNamesText();
-                return std::nullopt;
-            }
-            Step step(K::Tag, field - TagFields.data());
-            step.Path = value->substr(equals + 1);
-            line.Steps.push_back(step);
-        } else if (arg == "--zoom") {
-            const std::string* value = needValue("a ratio");
-            std::int64_t ratio = 0;
-            if (value == nullptr)
-                return std::nullopt;
-            if (!ParseInteger(*value, ratio) || ratio < 1 || ratio > CoarsestZoom / ZoomRatioFrames ||
-                !IsZoomStep(static_cast<std::int32_t>(ratio * ZoomRatioFrames))) {
-                error = "--zoom takes one of " + ZoomRatiosText();
-                return std::nullopt;
-            }
-            line.Steps.emplace_back(K::Zoom, ratio * ZoomRatioFrames);
-        } else if (arg == "--markers" || arg == "--frames") {
-            // Two columns, or two frames.
-            const bool columns = arg == "--markers";
-            const std::string* value = needValue("S:F");
-            if (value == nullptr)
-                return std::nullopt;
-            std::int64_t start = 0;
-            std::int64_t finish = 0;
-            if (!ParsePair(*value, start, finish)) {
-                error = arg + (columns ? " takes two column numbers as S:F" : " takes two frame numbers as S:F");
-                return std::nullopt;
-            }
-            line.Steps.emplace_back(columns ? K::Markers : K::Frames, start, finish);
-        } else if (arg == "--from" || arg == "--to") {
-            const std::string* value = needValue("a time");
-            if (value == nullptr)
-                return std::nullopt;
-            const auto seconds = ParseTimeText(*value);
-            if (!seconds) {
-                error = arg + " takes a time: seconds, M:S or H:M:S";
-                return std::nullopt;
-            }
-            Step step(arg == "--from" ? K::From : K::To);
-            step.Seconds = *seconds;
-            step.Path = *value;
-            line.Steps.push_back(step);
-        } else if (arg == "--volume") {
-            const std::string* value = needValue("a percentage");
-            std::int64_t percent = 0;
-            if (value == nullptr)
-                return std::nullopt;
-            if (!ParseInteger(*value, percent) || percent < 25 || percent > 250 ||
-                !GainForPercent(static_cast<int>(percent))) {
-                error = "--volume takes one of " + VolumePercentsText(", ");
-                return std::nullopt;
-            }
-            line.Steps.emplace_back(K::Volume, percent);
-        } else if (arg == "--bitrate") {
-            const std::string* value = needValue("kbit/s");
-            std::int64_t kbps = 0;
-            if (value == nullptr)
-                return std::nullopt;
-            if (!ParseInteger(*value, kbps) || kbps < 0 || kbps > 100000) {
-                error = "--bitrate takes kbit/s, 0 for the default";
-                return std::nullopt;
-            }
-            line.Steps.emplace_back(K::Bitrate, kbps);
-        } else if (arg == "--quality") {
-            const std::string* value = needValue("a quality");
-            double quality = 0;
-            if (value == nullptr)
-                return std::nullopt;
-            if (!ParseDecimal(*value, quality) || !(quality >= -1 && quality <= 10)) {
-                error = "--quality takes a Vorbis quality from -1 to 10";
-                return std::nullopt;
-            }
-            Step step(K::Quality);
-            step.Seconds = quality;
-            line.Steps.push_back(step);
-        } else if (arg == "--save") {
-            const std::string* value = needValue("an output file");
-            if (value == nullptr)
-                return std::nullopt;
-            Step step(K::Save);
-            step.Path = *value;
-            line.Steps.push_back(step);
-        } else {
+            continue;
+        }
+        if (const EditKind* edit = EditWithStep(arg)) {
+            line.Steps.push_back({Step::Kind::Edit, edit->Command, arg});
+            continue;
+        }
+        const OptionRow* option = OptionNamed(arg);
+        if (option == nullptr) {
             error = "unknown step " + arg;
             return std::nullopt;
         }
-        if (line.Steps.size() > stepsBefore)
-            line.Steps.back().Option = arg;
+        Step step{option->What, {}, arg};
+        if (option->Read != nullptr) {
+            if (i + 1 >= args.size()) {
+                error = arg + " needs " + option->Operand;
+                return std::nullopt;
+            }
+            if (!option->Read(arg, args[++i], step.Value, error))
+                return std::nullopt;
+        }
+        line.Steps.push_back(std::move(step));
     }
     return line;
 }

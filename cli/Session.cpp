@@ -69,13 +69,12 @@ Session::Status Session::Run(const Step& step)
     case K::Zoom: {
         // The markers keep their frames.
         TerminalProgress bar("Reloading");
-        ApplyZoomChange(doc_, ZoomLevel(static_cast<std::int32_t>(step.Value)), bar, dialogs_);
+        ApplyZoomChange(doc_, ZoomLevel(step.As<ZoomFrames>().FramesPerColumn), bar, dialogs_);
         NoteDocument(doc_, history_);
         return Status::Ok;
     }
     case K::Markers: {
-        const auto start = static_cast<std::uint32_t>(step.Value);
-        const auto finish = static_cast<std::uint32_t>(step.Value2);
+        const auto [start, finish] = step.As<ColumnPair>();
         if (start > finish || finish >= doc_.ColumnCount)
             return Refuse("The markers must be columns S <= F < " +
                           std::to_string(doc_.ColumnCount) + ".");
@@ -87,11 +86,11 @@ Session::Status Session::Run(const Step& step)
         return Status::Ok;
     case K::From:
     case K::To:
-        return MarkerAt(step.What == K::From, step.Seconds, step.Option + " " + step.Path);
+        return MarkerAt(step.What == K::From, step.As<TypedTime>().Seconds, step.Option + " " + step.As<TypedTime>().Text);
     case K::Frames:
-        return MarkerFrames(step.Value, step.Value2);
+        return MarkerFrames(step.As<FramePair>().Start, step.As<FramePair>().Finish);
     case K::Edit: {
-        EditRequest request{static_cast<EditCommand>(step.Value)};
+        EditRequest request{step.As<EditCommand>()};
         request.Shape = fadeShape_;        // (only the fades look at it)
         request.CleanJoins = cleanJoins_;  // (only the cuts look at it)
         return Edit(request);
@@ -100,12 +99,12 @@ Session::Status Session::Run(const Step& step)
         cleanJoins_ = true;
         return Status::Ok;
     case K::GainDb:
-        return Edit({EditCommand::Volume, static_cast<float>(std::pow(10.0, step.Seconds / 20.0)), false});
+        return Edit({EditCommand::Volume, static_cast<float>(std::pow(10.0, step.As<Decibels>().Value / 20.0)), false});
     case K::FadeShape:
-        fadeShape_ = static_cast<FadeShape>(step.Value);
+        fadeShape_ = step.As<FadeShape>();
         return Status::Ok;
     case K::Volume:
-        return Edit({EditCommand::Volume, *GainForPercent(static_cast<int>(step.Value)), false});
+        return Edit({EditCommand::Volume, *GainForPercent(step.As<Percent>().Value), false});
     case K::Mute:
         return Edit({EditCommand::Volume, 1.0f, true});
     case K::Undo:
@@ -136,8 +135,10 @@ Session::Status Session::Run(const Step& step)
         const std::optional<LoudnessFigures> figures = MeasureLoudness(doc_, measuring);
         if (!figures)
             return Refuse("Cannot open the temporary file.");
-        const NormalizeGain gain = NormalizeGainFor(
-            *figures, step.What == K::NormalizePeak ? NormalizeTo::Peak : NormalizeTo::Loudness, step.Seconds);
+        const bool peak = step.What == K::NormalizePeak;
+        const NormalizeGain gain =
+            NormalizeGainFor(*figures, peak ? NormalizeTo::Peak : NormalizeTo::Loudness,
+                             peak ? step.As<Decibels>().Value : step.As<Lufs>().Value);
         if (!gain.Possible) {
             std::string refusal = gain.Refusal;
             std::replace(refusal.begin(), refusal.end(), '\n', ' ');
@@ -147,26 +148,28 @@ Session::Status Session::Run(const Step& step)
     }
     case K::Tag: {
         Tags tags = doc_.Metadata;
-        tags.*TagFields[static_cast<std::size_t>(step.Value)].Member = step.Path;
+        const TagValue& tag = step.As<TagValue>();
+        tags.*TagFields[tag.Field].Member = tag.Text;
         SetMetadata(doc_, std::move(tags));
         if (!NoteDocument(doc_, history_))
             return Refuse("Cannot write the temporary file.");
         return Status::Ok;
     }
     case K::Quality:
-        doc_.VorbisQuality = step.Seconds;
+        doc_.VorbisQuality = step.As<VorbisQuality>().Value;
         return Status::Ok;
     case K::Bitrate:
-        doc_.SourceBitrate = static_cast<std::int32_t>(step.Value);
+        doc_.SourceBitrate = step.As<Kbps>().Value;
         return Status::Ok;
     case K::Save: {
         TerminalProgress bar("Saving");
         // Its messages are about the file it writes.
         const std::string input = dialogs_.File();
-        dialogs_.SetOutputFile(step.Path);
-        const SaveEnd end = RunSaveBody(doc_, step.Path, bar, dialogs_);
+        const std::string& output = step.As<OutputFile>().Path;
+        dialogs_.SetOutputFile(output);
+        const SaveEnd end = RunSaveBody(doc_, output, bar, dialogs_);
         dialogs_.SetFile(input);
-        FinishSave(doc_, history_, end, step.Path, false);
+        FinishSave(doc_, history_, end, output, false);
         return end == SaveEnd::Saved ? Status::Ok : Status::Refused;
     }
     }

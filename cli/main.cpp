@@ -38,7 +38,7 @@ int main(int argc, char** argv)
 
     const std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
-    const auto line = ParseCommandLine(args, error);
+    const auto line = ReadCommandLine(args, error);
     if (!line) {
         std::fprintf(stderr, "velmora-cli: %s\nTry 'velmora-cli --help'.\n", error.c_str());
         return 2;

@@ -7,7 +7,7 @@
 #include "Wavtowma.h"
 
 #include "document/Document.h"
-#include "document/FileFormats.h"
+#include "platform/FileFormats.h"
 #include "platform/ByteOrder.h"
 #include "platform/File.h"
 #include "platform/FileCopy.h"

@@ -6,7 +6,7 @@
 
 #include "document/Document.h"
 #include "document/EditorWindow.h"
-#include "document/FileFormats.h"
+#include "platform/FileFormats.h"
 #include "document/ViewCommands.h"
 #include "platform/PathText.h"
 #include "platform/widgets/QtUserDialogs.h"

@@ -2,7 +2,7 @@
 
 #include "SaveSequence.h"
 
-#include "document/FileFormats.h"
+#include "platform/FileFormats.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #include "SaveSequence.h"
 
 #include "document/Document.h"
-#include "document/FileFormats.h"
+#include "platform/FileFormats.h"
 #include "history/EditHistory.h"
 #include "history/StepTransaction.h"
 #include "platform/PathText.h"

@@ -1,6 +1,6 @@
 #include "WavToEncoded.h"
 
-#include "document/FileFormats.h"
+#include "platform/FileFormats.h"
 #include "platform/UserDialogs.h"
 #include "platform/encode/FfmpegAudioWriter.h"
 

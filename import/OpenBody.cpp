@@ -1,7 +1,7 @@
 #include "OpenBody.h"
 
 #include "SegmentedDecode.h"
-#include "document/FileFormats.h"
+#include "platform/FileFormats.h"
 #include "document/WorkFileFormat.h"
 
 #include "platform/File.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "document/FileFormats.h"
+#include "platform/FileFormats.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 #include "OpenBody.h"
 
 #include "document/Document.h"
-#include "document/FileFormats.h"
+#include "platform/FileFormats.h"
 #include "document/LoadWorkFile.h"
 #include "history/EditHistory.h"
 #include "history/StepTransaction.h"

@@ -60,6 +60,20 @@ bool IsSavedUnder(const std::string& path)
     return format == nullptr || format->SaveBy != SavePath::NotSaved;
 }
 
+std::string ExtensionsText(bool encoded)
+{
+    std::string text;
+    for (const FileFormat& format : FileFormats) {
+        if (encoded && (format.SaveBy == SavePath::CopyWorkFile || format.SaveBy == SavePath::NotSaved))
+            continue;
+        for (const char* extension : {format.Extension, format.OtherExtension}) {
+            if (extension != nullptr)
+                text += (text.empty() ? "" : ", ") + std::string(extension);
+        }
+    }
+    return text;
+}
+
 const FileFormat* FormatOfFilterEntry(int filterIndex, bool saving)
 {
     if (filterIndex >= 2 && filterIndex < 2 + FormatsBeforeAllFiles)

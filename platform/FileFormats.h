@@ -13,6 +13,9 @@ enum class OpenPath {
     Decode,    // decoded by the one decoder, in segments where the stream allows
 };
 
+// Where a file of the kind keeps its tags (TagLib's file type for it).
+enum class TagContainer { None, Mpeg, Asf, RiffWave, Flac, OggVorbis, OggOpus, Mp4, RiffAiff };
+
 // How the working file becomes a file of the kind.
 enum class SavePath {
     CopyWorkFile,  // the working file as it is
@@ -23,13 +26,16 @@ enum class SavePath {
 };
 
 // One row per kind, in the order of the file dialogs' type entries: the
-// open and the save, the dialogs' filters, the completion of a name typed
-// without an extension and the desktop entry's types all follow this table.
+// open and the save, the decoder's demuxer, the tags' container, the
+// dialogs' filters, the help texts, the completion of a name typed without
+// an extension and the desktop entry's types all follow this table.
 struct FileFormat {
     FileKind Kind;
     const char* Extension;  // ".wav", matched in any case; the one a save adds
     const char* Label;      // the dialogs' "WAV Files(*.wav)"
     const char* MimeTypes;  // the desktop entry's types for it, each ending in ';'
+    const char* Demuxer;    // FFmpeg's demuxer, the only one a file of the kind is opened with
+    TagContainer Tags;
     OpenPath OpenBy;
     SavePath SaveBy;
     const char* OtherExtension = nullptr;  // a second name of the kind (".oga"), or none
@@ -37,18 +43,23 @@ struct FileFormat {
     const char* Muxer = nullptr;           // and muxer
 };
 inline constexpr FileFormat FileFormats[] = {
-    {FileKind::Wav, ".wav", "WAV", "audio/x-wav;audio/wav;audio/vnd.wave;", OpenPath::CopyWave, SavePath::CopyWorkFile},
-    {FileKind::Mp3, ".mp3", "MP3", "audio/mpeg;", OpenPath::Decode, SavePath::Mp3Encoder},
-    {FileKind::Wma, ".wma", "WMA", "audio/x-ms-wma;video/x-ms-asf;", OpenPath::Decode, SavePath::WmaEncoder},
-    {FileKind::Flac, ".flac", "FLAC", "audio/flac;audio/x-flac;", OpenPath::Decode, SavePath::Encoder, nullptr,
-     "flac", "flac"},
-    {FileKind::Ogg, ".ogg", "Ogg Vorbis", "audio/ogg;audio/x-vorbis+ogg;", OpenPath::Decode, SavePath::Encoder,
-     ".oga", "libvorbis", "ogg"},
-    {FileKind::Opus, ".opus", "Opus", "audio/x-opus+ogg;", OpenPath::Decode, SavePath::Encoder, nullptr, "libopus",
-     "opus"},
-    {FileKind::M4a, ".m4a", "M4A", "audio/mp4;audio/x-m4a;", OpenPath::Decode, SavePath::NotSaved},
-    {FileKind::Aac, ".aac", "AAC", "audio/aac;audio/x-aac;", OpenPath::Decode, SavePath::NotSaved},
-    {FileKind::Aiff, ".aiff", "AIFF", "audio/x-aiff;audio/aiff;", OpenPath::Decode, SavePath::NotSaved, ".aif"},
+    {FileKind::Wav, ".wav", "WAV", "audio/x-wav;audio/wav;audio/vnd.wave;", "wav", TagContainer::RiffWave,
+     OpenPath::CopyWave, SavePath::CopyWorkFile},
+    {FileKind::Mp3, ".mp3", "MP3", "audio/mpeg;", "mp3", TagContainer::Mpeg, OpenPath::Decode, SavePath::Mp3Encoder},
+    {FileKind::Wma, ".wma", "WMA", "audio/x-ms-wma;video/x-ms-asf;", "asf", TagContainer::Asf, OpenPath::Decode,
+     SavePath::WmaEncoder},
+    {FileKind::Flac, ".flac", "FLAC", "audio/flac;audio/x-flac;", "flac", TagContainer::Flac, OpenPath::Decode,
+     SavePath::Encoder, nullptr, "flac", "flac"},
+    {FileKind::Ogg, ".ogg", "Ogg Vorbis", "audio/ogg;audio/x-vorbis+ogg;", "ogg", TagContainer::OggVorbis,
+     OpenPath::Decode, SavePath::Encoder, ".oga", "libvorbis", "ogg"},
+    {FileKind::Opus, ".opus", "Opus", "audio/x-opus+ogg;", "ogg", TagContainer::OggOpus, OpenPath::Decode,
+     SavePath::Encoder, nullptr, "libopus", "opus"},
+    {FileKind::M4a, ".m4a", "M4A", "audio/mp4;audio/x-m4a;", "mov", TagContainer::Mp4, OpenPath::Decode,
+     SavePath::NotSaved},
+    {FileKind::Aac, ".aac", "AAC", "audio/aac;audio/x-aac;", "aac", TagContainer::None, OpenPath::Decode,
+     SavePath::NotSaved},
+    {FileKind::Aiff, ".aiff", "AIFF", "audio/x-aiff;audio/aiff;", "aiff", TagContainer::RiffAiff, OpenPath::Decode,
+     SavePath::NotSaved, ".aif"},
 };
 
 // The dialogs' entries have always been every supported file, WAV, MP3,
@@ -59,6 +70,11 @@ inline constexpr int FormatsBeforeAllFiles = 3;
 
 // The format of path by its extension (any case); nullptr for none.
 const FileFormat* FormatOf(const std::string& path);
+
+// The extensions of the kinds the editor opens, or (encoded) of those a
+// save encodes, as a help text lists them: ".wav, .mp3, .wma, ..." (each
+// kind's second name too).
+std::string ExtensionsText(bool encoded = false);
 
 // False for a name of a kind that is opened only (.m4a): a save would
 // write the WAV working file under it.

@@ -3,6 +3,8 @@
 #include "FfmpegLog.h"
 #include "StereoMix.h"
 
+#include "platform/FileFormats.h"
+
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/intreadwrite.h>
@@ -96,23 +98,8 @@ bool WmaFillsNoise(const AVCodecContext& codec)
 // audio file's name is not followed to the files it names.
 const char* DemuxerFor(const std::string& path)
 {
-    struct Kind {
-        const char* Extension;
-        const char* Demuxer;
-    };
-    static constexpr Kind Kinds[] = {
-        {".mp3", "mp3"},   {".wma", "asf"},  {".wav", "wav"},  {".flac", "flac"}, {".ogg", "ogg"},
-        {".oga", "ogg"},   {".opus", "ogg"}, {".m4a", "mov"},  {".aac", "aac"},   {".aiff", "aiff"},
-        {".aif", "aiff"},
-    };
-    for (const Kind& kind : Kinds) {
-        const std::size_t length = std::strlen(kind.Extension);
-        if (path.size() >= length &&
-            std::equal(path.end() - static_cast<std::ptrdiff_t>(length), path.end(), kind.Extension,
-                       [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; }))
-            return kind.Demuxer;
-    }
-    return nullptr;
+    const FileFormat* format = FormatOf(path);
+    return format != nullptr ? format->Demuxer : nullptr;
 }
 
 // Frees an options dictionary when it goes.

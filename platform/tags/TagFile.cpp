@@ -1,6 +1,6 @@
 #include "TagFile.h"
 
-#include "platform/PathText.h"
+#include "platform/FileFormats.h"
 
 #include <taglib/aifffile.h>
 #include <taglib/asffile.h>
@@ -290,18 +290,32 @@ TagLib::MP4::CoverArt Mp4CoverArt(const Picture& picture)
 
 } // namespace
 
+namespace {
+
+// Where a file of path's kind keeps its tags, by the table of formats.
+TagContainer ContainerOf(const std::string& path)
+{
+    const FileFormat* format = FormatOf(path);
+    return format != nullptr ? format->Tags : TagContainer::None;
+}
+
+} // namespace
+
 Tags ReadTags(const std::string& path)
 {
     Tags tags;
     const TagLib::FileName name(path.c_str());
-    if (HasExtension(path, ".mp3")) {
+    switch (ContainerOf(path)) {
+    case TagContainer::Mpeg: {
         TagLib::MPEG::File file(name, false);
         if (file.isValid()) {
             TakeProperties(file.properties(), tags);
             TakeBasicFields(file.tag(), tags);
             tags.Cover = PictureOf(file.ID3v2Tag());
         }
-    } else if (HasExtension(path, ".wma")) {
+        break;
+    }
+    case TagContainer::Asf: {
         TagLib::ASF::File file(name, false);
         if (file.isValid()) {
             TakeProperties(file.properties(), tags);
@@ -309,7 +323,9 @@ Tags ReadTags(const std::string& path)
             TakePlainAsfNames(file.tag(), tags);
             tags.Cover = AsfPictureOf(file.tag());
         }
-    } else if (HasExtension(path, ".wav")) {
+        break;
+    }
+    case TagContainer::RiffWave: {
         TagLib::RIFF::WAV::File file(name, false);
         if (file.isValid()) {
             TakeProperties(file.properties(), tags);
@@ -317,35 +333,48 @@ Tags ReadTags(const std::string& path)
             TakeBasicFields(file.tag(), tags);
             tags.Cover = PictureOf(file.ID3v2Tag());
         }
-    } else if (HasExtension(path, ".flac")) {
+        break;
+    }
+    case TagContainer::Flac: {
         TagLib::FLAC::File file(name, false);
         if (file.isValid()) {
             tags.Cover = FlacPictureOf(file.pictureList());
             TakeXiphComment(file.xiphComment(), tags);
             TakeBasicFields(file.tag(), tags);  // the ID3 tags a few FLAC files carry too
         }
-    } else if (HasExtension(path, ".ogg") || HasExtension(path, ".oga")) {
+        break;
+    }
+    case TagContainer::OggVorbis: {
         TagLib::Ogg::Vorbis::File file(name, false);
         if (file.isValid())
             TakeXiphComment(file.tag(), tags);
-    } else if (HasExtension(path, ".opus")) {
+        break;
+    }
+    case TagContainer::OggOpus: {
         TagLib::Ogg::Opus::File file(name, false);
         if (file.isValid())
             TakeXiphComment(file.tag(), tags);
-    } else if (HasExtension(path, ".m4a")) {
+        break;
+    }
+    case TagContainer::Mp4: {
         TagLib::MP4::File file(name, false);
         if (file.isValid()) {
             TakeProperties(file.properties(), tags);
             TakeBasicFields(file.tag(), tags);
             tags.Cover = Mp4PictureOf(file.tag());
         }
-    } else if (HasExtension(path, ".aiff") || HasExtension(path, ".aif")) {
+        break;
+    }
+    case TagContainer::RiffAiff: {
         TagLib::RIFF::AIFF::File file(name, false);
         if (file.isValid()) {
             TakeProperties(file.properties(), tags);
             TakeBasicFields(file.tag(), tags);
             tags.Cover = PictureOf(file.tag());
         }
+        break;
+    }
+    case TagContainer::None: break;
     }
     return tags;
 }
@@ -354,7 +383,8 @@ bool WriteTags(const std::string& path, const std::string& extension, const Tags
 {
     const TagLib::FileName name(path.c_str());
     const TagLib::PropertyMap properties = PropertiesOf(tags);
-    if (HasExtension(extension, ".mp3")) {
+    switch (ContainerOf(extension)) {
+    case TagContainer::Mpeg: {
         TagLib::MPEG::File file(name, false);
         if (!file.isValid() || file.readOnly())
             return false;
@@ -368,7 +398,7 @@ bool WriteTags(const std::string& path, const std::string& extension, const Tags
         return file.save(TagLib::MPEG::File::ID3v1 | TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers,
                          TagLib::ID3v2::v4, TagLib::File::Duplicate);
     }
-    if (HasExtension(extension, ".wma")) {
+    case TagContainer::Asf: {
         TagLib::ASF::File file(name, false);
         if (!file.isValid() || file.readOnly())
             return false;
@@ -385,7 +415,7 @@ bool WriteTags(const std::string& path, const std::string& extension, const Tags
         }
         return file.save();
     }
-    if (HasExtension(extension, ".wav")) {
+    case TagContainer::RiffWave: {
         TagLib::RIFF::WAV::File file(name, false);
         if (!file.isValid() || file.readOnly())
             return false;
@@ -399,7 +429,7 @@ bool WriteTags(const std::string& path, const std::string& extension, const Tags
         UseUtf8(*id3);
         return file.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripOthers, TagLib::ID3v2::v4);
     }
-    if (HasExtension(extension, ".flac")) {
+    case TagContainer::Flac: {
         TagLib::FLAC::File file(name, false);
         if (!file.isValid() || file.readOnly())
             return false;
@@ -410,11 +440,9 @@ bool WriteTags(const std::string& path, const std::string& extension, const Tags
             file.addPicture(block.release());  // the file owns its picture blocks
         return file.save();
     }
-    if (HasExtension(extension, ".ogg") || HasExtension(extension, ".oga"))
-        return WriteXiphStream<TagLib::Ogg::Vorbis::File>(name, properties, tags.Cover);
-    if (HasExtension(extension, ".opus"))
-        return WriteXiphStream<TagLib::Ogg::Opus::File>(name, properties, tags.Cover);
-    if (HasExtension(extension, ".m4a")) {
+    case TagContainer::OggVorbis: return WriteXiphStream<TagLib::Ogg::Vorbis::File>(name, properties, tags.Cover);
+    case TagContainer::OggOpus: return WriteXiphStream<TagLib::Ogg::Opus::File>(name, properties, tags.Cover);
+    case TagContainer::Mp4: {
         TagLib::MP4::File file(name, false);
         if (!file.isValid() || file.readOnly())
             return false;
@@ -427,7 +455,11 @@ bool WriteTags(const std::string& path, const std::string& extension, const Tags
             tag->setItem("covr", TagLib::MP4::Item(TagLib::MP4::CoverArtList().append(Mp4CoverArt(tags.Cover))));
         return file.save();
     }
-    return true;  // a format without tags, or one never saved: nothing to keep
+    // AIFF is opened only; AAC has no tags: nothing to keep.
+    case TagContainer::RiffAiff:
+    case TagContainer::None: break;
+    }
+    return true;
 }
 
 } // namespace velmora

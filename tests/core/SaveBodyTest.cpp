@@ -2,7 +2,7 @@
 // the destination only when it is complete.
 
 #include "document/Document.h"
-#include "document/FileFormats.h"
+#include "platform/FileFormats.h"
 #include "export/SaveBody.h"
 #include "export/SaveSequence.h"
 #include "platform/File.h"

@@ -175,6 +175,7 @@ TEST(Program, HelpAndVersionPrintAndExit)
     const auto help = test::RunProcess({VELMORA_PATH, "--help"}, {{"QT_QPA_PLATFORM", "offscreen"}});
     EXPECT_EQ(help.ExitCode, 0);
     EXPECT_NE(help.Out.find("Usage: velmora [FILE]"), std::string::npos) << help.Out;
+    EXPECT_NE(help.Out.find(".flac, .ogg, .oga, .opus, .m4a, .aac, .aiff, .aif"), std::string::npos) << help.Out;
     const auto version = test::RunProcess({VELMORA_PATH, "--version"}, {{"QT_QPA_PLATFORM", "offscreen"}});
     EXPECT_EQ(version.ExitCode, 0);
     // One version for both programs (and the package): the build's.
